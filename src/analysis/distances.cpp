@@ -1,0 +1,5 @@
+#include "analysis/distances.h"
+
+#include "recording/store.h"
+
+void preprocessing_distances() {}

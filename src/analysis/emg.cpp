@@ -1,0 +1,5 @@
+#include "analysis/emg.h"
+
+#include "recording/store.h"
+
+void preprocessing_emg(long long, long long, long long, long double) {}

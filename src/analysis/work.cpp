@@ -1,0 +1,5 @@
+#include "analysis/work.h"
+
+#include "recording/store.h"
+
+void preprocessing_work() {}

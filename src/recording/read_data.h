@@ -1,0 +1,29 @@
+// The data file reader.
+//
+// Reads  a recording text file: header lines (Person, Sex, Born, Creation date, Frequency),
+//        calibration lines ("Calibr" and 15 or 9 numbers) and sample lines (a time stamp in ms and
+//        20, 16 or 14 numbers: positions in mm, three auxiliary values, EMG in uV).
+// Writes entries[0..no_entries), no_entries, tracks[].first_entry/last_entry, no_tracks,
+//        calibration and the five header texts.
+// A sample with time 0 opens an experiment. Unrecognised lines are skipped.
+#pragma once
+
+enum class ReadStatus {
+  ok,
+  calibration_error,  // a "Calibr" line with fewer than 9 readable numbers
+  too_many_entries,   // an accepted sample beyond kMaxEntries
+  too_many_tracks,    // an experiment beyond kMaxTracks
+  cannot_open,        // the file could not be opened (sys_errno says why)
+  read_error,         // reading failed midway, e.g. the path is a folder (sys_errno says why)
+};
+
+struct ReadResult {
+  ReadStatus status = ReadStatus::ok;
+  int sys_errno = 0;
+};
+
+// The store must hold its process-start zeros, or those reset_store() gives.
+ReadResult read_data(const char* path);
+
+// Line pieces as the reader classifies them: at most this many characters, newline included.
+constexpr int kLinePiece = 2047;

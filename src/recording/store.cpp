@@ -1,0 +1,32 @@
+#include "recording/store.h"
+
+#include <cstring>
+#include <initializer_list>
+
+Entry entries[kMaxEntries];
+int no_entries;
+Track tracks[kMaxTracks];
+int no_tracks;
+Calibration calibration;
+
+char person[kHeaderSize];
+char sex[kHeaderSize];
+char born[kHeaderSize];
+char creation[kHeaderSize];
+char frequency[kHeaderSize];
+
+long double Right_max, Left_max, Incisal_max, UK6_1_max, UK6_2_max;
+long double Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc;
+long double Channel1_nl, Channel2_nl, Channel3_nl, Channel4_nl;
+
+void reset_store() {
+  std::memset(entries, 0, sizeof(Entry) * static_cast<std::size_t>(no_entries));
+  no_entries = 0;
+  std::memset(tracks, 0, sizeof tracks);
+  no_tracks = 0;
+  std::memset(&calibration, 0, sizeof calibration);
+  for (char* text : {person, sex, born, creation, frequency}) std::memset(text, 0, kHeaderSize);
+  Right_max = Left_max = Incisal_max = UK6_1_max = UK6_2_max = 0;
+  Channel1_mvc = Channel2_mvc = Channel3_mvc = Channel4_mvc = 0;
+  Channel1_nl = Channel2_nl = Channel3_nl = Channel4_nl = 0;
+}

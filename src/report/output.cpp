@@ -1,0 +1,111 @@
+#include "report/output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "recording/store.h"
+#include "report/balance_tables.h"
+#include "report/evaluation_table.h"
+#include "report/experiment_table.h"
+#include "report/index_tables.h"
+
+std::string report_name(const char* path) {
+  std::string name(path, std::strcspn(path, "."));
+  return name + "_output.txt";
+}
+
+void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
+                   long double emg_threshold, long double dist_threshold) {
+  std::fprintf(out, "Version                               : %s\n", "2.0");
+  std::fprintf(out, "Person                                : %s", person);
+  std::fprintf(out, "Sex                                   : %s", sex);
+  std::fprintf(out, "Born                                  : %s", born);
+  std::fprintf(out, "Creation                              : %s", creation);
+  std::fprintf(out, "Frequency                             : %s", frequency);
+  std::fprintf(out, "Number of entries / type              : %d/%d\n", no_entries,
+               calibration.type);
+  std::fprintf(out, "Number of experiments                 : %d\n", no_tracks);
+  std::fprintf(out, "Time span, RMS Glaettung              : %lld ms\n", rms_time);
+  std::fprintf(out, "Time span, MVC computation            : %lld ms\n", mvc_time);
+  std::fprintf(out, "Time span, noise level computation    : %lld ms\n", nl_time);
+  std::fprintf(out, "MVC (M. masseter right/left)          : %.2Lf uV / %.2Lf uV\n", Channel1_mvc,
+               Channel2_mvc);
+  std::fprintf(out, "MVC (M. temporalsis right/left)       : %.2Lf uV / %.2Lf uV\n", Channel3_mvc,
+               Channel4_mvc);
+  std::fprintf(out, "NL (M. masseter right/left)           : %.2Lf uV %.2Lf uV\n", Channel1_nl,
+               Channel2_nl);
+  std::fprintf(out, "NL (M. temporalis right/left)         : %.2Lf uV %.2Lf uV\n", Channel3_nl,
+               Channel4_nl);
+  std::fprintf(out, "Maximal distanze right/left/incisal   : %.2Lf mm / %.2Lf mm / %.2Lf mm \n",
+               Right_max, Left_max, Incisal_max);
+  std::fprintf(out, "Distance threshold, cycle recognition : %.2Lf mm (= %.0Lf%%)\n",
+               dist_threshold, (dist_threshold * 100) / Incisal_max);
+  std::fprintf(out,
+               "EMG threshold, active phase           : %.0Lf%% (= %.2LfuV  %.2LfuV %.2LfuV  "
+               "%.2LfuV)\n",
+               emg_threshold * 100, emg_threshold * Channel1_mvc, emg_threshold * Channel2_mvc,
+               emg_threshold * Channel3_mvc, emg_threshold * Channel4_mvc);
+  std::fprintf(out, "\n");
+}
+
+void write_report(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
+                  long double emg_threshold, long double dist_threshold) {
+  write_summary(out, rms_time, mvc_time, nl_time, emg_threshold, dist_threshold);
+  write_experiment_table(out);
+  write_balance_tables(out);
+  MvcCycleWork mvc_cycle_work = build_mvc_cycle_work(dist_threshold);
+  write_evaluation_table(out, mvc_cycle_work);
+  write_index_tables(out, mvc_cycle_work);
+}
+
+namespace {
+
+std::string failure(const char* what, const std::string& name, int error) {
+  return std::string(what) + " '" + name + "': " + std::strerror(error);
+}
+
+// The folder part of a report name, with its trailing slash; empty for a bare file name.
+std::string folder_of(const std::string& name) {
+  std::size_t slash = name.rfind('/');
+  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+}
+
+}  // namespace
+
+ReportResult output_header(const char* path, long long rms_time, long long mvc_time,
+                           long long nl_time, long double emg_threshold,
+                           long double dist_threshold) {
+  const std::string name = report_name(path);
+  std::string temp = folder_of(name) + ".chew_eval_XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) return {false, failure("cannot create report", name, errno)};
+  // A report gets the permissions fopen(name, "w") would give it, not mkstemp's 0600.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  std::FILE* out = fdopen(fd, "w");
+  if (out == nullptr) {
+    int error = errno;
+    close(fd);
+    unlink(temp.c_str());
+    return {false, failure("cannot create report", name, error)};
+  }
+  write_report(out, rms_time, mvc_time, nl_time, emg_threshold, dist_threshold);
+  int error = 0;
+  if (std::fflush(out) != 0 || std::ferror(out)) error = errno ? errno : EIO;
+  if (std::fclose(out) != 0 && error == 0) error = errno ? errno : EIO;
+  if (error != 0) {
+    unlink(temp.c_str());
+    return {false, failure("cannot write report", name, error)};
+  }
+  if (std::rename(temp.c_str(), name.c_str()) != 0) {
+    error = errno;
+    unlink(temp.c_str());
+    return {false, failure("cannot write report", name, error)};
+  }
+  return {};
+}

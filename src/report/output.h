@@ -1,0 +1,32 @@
+// The report file: its name, the run summary, and the sections in their fixed order.
+//
+// Reads  the whole recording store (header texts, counts, calibration type, run-wide MVC and
+//        noise levels in uV, run-wide maxima in mm) and what the section writers read.
+// Writes <data path up to its first ".">_output.txt, or nothing when it cannot be written whole.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// The data path up to (not including) its first ".", with "_output.txt" appended.
+std::string report_name(const char* path);
+
+// Run summary: 18 labelled lines and a blank line.
+void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
+                   long double emg_threshold, long double dist_threshold);
+
+// The whole report: summary, experiment table, balance tables and legend, evaluation table,
+// index tables.
+void write_report(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
+                  long double emg_threshold, long double dist_threshold);
+
+struct ReportResult {
+  bool ok = true;
+  std::string message;  // why the report was not written, when !ok
+};
+
+// Writes the report to a temporary file beside its final name and renames it into place only
+// when it was written and closed without error, so an older report survives a failed run.
+ReportResult output_header(const char* path, long long rms_time, long long mvc_time,
+                           long long nl_time, long double emg_threshold,
+                           long double dist_threshold);

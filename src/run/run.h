@@ -1,0 +1,12 @@
+// One run of chew_eval: option scan, reader, the four analysis stages, report.
+#pragma once
+
+#include "run/options.h"
+
+// The four analysis stages in their fixed order, over the recording in the store.
+void run_analysis(const RunSettings& settings);
+
+// The whole program. Prints the help text and the reader's messages on standard output and its
+// own failure messages on standard error. Returns the exit status: 0 for help or a written
+// report, 1 for a recording or report that failed, 2 for a rejected setting.
+int chew_eval_main(int argc, const char* const* argv);

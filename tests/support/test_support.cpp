@@ -1,0 +1,77 @@
+#include "support/test_support.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "recording/store.h"
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "chew_test_XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void write_file(const std::string& path, const std::string& content) {
+  std::ofstream file(path, std::ios::binary);
+  file << content;
+  if (!file) throw std::runtime_error("cannot write " + path);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
+
+namespace {
+std::string quoted(const std::string& text) {
+  std::string result = "'";
+  for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return result + "'";
+}
+}  // namespace
+
+CommandResult run_program(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& cwd) {
+  TempDir capture;
+  std::string command = "cd " + quoted(cwd) + " && " + quoted(program);
+  for (const std::string& arg : args) command += " " + quoted(arg);
+  command += " >" + quoted(capture.file("out")) + " 2>" + quoted(capture.file("err"));
+  int raw = std::system(command.c_str());
+  CommandResult result;
+  if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+  result.out = read_file(capture.file("out"));
+  result.err = read_file(capture.file("err"));
+  return result;
+}
+
+ReadResult read_text(const std::string& content) {
+  reset_store();
+  TempDir dir;
+  write_file(dir.file("data.txt"), content);
+  return read_data(dir.file("data.txt").c_str());
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string source_path(const std::string& relative) {
+  return std::string(CHEW_SOURCE_DIR) + "/" + relative;
+}

@@ -1,0 +1,44 @@
+// Helpers shared by the tests: scratch folders, files, runs of the built programs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "recording/read_data.h"
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+void write_file(const std::string& path, const std::string& content);
+std::string read_file(const std::string& path);
+bool file_exists(const std::string& path);
+
+struct CommandResult {
+  int status = -1;  // exit status, or -1 when the program did not exit normally
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs `program` with `args` in the folder `cwd`.
+CommandResult run_program(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& cwd);
+
+// Empties the store and reads `content` as a data file.
+ReadResult read_text(const std::string& content);
+
+// The lines of a text, each without its "\n".
+std::vector<std::string> lines_of(const std::string& text);
+
+// A path inside the source tree, e.g. "examples/subject01.txt".
+std::string source_path(const std::string& relative);
