@@ -1,0 +1,95 @@
+// The report's name and its run summary.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "recording/store.h"
+#include "report/output.h"
+#include "support/test_support.h"
+
+namespace {
+
+TEST(ReportNameTest, EverythingFromTheFirstPointIsDropped) {
+  struct Case {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"recording.txt", "recording_output.txt"},
+      {"recording", "recording_output.txt"},
+      {"rec.b.txt", "rec_output.txt"},
+      {"./data/rec.txt", "_output.txt"},
+      {"/home/a.b/data/rec.txt", "/home/a_output.txt"},
+      {"", "_output.txt"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(report_name(c.path), c.name) << c.path;
+  const std::string long_stem(5000, 'x');
+  EXPECT_EQ(report_name((long_stem + ".txt").c_str()), long_stem + "_output.txt");
+}
+
+std::string summary_of(long long rms, long long mvc, long long nl, long double emg,
+                       long double dist) {
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  write_summary(out, rms, mvc, nl, emg, dist);
+  std::fclose(out);
+  std::string result(text, size);
+  std::free(text);
+  return result;
+}
+
+TEST(SummaryTest, NineteenLinesCharacterForCharacter) {
+  reset_store();
+  std::strcpy(person, "Jane Doe\n");
+  std::strcpy(sex, "f\n");
+  std::strcpy(born, "1.2.1980\n");
+  std::strcpy(creation, "3.4.2026\n");
+  std::strcpy(frequency, "1000\n");
+  no_entries = 12345;
+  no_tracks = 18;
+  calibration.type = 1;
+  Channel1_mvc = 400, Channel2_mvc = 350.125L, Channel3_mvc = 200, Channel4_mvc = 1000;
+  Channel1_nl = 2.5L, Channel2_nl = 3, Channel3_nl = 1000, Channel4_nl = 0;
+  Right_max = 4.5L, Left_max = 3.25L, Incisal_max = 40;
+  EXPECT_EQ(summary_of(40, 300, 80, static_cast<long double>(0.03), 3),
+            "Version                               : 2.0\n"
+            "Person                                : Jane Doe\n"
+            "Sex                                   : f\n"
+            "Born                                  : 1.2.1980\n"
+            "Creation                              : 3.4.2026\n"
+            "Frequency                             : 1000\n"
+            "Number of entries / type              : 12345/1\n"
+            "Number of experiments                 : 18\n"
+            "Time span, RMS Glaettung              : 40 ms\n"
+            "Time span, MVC computation            : 300 ms\n"
+            "Time span, noise level computation    : 80 ms\n"
+            "MVC (M. masseter right/left)          : 400.00 uV / 350.12 uV\n"  // exact tie: even
+            "MVC (M. temporalsis right/left)       : 200.00 uV / 1000.00 uV\n"
+            "NL (M. masseter right/left)           : 2.50 uV 3.00 uV\n"
+            "NL (M. temporalis right/left)         : 1000.00 uV 0.00 uV\n"
+            "Maximal distanze right/left/incisal   : 4.50 mm / 3.25 mm / 40.00 mm \n"
+            "Distance threshold, cycle recognition : 3.00 mm (= 8%)\n"
+            "EMG threshold, active phase           : 3% (= 12.00uV  10.50uV 6.00uV  30.00uV)\n"
+            "\n");
+  reset_store();
+}
+
+TEST(SummaryTest, EmptyRecordingAndDegenerateValues) {
+  reset_store();
+  // Missing header lines print nothing, not even a line end; a zero incisal maximum gives an
+  // infinite share, a zero threshold as well a not-a-number share.
+  std::string text = summary_of(50, 500, 100, 0, 3);
+  EXPECT_NE(text.find("Person                                : Sex       "), std::string::npos);
+  EXPECT_NE(text.find("Frequency                             : Number of entries / type       "
+                      "       : 0/0\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("(= inf%)\n"), std::string::npos);
+  EXPECT_NE(text.find(": 0% (= 0.00uV  0.00uV 0.00uV  0.00uV)\n"), std::string::npos);
+  EXPECT_NE(summary_of(50, 500, 100, 0, 0).find("0.00 mm (= -nan%)\n"), std::string::npos);
+}
+
+}  // namespace
