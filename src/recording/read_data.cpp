@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "recording/decimal.h"
 #include "recording/store.h"
 
 namespace {
@@ -17,28 +18,80 @@ constexpr char kThreePoint4[] =
     "%lld %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
 constexpr char kThreePoint2[] = "%lld %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
 
-// Reads the file as a text stream does: a "\r\n" pair becomes "\n", a lone "\r" stays.
-int next_char(std::FILE* file) {
-  int c = std::getc(file);
-  if (c != '\r') return c;
-  int next = std::getc(file);
-  if (next == '\n') return '\n';
-  if (next != EOF) std::ungetc(next, file);
-  return '\r';
-}
-
-// One line piece of at most kLinePiece characters, newline included; false at end of file.
-bool next_piece(std::FILE* file, char (&line)[kLinePiece + 1]) {
-  int length = 0;
-  while (length < kLinePiece) {
-    int c = next_char(file);
-    if (c == EOF) break;
-    line[length++] = static_cast<char>(c);
-    if (c == '\n') break;
+// The file in large blocks, cut into the line pieces a text stream read with a buffer of
+// kLinePiece + 1 characters gives: a "\r\n" pair reads as "\n", a lone "\r" stays, and a piece
+// ends after its newline or after kLinePiece characters.
+class PieceReader {
+ public:
+  void start(std::FILE* file) {
+    file_ = file;
+    pos_ = size_ = 0;
   }
-  line[length] = '\0';
-  return length > 0;
-}
+
+  // The next piece into `line`, terminated; false at the end of the file or on a read error.
+  bool next(char (&line)[kLinePiece + 1]) {
+    if (pos_ == size_ && !refill()) return false;
+    // Most lines lie whole in the block, are short and hold no carriage return but the one
+    // before their newline.
+    const char* start = block_ + pos_;
+    std::size_t available = size_ - pos_;
+    std::size_t look = available < kLinePiece + 2 ? available : kLinePiece + 2;
+    if (const void* found = std::memchr(start, '\n', look)) {
+      const char* newline = static_cast<const char*>(found);
+      std::size_t taken = static_cast<std::size_t>(newline - start) + 1;
+      bool crlf = taken >= 2 && newline[-1] == '\r';
+      std::size_t text = taken - (crlf ? 2 : 1);  // characters before the line end
+      if (text + 1 <= kLinePiece && std::memchr(start, '\r', text) == nullptr) {
+        std::memcpy(line, start, text);
+        line[text] = '\n';
+        line[text + 1] = '\0';
+        pos_ += taken;
+        return true;
+      }
+    }
+    return next_slowly(line);
+  }
+
+  bool failed() const { return std::ferror(file_) != 0; }
+
+ private:
+  bool refill() {
+    pos_ = 0;
+    size_ = std::fread(block_, 1, sizeof block_, file_);
+    return size_ > 0;
+  }
+
+  int get() {
+    if (pos_ == size_ && !refill()) return EOF;
+    return static_cast<unsigned char>(block_[pos_++]);
+  }
+
+  int next_char() {
+    int c = get();
+    if (c != '\r') return c;
+    int next = get();
+    if (next == '\n') return '\n';
+    if (next != EOF) --pos_;  // get() just read it from the block, so it is still there
+    return '\r';
+  }
+
+  bool next_slowly(char (&line)[kLinePiece + 1]) {
+    int length = 0;
+    while (length < kLinePiece) {
+      int c = next_char();
+      if (c == EOF) break;
+      line[length++] = static_cast<char>(c);
+      if (c == '\n') break;
+    }
+    line[length] = '\0';
+    return length > 0;
+  }
+
+  std::FILE* file_ = nullptr;
+  char block_[1 << 16];
+  std::size_t pos_ = 0;
+  std::size_t size_ = 0;
+};
 
 void store_header(char* text, const char* line, std::size_t column) {
   if (std::strlen(line) <= column) {
@@ -81,32 +134,17 @@ bool scan_calibration(const char* line, Entry& working) {
   return false;
 }
 
-// Scans a sample line in the form of the current calibration type into `working`; a line that
-// does not fit writes nothing.
-bool scan_sample(const char* line, Entry& working) {
-  long long t;
-  long double v[20];
-  if (calibration.type == 0) {
-    if (std::sscanf(line, kFivePoint, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                    &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15], &v[16], &v[17],
-                    &v[18], &v[19]) != 21)
-      return false;
-    working.time = t;
-    for (int k = 0; k < 15; ++k) *position(working, k) = v[k];
-    working.Aux1 = v[15];
-    working.Aux2 = v[16];
-    working.Aux3 = v[17];
-    working.Channel1 = v[18];
-    working.Channel2 = v[19];
-    return true;
-  }
-  int n = std::sscanf(line, kThreePoint4, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
-                      &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15]);
-  bool four_channels = n == 17;
-  if (!four_channels && std::sscanf(line, kThreePoint2, &t, &v[0], &v[1], &v[2], &v[3], &v[4],
-                                    &v[5], &v[6], &v[7], &v[8], &v[9], &v[10], &v[11], &v[12],
-                                    &v[13]) != 15)
-    return false;
+void store_five_point(Entry& working, long long t, const long double* v) {
+  working.time = t;
+  for (int k = 0; k < 15; ++k) *position(working, k) = v[k];
+  working.Aux1 = v[15];
+  working.Aux2 = v[16];
+  working.Aux3 = v[17];
+  working.Channel1 = v[18];
+  working.Channel2 = v[19];
+}
+
+void store_three_point(Entry& working, long long t, const long double* v, bool four_channels) {
   working.time = t;
   for (int k = 0; k < 9; ++k) *position(working, k) = v[k];
   working.Aux1 = v[9];
@@ -116,6 +154,56 @@ bool scan_sample(const char* line, Entry& working) {
   working.Channel2 = v[13];
   working.Channel3 = four_channels ? v[14] : 0;
   working.Channel4 = four_channels ? v[15] : 0;
+}
+
+// Scans a sample line in the form of the current calibration type into `working` with the C
+// library; a line that does not fit writes nothing.
+bool scan_sample_slowly(const char* line, Entry& working) {
+  long long t;
+  long double v[20];
+  if (calibration.type == 0) {
+    if (std::sscanf(line, kFivePoint, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
+                    &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15], &v[16], &v[17],
+                    &v[18], &v[19]) != 21)
+      return false;
+    store_five_point(working, t, v);
+    return true;
+  }
+  int n = std::sscanf(line, kThreePoint4, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
+                      &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15]);
+  bool four_channels = n == 17;
+  if (!four_channels && std::sscanf(line, kThreePoint2, &t, &v[0], &v[1], &v[2], &v[3], &v[4],
+                                    &v[5], &v[6], &v[7], &v[8], &v[9], &v[10], &v[11], &v[12],
+                                    &v[13]) != 15)
+    return false;
+  store_three_point(working, t, v, four_channels);
+  return true;
+}
+
+// The same decision as scan_sample_slowly, taken without scanf for lines of plain decimals
+// separated by blanks; any other line goes to the C library.
+bool scan_sample(const char* line, Entry& working) {
+  const char* p = line;
+  long long t;
+  long double v[20];
+  Token token = next_integer(p, t);
+  if (token == Token::end) return false;
+  if (token == Token::other) return scan_sample_slowly(line, working);
+  const int wanted = calibration.type == 0 ? 20 : 16;
+  int count = 0;
+  while (count < wanted) {
+    token = next_decimal(p, v[count]);
+    if (token == Token::other) return scan_sample_slowly(line, working);
+    if (token == Token::end) break;
+    ++count;
+  }
+  if (calibration.type == 0) {
+    if (count < 20) return false;
+    store_five_point(working, t, v);
+    return true;
+  }
+  if (count < 14) return false;
+  store_three_point(working, t, v, count == 16);
   return true;
 }
 
@@ -130,8 +218,10 @@ ReadResult read_data(const char* path) {
   static Entry working;  // fields carry over between lines of one file
   working = Entry{};
   static char line[kLinePiece + 1];
+  static PieceReader reader;  // its block is large: not on the stack
+  reader.start(file);
   ReadResult result;
-  while (next_piece(file, line)) {
+  while (reader.next(line)) {
     if (is(line, "Person")) {
       store_header(person, line, 7);
     } else if (is(line, "Sex")) {
@@ -166,7 +256,7 @@ ReadResult read_data(const char* path) {
       ++no_entries;
     }
   }
-  if (result.status == ReadStatus::ok && std::ferror(file)) result = {ReadStatus::read_error, errno};
+  if (result.status == ReadStatus::ok && reader.failed()) result = {ReadStatus::read_error, errno};
   std::fclose(file);
   if (result.status == ReadStatus::ok && no_tracks > 0)
     tracks[no_tracks - 1].last_entry = no_entries - 1;

@@ -1,0 +1,169 @@
+// The block reader with its own number conversion against the straightforward reader that reads
+// a character at a time and converts every number with sscanf: same store, bit for bit.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "recording/decimal.h"
+#include "recording/read_data.h"
+#include "recording/store.h"
+#include "reference/reference.h"
+#include "reference/snapshot.h"
+#include "support/test_support.h"
+
+namespace {
+
+bool same_bits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+
+TEST(DecimalTest, PlainDecimalsConvertExactlyAsStrtold) {
+  std::mt19937_64 random(12345);
+  for (int n = 0; n < 300000; ++n) {
+    std::string text;
+    switch (random() % 4) {
+      case 0: text += '-'; break;
+      case 1: text += '+'; break;
+      default: break;
+    }
+    int before = static_cast<int>(random() % 12), after = static_cast<int>(random() % 21);
+    if (random() % 5 == 0) text += std::string(random() % 6, '0');  // leading zeros
+    for (int k = 0; k < before; ++k) text += static_cast<char>('0' + random() % 10);
+    if (after > 0 || before == 0 || random() % 3 == 0) {
+      text += '.';
+      if (random() % 4 == 0) text += std::string(random() % 8, '0');
+      for (int k = 0; k < after; ++k) text += static_cast<char>('0' + random() % 10);
+    }
+    if (text.find_first_of("0123456789") == std::string::npos) text += '7';
+    const char* p = text.c_str();
+    long double fast = -1;
+    Token token = next_decimal(p, fast);
+    if (token == Token::other) continue;  // too many digits: left to the C library
+    ASSERT_EQ(token, Token::number) << text;
+    EXPECT_EQ(*p, '\0') << text;
+    long double expected = std::strtold(text.c_str(), nullptr);
+    ASSERT_TRUE(same_bits(fast, expected)) << text;
+  }
+}
+
+TEST(DecimalTest, EverythingElseIsLeftToTheCLibrary) {
+  for (const char* text : {"1e3", "1E3", "0x1p3", "nan", "inf", "-inf", "1.5abc", "1,5", ".", "-",
+                           "+", "1.2.3", "12345678901234567890", "0.1234567890123456789012345678",
+                           "5\r", "1\v"}) {
+    const char* p = text;
+    long double value;
+    EXPECT_EQ(next_decimal(p, value), Token::other) << text;
+    EXPECT_EQ(p, text) << text;
+  }
+  for (const char* text : {"", "  \t\n"}) {
+    const char* p = text;
+    long double value;
+    EXPECT_EQ(next_decimal(p, value), Token::end);
+  }
+  const char* p = " -0 7.";
+  long double value;
+  ASSERT_EQ(next_decimal(p, value), Token::number);
+  EXPECT_TRUE(std::signbit(value));
+  ASSERT_EQ(next_decimal(p, value), Token::number);
+  EXPECT_EQ(value, 7.0L);
+  long long integer;
+  for (const char* text : {"1234567890123456789", "5.", "0x10", "+"}) {
+    p = text;
+    EXPECT_EQ(next_integer(p, integer), Token::other) << text;
+  }
+  p = "-123456789012345678 ";
+  ASSERT_EQ(next_integer(p, integer), Token::number);
+  EXPECT_EQ(integer, -123456789012345678LL);
+}
+
+// Reads `content` with both readers and compares status and store.
+void expect_same_reading(const std::string& content, const std::string& what) {
+  TempDir dir;
+  const std::string path = dir.file("data.txt");
+  write_file(path, content);
+  reset_store();
+  ReadResult reference = read_data_reference(path.c_str());
+  StoreSnapshot expected = take_snapshot();
+  reset_store();
+  ReadResult fast = read_data(path.c_str());
+  StoreSnapshot actual = take_snapshot();
+  EXPECT_EQ(static_cast<int>(fast.status), static_cast<int>(reference.status)) << what;
+  EXPECT_EQ(first_difference(expected, actual), "") << what;
+  reset_store();
+}
+
+std::string numbers(int count, const char* each = "1.25") {
+  std::string line = "0";
+  for (int k = 0; k < count; ++k) line += std::string(" ") + each;
+  return line;
+}
+
+TEST(FastReaderTest, OddLinesAgreeWithTheReference) {
+  const std::string five = numbers(20), three = numbers(16), two = numbers(14);
+  const std::string cases[] = {
+      "",
+      five,  // no final newline
+      five + "\r\n" + five + "\r" + five + "\r\r\n" + five + "\n\r",
+      "Person x\r\nSex\r\nBorn y\rz\n" + five + "\n",
+      five + std::string(1, '\0') + "7 8\n" + five + "\n",
+      numbers(19) + "\n" + numbers(21) + "\n" + five + " tail\n" + five + "abc\n",
+      "Calibr 1 2 3 4 5 6 7 8 9\n" + three + "\n" + numbers(15) + "\n" + two + "\n" +
+          numbers(13) + "\n" + five + "\n" + numbers(15, "2.5e1") + "\n" + numbers(14, "nan") +
+          "\n",
+      "Calibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n" + five + "\nCalibr 1 2 3 4 5 6 7 8 9\n" +
+          three + "\n",
+      numbers(20, "+1.5") + "\n" + numbers(20, ".5") + "\n" + numbers(20, "5.") + "\n" +
+          numbers(20, "1e3") + "\n" + numbers(20, "inf") + "\n" + numbers(20, "0x1p3") + "\n" +
+          numbers(20, "1e5000") + "\n" + numbers(20, "1e-4940") + "\n" + numbers(20, "1e") +
+          "\n" + numbers(20, "1.5abc") + "\n" + numbers(20, "1,5") + "\n",
+      "99999999999999999999 " + numbers(20) + "\n-5 " + numbers(20) + "\n0.5" + numbers(20) +
+          "\n",
+      std::string(2046, ' ') + "\n" + std::string(2047, 'x') + "\n" + std::string(2048, 'y') +
+          "\n" + std::string(10000, '7') + "\n",
+      five + std::string(2047 - five.size(), ' ') + five + "\n",
+      five + std::string(2046 - five.size(), ' ') + "\r\n" + five + "\n",
+      "\t" + five + "\t\n \v" + five + "\n\f" + five + "\n",
+      "Frequency:   1000\n" + std::string(300, 'P') + "\nPerson " + std::string(300, 'n') + "\n",
+  };
+  int n = 0;
+  for (const std::string& content : cases) expect_same_reading(content, "case " + std::to_string(n++));
+}
+
+TEST(FastReaderTest, RandomLinesAgreeWithTheReference) {
+  const char* pieces[] = {"0",  "1",  "12", "3.5", "-",  "+",  ".",   "e",    "E5", " ",
+                          " ",  " ",  "\t", "\r",  "\n", "\n", "x",   "nan",  "0x", "Calibr ",
+                          "99", ".25", "-0", "007", "1e-3", "\r\n", ",", "inf", "9999999999"};
+  std::mt19937 random(777);
+  for (int file = 0; file < 30; ++file) {
+    std::string content = file % 3 == 0 ? "Calibr 1 2 3 4 5 6 7 8 9\n" : "";
+    for (int line = 0; line < 400; ++line) {
+      // Mostly lines of the right shape, with a random piece here and there.
+      int count = 14 + static_cast<int>(random() % 8);
+      content += random() % 5 == 0 ? "0" : std::to_string(random() % 1000);
+      for (int k = 0; k < count; ++k) {
+        content += random() % 8 == 0 ? pieces[random() % (sizeof pieces / sizeof *pieces)] : " ";
+        content += std::to_string(static_cast<int>(random() % 2000) - 1000) +
+                   (random() % 2 ? "." + std::to_string(random() % 100) : "");
+      }
+      content += random() % 10 == 0 ? "\r\n" : "\n";
+    }
+    expect_same_reading(content, "random file " + std::to_string(file));
+  }
+}
+
+TEST(FastReaderTest, ShippedRecordingsAgreeWithTheReference) {
+  int count = 0;
+  for (const auto& item : std::filesystem::directory_iterator(source_path("examples"))) {
+    if (item.path().extension() != ".txt" ||
+        item.path().string().find("_output") != std::string::npos)
+      continue;
+    expect_same_reading(read_file(item.path().string()), item.path().string());
+    ++count;
+  }
+  EXPECT_GT(count, 0);
+}
+
+}  // namespace

@@ -1,0 +1,7 @@
+// The straightforward implementations that the fast ones must match bit for bit.
+#pragma once
+
+#include "recording/read_data.h"
+
+// Reads like read_data, a character at a time and every number through sscanf.
+ReadResult read_data_reference(const char* path);
