@@ -1,0 +1,28 @@
+// Extreme windowed means of one smoothed EMG channel over one experiment, without summing every
+// window afresh.
+//
+// A window starts at sample s, spans `span` ms (samples s, s+1, ... while t[n] - t[s] <= span)
+// and its mean is its values summed from s forward, divided by their count. A running sum with
+// a rigorous bound on its rounding error rules out every window whose mean cannot reach the
+// extreme; the windows left are summed exactly that way. The result is the value a scan of every
+// window with strict comparisons gives, bit for bit.
+//
+// Reads entries[f..l].time (ms) and the channel (uV). Handles experiments whose time stamps do
+// not fall and whose channel values are finite and not negative, with span >= 0; returns
+// std::nullopt for any other, which the caller then scans window by window.
+#pragma once
+
+#include <optional>
+
+#include "recording/store.h"
+
+// The largest mean above `initial` over the windows that fit into the experiment
+// (t[l] - t[s] >= span), or `initial` when none is larger.
+std::optional<long double> largest_window_mean(int f, int l, long double Entry::*channel,
+                                               long long span, long double initial);
+
+// The smallest mean below `initial` over the windows that fit into the experiment and start no
+// earlier than `earliest` ms (t[s] >= earliest), or `initial` when none is smaller.
+std::optional<long double> smallest_window_mean(int f, int l, long double Entry::*channel,
+                                                long long span, long long earliest,
+                                                long double initial);

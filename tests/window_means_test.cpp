@@ -1,0 +1,112 @@
+// Pruned window extremes against a scan that sums every window afresh.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "analysis/window_means.h"
+#include "recording/store.h"
+
+namespace {
+
+bool same_bits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+
+// Every qualifying window summed from its start, compared strictly, in order of starts.
+long double scan_every_window(int f, int l, long long span, bool smallest, long long earliest,
+                              long double initial) {
+  long double result = initial;
+  for (int s = f; s <= l; ++s) {
+    if (!(entries[l].time - entries[s].time >= span)) continue;
+    if (smallest && !(entries[s].time >= earliest)) continue;
+    long double sum = 0;
+    int n = 0;
+    for (int k = s; k <= l && entries[k].time - entries[s].time <= span; ++k, ++n)
+      sum += entries[k].Channel1;
+    const long double mean = sum / n;
+    if (smallest ? mean < result : mean > result) result = mean;
+  }
+  return result;
+}
+
+void expect_both_extremes(int f, int l, const std::string& what) {
+  for (long long span : {0LL, 1LL, 7LL, 100LL, 500LL}) {
+    auto largest = largest_window_mean(f, l, &Entry::Channel1, span, 0);
+    ASSERT_TRUE(largest.has_value()) << what;
+    EXPECT_TRUE(same_bits(*largest, scan_every_window(f, l, span, false, 0, 0)))
+        << what << " span " << span;
+    auto smallest = smallest_window_mean(f, l, &Entry::Channel1, span, 50, 1000);
+    ASSERT_TRUE(smallest.has_value()) << what;
+    EXPECT_TRUE(same_bits(*smallest, scan_every_window(f, l, span, true, 50, 1000)))
+        << what << " span " << span;
+  }
+}
+
+// One experiment of n samples, 1 ms apart unless `step` says otherwise.
+void fill(int n, const std::function<long double(int)>& value,
+          const std::function<long long(int)>& time = [](int i) { return i; }) {
+  reset_store();
+  no_entries = n;
+  for (int i = 0; i < n; ++i) {
+    entries[i].time = time(i);
+    entries[i].Channel1 = value(i);
+  }
+}
+
+TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
+  std::mt19937_64 random(2026);
+  std::uniform_real_distribution<double> unit(0, 1);
+  const int n = 3000;
+  struct Signal {
+    const char* name;
+    std::function<long double(int)> value;
+  } signals[] = {
+      {"random", [&](int) { return static_cast<long double>(unit(random)) * 400; }},
+      {"many magnitudes", [&](int) { return std::pow(10.0L, unit(random) * 40 - 20); }},
+      {"constant", [](int) { return 0.1L; }},
+      {"zero", [](int) { return 0.0L; }},
+      {"periodic", [](int i) { return static_cast<long double>(i % 10) / 3; }},
+      {"spikes between tiny values",
+       [](int i) { return i % 700 == 350 ? 1e30L : 1e-30L * (1 + i % 3); }},
+      {"last-bit differences",
+       [](int i) { return std::nextafter(1.0L, 2.0L * (i % 2)) + (i % 997 == 0); }},
+      {"bursts", [&](int i) { return (i / 250) % 2 ? 300 + unit(random) : unit(random) * 3; }},
+  };
+  for (const Signal& signal : signals) {
+    fill(n, signal.value);
+    expect_both_extremes(0, n - 1, signal.name);
+    expect_both_extremes(100, 100, std::string(signal.name) + ", one sample");
+    expect_both_extremes(10, 600, std::string(signal.name) + ", short");
+  }
+}
+
+TEST(WindowMeansTest, IrregularTimeStamps) {
+  std::mt19937 random(5);
+  // Repeated stamps, gaps, and a start far from 0.
+  fill(4000, [&](int) { return static_cast<long double>(random() % 1000) / 7; },
+       [](int i) { return 1000000LL + i / 3 + (i > 2000 ? 5000 : 0); });
+  expect_both_extremes(0, 3999, "irregular");
+  fill(50, [](int i) { return static_cast<long double>(i); }, [](int i) { return i * 40LL; });
+  expect_both_extremes(0, 49, "sparse");
+}
+
+TEST(WindowMeansTest, LeavesOtherExperimentsToTheFullScan) {
+  fill(100, [](int i) { return static_cast<long double>(i); }, [](int i) { return 100LL - i; });
+  EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());  // falling time
+  fill(100, [](int i) { return i == 50 ? NAN : 1.0L; });
+  EXPECT_FALSE(smallest_window_mean(0, 99, &Entry::Channel1, 10, 0, 1000).has_value());
+  fill(100, [](int i) { return i == 50 ? -1.0L : 1.0L; });
+  EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());
+  fill(100, [](int) { return 1.0L; });
+  EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, -1, 0).has_value());
+  fill(100, [](int) { return 1.0L; }, [](int i) { return i == 99 ? 1LL << 62 : i; });
+  EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());
+  // No window fits: the initial value stays.
+  fill(10, [](int) { return 5.0L; });
+  EXPECT_EQ(*largest_window_mean(0, 9, &Entry::Channel1, 500, 0), 0.0L);
+  EXPECT_EQ(*smallest_window_mean(0, 9, &Entry::Channel1, 5, 50, 1000), 1000.0L);
+  reset_store();
+}
+
+}  // namespace
