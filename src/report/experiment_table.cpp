@@ -2,4 +2,51 @@
 
 #include "recording/store.h"
 
-void write_experiment_table(std::FILE*) {}
+namespace {
+
+// Header lines, each written as a format without arguments ("%%" prints one per-cent sign).
+constexpr char kHeader1[] =
+    "Exp. | C. | First    Last |  max distance (mm)   |    MVC / noise  (uV)         |    MVC / "
+    "noise (uV)          | work uVs  |       | work uVs  |       \n";
+constexpr char kHeader2[] =
+    "     |    |               |  right  left  incis. | right          left          | right    "
+    "      left          | r.   l.   |     %% | r.   l.   |     %%\n";
+constexpr char kHeader3[] =
+    "-----+----+---------------+----------------------+------------------------------+----------"
+    "--------------------+-----------+-------+-----------+-------\n";
+constexpr char kRow[] =
+    "%4d | %2d | %6d %6d | %6.2Lf %6.2Lf %6.2Lf | %6.2Lf/%6.2Lf  %6.2Lf/%6.2Lf | %6.2Lf/%6.2Lf  "
+    "%6.2Lf/%6.2Lf | %4.0Lf %4.0Lf | %3.0Lf %% | %4.0Lf %4.0Lf | %3.0Lf %%\n";
+
+constexpr int kFirstChewingTrial = 12;  // balances are shown from experiment 13 on
+
+// ((right - left) * 100) / (right + left) on the stored work, or 0 unless the sum is above 0
+// (a NaN sum fails the test as well).
+long double work_balance(long double right, long double left) {
+  if (right + left > 0) return ((right - left) * 100) / (right + left);
+  return 0;
+}
+
+}  // namespace
+
+void write_experiment_table(std::FILE* out) {
+  std::fprintf(out, kHeader1);
+  std::fprintf(out, kHeader2);
+  std::fprintf(out, kHeader3);
+  for (int k = 0; k < no_tracks && k < kMaxTracks; ++k) {
+    const Track& t = tracks[k];
+    long double masseter_balance = 0;
+    long double temporalis_balance = 0;
+    if (k >= kFirstChewingTrial) {
+      masseter_balance = work_balance(t.Channel1_work, t.Channel2_work);
+      temporalis_balance = work_balance(t.Channel3_work, t.Channel4_work);
+    }
+    std::fprintf(out, kRow, k + 1, t.no_chewing_cycles, t.first_entry, t.last_entry, t.Right_max,
+                 t.Left_max, t.Incisal_max,                                     // mm
+                 t.Channel1_mvc, t.Channel1_nl, t.Channel2_mvc, t.Channel2_nl,  // masseters, uV
+                 t.Channel3_mvc, t.Channel3_nl, t.Channel4_mvc, t.Channel4_nl,  // temporales, uV
+                 t.Channel1_work / 1000, t.Channel2_work / 1000, masseter_balance,  // uVs, %
+                 t.Channel3_work / 1000, t.Channel4_work / 1000, temporalis_balance);
+  }
+  std::fprintf(out, "\n");
+}
