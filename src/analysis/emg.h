@@ -4,6 +4,9 @@
 // Writes entries[].Channel1..4 (RMS, uV, in place), entries[].Channel1_burst..4 (uV*ms),
 //        tracks[].Channel1_mvc..4 and Channel1_nl..4 (uV), the run-wide Channel1_mvc..4 (from
 //        positions 0 and 1) and Channel1_nl..4 (from positions 12 on), in uV.
+// Window lengths are measured on the time stamps. A negative length leaves its windows empty:
+// a negative rms_time smooths every value to 0, a negative nl_time or mvc_time leaves every
+// noise level at 1000 and every MVC at 0.
 #pragma once
 
 void preprocessing_emg(long long rms_time /* ms */, long long mvc_time /* ms */,

@@ -2,4 +2,53 @@
 
 #include "recording/store.h"
 
-void preprocessing_work() {}
+namespace {
+
+constexpr int kChannels = 4;
+
+constexpr long double Entry::*kBurst[kChannels] = {&Entry::Channel1_burst, &Entry::Channel2_burst,
+                                                   &Entry::Channel3_burst, &Entry::Channel4_burst};
+constexpr long double Track::*kWork[kChannels] = {&Track::Channel1_work, &Track::Channel2_work,
+                                                  &Track::Channel3_work, &Track::Channel4_work};
+
+// A closing phase counts when it closes the jaw by more than this share of Incisal_max: the
+// double nearest to 0.1, widened.
+constexpr long double kClosingShare = static_cast<long double>(0.1);
+
+// Sums, per channel, the largest burst total inside every closing phase of the experiment that
+// closes by more than a tenth of the run-wide Incisal_max. A phase runs from a max_end sample to
+// the next min_start sample; the integrals of those two samples are not taken.
+void sum_work(Track& track) {
+  const int f = track.first_entry, l = track.last_entry;
+  long double work[kChannels] = {0, 0, 0, 0};
+  long double phase_max[kChannels] = {0, 0, 0, 0};
+  bool open = false;
+  long double d_open = 0;  // incisal distance where the phase opened, mm
+  for (int i = f; i <= l; ++i) {
+    const Entry& e = entries[i];
+    if (open) {
+      if (e.cycle_status & min_start) {
+        if (d_open - e.Incisal_dist > kClosingShare * Incisal_max) {
+          for (int c = 0; c < kChannels; ++c) work[c] = work[c] + phase_max[c];
+        }
+        open = false;
+      } else {
+        for (int c = 0; c < kChannels; ++c) {
+          if (e.*kBurst[c] > phase_max[c]) phase_max[c] = e.*kBurst[c];
+        }
+      }
+    }
+    if (!open && (e.cycle_status & max_end)) {
+      open = true;
+      d_open = e.Incisal_dist;
+      for (int c = 0; c < kChannels; ++c) phase_max[c] = 0;
+    }
+  }
+  for (int c = 0; c < kChannels; ++c) track.*kWork[c] = work[c];
+}
+
+}  // namespace
+
+void preprocessing_work() {
+  for (int t = 0; t < no_tracks; ++t) sum_work(tracks[t]);
+}
