@@ -1,7 +1,9 @@
 #include "analysis/emg.h"
 
 #include <cmath>
+#include <optional>
 
+#include "analysis/window_means.h"
 #include "recording/store.h"
 
 namespace {
@@ -31,9 +33,9 @@ __int128 elapsed(long long later, long long earlier) {
   return static_cast<__int128>(later) - earlier;
 }
 
-// Step 1: trailing RMS over the samples at most rms_time ms before each sample, in place. Runs
-// from the last sample down, so that every window still holds raw values.
-void smooth(int f, int l, long long rms_time) {
+// Step 1, window by window: trailing RMS over the samples at most rms_time ms before each
+// sample, in place. Runs from the last sample down, so that every window still holds raw values.
+void smooth_window_by_window(int f, int l, long long rms_time) {
   for (int i = l; i >= f; --i) {
     long double sum[kChannels] = {0, 0, 0, 0};
     int n = 0;
@@ -47,6 +49,98 @@ void smooth(int f, int l, long long rms_time) {
     for (int c = 0; c < kChannels; ++c) {
       // Only a negative rms_time leaves a window empty; the smoothed value is then 0.
       entries[i].*kValue[c] = n > 0 ? std::sqrt(sum[c] / n) : 0;
+    }
+  }
+}
+
+// Whether the experiment's time stamps never fall and stay far from the 64-bit limits, so that
+// windows can be found by moving their ends and plain differences cannot overflow.
+bool rising_times(int f, int l) {
+  constexpr long long kLimit = 1LL << 61;
+  for (int i = f; i <= l; ++i) {
+    const long long t = entries[i].time;
+    if (t < -kLimit || t > kLimit || (i > f && t < entries[i - 1].time)) return false;
+  }
+  return true;
+}
+
+// Step 1: the same values, faster. Each square is formed once, into the burst integral of its
+// sample (step 6 overwrites every one of them), and summed from there in the same order; a
+// channel whose raw values are all zero smooths to +0 everywhere, which is what its windows give.
+void smooth(int f, int l, long long rms_time) {
+  if (rms_time < 0 || rms_time > (1LL << 61) || !rising_times(f, l)) {
+    smooth_window_by_window(f, l, rms_time);
+    return;
+  }
+  bool active[kChannels] = {false, false, false, false};
+  for (int i = f; i <= l; ++i) {
+    for (int c = 0; c < kChannels; ++c) {
+      const long double x = entries[i].*kValue[c];
+      entries[i].*kBurst[c] = x * x;
+      if (x != 0) active[c] = true;
+    }
+  }
+  int channels[kChannels], used = 0;
+  for (int c = 0; c < kChannels; ++c) {
+    if (active[c]) {
+      channels[used++] = c;
+    } else {
+      for (int i = f; i <= l; ++i) entries[i].*kValue[c] = 0;
+    }
+  }
+  // The first sample of the window of i; with rising time stamps it only moves down as i does.
+  auto window_start = [&](int i, int low) {
+    while (low > f && entries[i].time - entries[low - 1].time <= rms_time) --low;
+    return low;
+  };
+  int low = l;
+  for (int i = l; i >= f; --i) {
+    low = window_start(i, low > i ? i : low);
+    const int n = i - low + 1;
+    if (used == 4) {
+      // The four sums proceed side by side.
+      long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+      for (int j = i; j >= low; --j) {
+        s0 += entries[j].Channel1_burst;
+        s1 += entries[j].Channel2_burst;
+        s2 += entries[j].Channel3_burst;
+        s3 += entries[j].Channel4_burst;
+      }
+      entries[i].Channel1 = std::sqrt(s0 / n);
+      entries[i].Channel2 = std::sqrt(s1 / n);
+      entries[i].Channel3 = std::sqrt(s2 / n);
+      entries[i].Channel4 = std::sqrt(s3 / n);
+    } else if (used == 2 && i > f) {
+      // Two channels: the windows of i and i - 1 proceed side by side as well, each summed in
+      // its own order.
+      const int low2 = window_start(i - 1, low);
+      const int n2 = i - 1 - low2 + 1;
+      long double const Entry::*a = kBurst[channels[0]];
+      long double const Entry::*b = kBurst[channels[1]];
+      long double sa = 0, sb = 0, sa2 = 0, sb2 = 0;
+      const int common = n < n2 ? n : n2;
+      for (int k = 0; k < common; ++k) {
+        sa += entries[i - k].*a;
+        sb += entries[i - k].*b;
+        sa2 += entries[i - 1 - k].*a;
+        sb2 += entries[i - 1 - k].*b;
+      }
+      for (int k = common; k < n; ++k) sa += entries[i - k].*a, sb += entries[i - k].*b;
+      for (int k = common; k < n2; ++k)
+        sa2 += entries[i - 1 - k].*a, sb2 += entries[i - 1 - k].*b;
+      entries[i].*kValue[channels[0]] = std::sqrt(sa / n);
+      entries[i].*kValue[channels[1]] = std::sqrt(sb / n);
+      entries[i - 1].*kValue[channels[0]] = std::sqrt(sa2 / n2);
+      entries[i - 1].*kValue[channels[1]] = std::sqrt(sb2 / n2);
+      low = low2;
+      --i;
+    } else {
+      for (int k = 0; k < used; ++k) {
+        long double const Entry::*square = kBurst[channels[k]];
+        long double sum = 0;
+        for (int j = i; j >= low; --j) sum += entries[j].*square;
+        entries[i].*kValue[channels[k]] = std::sqrt(sum / n);
+      }
     }
   }
 }
@@ -65,9 +159,10 @@ bool window_mean(int s, int l, long long span, long double mean[kChannels]) {
   return true;
 }
 
-// Step 2: the smallest mean over windows of nl_time ms that fit into the experiment and start at
-// least rms_time ms after its first sample (where the smoothing window was still short).
-void noise_level(Track& track, long long rms_time, long long nl_time) {
+// Step 2, window by window: the smallest mean over windows of nl_time ms that fit into the
+// experiment and start at least rms_time ms after its first sample (where the smoothing window
+// was still short).
+void noise_level_window_by_window(Track& track, long long rms_time, long long nl_time) {
   const int f = track.first_entry, l = track.last_entry;
   for (int c = 0; c < kChannels; ++c) track.*kNl[c] = kNoNoiseLevel;
   for (int s = f; s <= l; ++s) {
@@ -82,8 +177,9 @@ void noise_level(Track& track, long long rms_time, long long nl_time) {
   }
 }
 
-// Step 4: the largest mean over windows of mvc_time ms that fit into the experiment.
-void mvc(Track& track, long long mvc_time) {
+// Step 4, window by window: the largest mean over windows of mvc_time ms that fit into the
+// experiment.
+void mvc_window_by_window(Track& track, long long mvc_time) {
   const int f = track.first_entry, l = track.last_entry;
   for (int c = 0; c < kChannels; ++c) track.*kMvc[c] = 0;
   for (int s = f; s <= l; ++s) {
@@ -94,6 +190,27 @@ void mvc(Track& track, long long mvc_time) {
       if (mean[c] > track.*kMvc[c]) track.*kMvc[c] = mean[c];
     }
   }
+}
+
+// Steps 2 and 4: the same values, faster, where the bounded running sum applies to every
+// channel of the experiment.
+void noise_level(Track& track, long long rms_time, long long nl_time) {
+  std::optional<long double> level[kChannels];
+  for (int c = 0; c < kChannels; ++c) {
+    level[c] = smallest_window_mean(track.first_entry, track.last_entry, kValue[c], nl_time,
+                                    rms_time, kNoNoiseLevel);
+    if (!level[c]) return noise_level_window_by_window(track, rms_time, nl_time);
+  }
+  for (int c = 0; c < kChannels; ++c) track.*kNl[c] = *level[c];
+}
+
+void mvc(Track& track, long long mvc_time) {
+  std::optional<long double> level[kChannels];
+  for (int c = 0; c < kChannels; ++c) {
+    level[c] = largest_window_mean(track.first_entry, track.last_entry, kValue[c], mvc_time, 0);
+    if (!level[c]) return mvc_window_by_window(track, mvc_time);
+  }
+  for (int c = 0; c < kChannels; ++c) track.*kMvc[c] = *level[c];
 }
 
 // Step 6: the running integral of every active stretch, over samples f+1 to l-1 (the first and

@@ -1,12 +1,14 @@
 #include "analysis/window_means.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
 // 2^-60: sixteen units in the last place of the 64-bit mantissa, a generous allowance for every
 // rounding of the running sum, of the bounds themselves and of the exact sum they stand for.
 constexpr long double kUlp = 0x1p-60L;
+constexpr long double kLargest = std::numeric_limits<long double>::max();
 
 struct Bounds {
   long double low, high;  // the exact windowed mean lies between them
@@ -53,7 +55,7 @@ bool well_formed(int f, int l, long double Entry::*channel, bool& all_zero) {
   all_zero = true;
   for (int i = f; i <= l; ++i) {
     const long double x = entries[i].*channel;
-    if (!(x >= 0) || !std::isfinite(x)) return false;
+    if (!(x >= 0 && x <= kLargest)) return false;  // also false for not-a-number
     if (x != 0) all_zero = false;
     if (i > f && entries[i].time < entries[i - 1].time) return false;
   }

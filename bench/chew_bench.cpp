@@ -1,0 +1,161 @@
+// chew_bench: one recording evaluated by the straightforward implementation (a character at a
+// time with sscanf, every EMG window summed afresh) and by the fast one, side by side.
+//
+//   chew_bench [--repeat N] recording.txt
+//
+// Prints each stage's time for both (the best of N runs), the ratio of the whole runs, whether
+// the two reports are identical byte for byte, and the peak resident memory of a separate process
+// running each implementation once.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis/cycles.h"
+#include "analysis/distances.h"
+#include "analysis/emg.h"
+#include "analysis/work.h"
+#include "recording/read_data.h"
+#include "recording/store.h"
+#include "reference/reference.h"
+#include "report/output.h"
+#include "run/options.h"
+
+namespace {
+
+constexpr const char* kStages[] = {"read_data", "preprocessing_emg", "preprocessing_distances",
+                                   "compute_cycles", "preprocessing_work", "output_header"};
+constexpr int kStageCount = 6;
+
+struct Run {
+  double seconds[kStageCount] = {};
+  std::string report;
+  bool ok = true;
+  double total() const {
+    double sum = 0;
+    for (double s : seconds) sum += s;
+    return sum;
+  }
+};
+
+double now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// One whole evaluation with the default settings; the report goes to memory.
+Run evaluate(const char* path, bool fast) {
+  const RunSettings s;
+  Run run;
+  reset_store();
+  double start = now();
+  ReadResult read = fast ? read_data(path) : read_data_reference(path);
+  run.seconds[0] = now() - start;
+  if (read.status != ReadStatus::ok) {
+    run.ok = false;
+    return run;
+  }
+  start = now();
+  if (fast)
+    preprocessing_emg(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
+  else
+    preprocessing_emg_reference(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
+  run.seconds[1] = now() - start;
+  start = now();
+  preprocessing_distances();
+  run.seconds[2] = now() - start;
+  start = now();
+  compute_cycles(s.dist_threshold);
+  run.seconds[3] = now() - start;
+  start = now();
+  preprocessing_work();
+  run.seconds[4] = now() - start;
+  start = now();
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  write_report(out, s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold, s.dist_threshold);
+  std::fclose(out);
+  run.seconds[5] = now() - start;
+  run.report.assign(text, size);
+  std::free(text);
+  return run;
+}
+
+// Peak resident memory, in KiB, of this program evaluating the file once in a process of its own.
+long peak_memory(const char* self, const char* path, bool fast) {
+  pid_t child = fork();
+  if (child == 0) {
+    execl(self, self, fast ? "--once-fast" : "--once-straightforward", path,
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || wait4(child, &status, 0, &usage) < 0 || !WIFEXITED(status) ||
+      WEXITSTATUS(status) != 0)
+    return -1;
+  return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int repeat = 3;
+  const char* path = nullptr;
+  for (int k = 1; k < argc; ++k) {
+    if (std::strcmp(argv[k], "--repeat") == 0 && k + 1 < argc) {
+      repeat = std::max(1, std::atoi(argv[++k]));
+    } else if ((std::strcmp(argv[k], "--once-fast") == 0 ||
+                std::strcmp(argv[k], "--once-straightforward") == 0) &&
+               k + 1 < argc) {
+      return evaluate(argv[k + 1], argv[k][7] == 'f').ok ? 0 : 1;
+    } else {
+      path = argv[k];
+    }
+  }
+  if (path == nullptr) {
+    std::fprintf(stderr, "usage: chew_bench [--repeat N] recording.txt\n");
+    return 2;
+  }
+
+  Run best[2];  // [0] straightforward, [1] fast
+  for (int r = 0; r < repeat; ++r) {
+    for (int fast = 0; fast < 2; ++fast) {  // alternating, so that both see the same machine
+      Run run = evaluate(path, fast == 1);
+      if (!run.ok) {
+        std::fprintf(stderr, "chew_bench: cannot evaluate '%s'\n", path);
+        return 1;
+      }
+      if (r == 0) {
+        best[fast] = run;
+      } else {
+        for (int st = 0; st < kStageCount; ++st)
+          best[fast].seconds[st] = std::min(best[fast].seconds[st], run.seconds[st]);
+      }
+    }
+  }
+  std::printf("recording: %s (%d samples, %d experiments), best of %d runs\n\n", path, no_entries,
+              no_tracks, repeat);
+  std::printf("%-24s %16s %10s %10s %8s\n", "stage", "straightforward", "fast", "share", "ratio");
+  for (int st = 0; st < kStageCount; ++st)
+    std::printf("%-24s %14.1f ms %7.1f ms %9.1f%% %7.1fx\n", kStages[st],
+                best[0].seconds[st] * 1e3, best[1].seconds[st] * 1e3,
+                100 * best[1].seconds[st] / best[1].total(),
+                best[0].seconds[st] / best[1].seconds[st]);
+  std::printf("%-24s %14.1f ms %7.1f ms %9s %7.1fx\n\n", "whole run", best[0].total() * 1e3,
+              best[1].total() * 1e3, "", best[0].total() / best[1].total());
+  const bool identical = best[0].report == best[1].report;
+  std::printf("reports identical byte for byte: %s (%zu bytes)\n", identical ? "yes" : "NO",
+              best[1].report.size());
+  std::printf("peak resident memory: straightforward %ld KiB, fast %ld KiB\n",
+              peak_memory(argv[0], path, false), peak_memory(argv[0], path, true));
+  return identical ? 0 : 1;
+}

@@ -1,0 +1,136 @@
+// EMG conditioning against the straightforward implementation that sums every window afresh:
+// the whole store must come out identical, bit for bit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+
+#include "analysis/emg.h"
+#include "recording/read_data.h"
+#include "recording/store.h"
+#include "reference/reference.h"
+#include "reference/snapshot.h"
+#include "run/options.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct Settings {
+  long long rms, mvc, nl;
+  long double threshold;
+};
+const Settings kSettings[] = {{50, 500, 100, static_cast<long double>(0.03)},
+                              {0, 0, 0, 0},
+                              {1, 3, 2, 0.5L},
+                              {200, 1000, 300, 0.1L},
+                              {-5, -1, -3, 0.03L}};
+
+// Runs both implementations on the store as `fill` leaves it and compares the results.
+void expect_same_conditioning(const std::function<void()>& fill, const std::string& what) {
+  for (const Settings& s : kSettings) {
+    fill();
+    preprocessing_emg_reference(s.rms, s.mvc, s.nl, s.threshold);
+    StoreSnapshot expected = take_snapshot();
+    fill();
+    preprocessing_emg(s.rms, s.mvc, s.nl, s.threshold);
+    EXPECT_EQ(first_difference(expected, take_snapshot()), "")
+        << what << ", rms " << s.rms << " mvc " << s.mvc << " nl " << s.nl;
+  }
+}
+
+// Experiments of the given lengths, samples `step(i)` ms apart, channel c of sample i given by
+// value(c, i).
+void fill_store(const std::vector<int>& lengths, const std::function<long long(int)>& step,
+                const std::function<long double(int, int)>& value) {
+  reset_store();
+  int i = 0;
+  for (int length : lengths) {
+    tracks[no_tracks].first_entry = i;
+    long long t = 0;
+    for (int k = 0; k < length; ++k, ++i) {
+      entries[i].time = t;
+      t += step(i);
+      entries[i].Channel1 = value(1, i);
+      entries[i].Channel2 = value(2, i);
+      entries[i].Channel3 = value(3, i);
+      entries[i].Channel4 = value(4, i);
+    }
+    tracks[no_tracks++].last_entry = i - 1;
+  }
+  no_entries = i;
+}
+
+TEST(FastEmgTest, SyntheticSignalsAgreeWithTheReference) {
+  const std::vector<int> protocol = {700, 900, 300, 300, 50, 1, 2, 120, 400, 60, 80, 90,
+                                     1500, 1200, 1300, 600, 700, 800};
+  const auto ms = [](int) { return 1LL; };
+  struct Case {
+    const char* name;
+    std::function<long long(int)> step;
+    std::function<long double(int, int)> value;
+  } cases[] = {
+      {"noise with bursts", ms,
+       [](int c, int i) {
+         std::mt19937 r(static_cast<unsigned>(i * 7 + c));
+         long double x = static_cast<long double>(r() % 20001) / 100 - 100;
+         return (i / 200) % 3 == 0 ? x * 4 : x / 20;
+       }},
+      {"two channels, temporales zero", ms,
+       [](int c, int i) { return c > 2 ? 0.0L : std::sin(i * 0.37L) * 50 * c; }},
+      {"constant and negative zero", ms,
+       [](int c, int) { return c == 1 ? 3.5L : c == 2 ? -0.0L : c == 3 ? -2.0L : 0.0L; }},
+      {"uneven spacing and repeated stamps", [](int i) { return static_cast<long long>(i % 4); },
+       [](int c, int i) { return static_cast<long double>((i * c) % 97) - 40; }},
+      {"two channels, uneven spacing",
+       [](int i) { return static_cast<long long>((i * 7) % 5); },
+       [](int c, int i) { return c > 2 ? 0.0L : static_cast<long double>((i * c) % 89) - 30; }},
+      {"sparse samples", [](int) { return 40LL; },
+       [](int c, int i) { return static_cast<long double>((i * 31 + c) % 13); }},
+      {"not-a-number and infinite values", ms,
+       [](int c, int i) {
+         return i == 450 && c == 1 ? NAN : i == 2000 && c == 3 ? INFINITY : 1.0L + i % 5;
+       }},
+      {"huge and tiny", ms,
+       [](int c, int i) { return i % 500 == 7 ? 1e2000L : 1e-2000L * (1 + (i + c) % 3); }},
+  };
+  for (const Case& c : cases) {
+    expect_same_conditioning([&] { fill_store(protocol, c.step, c.value); }, c.name);
+  }
+}
+
+TEST(FastEmgTest, FallingAndExtremeTimeStampsAgreeWithTheReference) {
+  const auto value = [](int c, int i) { return static_cast<long double>((i * 13 + c) % 50); };
+  expect_same_conditioning(
+      [&] {
+        fill_store({600, 600}, [](int i) { return i % 50 == 0 ? -30LL : 1LL; }, value);
+      },
+      "falling time stamps");
+  expect_same_conditioning(
+      [&] {
+        fill_store({300}, [](int) { return 1LL; }, value);
+        entries[150].time = 9223372036854775807LL;
+        entries[151].time = -9223372036854775807LL - 1;
+      },
+      "64-bit extremes");
+}
+
+TEST(FastEmgTest, ShippedRecordingsAgreeWithTheReference) {
+  int count = 0;
+  for (const auto& item : std::filesystem::directory_iterator(source_path("examples"))) {
+    const std::string path = item.path().string();
+    if (item.path().extension() != ".txt" || path.find("_output") != std::string::npos) continue;
+    expect_same_conditioning(
+        [&] {
+          reset_store();
+          ASSERT_EQ(read_data(path.c_str()).status, ReadStatus::ok);
+        },
+        path);
+    ++count;
+  }
+  EXPECT_GT(count, 0);
+}
+
+}  // namespace

@@ -1,0 +1,157 @@
+#include "reference/reference.h"
+
+#include <cmath>
+
+#include "recording/store.h"
+
+namespace {
+
+constexpr int kChannels = 4;
+
+// The four channels in their fixed order, so that every step runs one code path for all of them.
+constexpr long double Entry::*kValue[kChannels] = {&Entry::Channel1, &Entry::Channel2,
+                                                   &Entry::Channel3, &Entry::Channel4};
+constexpr long double Entry::*kBurst[kChannels] = {&Entry::Channel1_burst, &Entry::Channel2_burst,
+                                                   &Entry::Channel3_burst, &Entry::Channel4_burst};
+constexpr long double Track::*kMvc[kChannels] = {&Track::Channel1_mvc, &Track::Channel2_mvc,
+                                                 &Track::Channel3_mvc, &Track::Channel4_mvc};
+constexpr long double Track::*kNl[kChannels] = {&Track::Channel1_nl, &Track::Channel2_nl,
+                                                &Track::Channel3_nl, &Track::Channel4_nl};
+long double* const kRunMvc[kChannels] = {&Channel1_mvc, &Channel2_mvc, &Channel3_mvc,
+                                         &Channel4_mvc};
+long double* const kRunNl[kChannels] = {&Channel1_nl, &Channel2_nl, &Channel3_nl, &Channel4_nl};
+
+constexpr long double kNoNoiseLevel = 1000;  // noise level where no window qualifies
+constexpr int kFirstChewingTrial = 12;       // positions 12 on give the run-wide noise level
+
+// Milliseconds from `earlier` to `later`. The reader accepts any 64-bit time stamp, so the
+// difference is taken in 128 bits, where it cannot overflow; it equals the plain 64-bit
+// difference whenever that one exists.
+__int128 elapsed(long long later, long long earlier) {
+  return static_cast<__int128>(later) - earlier;
+}
+
+// Step 1: trailing RMS over the samples at most rms_time ms before each sample, in place. Runs
+// from the last sample down, so that every window still holds raw values.
+void smooth(int f, int l, long long rms_time) {
+  for (int i = l; i >= f; --i) {
+    long double sum[kChannels] = {0, 0, 0, 0};
+    int n = 0;
+    for (int j = i; j >= f && elapsed(entries[i].time, entries[j].time) <= rms_time; --j) {
+      for (int c = 0; c < kChannels; ++c) {
+        const long double x = entries[j].*kValue[c];
+        sum[c] += x * x;
+      }
+      ++n;
+    }
+    for (int c = 0; c < kChannels; ++c) {
+      // Only a negative rms_time leaves a window empty; the smoothed value is then 0.
+      entries[i].*kValue[c] = n > 0 ? std::sqrt(sum[c] / n) : 0;
+    }
+  }
+}
+
+// Mean of the smoothed values over the window that starts at s and spans `span` ms, summed from s
+// forward, into mean[]. Returns false when the window holds no sample (only a negative span).
+bool window_mean(int s, int l, long long span, long double mean[kChannels]) {
+  long double sum[kChannels] = {0, 0, 0, 0};
+  int n = 0;
+  for (int k = s; k <= l && elapsed(entries[k].time, entries[s].time) <= span; ++k) {
+    for (int c = 0; c < kChannels; ++c) sum[c] += entries[k].*kValue[c];
+    ++n;
+  }
+  if (n == 0) return false;
+  for (int c = 0; c < kChannels; ++c) mean[c] = sum[c] / n;
+  return true;
+}
+
+// Step 2: the smallest mean over windows of nl_time ms that fit into the experiment and start at
+// least rms_time ms after its first sample (where the smoothing window was still short).
+void noise_level(Track& track, long long rms_time, long long nl_time) {
+  const int f = track.first_entry, l = track.last_entry;
+  for (int c = 0; c < kChannels; ++c) track.*kNl[c] = kNoNoiseLevel;
+  for (int s = f; s <= l; ++s) {
+    if (!(elapsed(entries[l].time, entries[s].time) >= nl_time && entries[s].time >= rms_time)) {
+      continue;
+    }
+    long double mean[kChannels];
+    if (!window_mean(s, l, nl_time, mean)) continue;
+    for (int c = 0; c < kChannels; ++c) {
+      if (mean[c] < track.*kNl[c]) track.*kNl[c] = mean[c];
+    }
+  }
+}
+
+// Step 4: the largest mean over windows of mvc_time ms that fit into the experiment.
+void mvc(Track& track, long long mvc_time) {
+  const int f = track.first_entry, l = track.last_entry;
+  for (int c = 0; c < kChannels; ++c) track.*kMvc[c] = 0;
+  for (int s = f; s <= l; ++s) {
+    if (!(elapsed(entries[l].time, entries[s].time) >= mvc_time)) continue;
+    long double mean[kChannels];
+    if (!window_mean(s, l, mvc_time, mean)) continue;
+    for (int c = 0; c < kChannels; ++c) {
+      if (mean[c] > track.*kMvc[c]) track.*kMvc[c] = mean[c];
+    }
+  }
+}
+
+// Step 6: the running integral of every active stretch, over samples f+1 to l-1 (the first and
+// the last sample have no predecessor or successor for the time step and stay 0).
+void integrate_bursts(const Track& track, long double emg_threshold) {
+  const int f = track.first_entry, l = track.last_entry;
+  long double level[kChannels];
+  for (int c = 0; c < kChannels; ++c) level[c] = emg_threshold * *kRunMvc[c] + track.*kNl[c];
+  for (int c = 0; c < kChannels; ++c) entries[f].*kBurst[c] = 0;
+  for (int i = f + 1; i <= l - 1; ++i) {
+    const long double step =
+        static_cast<long double>(elapsed(entries[i + 1].time, entries[i - 1].time));
+    for (int c = 0; c < kChannels; ++c) {
+      const long double x = entries[i].*kValue[c];
+      entries[i].*kBurst[c] = x >= level[c] ? entries[i - 1].*kBurst[c] + x * step / 2 : 0;
+    }
+  }
+  for (int c = 0; c < kChannels; ++c) entries[l].*kBurst[c] = 0;
+}
+
+// Step 7: copies each burst's total (the integral at its last sample) back over the burst.
+void spread_bursts(const Track& track) {
+  const int f = track.first_entry, l = track.last_entry;
+  for (int u = l; u >= f + 1; --u) {
+    for (int c = 0; c < kChannels; ++c) {
+      long double& before = entries[u - 1].*kBurst[c];
+      const long double here = entries[u].*kBurst[c];
+      if (before > 0 && here > 0) before = here;
+    }
+  }
+}
+
+}  // namespace
+
+void preprocessing_emg_reference(long long rms_time, long long mvc_time, long long nl_time,
+                       long double emg_threshold) {
+  for (int t = 0; t < no_tracks; ++t) smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time);
+
+  for (int t = 0; t < no_tracks; ++t) noise_level(tracks[t], rms_time, nl_time);
+
+  for (int c = 0; c < kChannels; ++c) *kRunNl[c] = kNoNoiseLevel;
+  for (int k = kFirstChewingTrial; k < no_tracks; ++k) {
+    for (int c = 0; c < kChannels; ++c) {
+      if (tracks[k].*kNl[c] < *kRunNl[c]) *kRunNl[c] = tracks[k].*kNl[c];
+    }
+  }
+
+  for (int t = 0; t < no_tracks; ++t) mvc(tracks[t], mvc_time);
+
+  // Positions 0 and 1 always, whatever no_tracks: a missing experiment holds zeros. The run-wide
+  // MVC is raised from the store's initial 0 and never reset.
+  for (int k = 0; k <= 1; ++k) {
+    for (int c = 0; c < kChannels; ++c) {
+      if (tracks[k].*kMvc[c] > *kRunMvc[c]) *kRunMvc[c] = tracks[k].*kMvc[c];
+    }
+  }
+
+  for (int t = 0; t < no_tracks; ++t) integrate_bursts(tracks[t], emg_threshold);
+
+  for (int t = 0; t < no_tracks; ++t) spread_bursts(tracks[t]);
+}
