@@ -4,8 +4,10 @@
 
 namespace {
 
-constexpr int kMaxDigits = 19;    // every 19-digit integer fits 64 bits
-constexpr int kMaxFraction = 27;  // 10^27 = 2^27 * 5^27 with 5^27 < 2^64: exact
+constexpr int kMaxDigits = 19;  // every 19-digit integer fits 64 bits
+// With at most 19 digits there are at most 19 after the point; powers of ten are exact up to
+// 10^27 = 2^27 * 5^27, since 5^27 < 2^64.
+constexpr int kMaxFraction = kMaxDigits;
 
 struct PowersOfTen {
   long double value[kMaxFraction + 1];
@@ -30,28 +32,21 @@ bool skip_blanks(const char*& p) {
 Token next_decimal(const char*& p, long double& value) {
   if (!skip_blanks(p)) return Token::end;
   const char* s = p;
-  bool negative = *s == '-';
+  const bool negative = *s == '-';
   if (*s == '-' || *s == '+') ++s;
+  // Every digit, leading zeros included, goes into the mantissa; at most 19 of them fit.
   std::uint64_t mantissa = 0;
-  int digits = 0;    // significant digits taken into the mantissa
+  const char* first = s;
+  for (; is_digit(*s); ++s) mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
+  int digits = static_cast<int>(s - first);
   int fraction = 0;  // digits after the point
-  bool any = false;
-  for (; is_digit(*s); ++s) {
-    any = true;
-    if (mantissa == 0 && *s == '0') continue;
-    if (++digits > kMaxDigits) return Token::other;
-    mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
-  }
   if (*s == '.') {
-    for (++s; is_digit(*s); ++s) {
-      any = true;
-      if (++fraction > kMaxFraction) return Token::other;
-      if (mantissa == 0 && *s == '0') continue;
-      if (++digits > kMaxDigits) return Token::other;
-      mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
-    }
+    const char* point = ++s;
+    for (; is_digit(*s); ++s) mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
+    fraction = static_cast<int>(s - point);
+    digits += fraction;
   }
-  if (!any || !ends_token(*s)) return Token::other;
+  if (digits == 0 || digits > kMaxDigits || !ends_token(*s)) return Token::other;
   long double v = static_cast<long double>(mantissa);
   if (fraction > 0) v /= kPowers.value[fraction];
   value = negative ? -v : v;

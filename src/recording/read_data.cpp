@@ -109,12 +109,12 @@ bool is(const char* line, const char* keyword) {
 }
 
 // The position fields in file order: five points, x y z each.
-long double* position(Entry& e, int index) {
-  long double* fields[15] = {&e.Right_x,   &e.Right_y,   &e.Right_z,   &e.Left_x,    &e.Left_y,
-                             &e.Left_z,    &e.Incisal_x, &e.Incisal_y, &e.Incisal_z, &e.UK6_1_x,
-                             &e.UK6_1_y,   &e.UK6_1_z,   &e.UK6_2_x,   &e.UK6_2_y,   &e.UK6_2_z};
-  return fields[index];
-}
+constexpr long double Entry::*kPositions[15] = {
+    &Entry::Right_x,   &Entry::Right_y,   &Entry::Right_z,   &Entry::Left_x,  &Entry::Left_y,
+    &Entry::Left_z,    &Entry::Incisal_x, &Entry::Incisal_y, &Entry::Incisal_z, &Entry::UK6_1_x,
+    &Entry::UK6_1_y,   &Entry::UK6_1_z,   &Entry::UK6_2_x,   &Entry::UK6_2_y, &Entry::UK6_2_z};
+
+long double* position(Entry& e, int index) { return &(e.*kPositions[index]); }
 
 // Scans the calibration into `working`; false when fewer than 9 numbers convert.
 bool scan_calibration(const char* line, Entry& working) {

@@ -1,5 +1,8 @@
 #include "recording/store.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 
@@ -18,6 +21,23 @@ char frequency[kHeaderSize];
 long double Right_max, Left_max, Incisal_max, UK6_1_max, UK6_2_max;
 long double Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc;
 long double Channel1_nl, Channel2_nl, Channel3_nl, Channel4_nl;
+
+namespace {
+
+// The sample table is large and every sample read touches it: asking for huge pages saves the
+// kernel most of its page faults. Pages nobody touches still take no memory.
+struct HugePages {
+  HugePages() {
+    constexpr std::uintptr_t kHuge = 2 << 20;
+    auto begin = reinterpret_cast<std::uintptr_t>(entries);
+    auto end = begin + sizeof entries;
+    begin = (begin + kHuge - 1) & ~(kHuge - 1);
+    end &= ~(kHuge - 1);
+    if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  }
+} huge_pages;
+
+}  // namespace
 
 void reset_store() {
   std::memset(entries, 0, sizeof(Entry) * static_cast<std::size_t>(no_entries));
