@@ -1,0 +1,32 @@
+// The simulated recording: sample counts, plans, and the data file and ground truth writers.
+//
+// The data file holds the five header lines, one calibration line and the 18 experiments, each
+// opened by a sample of time 0. Sample lines carry the time stamp (integer ms), the positions
+// of 5 or 3 points (mm, 2 decimals), three aux values and 2 or 4 raw EMG values (uV,
+// 1 decimal). The ground truth lists the chewing cycles planned in experiments 13 to 18.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "options.h"
+#include "protocol.h"
+
+struct Recording {
+  std::vector<long long> samples;  // per experiment
+  std::vector<long long> duration;  // ms, per experiment: the time stamp of its last sample
+  Subject subject;
+  std::vector<Script> scripts;
+};
+
+// Samples per experiment for the options: proportional to the protocol's durations, exactly
+// `samples` in all when given, else duration x scale x rate. Empty, with `error` set, when the
+// recording would exceed the evaluator's capacity.
+std::vector<long long> sample_counts(const SimOptions& options, std::string& error);
+
+Recording plan_recording(const SimOptions& options, const std::vector<long long>& samples);
+
+// Both return false when a write failed (errno tells why).
+bool write_recording(std::FILE* out, const SimOptions& options, const Recording& recording);
+bool write_truth(std::FILE* out, const Recording& recording);

@@ -1,0 +1,415 @@
+// The recording simulator, run as a program: its files read back through read_data in every
+// form, its command line, its determinism, and the evaluator's chewing-cycle counts against the
+// simulator's ground truth.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "recording/read_data.h"
+#include "recording/store.h"
+#include "support/test_support.h"
+
+namespace {
+
+CommandResult simulate(const std::vector<std::string>& args, const std::string& cwd) {
+  return run_program(CHEW_SIMULATE_PATH, args, cwd);
+}
+
+std::vector<std::string> words_of(const std::string& line) {
+  std::istringstream stream(line);
+  std::vector<std::string> words;
+  for (std::string word; stream >> word;) words.push_back(word);
+  return words;
+}
+
+// "EXPERIMENT CYCLES" lines of a truth file.
+std::map<int, int> truth_of(const std::string& text) {
+  std::map<int, int> truth;
+  for (const std::string& line : lines_of(text)) {
+    int experiment = 0, cycles = 0;
+    char rest = 0;
+    if (std::sscanf(line.c_str(), "%d %d%c", &experiment, &cycles, &rest) == 2) {
+      truth[experiment] = cycles;
+    } else {
+      ADD_FAILURE() << "bad truth line '" << line << "'";
+    }
+  }
+  return truth;
+}
+
+// Experiment number -> its "C." column, from the rows of the report's experiment table (the
+// lines after its three header lines up to the blank line). Empty without such a table.
+std::map<int, int> chewing_column(const std::string& report) {
+  std::map<int, int> column;
+  const std::vector<std::string> lines = lines_of(report);
+  std::size_t i = 0;
+  while (i < lines.size() && lines[i].compare(0, 17, "Exp. | C. | First") != 0) ++i;
+  for (i += 3; i < lines.size() && !lines[i].empty(); ++i) {
+    int experiment = 0, cycles = 0, first = 0, last = 0;
+    if (std::sscanf(lines[i].c_str(), "%d | %d | %d %d |", &experiment, &cycles, &first, &last) ==
+        4) {
+      column[experiment] = cycles;
+    }
+  }
+  return column;
+}
+
+long double incisal_distance(const Entry& e) {
+  const long double x = e.Incisal_x - calibration.Incisal_x;
+  const long double y = e.Incisal_y - calibration.Incisal_y;
+  const long double z = e.Incisal_z - calibration.Incisal_z;
+  return std::sqrt(x * x + y * y + z * z);
+}
+
+long double right_distance(const Entry& e) {
+  const long double x = e.Right_x - calibration.Right_x;
+  const long double y = e.Right_y - calibration.Right_y;
+  const long double z = e.Right_z - calibration.Right_z;
+  return std::sqrt(x * x + y * y + z * z);
+}
+
+struct FormCase {
+  std::string form;
+  int rate;
+  std::string seed;
+  std::vector<std::string> size;  // --scale S or --samples N
+  int calibration_type;
+  int numbers;  // after the time stamp on a sample line
+  bool four_channels;
+};
+
+class SimulateFormTest : public ::testing::TestWithParam<FormCase> {};
+
+TEST_P(SimulateFormTest, ReadsBackWithTheProtocolAndTheForm) {
+  const FormCase& c = GetParam();
+  TempDir dir;
+  std::vector<std::string> args = {"--form", c.form, "--rate", std::to_string(c.rate),
+                                   "--seed", c.seed, "--out",  "rec.txt"};
+  args.insert(args.end(), c.size.begin(), c.size.end());
+  const CommandResult run = simulate(args, dir.path());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+
+  // The text: five header lines, the calibration line, then samples of the form's width.
+  const std::vector<std::string> lines = lines_of(read_file(dir.file("rec.txt")));
+  ASSERT_GT(lines.size(), 6u);
+  EXPECT_EQ(lines[0].compare(0, 8, "Person: "), 0);
+  EXPECT_EQ(lines[1].compare(0, 5, "Sex: "), 0);
+  EXPECT_EQ(lines[2].compare(0, 6, "Born: "), 0);
+  EXPECT_EQ(lines[3].compare(0, 15, "Creation date: "), 0);
+  EXPECT_EQ(lines[4], "Frequency:   " + std::to_string(c.rate));
+  EXPECT_EQ(words_of(lines[5]).size(), c.calibration_type == 0 ? 16u : 10u);
+  for (std::size_t i = 6; i < lines.size() && i < 300; ++i) {
+    const std::vector<std::string> words = words_of(lines[i]);
+    ASSERT_EQ(words.size(), static_cast<std::size_t>(c.numbers + 1)) << lines[i];
+    const int positions = c.calibration_type == 0 ? 15 : 9;
+    for (int p = 1; p <= positions; ++p) {
+      const std::string& w = words[p];
+      ASSERT_TRUE(w.size() >= 4 && w[w.size() - 3] == '.') << "position " << w << " in " << lines[i];
+    }
+  }
+
+  reset_store();
+  ASSERT_EQ(read_data(dir.file("rec.txt").c_str()).status, ReadStatus::ok);
+  EXPECT_EQ(no_tracks, 18);
+  EXPECT_EQ(calibration.type, c.calibration_type);
+  EXPECT_EQ(std::string(frequency), std::to_string(c.rate) + "\n");
+  if (c.size[0] == "--samples") {
+    EXPECT_EQ(no_entries, std::stoi(c.size[1]));
+  } else {
+    // Every trial lasts its protocol share of 152 s times the scale, less the rest of a sample.
+    long long total = 0;
+    for (int k = 0; k < no_tracks; ++k) total += entries[tracks[k].last_entry].time;
+    const double expected = 152000 * std::stod(c.size[1]);
+    EXPECT_LE(total, expected);
+    EXPECT_GT(total, expected - 18 * 2000.0 / c.rate);
+  }
+  // Experiments in a row, each from time 0 with whole-millisecond stamps of the rate.
+  EXPECT_EQ(tracks[0].first_entry, 0);
+  EXPECT_EQ(tracks[no_tracks - 1].last_entry, no_entries - 1);
+  for (int k = 0; k < no_tracks; ++k) {
+    for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
+      const long long n = i - tracks[k].first_entry;
+      ASSERT_EQ(entries[i].time, n * 1000 / c.rate) << "experiment " << k + 1 << " sample " << n;
+    }
+  }
+  bool temporalis = false, molars = false;
+  for (int i = 0; i < no_entries; ++i) {
+    temporalis = temporalis || entries[i].Channel3 != 0 || entries[i].Channel4 != 0;
+    molars = molars || entries[i].UK6_1_x != 0 || entries[i].UK6_2_z != 0;
+  }
+  EXPECT_EQ(temporalis, c.four_channels);
+  EXPECT_EQ(molars, c.calibration_type == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, SimulateFormTest,
+    ::testing::Values(FormCase{"five-point", 1000, "1", {"--scale", "0.2"}, 0, 20, false},
+                      FormCase{"three-point-4ch", 250, "2", {"--scale", "1"}, 1, 16, true},
+                      FormCase{"three-point-2ch", 50, "3", {"--scale", "0.5"}, 1, 14, false},
+                      FormCase{"three-point-4ch", 333, "4", {"--samples", "4321"}, 1, 16, true},
+                      FormCase{"five-point", 777, "5", {"--samples", "18"}, 0, 20, false},
+                      FormCase{"three-point-2ch", 1000, "6", {"--samples", "500000"}, 1, 14,
+                               false}),
+    [](const ::testing::TestParamInfo<FormCase>& info) { return "seed" + info.param.seed; });
+
+TEST(SimulateTest, SameSeedSameBytesOtherSeedOtherBytes) {
+  TempDir dir;
+  const std::vector<std::string> common = {"--rate", "200", "--scale", "0.3"};
+  auto make = [&](const std::string& seed, const std::string& name) {
+    std::vector<std::string> args = common;
+    args.insert(args.end(), {"--seed", seed, "--out", name, "--truth", name + ".truth"});
+    EXPECT_EQ(simulate(args, dir.path()).status, 0);
+    return read_file(dir.file(name)) + read_file(dir.file(name + ".truth"));
+  };
+  const std::string first = make("42", "a.txt");
+  EXPECT_EQ(make("42", "b.txt"), first);
+  EXPECT_NE(make("43", "c.txt"), first);
+}
+
+TEST(SimulateTest, FormsShareTheSignalsOfASeed) {
+  // The three-point forms leave out the molar points and, with two channels, the temporales;
+  // what they keep is the same as in the five-point form.
+  TempDir dir;
+  for (const char* form : {"five-point", "three-point-4ch", "three-point-2ch"}) {
+    ASSERT_EQ(simulate({"--seed", "9", "--rate", "100", "--scale", "0.2", "--form", form, "--out",
+                        std::string(form) + ".txt"},
+                       dir.path())
+                  .status,
+              0);
+  }
+  const std::vector<std::string> five = lines_of(read_file(dir.file("five-point.txt")));
+  const std::vector<std::string> four = lines_of(read_file(dir.file("three-point-4ch.txt")));
+  const std::vector<std::string> two = lines_of(read_file(dir.file("three-point-2ch.txt")));
+  ASSERT_EQ(five.size(), four.size());
+  ASSERT_EQ(five.size(), two.size());
+  for (std::size_t i = 6; i < five.size(); ++i) {
+    const std::vector<std::string> f = words_of(five[i]), t4 = words_of(four[i]),
+                                   t2 = words_of(two[i]);
+    ASSERT_EQ(f.size(), 21u);
+    ASSERT_EQ(t4.size(), 17u);
+    ASSERT_EQ(t2.size(), 15u);
+    for (int w = 0; w < 10; ++w) ASSERT_EQ(t4[w], f[w]) << "line " << i;  // time, 3 points
+    for (int w = 0; w < 5; ++w) ASSERT_EQ(t4[10 + w], f[16 + w]) << "line " << i;  // aux, MR, ML
+    for (int w = 0; w < 15; ++w) ASSERT_EQ(t2[w], t4[w]) << "line " << i;
+  }
+}
+
+TEST(SimulateTest, DashWritesTheRecordingToStandardOutput) {
+  TempDir dir;
+  const CommandResult to_file =
+      simulate({"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "rec.txt"}, dir.path());
+  const CommandResult to_console =
+      simulate({"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "-", "--truth",
+                "rec.truth"},
+               dir.path());
+  ASSERT_EQ(to_file.status, 0);
+  ASSERT_EQ(to_console.status, 0);
+  EXPECT_EQ(to_console.out, read_file(dir.file("rec.txt")));
+  EXPECT_EQ(lines_of(read_file(dir.file("rec.truth"))).size(), 6u);
+  const CommandResult truth_to_console =
+      simulate({"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "rec2.txt", "--truth",
+                "-"},
+               dir.path());
+  EXPECT_EQ(truth_to_console.out, read_file(dir.file("rec.truth")));
+}
+
+TEST(SimulateTest, HelpExitsZero) {
+  TempDir dir;
+  const CommandResult help = simulate({"--help"}, dir.path());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--samples N"), std::string::npos);
+  EXPECT_NE(help.out.find("--truth FILE"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+}
+
+TEST(SimulateTest, BadCommandLinesExitTwoWithAMessage) {
+  TempDir dir;
+  const std::vector<std::vector<std::string>> bad = {
+      {},                                                 // no --out
+      {"--out"},                                          // no value
+      {"--out", "r.txt", "--bogus"},                      // unknown option
+      {"--out", "r.txt", "extra"},                        // no option at all
+      {"--out", "r.txt", "--rate", "49"},                 // below 50 Hz
+      {"--out", "r.txt", "--rate", "1001"},               // time stamps would repeat
+      {"--out", "r.txt", "--rate", "200.5"},              // not whole
+      {"--out", "r.txt", "--form", "six-point"},          //
+      {"--out", "r.txt", "--seed", "-1"},                 //
+      {"--out", "r.txt", "--seed", "12x"},                //
+      {"--out", "r.txt", "--seed", "18446744073709551616"},  // 2^64
+      {"--out", "r.txt", "--scale", "0"},                 //
+      {"--out", "r.txt", "--scale", "nan"},               //
+      {"--out", "r.txt", "--samples", "17"},              // fewer than the experiments
+      {"--out", "r.txt", "--samples", "500001"},          // more than the evaluator holds
+      {"--out", "r.txt", "--samples", "100", "--scale", "1"},
+      {"--out", "r.txt", "--scale", "3.5"},               // 532000 samples at 1000 Hz
+      {"--out", "-", "--truth", "-"},                     //
+  };
+  for (const std::vector<std::string>& args : bad) {
+    const CommandResult run = simulate(args, dir.path());
+    std::string shown;
+    for (const std::string& a : args) shown += " " + a;
+    EXPECT_EQ(run.status, 2) << shown;
+    EXPECT_EQ(run.err.compare(0, 15, "chew_simulate: "), 0) << shown << ": " << run.err;
+    EXPECT_EQ(run.out, "") << shown;
+    EXPECT_FALSE(file_exists(dir.file("r.txt"))) << shown;
+  }
+  const CommandResult unwritable = simulate({"--out", "no/such/dir/r.txt"}, dir.path());
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_NE(unwritable.err.find("no/such/dir/r.txt"), std::string::npos) << unwritable.err;
+}
+
+TEST(SimulateTest, SignalsArePhysiologicallyPlausible) {
+  TempDir dir;
+  ASSERT_EQ(simulate({"--seed", "5", "--form", "three-point-4ch", "--rate", "200", "--out",
+                      "rec.txt", "--truth", "rec.truth"},
+                     dir.path())
+                .status,
+            0);
+  reset_store();
+  ASSERT_EQ(read_data(dir.file("rec.txt").c_str()).status, ReadStatus::ok);
+  ASSERT_EQ(no_tracks, 18);
+  long double incisal[18] = {}, condyle[18] = {};
+  long double energy[18][4] = {};
+  int level[18] = {};
+  for (int k = 0; k < no_tracks; ++k) {
+    for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
+      incisal[k] = std::fmax(incisal[k], incisal_distance(entries[i]));
+      condyle[k] = std::fmax(condyle[k], right_distance(entries[i]));
+      const long double channel[4] = {entries[i].Channel1, entries[i].Channel2,
+                                      entries[i].Channel3, entries[i].Channel4};
+      for (int c = 0; c < 4; ++c) energy[k][c] += channel[c] * channel[c];
+      if (i > tracks[k].first_entry &&
+          incisal_distance(entries[i]) == incisal_distance(entries[i - 1])) {
+        ++level[k];
+      }
+    }
+    const int n = tracks[k].last_entry - tracks[k].first_entry + 1;
+    for (int c = 0; c < 4; ++c) energy[k][c] /= n;
+  }
+  for (int k : {2, 3}) {  // maximal opening
+    EXPECT_GT(incisal[k], 35) << k + 1;
+    EXPECT_LT(incisal[k], 60) << k + 1;
+  }
+  const std::map<int, int> truth = truth_of(read_file(dir.file("rec.truth")));
+  for (int k = 12; k < 18; ++k) {  // chewing: 10-25 mm openings at 1 to 2 cycles a second
+    EXPECT_GT(incisal[k], 10) << k + 1;
+    EXPECT_LT(incisal[k], 30) << k + 1;
+    EXPECT_GE(truth.at(k + 1), 14 * 0.75) << k + 1;
+    EXPECT_LE(truth.at(k + 1), 14 * 2) << k + 1;
+  }
+  for (int k : {2, 3, 12, 13, 14, 15, 16, 17}) EXPECT_LT(condyle[k], incisal[k]) << k + 1;
+  EXPECT_GT(level[10], (tracks[10].last_entry - tracks[10].first_entry) / 4);  // rest
+  for (int c = 0; c < 4; ++c) {
+    // Clenching against rest: MVC of some hundred uV against a baseline of a few.
+    EXPECT_GT(energy[0][c], 400 * energy[10][c]) << "channel " << c + 1;
+    EXPECT_LT(energy[10][c], 5 * 5) << "channel " << c + 1;
+  }
+  // The working side works harder, each muscle measured against its own clench.
+  for (int k : {14, 15}) {  // right side
+    EXPECT_GT(energy[k][0] / energy[0][0], energy[k][1] / energy[0][1]) << k + 1;
+    EXPECT_GT(energy[k][2] / energy[0][2], energy[k][3] / energy[0][3]) << k + 1;
+  }
+  for (int k : {16, 17}) {  // left side
+    EXPECT_LT(energy[k][0] / energy[0][0], energy[k][1] / energy[0][1]) << k + 1;
+    EXPECT_LT(energy[k][2] / energy[0][2], energy[k][3] / energy[0][3]) << k + 1;
+  }
+}
+
+// The evaluator's "C." column for experiments 13 to 18 must equal the simulator's ground truth.
+void expect_counts_match_truth(const std::string& data, const std::string& truth_text,
+                               const std::string& what) {
+  TempDir dir;
+  write_file(dir.file("sim.txt"), data);
+  const CommandResult run = run_program(CHEW_EVAL_PATH, {"sim.txt"}, dir.path());
+  ASSERT_EQ(run.status, 0) << what << ": " << run.out << run.err;
+  const std::map<int, int> column = chewing_column(read_file(dir.file("sim_output.txt")));
+  if (column.empty()) {
+    GTEST_SKIP() << "the report has no experiment table rows yet; this check becomes meaningful "
+                    "once the analysis stages and the experiment table exist";
+  }
+  const std::map<int, int> truth = truth_of(truth_text);
+  ASSERT_EQ(truth.size(), 6u) << what;
+  for (int experiment = 13; experiment <= 18; ++experiment) {
+    ASSERT_EQ(column.count(experiment), 1u) << what << ": no row for experiment " << experiment;
+    EXPECT_EQ(column.at(experiment), truth.at(experiment))
+        << what << ": experiment " << experiment;
+  }
+}
+
+struct TruthCase {
+  std::string seed, form, rate;
+  std::vector<std::string> size;
+};
+
+class SimulateTruthTest : public ::testing::TestWithParam<TruthCase> {};
+
+TEST_P(SimulateTruthTest, ReportCountsTheTrueChewingCycles) {
+  const TruthCase& c = GetParam();
+  TempDir dir;
+  std::vector<std::string> args = {"--seed", c.seed, "--form", c.form, "--rate", c.rate,
+                                   "--out", "sim.txt", "--truth", "sim.truth"};
+  args.insert(args.end(), c.size.begin(), c.size.end());
+  ASSERT_EQ(simulate(args, dir.path()).status, 0);
+  const std::string truth = read_file(dir.file("sim.truth"));
+  for (const auto& [experiment, cycles] : truth_of(truth)) {
+    EXPECT_GT(cycles, 0) << "experiment " << experiment << " checks nothing";
+  }
+  expect_counts_match_truth(read_file(dir.file("sim.txt")), truth,
+                            "seed " + c.seed + ", " + c.form + ", " + c.rate + " Hz");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SeedsFormsRates, SimulateTruthTest,
+    ::testing::Values(TruthCase{"11", "five-point", "1000", {"--scale", "0.25"}},
+                      TruthCase{"12", "three-point-4ch", "200", {"--scale", "1"}},
+                      TruthCase{"13", "three-point-2ch", "500", {"--samples", "40000"}},
+                      TruthCase{"14", "five-point", "50", {"--scale", "3"}},
+                      TruthCase{"15", "three-point-4ch", "777", {"--scale", "0.3"}},
+                      TruthCase{"16", "three-point-2ch", "100", {"--scale", "2"}}),
+    [](const ::testing::TestParamInfo<TruthCase>& info) { return "seed" + info.param.seed; });
+
+// The shipped examples, with the commands that made them.
+struct Example {
+  std::string name;
+  std::vector<std::string> args;
+};
+
+const std::vector<Example>& examples() {
+  static const std::vector<Example> list = {
+      {"subject01", {"--seed", "1", "--form", "five-point", "--rate", "200", "--scale", "0.5"}},
+      {"subject02", {"--seed", "2", "--form", "three-point-4ch", "--rate", "100"}},
+      {"subject03", {"--seed", "3", "--form", "three-point-2ch", "--rate", "500", "--scale", "0.3"}},
+  };
+  return list;
+}
+
+TEST(SimulateExamplesTest, ShippedExamplesAreWhatTheirCommandsWrite) {
+  TempDir dir;
+  for (const Example& e : examples()) {
+    std::vector<std::string> args = e.args;
+    args.insert(args.end(), {"--out", "rec.txt", "--truth", "rec.truth"});
+    ASSERT_EQ(simulate(args, dir.path()).status, 0) << e.name;
+    const std::string data = read_file(source_path("examples/" + e.name + ".txt"));
+    EXPECT_LE(data.size(), 2u * 1024 * 1024) << e.name;
+    EXPECT_TRUE(data == read_file(dir.file("rec.txt"))) << e.name << ".txt differs";
+    EXPECT_EQ(read_file(source_path("examples/" + e.name + ".truth")),
+              read_file(dir.file("rec.truth")))
+        << e.name;
+  }
+}
+
+TEST(SimulateExamplesTest, ReportCountsTheExamplesTrueChewingCycles) {
+  for (const Example& e : examples()) {
+    expect_counts_match_truth(read_file(source_path("examples/" + e.name + ".txt")),
+                              read_file(source_path("examples/" + e.name + ".truth")), e.name);
+    if (IsSkipped()) return;
+  }
+}
+
+}  // namespace
