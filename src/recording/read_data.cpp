@@ -88,7 +88,7 @@ class PieceReader {
   }
 
   std::FILE* file_ = nullptr;
-  char block_[1 << 16];
+  char block_[1 << 14];  // the stream itself buffers nothing (see read_data)
   std::size_t pos_ = 0;
   std::size_t size_ = 0;
 };
@@ -214,6 +214,7 @@ ReadResult read_data(const char* path) {
   no_tracks = 0;
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return {ReadStatus::cannot_open, errno};
+  std::setvbuf(file, nullptr, _IONBF, 0);  // blocks go straight into the reader's own buffer
 
   static Entry working;  // fields carry over between lines of one file
   working = Entry{};
