@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -13,7 +15,9 @@
 #include "recording/store.h"
 #include "reference/reference.h"
 #include "reference/snapshot.h"
+#include "report/output.h"
 #include "run/options.h"
+#include "run/run.h"
 #include "support/test_support.h"
 
 namespace {
@@ -131,6 +135,55 @@ TEST(FastEmgTest, ShippedRecordingsAgreeWithTheReference) {
     ++count;
   }
   EXPECT_GT(count, 0);
+}
+
+// One whole run, straightforward or fast, with the report written to memory.
+std::string whole_run(const std::string& path, const Settings& s, bool fast) {
+  reset_store();
+  ReadResult read = fast ? read_data(path.c_str()) : read_data_reference(path.c_str());
+  EXPECT_EQ(read.status, ReadStatus::ok) << path;
+  RunSettings settings;
+  settings.rms_time = s.rms, settings.mvc_time = s.mvc, settings.nl_time = s.nl;
+  settings.emg_threshold = s.threshold;
+  if (fast) {
+    run_analysis(settings);
+  } else {
+    preprocessing_emg_reference(s.rms, s.mvc, s.nl, s.threshold);
+    run_analysis_after_emg(settings);
+  }
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&text, &size);
+  write_report(out, s.rms, s.mvc, s.nl, s.threshold, settings.dist_threshold);
+  std::fclose(out);
+  std::string report(text, size);
+  std::free(text);
+  return report;
+}
+
+TEST(FastEmgTest, WholeRunsOnSimulatedRecordingsAgreeWithTheReference) {
+  TempDir dir;
+  const std::string capacity_like = dir.file("long.txt");
+  ASSERT_EQ(run_program(CHEW_SIMULATE_PATH,
+                        {"--seed", "9", "--form", "five-point", "--rate", "1000", "--samples",
+                         "60000", "--out", capacity_like},
+                        dir.path())
+                .status,
+            0);
+  std::vector<std::string> paths = {capacity_like};
+  for (const char* name : {"subject01.txt", "subject02.txt", "subject03.txt"})
+    paths.push_back(source_path(std::string("examples/") + name));
+  for (const std::string& path : paths) {
+    for (int k : {0, 2, 3}) {
+      if (path == capacity_like && k != 0) continue;  // the long recording with the defaults
+      const Settings& s = kSettings[k];
+      const std::string expected = whole_run(path, s, false);
+      StoreSnapshot reference = take_snapshot();
+      EXPECT_EQ(whole_run(path, s, true), expected) << path;
+      EXPECT_EQ(first_difference(reference, take_snapshot()), "") << path;
+    }
+  }
+  reset_store();
 }
 
 }  // namespace

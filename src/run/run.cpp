@@ -13,6 +13,10 @@
 
 void run_analysis(const RunSettings& s) {
   preprocessing_emg(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
+  run_analysis_after_emg(s);
+}
+
+void run_analysis_after_emg(const RunSettings& s) {
   preprocessing_distances();
   compute_cycles(s.dist_threshold);
   preprocessing_work();

@@ -6,6 +6,9 @@
 // The four analysis stages in their fixed order, over the recording in the store.
 void run_analysis(const RunSettings& settings);
 
+// The stages after EMG conditioning: distances, cycles, muscle work.
+void run_analysis_after_emg(const RunSettings& settings);
+
 // The whole program. Prints the help text and the reader's messages on standard output and its
 // own failure messages on standard error. Returns the exit status: 0 for help or a written
 // report, 1 for a recording or report that failed, 2 for a rejected setting.
