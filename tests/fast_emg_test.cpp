@@ -151,14 +151,9 @@ std::string whole_run(const std::string& path, const Settings& s, bool fast) {
     preprocessing_emg_reference(s.rms, s.mvc, s.nl, s.threshold);
     run_analysis_after_emg(settings);
   }
-  char* text = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&text, &size);
-  write_report(out, s.rms, s.mvc, s.nl, s.threshold, settings.dist_threshold);
-  std::fclose(out);
-  std::string report(text, size);
-  std::free(text);
-  return report;
+  return capture([&](std::FILE* out) {
+    write_report(out, s.rms, s.mvc, s.nl, s.threshold, settings.dist_threshold);
+  });
 }
 
 TEST(FastEmgTest, WholeRunsOnSimulatedRecordingsAgreeWithTheReference) {

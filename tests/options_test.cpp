@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "run/options.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -14,14 +15,7 @@ CommandLine scan(std::vector<const char*> args) {
 }
 
 std::string help_of(const CommandLine& command_line) {
-  char* text = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&text, &size);
-  print_help(out, command_line);
-  std::fclose(out);
-  std::string result(text, size);
-  std::free(text);
-  return result;
+  return capture([&](std::FILE* out) { print_help(out, command_line); });
 }
 
 TEST(OptionsTest, DefaultsAndHelpText) {

@@ -15,18 +15,6 @@
 
 namespace {
 
-template <typename Write>
-std::string capture(Write write) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  write(out);
-  std::fclose(out);
-  std::string text(buffer, size);
-  std::free(buffer);
-  return text;
-}
-
 constexpr std::uint8_t OPEN = max_end;     // last sample of a maximum
 constexpr std::uint8_t CLOSE = min_start;  // first sample of a minimum
 

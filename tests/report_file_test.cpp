@@ -32,14 +32,7 @@ TEST(ReportNameTest, EverythingFromTheFirstPointIsDropped) {
 
 std::string summary_of(long long rms, long long mvc, long long nl, long double emg,
                        long double dist) {
-  char* text = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&text, &size);
-  write_summary(out, rms, mvc, nl, emg, dist);
-  std::fclose(out);
-  std::string result(text, size);
-  std::free(text);
-  return result;
+  return capture([&](std::FILE* out) { write_summary(out, rms, mvc, nl, emg, dist); });
 }
 
 TEST(SummaryTest, NineteenLinesCharacterForCharacter) {

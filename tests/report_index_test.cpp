@@ -15,18 +15,6 @@
 
 namespace {
 
-template <typename Write>
-std::string capture(Write write) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  write(out);
-  std::fclose(out);
-  std::string text(buffer, size);
-  std::free(buffer);
-  return text;
-}
-
 std::vector<std::string> index_lines(const MvcCycleWork& work) {
   return lines_of(capture([&](std::FILE* out) { write_index_tables(out, work); }));
 }

@@ -16,19 +16,6 @@
 
 namespace {
 
-// Runs `write` on a memory stream and returns what it wrote.
-template <typename Write>
-std::string capture(Write write) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  write(out);
-  std::fclose(out);
-  std::string text(buffer, size);
-  std::free(buffer);
-  return text;
-}
-
 void set_work(int position, long double w1, long double w2, long double w3, long double w4) {
   tracks[position].Channel1_work = w1;
   tracks[position].Channel2_work = w2;

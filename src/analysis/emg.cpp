@@ -245,11 +245,23 @@ void spread_bursts(const Track& track) {
 
 }  // namespace
 
-void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time,
-                       long double emg_threshold) {
-  for (int t = 0; t < no_tracks; ++t) smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time);
+namespace {
 
-  for (int t = 0; t < no_tracks; ++t) noise_level(tracks[t], rms_time, nl_time);
+void condition(long long rms_time, long long mvc_time, long long nl_time,
+               long double emg_threshold, bool window_by_window) {
+  for (int t = 0; t < no_tracks; ++t) {
+    if (window_by_window)
+      smooth_window_by_window(tracks[t].first_entry, tracks[t].last_entry, rms_time);
+    else
+      smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time);
+  }
+
+  for (int t = 0; t < no_tracks; ++t) {
+    if (window_by_window)
+      noise_level_window_by_window(tracks[t], rms_time, nl_time);
+    else
+      noise_level(tracks[t], rms_time, nl_time);
+  }
 
   for (int c = 0; c < kChannels; ++c) *kRunNl[c] = kNoNoiseLevel;
   for (int k = kFirstChewingTrial; k < no_tracks; ++k) {
@@ -258,7 +270,12 @@ void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time
     }
   }
 
-  for (int t = 0; t < no_tracks; ++t) mvc(tracks[t], mvc_time);
+  for (int t = 0; t < no_tracks; ++t) {
+    if (window_by_window)
+      mvc_window_by_window(tracks[t], mvc_time);
+    else
+      mvc(tracks[t], mvc_time);
+  }
 
   // Positions 0 and 1 always, whatever no_tracks: a missing experiment holds zeros. The run-wide
   // MVC is raised from the store's initial 0 and never reset.
@@ -271,4 +288,16 @@ void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time
   for (int t = 0; t < no_tracks; ++t) integrate_bursts(tracks[t], emg_threshold);
 
   for (int t = 0; t < no_tracks; ++t) spread_bursts(tracks[t]);
+}
+
+}  // namespace
+
+void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time,
+                       long double emg_threshold) {
+  condition(rms_time, mvc_time, nl_time, emg_threshold, false);
+}
+
+void preprocessing_emg_window_by_window(long long rms_time, long long mvc_time, long long nl_time,
+                                        long double emg_threshold) {
+  condition(rms_time, mvc_time, nl_time, emg_threshold, true);
 }

@@ -255,6 +255,8 @@ ReadResult read_data(const char* path) {
         ++no_tracks;
       }
       ++no_entries;
+    } else if (line[std::strspn(line, " \t\n\v\f\r")] != '\0') {
+      ++result.skipped_lines;  // neither blank nor of any form: unrecognised or damaged
     }
   }
   if (result.status == ReadStatus::ok && reader.failed()) result = {ReadStatus::read_error, errno};

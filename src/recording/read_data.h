@@ -20,6 +20,7 @@ enum class ReadStatus {
 struct ReadResult {
   ReadStatus status = ReadStatus::ok;
   int sys_errno = 0;
+  int skipped_lines = 0;  // line pieces that are neither blank nor of any recognised form
 };
 
 // The store must hold its process-start zeros, or those reset_store() gives.

@@ -79,7 +79,13 @@ std::string folder_of(const std::string& name) {
 ReportResult output_header(const char* path, long long rms_time, long long mvc_time,
                            long long nl_time, long double emg_threshold,
                            long double dist_threshold) {
-  const std::string name = report_name(path);
+  return write_report_file(report_name(path), rms_time, mvc_time, nl_time, emg_threshold,
+                           dist_threshold);
+}
+
+ReportResult write_report_file(const std::string& name, long long rms_time, long long mvc_time,
+                               long long nl_time, long double emg_threshold,
+                               long double dist_threshold) {
   std::string temp = folder_of(name) + ".chew_eval_XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return {false, failure("cannot create report", name, errno)};

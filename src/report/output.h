@@ -30,3 +30,9 @@ struct ReportResult {
 ReportResult output_header(const char* path, long long rms_time, long long mvc_time,
                            long long nl_time, long double emg_threshold,
                            long double dist_threshold);
+
+// The same for a report file `name` of the caller's choice; output_header passes
+// report_name(path).
+ReportResult write_report_file(const std::string& name, long long rms_time, long long mvc_time,
+                               long long nl_time, long double emg_threshold,
+                               long double dist_threshold);

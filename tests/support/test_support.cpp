@@ -75,3 +75,14 @@ std::vector<std::string> lines_of(const std::string& text) {
 std::string source_path(const std::string& relative) {
   return std::string(CHEW_SOURCE_DIR) + "/" + relative;
 }
+
+std::string capture(const std::function<void(std::FILE*)>& write) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  write(out);
+  std::fclose(out);
+  std::string text(buffer, size);
+  std::free(buffer);
+  return text;
+}

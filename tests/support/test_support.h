@@ -1,6 +1,8 @@
 // Helpers shared by the tests: scratch folders, files, runs of the built programs.
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,9 @@ ReadResult read_text(const std::string& content);
 
 // The lines of a text, each without its "\n".
 std::vector<std::string> lines_of(const std::string& text);
+
+// What `write` writes to a memory stream.
+std::string capture(const std::function<void(std::FILE*)>& write);
 
 // A path inside the source tree, e.g. "examples/subject01.txt".
 std::string source_path(const std::string& relative);
