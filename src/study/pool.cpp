@@ -1,0 +1,134 @@
+#include "study/pool.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "study/inputs.h"
+
+namespace {
+
+// A worker's rows in a file: a line "ok status-length experiments-length indices-length
+// cycles-length runs-length", then the five texts one after the other.
+bool write_fragment(const std::string& path, const RecordingTables& t) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  std::fprintf(file, "%d %zu %zu %zu %zu %zu\n", t.ok ? 1 : 0, t.status.size(),
+               t.experiments.size(), t.indices.size(), t.cycles.size(), t.runs.size());
+  for (const std::string* text : {&t.status, &t.experiments, &t.indices, &t.cycles, &t.runs})
+    std::fwrite(text->data(), 1, text->size(), file);
+  const bool written = std::ferror(file) == 0;
+  return std::fclose(file) == 0 && written;
+}
+
+bool read_fragment(const std::string& path, RecordingTables& t) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  int ok = 0;
+  std::size_t size[5] = {};
+  bool good = std::fscanf(file, "%d %zu %zu %zu %zu %zu", &ok, &size[0], &size[1], &size[2],
+                          &size[3], &size[4]) == 6 &&
+              std::fgetc(file) == '\n';
+  std::string* texts[5] = {&t.status, &t.experiments, &t.indices, &t.cycles, &t.runs};
+  for (int k = 0; good && k < 5; ++k) {
+    texts[k]->resize(size[k]);
+    good = std::fread(texts[k]->data(), 1, size[k], file) == size[k];
+  }
+  good = good && std::fgetc(file) == EOF;
+  std::fclose(file);
+  t.ok = good && ok == 1;
+  return good;
+}
+
+std::string ending(int status) {
+  if (WIFSIGNALED(status)) {
+    const int signal = WTERMSIG(status);
+    return "evaluation ended by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
+  }
+  return "evaluation failed to hand back its results (worker exit status " +
+         std::to_string(WEXITSTATUS(status)) + ")";
+}
+
+// Hands finished recordings to in_order in index order.
+class Ordering {
+ public:
+  explicit Ordering(const PoolWork& work) : work_(work) {}
+  void finished(std::size_t index, RecordingTables tables) {
+    work_.finished(index, tables);
+    waiting_.emplace(index, std::move(tables));
+    for (auto it = waiting_.find(next_); it != waiting_.end(); it = waiting_.find(next_)) {
+      work_.in_order(next_, it->second);
+      waiting_.erase(it);
+      ++next_;
+    }
+  }
+
+ private:
+  const PoolWork& work_;
+  std::map<std::size_t, RecordingTables> waiting_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace
+
+std::string run_pool(std::size_t count, int jobs, const std::string& scratch_parent,
+                     const PoolWork& work) {
+  Ordering ordering(work);
+  if (jobs <= 1) {
+    for (std::size_t i = 0; i < count; ++i) ordering.finished(i, work.evaluate(i));
+    return "";
+  }
+  std::string scratch = in_folder(scratch_parent, ".chew_study_XXXXXX");
+  if (mkdtemp(scratch.data()) == nullptr)
+    return "cannot make a scratch folder in '" + scratch_parent + "': " + std::strerror(errno);
+  auto fragment = [&](std::size_t i) { return scratch + "/" + std::to_string(i); };
+
+  std::signal(SIGCHLD, SIG_DFL);  // an inherited SIG_IGN would reap the workers unseen
+  std::map<pid_t, std::size_t> running;
+  std::size_t next = 0;
+  while (next < count || !running.empty()) {
+    while (next < count && running.size() < static_cast<std::size_t>(jobs)) {
+      const std::size_t i = next++;
+      std::fflush(nullptr);  // a child must not write what this process buffered
+      const pid_t pid = fork();
+      if (pid == 0) {
+        const bool written = write_fragment(fragment(i), work.evaluate(i));
+        _exit(written ? 0 : 3);
+      }
+      if (pid < 0) {
+        ordering.finished(i, work.failed(i, std::string("cannot start a worker process: ") +
+                                                std::strerror(errno)));
+        continue;
+      }
+      running.emplace(pid, i);
+    }
+    if (running.empty()) continue;
+    int status = 0;
+    pid_t pid;
+    do {
+      pid = waitpid(-1, &status, 0);
+    } while (pid < 0 && errno == EINTR);
+    if (pid < 0) {  // no children left to wait for, though `running` says otherwise
+      const std::string message = std::string("lost its worker process: ") + std::strerror(errno);
+      for (const auto& [lost, i] : running) ordering.finished(i, work.failed(i, message));
+      running.clear();
+      continue;
+    }
+    auto it = running.find(pid);
+    if (it == running.end()) continue;
+    const std::size_t i = it->second;
+    running.erase(it);
+    RecordingTables tables;
+    const bool handed_back =
+        WIFEXITED(status) && WEXITSTATUS(status) == 0 && read_fragment(fragment(i), tables);
+    std::remove(fragment(i).c_str());
+    ordering.finished(i, handed_back ? std::move(tables) : work.failed(i, ending(status)));
+  }
+  rmdir(scratch.c_str());
+  return "";
+}

@@ -1,0 +1,27 @@
+// Recordings evaluated one after the other, or several at once in separate processes (the
+// recording store is one per process).
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "study/evaluate.h"
+
+struct PoolWork {
+  std::function<RecordingTables(std::size_t index)> evaluate;
+  // The rows of a recording whose worker process ended without handing any back.
+  std::function<RecordingTables(std::size_t index, const std::string& message)> failed;
+  // Called in this process as each recording finishes, in the order they finish.
+  std::function<void(std::size_t index, const RecordingTables& tables)> finished;
+  // Called in this process for each recording in index order, as soon as it and all before it
+  // have finished.
+  std::function<void(std::size_t index, const RecordingTables& tables)> in_order;
+};
+
+// Evaluates recordings 0 .. count-1. With jobs == 1 they are evaluated in this process; with
+// more, each in a forked process of its own, at most `jobs` at a time, which hands its rows
+// back through a file in a scratch folder made inside `scratch_parent` and removed afterwards.
+// Returns an error message when the scratch folder cannot be made, else an empty text.
+std::string run_pool(std::size_t count, int jobs, const std::string& scratch_parent,
+                     const PoolWork& work);

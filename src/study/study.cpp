@@ -1,0 +1,187 @@
+#include "study/study.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "study/evaluate.h"
+#include "study/inputs.h"
+#include "study/pool.h"
+#include "study/study_options.h"
+#include "study/tables.h"
+
+namespace {
+
+constexpr char kProgram[] = "chew_study";
+
+void complain(const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+}
+
+// One table, written to a temporary file in the output folder and renamed into place when it
+// is complete, so a failed study leaves the tables of an earlier one as they were.
+class TableFile {
+ public:
+  TableFile(const std::string& folder, const std::string& name)
+      : name_(in_folder(folder, name)), temp_(in_folder(folder, "." + name + ".XXXXXX")) {
+    const int fd = mkstemp(temp_.data());
+    if (fd < 0) {
+      error_ = errno;
+      return;
+    }
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    file_ = fdopen(fd, "wb");
+    if (file_ == nullptr) {
+      error_ = errno;
+      close(fd);
+    }
+  }
+  ~TableFile() {
+    if (file_ != nullptr) std::fclose(file_);
+    if (!renamed_) unlink(temp_.c_str());
+  }
+  TableFile(const TableFile&) = delete;
+
+  // Why the table cannot be written at all; empty when it can.
+  std::string unwritable() const {
+    if (file_ != nullptr) return "";
+    return "cannot write table '" + name_ + "': " + std::strerror(error_);
+  }
+  TableFile& operator=(const TableFile&) = delete;
+
+  void write(const std::string& text) {
+    if (file_ != nullptr && std::fwrite(text.data(), 1, text.size(), file_) != text.size() &&
+        error_ == 0) {
+      error_ = errno ? errno : EIO;
+    }
+  }
+
+  // Closes and renames; an empty text when the table is in place, else why not.
+  std::string finish() {
+    if (file_ != nullptr) {
+      if ((std::fflush(file_) != 0 || std::ferror(file_)) && error_ == 0)
+        error_ = errno ? errno : EIO;
+      if (std::fclose(file_) != 0 && error_ == 0) error_ = errno ? errno : EIO;
+      file_ = nullptr;
+    }
+    if (error_ == 0 && std::rename(temp_.c_str(), name_.c_str()) != 0) error_ = errno;
+    if (error_ != 0) return "cannot write table '" + name_ + "': " + std::strerror(error_);
+    renamed_ = true;
+    return "";
+  }
+
+ private:
+  std::string name_;
+  std::string temp_;
+  std::FILE* file_ = nullptr;
+  int error_ = 0;
+  bool renamed_ = false;
+};
+
+}  // namespace
+
+int chew_study_main(int argc, const char* const* argv) {
+  const ParsedStudyOptions parsed = parse_study_options(argc, argv);
+  if (!parsed.error.empty()) {
+    complain(parsed.error);
+    return 2;
+  }
+  const StudyOptions& o = parsed.options;
+  if (o.help) {
+    print_study_help(stdout);
+    return 0;
+  }
+  if (o.inputs.empty()) {
+    complain("no recordings given (see --help)");
+    return 2;
+  }
+  const Expansion expansion = expand_inputs(o.inputs);
+  if (!expansion.error.empty()) {
+    complain(expansion.error);
+    return 2;
+  }
+  for (const std::string& warning : expansion.warnings) complain("warning: " + warning);
+  const std::vector<Recording>& recordings = expansion.recordings;
+  if (recordings.empty()) {
+    complain("no recordings to evaluate");
+    return 2;
+  }
+  const std::vector<std::string> conflicts = report_conflicts(recordings, o.out);
+  if (!conflicts.empty()) {
+    for (const std::string& conflict : conflicts) complain(conflict);
+    complain("nothing evaluated: every recording needs a report name of its own");
+    return 2;
+  }
+  std::error_code made;
+  std::filesystem::create_directories(o.out, made);
+  if (made) {
+    complain("cannot make the output folder '" + o.out + "': " + made.message());
+    return 1;
+  }
+
+  TableFile experiments(o.out, "experiments.csv"), indices(o.out, "indices.csv"),
+      cycles(o.out, "cycles.csv"), runs(o.out, "runs.csv");
+  for (const TableFile* table : {&experiments, &indices, &cycles, &runs}) {
+    if (!table->unwritable().empty()) {
+      complain(table->unwritable());
+      return 1;
+    }
+  }
+  experiments.write(experiments_header());
+  indices.write(indices_header());
+  cycles.write(cycles_header());
+  runs.write(runs_header());
+
+  std::size_t done = 0, failed = 0;
+  PoolWork work;
+  work.evaluate = [&](std::size_t i) {
+    return evaluate_recording(recordings[i], o.settings, o.out);
+  };
+  work.failed = [&](std::size_t i, const std::string& message) {
+    return failed_recording(recordings[i], o.settings, message);
+  };
+  work.finished = [&](std::size_t i, const RecordingTables& t) {
+    ++done;
+    if (!t.ok) ++failed;
+    if (!o.quiet) {
+      std::fprintf(stderr, "[%zu/%zu] %s ... %s%s\n", done, recordings.size(),
+                   recordings[i].path.c_str(), t.ok ? "" : "failed: ", t.status.c_str());
+    }
+  };
+  work.in_order = [&](std::size_t, const RecordingTables& t) {
+    experiments.write(t.experiments);
+    indices.write(t.indices);
+    cycles.write(t.cycles);
+    runs.write(t.runs);
+  };
+  const std::string pool_error = run_pool(recordings.size(), o.jobs, o.out, work);
+  if (!pool_error.empty()) {
+    complain(pool_error);
+    return 1;
+  }
+
+  int status = 0;
+  for (TableFile* table : {&experiments, &indices, &cycles, &runs}) {
+    const std::string error = table->finish();
+    if (!error.empty()) {
+      complain(error);
+      status = 1;
+    }
+  }
+  if (failed > 0) {
+    complain(std::to_string(failed) + " of " + std::to_string(recordings.size()) +
+             " recordings failed (see runs.csv)");
+    status = 1;
+  }
+  return status;
+}

@@ -1,0 +1,183 @@
+#include "study/study_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+enum class Setting { rms_time, mvc_time, nl_time, emg_threshold, dist_threshold, out, jobs };
+
+struct OptionName {
+  const char* name;  // without its dashes, words joined by '_'
+  Setting setting;
+};
+
+constexpr OptionName kValued[] = {
+    {"rms_time", Setting::rms_time},
+    {"mvc_time", Setting::mvc_time},
+    {"nl_time", Setting::nl_time},
+    {"emg_threshold", Setting::emg_threshold},
+    {"dist_threshold", Setting::dist_threshold},
+    {"out", Setting::out},
+    {"jobs", Setting::jobs},
+};
+
+// A whole decimal number, sign allowed, nothing else around it.
+bool whole_number(const char* text, long long& value) {
+  if (*text == '\0' || std::strchr("+-0123456789", *text) == nullptr) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtoll(text, &end, 10);
+  return errno == 0 && end != text && *end == '\0';
+}
+
+// A finite decimal number, converted as chew_eval converts it (a double).
+bool finite_number(const char* text, double& value) {
+  if (*text == '\0' || std::strchr("+-.0123456789", *text) == nullptr) return false;
+  char* end = nullptr;
+  value = std::strtod(text, &end);
+  return end != text && *end == '\0' && std::isfinite(value);
+}
+
+std::string quoted(const char* text) { return std::string("'") + text + "'"; }
+
+// Applies one option value; returns the error message, empty when it is good.
+std::string apply(StudyOptions& o, Setting setting, const std::string& option, const char* value) {
+  RunSettings& s = o.settings;
+  long long whole = 0;
+  double number = 0;
+  switch (setting) {
+    case Setting::rms_time:
+    case Setting::mvc_time:
+    case Setting::nl_time: {
+      if (!whole_number(value, whole))
+        return option + ": " + quoted(value) + " is not a whole number of milliseconds";
+      if (whole < 0) return option + " must not be negative (" + value + " ms)";
+      long long& target = setting == Setting::rms_time   ? s.rms_time
+                          : setting == Setting::mvc_time ? s.mvc_time
+                                                         : s.nl_time;
+      target = whole;
+      return "";
+    }
+    case Setting::emg_threshold:
+      if (!finite_number(value, number)) return option + ": " + quoted(value) + " is not a number";
+      if (number < 0) return option + " must not be negative (" + value + " %)";
+      s.emg_threshold = static_cast<long double>(number) / 100;  // per cent, as chew_eval reads it
+      return "";
+    case Setting::dist_threshold:
+      if (!finite_number(value, number)) return option + ": " + quoted(value) + " is not a number";
+      if (number < 0) return option + " must not be negative (" + value + " mm)";
+      s.dist_threshold = static_cast<long double>(number);
+      return "";
+    case Setting::out:
+      if (*value == '\0') return option + " needs a folder";
+      o.out = value;
+      return "";
+    case Setting::jobs:
+      if (!whole_number(value, whole) || whole < 1 || whole > kMaxJobs)
+        return option + ": " + quoted(value) + " is not a number of jobs from 1 to " +
+               std::to_string(kMaxJobs);
+      o.jobs = static_cast<int>(whole);
+      return "";
+  }
+  return "";
+}
+
+// The option's name without dashes, '-' inside it read as '_'; empty when it is no option of
+// this program's spelling ("-name" for the settings, "--name" for all).
+std::string name_of(const std::string& arg, bool& long_form) {
+  long_form = arg.compare(0, 2, "--") == 0;
+  std::string name = arg.substr(long_form ? 2 : 1);
+  if (long_form) {
+    for (char& c : name)
+      if (c == '-') c = '_';
+  }
+  return name;
+}
+
+}  // namespace
+
+ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
+  ParsedStudyOptions parsed;
+  StudyOptions& o = parsed.options;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (options_ended || arg.empty() || arg[0] != '-' || arg == "-") {
+      o.inputs.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      o.help = true;
+      continue;
+    }
+    if (arg == "--quiet") {
+      o.quiet = true;
+      continue;
+    }
+    bool long_form = false;
+    std::string name = name_of(arg, long_form);
+    const char* value = nullptr;
+    std::string option = arg;
+    if (long_form) {
+      std::size_t equals = name.find('=');
+      if (equals != std::string::npos) {
+        value = argv[i] + 2 + equals + 1;
+        name.resize(equals);
+        option = arg.substr(0, 2 + equals);
+      }
+    }
+    const OptionName* found = nullptr;
+    for (const OptionName& candidate : kValued) {
+      // --out and --jobs have only the long spelling.
+      bool study_only = candidate.setting == Setting::out || candidate.setting == Setting::jobs;
+      if (name == candidate.name && (long_form || !study_only)) found = &candidate;
+    }
+    if (found == nullptr) {
+      parsed.error = "unknown option " + quoted(arg.c_str()) + " (see --help)";
+      return parsed;
+    }
+    if (value == nullptr) {
+      if (i + 1 >= argc) {
+        parsed.error = option + " needs a value";
+        return parsed;
+      }
+      value = argv[++i];
+    }
+    parsed.error = apply(o, found->setting, option, value);
+    if (!parsed.error.empty()) return parsed;
+  }
+  return parsed;
+}
+
+void print_study_help(std::FILE* out) {
+  std::fputs(
+      "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] recording.txt... | folder...\n"
+      "\n"
+      "Evaluates every recording as chew_eval does, writes its report <name>_output.txt into\n"
+      "DIR, and the tables experiments.csv, indices.csv, cycles.csv and runs.csv. A folder\n"
+      "stands for its *.txt files (not *_output.txt), in sorted order.\n"
+      "\n"
+      "settings (chew_eval's, same defaults and meaning):\n"
+      "  -rms_time MS,       --rms-time MS        RMS window (default 50 ms)\n"
+      "  -mvc_time MS,       --mvc-time MS        MVC window (default 500 ms)\n"
+      "  -nl_time MS,        --nl-time MS         noise-level window (default 100 ms)\n"
+      "  -emg_threshold PCT, --emg-threshold PCT  activity level, per cent of MVC (default 3)\n"
+      "  -dist_threshold MM, --dist-threshold MM  opening a chewing cycle crosses (default 3 mm)\n"
+      "\n"
+      "study:\n"
+      "  --out DIR   folder of the reports and tables, created when missing (default .)\n"
+      "  --jobs N    recordings evaluated at once, in separate processes (default 1)\n"
+      "  --quiet     no progress on standard error\n"
+      "  --help      this text\n"
+      "\n"
+      "exit status: 0 all recordings evaluated, 1 a recording or a table failed,\n"
+      "2 a bad command line (nothing is evaluated)\n",
+      out);
+}

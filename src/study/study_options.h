@@ -1,0 +1,32 @@
+// The command line of chew_study: chew_eval's run settings, checked, and the study's options.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "run/options.h"
+
+struct StudyOptions {
+  RunSettings settings;   // chew_eval's defaults; track stays unused
+  std::string out = ".";  // folder of the reports and tables
+  int jobs = 1;           // recordings evaluated at once, one process each
+  bool quiet = false;     // no progress on standard error
+  bool help = false;
+  std::vector<std::string> inputs;  // recordings and folders, in command-line order
+};
+
+struct ParsedStudyOptions {
+  StudyOptions options;
+  std::string error;  // empty when the command line is good
+};
+
+constexpr int kMaxJobs = 256;
+
+// Options and inputs may be mixed; "--" ends the options. Settings take chew_eval's spelling
+// (-rms_time 40) or a long one (--rms-time 40, --rms-time=40). A value must be a number as a
+// whole: a window a whole number of milliseconds, not negative; a threshold a finite decimal
+// number, not negative. A repeated option overrides the earlier one.
+ParsedStudyOptions parse_study_options(int argc, const char* const* argv);
+
+void print_study_help(std::FILE* out);

@@ -1,0 +1,275 @@
+#include "study/tables.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "recording/store.h"
+#include "study/csv.h"
+#include "study/cycle_walk.h"
+
+namespace {
+
+constexpr int kFirstChewingTrial = 12;
+constexpr int kLastChewingTrial = 17;
+const char* const kTrialLabels[6] = {"FK1", "FK2", "RK1", "RK2", "LK1", "LK2"};
+const char* const kChannels[5] = {"", "mr", "ml", "tr", "tl"};
+const char* const kMuscles[5] = {"", "MR", "ML", "TR", "TL"};
+
+const char* trial_label(int position) {
+  if (position < kFirstChewingTrial || position > kLastChewingTrial) return "";
+  return kTrialLabels[position - kFirstChewingTrial];
+}
+
+// The experiments at positions 12 to 17 that the recording has.
+int end_of_trials() { return no_tracks < kMaxTracks ? no_tracks : kMaxTracks; }
+
+// "mr_<quantity>", ... "tl_<quantity>".
+std::vector<std::string> per_channel(const std::string& quantity) {
+  std::vector<std::string> names;
+  for (int c = 1; c <= 4; ++c) names.push_back(std::string(kChannels[c]) + "_" + quantity);
+  return names;
+}
+
+std::vector<std::string> joined(std::vector<std::vector<std::string>> parts) {
+  std::vector<std::string> all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+long double work_of(const Track& t, int channel) {
+  const long double work[5] = {0, t.Channel1_work, t.Channel2_work, t.Channel3_work,
+                               t.Channel4_work};
+  return work[channel];
+}
+
+// The sampling frequency as the index tables read the header text, Hz.
+long double sampling_rate() { return static_cast<long double>(std::atof(frequency)); }
+
+}  // namespace
+
+std::string experiments_header() {
+  return csv_header(joined(
+      {{"file", "experiment", "trial", "first_sample", "last_sample", "duration_s",
+        "threshold_crossings", "chewing_cycles", "right_max_mm", "left_max_mm", "incisal_max_mm"},
+       per_channel("mvc_uV"),
+       per_channel("noise_uV"),
+       per_channel("work_uVs"),
+       per_channel("mvc_cycle_work_ms"),
+       {"masseter_balance_pct", "temporalis_balance_pct"}}));
+}
+
+std::string experiment_rows(const std::string& file, const MvcCycleWork& mvc_cycle_work) {
+  std::string rows;
+  const long double f = sampling_rate();
+  for (int k = 0; k < no_tracks; ++k) {
+    const Track& t = tracks[k];
+    const bool chewing = k >= kFirstChewingTrial;
+    CsvRow row;
+    row.add(file).add(k + 1).add(trial_label(k)).add(t.first_entry).add(t.last_entry);
+    row.add((t.last_entry - t.first_entry) / f);  // the index tables' trial length
+    row.add(t.no_cycles);
+    chewing ? row.add(t.no_chewing_cycles) : row.empty();  // counted from experiment 13 on
+    row.add(t.Right_max).add(t.Left_max).add(t.Incisal_max);
+    row.add(t.Channel1_mvc).add(t.Channel2_mvc).add(t.Channel3_mvc).add(t.Channel4_mvc);
+    row.add(t.Channel1_nl).add(t.Channel2_nl).add(t.Channel3_nl).add(t.Channel4_nl);
+    for (int c = 1; c <= 4; ++c) row.add(work_of(t, c) / 1000);  // uVs, as the table shows it
+    for (int c = 1; c <= 4; ++c) chewing ? row.add(mvc_cycle_work.value[k][c]) : row.empty();
+    if (chewing) {
+      // The experiment table's balances, from the work as stored (uV*ms).
+      const long double w1 = t.Channel1_work, w2 = t.Channel2_work, w3 = t.Channel3_work,
+                        w4 = t.Channel4_work;
+      long double masseter = 0, temporalis = 0;
+      if (w1 + w2 > 0) masseter = ((w1 - w2) * 100) / (w1 + w2);
+      if (w3 + w4 > 0) temporalis = ((w3 - w4) * 100) / (w3 + w4);
+      row.add(masseter).add(temporalis);
+    } else {
+      row.empty().empty();
+    }
+    rows += row.str();
+  }
+  return rows;
+}
+
+namespace {
+
+enum Condition { FK, RK, LK };
+const char* const kConditions[3] = {"FK", "RK", "LK"};
+constexpr int kFirstTrial[3] = {12, 14, 16};
+
+// Work of a channel summed over the condition's two trials, uV*ms.
+long double W(int channel, Condition condition) {
+  const int p = kFirstTrial[condition];
+  return work_of(tracks[p], channel) + work_of(tracks[p + 1], channel);
+}
+
+// MVC-based cycle work of a channel over the condition's two trials, divided by 20.
+long double Wmvc(const MvcCycleWork& work, int channel, Condition condition) {
+  const int p = kFirstTrial[condition];
+  return (work.value[p][channel] + work.value[p + 1][channel]) / 20;
+}
+
+// ((a - b) / (a + b)) * 100 when a + b is above 1, else 0.
+long double AI(long double a, long double b) {
+  if (a + b > 1) return ((a - b) / (a + b)) * 100;
+  return 0;
+}
+
+long double mvc_of(const Track& t, int channel) {
+  const long double mvc[5] = {0, t.Channel1_mvc, t.Channel2_mvc, t.Channel3_mvc, t.Channel4_mvc};
+  return mvc[channel];
+}
+
+// Cycle count times f over the trial's sample-index difference.
+long double trial_frequency(int position, long double f) {
+  const Track& t = tracks[position];
+  return (t.no_chewing_cycles * f) / (t.last_entry - t.first_entry);
+}
+
+class IndexRows {
+ public:
+  explicit IndexRows(const std::string& file) : file_(file) {}
+  void add(int index, const char* name, const char* muscle, const char* condition,
+           long double value, const char* unit) {
+    rows_ += CsvRow()
+                 .add(file_)
+                 .add(index)
+                 .add(name)
+                 .add(muscle)
+                 .add(condition)
+                 .add(value)
+                 .add(unit)
+                 .str();
+  }
+  const std::string& str() const { return rows_; }
+
+ private:
+  const std::string& file_;
+  std::string rows_;
+};
+
+}  // namespace
+
+std::string indices_header() {
+  return csv_header({"file", "index", "name", "muscle", "condition", "value", "unit"});
+}
+
+std::string index_rows(const std::string& file, const MvcCycleWork& mvc_cycle_work) {
+  constexpr int MR = 1, ML = 2, TR = 3, TL = 4;
+  const Condition conditions[3] = {FK, RK, LK};
+  IndexRows rows(file);
+  for (Condition c : conditions)
+    rows.add(1, "mikroVolt_AI", "M", kConditions[c], AI(W(MR, c), W(ML, c)), "%");
+  for (Condition c : conditions)
+    rows.add(1, "mikroVolt_AI", "T", kConditions[c], AI(W(TR, c), W(TL, c)), "%");
+  // Each muscle's right-side chewing against its left-side chewing.
+  for (int m : {MR, ML, TR, TL})
+    rows.add(2, "mikroVolt_DCI", kMuscles[m], "", AI(W(m, RK), W(m, LK)), "%");
+  for (int m : {MR, ML, TR, TL}) {
+    const long double at0 = mvc_of(tracks[0], m), at1 = mvc_of(tracks[1], m);
+    rows.add(3, "mikroVolt_MVC", kMuscles[m], "", at0 > at1 ? at0 : at1, "uV");
+  }
+  for (int m : {MR, TR})
+    for (Condition c : conditions)
+      rows.add(4, "mikroVolt_MuscleWork_re", kMuscles[m], kConditions[c], W(m, c) / 2000, "uVs");
+  for (int m : {ML, TL})
+    for (Condition c : conditions)
+      rows.add(5, "mikroVolt_MuscleWork_li", kMuscles[m], kConditions[c], W(m, c) / 2000, "uVs");
+  const MvcCycleWork& M = mvc_cycle_work;
+  for (Condition c : conditions)
+    rows.add(6, "MVCbased_AI", "M", kConditions[c], AI(Wmvc(M, MR, c), Wmvc(M, ML, c)), "%");
+  for (Condition c : conditions)
+    rows.add(6, "MVCbased_AI", "T", kConditions[c], AI(Wmvc(M, TR, c), Wmvc(M, TL, c)), "%");
+  // The mean of the two trials divided by 10: a value of 1 stands for 10 ms at MVC level.
+  for (int m : {MR, TR})
+    for (Condition c : conditions)
+      rows.add(7, "MVCbased_MuscleWork_re", kMuscles[m], kConditions[c], Wmvc(M, m, c), "10 ms");
+  for (int m : {ML, TL})
+    for (Condition c : conditions)
+      rows.add(8, "MVCbased_Musclework_li", kMuscles[m], kConditions[c], Wmvc(M, m, c), "10 ms");
+
+  const long double f = sampling_rate();
+  for (Condition c : conditions) {
+    const Track& first = tracks[kFirstTrial[c]];
+    const Track& second = tracks[kFirstTrial[c] + 1];
+    const int count = first.no_chewing_cycles + second.no_chewing_cycles;
+    rows.add(9, "AnzahlKauzyklen", "", kConditions[c], static_cast<long double>(count) / 2,
+             "cycles");
+  }
+  for (Condition c : conditions) {
+    const Track& first = tracks[kFirstTrial[c]];
+    const Track& second = tracks[kFirstTrial[c] + 1];
+    const int samples = second.last_entry - first.first_entry;
+    rows.add(10, "DauerKausequenz", "", kConditions[c], samples / (f + f), "s");
+  }
+  for (Condition c : conditions) {
+    const long double chewing_frequency =
+        (trial_frequency(kFirstTrial[c], f) + trial_frequency(kFirstTrial[c] + 1, f)) / 2;
+    rows.add(11, "Kaufrequenz", "", kConditions[c], chewing_frequency, "Hz");
+  }
+  return rows.str();
+}
+
+std::string cycles_header() {
+  return csv_header(
+      joined({{"file", "experiment", "trial", "cycle", "start_sample", "end_sample",
+               "start_time_ms", "end_time_ms", "duration_ms", "incisal_max_mm", "end_distance_mm",
+               "amplitude_mm", "opening_speed_mm_per_s", "closing_speed_mm_per_s"},
+              per_channel("burst_max_uVms"),
+              {"confirmed"}}));
+}
+
+std::string cycle_rows(const std::string& file, long double dist_threshold) {
+  std::string rows;
+  for (int k = kFirstChewingTrial; k < end_of_trials(); ++k) {
+    int number = 0;
+    for (const ChewingCycle& cycle : walk_chewing_cycles(k, dist_threshold)) {
+      const Entry& start = entries[cycle.start];
+      const Entry& end = entries[cycle.end];
+      CsvRow row;
+      row.add(file).add(k + 1).add(trial_label(k)).add(++number);
+      row.add(cycle.start).add(cycle.end).add(start.time).add(end.time).add(end.time - start.time);
+      row.add(cycle.incisal_max).add(end.Incisal_dist).add(cycle.incisal_max - end.Incisal_dist);
+      row.add(cycle.opening_speed).add(cycle.closing_speed);
+      for (int c = 1; c <= 4; ++c) row.add(cycle.burst_max[c]);
+      row.add(cycle.confirmed ? 1 : 0);
+      rows += row.str();
+    }
+  }
+  return rows;
+}
+
+std::string runs_header() {
+  return csv_header({"file", "status", "report", "samples", "experiments", "calibration_type",
+                     "skipped_lines", "sampling_rate_Hz", "rms_time_ms", "mvc_time_ms",
+                     "nl_time_ms", "emg_threshold", "dist_threshold_mm", "version"});
+}
+
+RunFacts read_facts(const std::string& file, int skipped_lines) {
+  RunFacts facts;
+  facts.file = file;
+  facts.read = true;
+  facts.samples = no_entries;
+  facts.experiments = no_tracks;
+  facts.calibration_type = calibration.type;
+  facts.skipped_lines = skipped_lines;
+  facts.sampling_rate = sampling_rate();
+  return facts;
+}
+
+std::string run_row(const RunFacts& facts, const RunSettings& s) {
+  CsvRow row;
+  row.add(facts.file).add(facts.status).add(facts.report);
+  if (facts.read) {
+    row.add(facts.samples)
+        .add(facts.experiments)
+        .add(facts.calibration_type)
+        .add(facts.skipped_lines)
+        .add(facts.sampling_rate);
+  } else {
+    row.empty().empty().empty().empty().empty();
+  }
+  row.add(s.rms_time).add(s.mvc_time).add(s.nl_time);
+  row.add(s.emg_threshold).add(s.dist_threshold);  // the fraction of MVC the stages receive; mm
+  row.add(kEvaluatorVersion);
+  return row.str();
+}

@@ -1,0 +1,46 @@
+// The study's tables: experiments.csv, indices.csv, cycles.csv and runs.csv. Every row holds
+// values the evaluator computes for its report, at full precision.
+//
+// Reads  the recording store after the analysis stages (tracks[], entries[] of the chewing
+//        trials, the run-wide MVC, the `frequency` header) and the MVC-based cycle work.
+#pragma once
+
+#include <string>
+
+#include "report/evaluation_table.h"
+#include "run/options.h"
+
+std::string experiments_header();
+std::string indices_header();
+std::string cycles_header();
+std::string runs_header();
+
+// One row per experiment of the recording in the store.
+std::string experiment_rows(const std::string& file, const MvcCycleWork& mvc_cycle_work);
+
+// The eleven numbered indices of the report's index tables, one row per value.
+std::string index_rows(const std::string& file, const MvcCycleWork& mvc_cycle_work);
+
+// One row per chewing cycle of experiments 13 to 18.
+std::string cycle_rows(const std::string& file, long double dist_threshold /* mm */);
+
+// What runs.csv says about one recording.
+struct RunFacts {
+  std::string file;
+  std::string status;   // "ok" or why the recording failed
+  std::string report;   // report file name; empty when none was written
+  bool read = false;    // the reader ran: the counts below mean something
+  int samples = 0;      // no_entries
+  int experiments = 0;  // no_tracks
+  int calibration_type = 0;
+  int skipped_lines = 0;
+  long double sampling_rate = 0;  // Hz, the `frequency` header as the index tables read it
+};
+
+// Facts of the recording in the store, as the reader left it.
+RunFacts read_facts(const std::string& file, int skipped_lines);
+
+std::string run_row(const RunFacts& facts, const RunSettings& settings);
+
+// The version of the evaluator, as its reports print it.
+constexpr char kEvaluatorVersion[] = "2.0";
