@@ -1,5 +1,7 @@
 #include "report/evaluation_table.h"
 
+#include "analysis/cycles.h"
+
 namespace {
 
 constexpr char kTitle[] = "Evaluation tables according to Talvorsen\n\n";
@@ -41,32 +43,11 @@ MvcCycleWork build_mvc_cycle_work(long double dist_threshold) {
   const long double mvc[5] = {0, Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc};
   for (int k = kFirstChewingTrial; k < end_of_trials(); ++k) {
     long double* sum = work.value[k];
-    long double m[5] = {0, 0, 0, 0, 0};  // running cycle maxima of channels 1..4, uV*ms
-    bool in_cycle = false;
-    for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
-      const Entry& e = entries[i];
-      if (!in_cycle) {
-        // A cycle opens at the last sample of a maximum at or beyond the threshold; that
-        // sample's integrals stay out of the cycle.
-        if ((e.cycle_status & max_end) && e.Incisal_dist >= dist_threshold) {
-          m[1] = m[2] = m[3] = m[4] = 0;
-          in_cycle = true;
-        }
-        continue;
-      }
-      const long double burst[5] = {0, e.Channel1_burst, e.Channel2_burst, e.Channel3_burst,
-                                    e.Channel4_burst};
+    // Every channel decides for itself whether its maximum counts.
+    for_each_chewing_cycle(tracks[k], dist_threshold, [&](int, int, const long double* m) {
       for (int c = 1; c <= 4; ++c)
-        if (burst[c] > m[c]) m[c] = burst[c];
-      // It closes at the first sample of a minimum below the threshold, after taking that
-      // sample's integrals; each channel adds its maximum when it exceeds 10 x its MVC.
-      if ((e.cycle_status & min_start) && e.Incisal_dist < dist_threshold) {
-        for (int c = 1; c <= 4; ++c)
-          if (m[c] > 10 * mvc[c]) sum[c] += m[c];
-        in_cycle = false;
-      }
-    }
-    // A cycle still open at the end of the trial adds nothing.
+        if (m[c] > 10 * mvc[c]) sum[c] += m[c];
+    });
     for (int c = 1; c <= 4; ++c) sum[c] /= mvc[c];
   }
   return work;

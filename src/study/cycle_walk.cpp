@@ -1,10 +1,9 @@
 #include "study/cycle_walk.h"
 
+#include "analysis/cycles.h"
 #include "recording/store.h"
 
 namespace {
-
-constexpr long double kMvcFactor = 10;  // a confirming burst exceeds 10 x MVC (uV*ms)
 
 // Speeds between neighbouring samples, from the time stamps: (distance change x 1000) / ms.
 void add_speeds(ChewingCycle& cycle) {
@@ -23,35 +22,18 @@ void add_speeds(ChewingCycle& cycle) {
 
 std::vector<ChewingCycle> walk_chewing_cycles(int position, long double dist_threshold) {
   std::vector<ChewingCycle> cycles;
-  const Track& track = tracks[position];
-  ChewingCycle cycle;
-  bool in_cycle = false;
-  for (int i = track.first_entry; i <= track.last_entry; ++i) {
-    const Entry& e = entries[i];
-    if (!in_cycle) {
-      // The opening sample's integrals stay out of the cycle's maxima.
-      if ((e.cycle_status & max_end) && e.Incisal_dist >= dist_threshold) {
-        cycle = ChewingCycle{};
-        cycle.start = i;
-        cycle.incisal_max = e.Incisal_dist;
-        in_cycle = true;
-      }
-      continue;
-    }
-    const long double burst[5] = {0, e.Channel1_burst, e.Channel2_burst, e.Channel3_burst,
-                                  e.Channel4_burst};
-    for (int c = 1; c <= 4; ++c)
-      if (burst[c] > cycle.burst_max[c]) cycle.burst_max[c] = burst[c];
-    if (e.Incisal_dist > cycle.incisal_max) cycle.incisal_max = e.Incisal_dist;
-    // The closing sample's integrals count, before the test.
-    if ((e.cycle_status & min_start) && e.Incisal_dist < dist_threshold) {
-      cycle.end = i;
-      cycle.confirmed = cycle.burst_max[1] > kMvcFactor * Channel1_mvc ||
-                        cycle.burst_max[2] > kMvcFactor * Channel2_mvc;
-      add_speeds(cycle);
-      cycles.push_back(cycle);
-      in_cycle = false;
-    }
-  }
+  for_each_chewing_cycle(
+      tracks[position], dist_threshold, [&](int open, int close, const long double* burst_max) {
+        ChewingCycle cycle;
+        cycle.start = open;
+        cycle.end = close;
+        cycle.incisal_max = entries[open].Incisal_dist;
+        for (int i = open + 1; i <= close; ++i)
+          if (entries[i].Incisal_dist > cycle.incisal_max) cycle.incisal_max = entries[i].Incisal_dist;
+        for (int c = 1; c <= 4; ++c) cycle.burst_max[c] = burst_max[c];
+        cycle.confirmed = confirmed_by_masseters(burst_max);
+        add_speeds(cycle);
+        cycles.push_back(cycle);
+      });
   return cycles;
 }
