@@ -98,53 +98,70 @@ long double trial_frequency(int position, long double f) {
 
 }  // namespace
 
-void write_index_tables(std::FILE* out, const MvcCycleWork& mvc_cycle_work) {
+IndexValues index_values(const MvcCycleWork& mvc_cycle_work) {
   constexpr int MR = 1, ML = 2, TR = 3, TL = 4;
   const MvcCycleWork& M = mvc_cycle_work;
-
-  std::fprintf(out, kMuscleHeader);
-  std::fprintf(out, kMuscleDashes);
-  std::fprintf(out, kRow1, AI(W(MR, FK), W(ML, FK)), AI(W(MR, RK), W(ML, RK)),
-               AI(W(MR, LK), W(ML, LK)), AI(W(TR, FK), W(TL, FK)), AI(W(TR, RK), W(TL, RK)),
-               AI(W(TR, LK), W(TL, LK)));
-  std::fprintf(out, kRow2, AI(W(MR, RK), W(MR, LK)), AI(W(ML, RK), W(ML, LK)),  // masseters
-               AI(W(TR, RK), W(TR, LK)), AI(W(TL, RK), W(TL, LK)));             // temporales
-  std::fprintf(out, kRow3, larger_mvc(tracks[0].Channel1_mvc, tracks[1].Channel1_mvc),
-               larger_mvc(tracks[0].Channel2_mvc, tracks[1].Channel2_mvc),
-               larger_mvc(tracks[0].Channel3_mvc, tracks[1].Channel3_mvc),
-               larger_mvc(tracks[0].Channel4_mvc, tracks[1].Channel4_mvc));
+  IndexValues v;
+  auto set = [&](int row, std::initializer_list<long double> values) {
+    int n = 0;
+    for (long double x : values) v.row[row][n++] = x;
+    v.count[row] = n;
+  };
+  set(1, {AI(W(MR, FK), W(ML, FK)), AI(W(MR, RK), W(ML, RK)), AI(W(MR, LK), W(ML, LK)),
+          AI(W(TR, FK), W(TL, FK)), AI(W(TR, RK), W(TL, RK)), AI(W(TR, LK), W(TL, LK))});
+  set(2, {AI(W(MR, RK), W(MR, LK)), AI(W(ML, RK), W(ML, LK)),    // masseters
+          AI(W(TR, RK), W(TR, LK)), AI(W(TL, RK), W(TL, LK))});  // temporales
+  set(3, {larger_mvc(tracks[0].Channel1_mvc, tracks[1].Channel1_mvc),
+          larger_mvc(tracks[0].Channel2_mvc, tracks[1].Channel2_mvc),
+          larger_mvc(tracks[0].Channel3_mvc, tracks[1].Channel3_mvc),
+          larger_mvc(tracks[0].Channel4_mvc, tracks[1].Channel4_mvc)});
   // Mean work of the two trials in uVs: pair sum / 2000.
-  std::fprintf(out, kRow4, W(MR, FK) / 2000, W(MR, RK) / 2000, W(MR, LK) / 2000, W(TR, FK) / 2000,
-               W(TR, RK) / 2000, W(TR, LK) / 2000);
-  std::fprintf(out, kRow5, W(ML, FK) / 2000, W(ML, RK) / 2000, W(ML, LK) / 2000, W(TL, FK) / 2000,
-               W(TL, RK) / 2000, W(TL, LK) / 2000);
-  std::fprintf(out, kRow6, AI(Wmvc(M, MR, FK), Wmvc(M, ML, FK)),
-               AI(Wmvc(M, MR, RK), Wmvc(M, ML, RK)), AI(Wmvc(M, MR, LK), Wmvc(M, ML, LK)),
-               AI(Wmvc(M, TR, FK), Wmvc(M, TL, FK)), AI(Wmvc(M, TR, RK), Wmvc(M, TL, RK)),
-               AI(Wmvc(M, TR, LK), Wmvc(M, TL, LK)));
-  std::fprintf(out, kRow7, Wmvc(M, MR, FK), Wmvc(M, MR, RK), Wmvc(M, MR, LK), Wmvc(M, TR, FK),
-               Wmvc(M, TR, RK), Wmvc(M, TR, LK));
-  std::fprintf(out, kRow8, Wmvc(M, ML, FK), Wmvc(M, ML, RK), Wmvc(M, ML, LK), Wmvc(M, TL, FK),
-               Wmvc(M, TL, RK), Wmvc(M, TL, LK));
-  std::fprintf(out, "\n");
+  set(4, {W(MR, FK) / 2000, W(MR, RK) / 2000, W(MR, LK) / 2000, W(TR, FK) / 2000,
+          W(TR, RK) / 2000, W(TR, LK) / 2000});
+  set(5, {W(ML, FK) / 2000, W(ML, RK) / 2000, W(ML, LK) / 2000, W(TL, FK) / 2000,
+          W(TL, RK) / 2000, W(TL, LK) / 2000});
+  set(6, {AI(Wmvc(M, MR, FK), Wmvc(M, ML, FK)), AI(Wmvc(M, MR, RK), Wmvc(M, ML, RK)),
+          AI(Wmvc(M, MR, LK), Wmvc(M, ML, LK)), AI(Wmvc(M, TR, FK), Wmvc(M, TL, FK)),
+          AI(Wmvc(M, TR, RK), Wmvc(M, TL, RK)), AI(Wmvc(M, TR, LK), Wmvc(M, TL, LK))});
+  set(7, {Wmvc(M, MR, FK), Wmvc(M, MR, RK), Wmvc(M, MR, LK), Wmvc(M, TR, FK), Wmvc(M, TR, RK),
+          Wmvc(M, TR, LK)});
+  set(8, {Wmvc(M, ML, FK), Wmvc(M, ML, RK), Wmvc(M, ML, LK), Wmvc(M, TL, FK), Wmvc(M, TL, RK),
+          Wmvc(M, TL, LK)});
 
   // Sampling frequency in Hz: the leading number of the header text, as atof reads it.
   const long double f = static_cast<long double>(std::atof(frequency));
-  long double cycles[3], duration[3], chewing_frequency[3];
   for (Condition c : {FK, RK, LK}) {
     const Track& first = tracks[kFirstTrial[c]];
     const Track& second = tracks[kFirstTrial[c] + 1];
     const int count = first.no_chewing_cycles + second.no_chewing_cycles;
-    cycles[c] = static_cast<long double>(count) / 2;
+    v.row[9][c] = static_cast<long double>(count) / 2;
     const int samples = second.last_entry - first.first_entry;  // index difference
-    duration[c] = samples / (f + f);                            // s
-    chewing_frequency[c] =
+    v.row[10][c] = samples / (f + f);                            // s
+    v.row[11][c] =
         (trial_frequency(kFirstTrial[c], f) + trial_frequency(kFirstTrial[c] + 1, f)) / 2;  // Hz
   }
+  v.count[9] = v.count[10] = v.count[11] = 3;
+  return v;
+}
+
+void write_index_tables(std::FILE* out, const MvcCycleWork& mvc_cycle_work) {
+  const IndexValues v = index_values(mvc_cycle_work);
+  const auto& r = v.row;
+  std::fprintf(out, kMuscleHeader);
+  std::fprintf(out, kMuscleDashes);
+  std::fprintf(out, kRow1, r[1][0], r[1][1], r[1][2], r[1][3], r[1][4], r[1][5]);
+  std::fprintf(out, kRow2, r[2][0], r[2][1], r[2][2], r[2][3]);
+  std::fprintf(out, kRow3, r[3][0], r[3][1], r[3][2], r[3][3]);
+  std::fprintf(out, kRow4, r[4][0], r[4][1], r[4][2], r[4][3], r[4][4], r[4][5]);
+  std::fprintf(out, kRow5, r[5][0], r[5][1], r[5][2], r[5][3], r[5][4], r[5][5]);
+  std::fprintf(out, kRow6, r[6][0], r[6][1], r[6][2], r[6][3], r[6][4], r[6][5]);
+  std::fprintf(out, kRow7, r[7][0], r[7][1], r[7][2], r[7][3], r[7][4], r[7][5]);
+  std::fprintf(out, kRow8, r[8][0], r[8][1], r[8][2], r[8][3], r[8][4], r[8][5]);
+  std::fprintf(out, "\n");
   std::fprintf(out, kConditionHeader);
   std::fprintf(out, kConditionDashes);
-  std::fprintf(out, kRow9, cycles[FK], cycles[RK], cycles[LK]);
-  std::fprintf(out, kRow10, duration[FK], duration[RK], duration[LK]);
-  std::fprintf(out, kRow11, chewing_frequency[FK], chewing_frequency[RK], chewing_frequency[LK]);
+  std::fprintf(out, kRow9, r[9][FK], r[9][RK], r[9][LK]);
+  std::fprintf(out, kRow10, r[10][FK], r[10][RK], r[10][LK]);
+  std::fprintf(out, kRow11, r[11][FK], r[11][RK], r[11][LK]);
   std::fprintf(out, "\n");
 }

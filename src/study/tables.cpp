@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "recording/store.h"
+#include "report/index_tables.h"
 #include "study/csv.h"
 #include "study/cycle_walk.h"
 
@@ -13,7 +14,6 @@ constexpr int kFirstChewingTrial = 12;
 constexpr int kLastChewingTrial = 17;
 const char* const kTrialLabels[6] = {"FK1", "FK2", "RK1", "RK2", "LK1", "LK2"};
 const char* const kChannels[5] = {"", "mr", "ml", "tr", "tl"};
-const char* const kMuscles[5] = {"", "MR", "ML", "TR", "TL"};
 
 const char* trial_label(int position) {
   if (position < kFirstChewingTrial || position > kLastChewingTrial) return "";
@@ -92,39 +92,6 @@ std::string experiment_rows(const std::string& file, const MvcCycleWork& mvc_cyc
 
 namespace {
 
-enum Condition { FK, RK, LK };
-const char* const kConditions[3] = {"FK", "RK", "LK"};
-constexpr int kFirstTrial[3] = {12, 14, 16};
-
-// Work of a channel summed over the condition's two trials, uV*ms.
-long double W(int channel, Condition condition) {
-  const int p = kFirstTrial[condition];
-  return work_of(tracks[p], channel) + work_of(tracks[p + 1], channel);
-}
-
-// MVC-based cycle work of a channel over the condition's two trials, divided by 20.
-long double Wmvc(const MvcCycleWork& work, int channel, Condition condition) {
-  const int p = kFirstTrial[condition];
-  return (work.value[p][channel] + work.value[p + 1][channel]) / 20;
-}
-
-// ((a - b) / (a + b)) * 100 when a + b is above 1, else 0.
-long double AI(long double a, long double b) {
-  if (a + b > 1) return ((a - b) / (a + b)) * 100;
-  return 0;
-}
-
-long double mvc_of(const Track& t, int channel) {
-  const long double mvc[5] = {0, t.Channel1_mvc, t.Channel2_mvc, t.Channel3_mvc, t.Channel4_mvc};
-  return mvc[channel];
-}
-
-// Cycle count times f over the trial's sample-index difference.
-long double trial_frequency(int position, long double f) {
-  const Track& t = tracks[position];
-  return (t.no_chewing_cycles * f) / (t.last_entry - t.first_entry);
-}
-
 class IndexRows {
  public:
   explicit IndexRows(const std::string& file) : file_(file) {}
@@ -154,57 +121,39 @@ std::string indices_header() {
 }
 
 std::string index_rows(const std::string& file, const MvcCycleWork& mvc_cycle_work) {
-  constexpr int MR = 1, ML = 2, TR = 3, TL = 4;
-  const Condition conditions[3] = {FK, RK, LK};
+  // Each row's values in the report's order, with the muscle and condition each one stands for.
+  struct Layout {
+    const char* name;
+    const char* muscle[6];
+    const char* condition[6];
+    const char* unit;
+  };
+  static const Layout kLayout[12] = {
+      {},
+      {"mikroVolt_AI", {"M", "M", "M", "T", "T", "T"}, {"FK", "RK", "LK", "FK", "RK", "LK"}, "%"},
+      {"mikroVolt_DCI", {"MR", "ML", "TR", "TL"}, {"", "", "", ""}, "%"},
+      {"mikroVolt_MVC", {"MR", "ML", "TR", "TL"}, {"", "", "", ""}, "uV"},
+      {"mikroVolt_MuscleWork_re", {"MR", "MR", "MR", "TR", "TR", "TR"},
+       {"FK", "RK", "LK", "FK", "RK", "LK"}, "uVs"},
+      {"mikroVolt_MuscleWork_li", {"ML", "ML", "ML", "TL", "TL", "TL"},
+       {"FK", "RK", "LK", "FK", "RK", "LK"}, "uVs"},
+      {"MVCbased_AI", {"M", "M", "M", "T", "T", "T"}, {"FK", "RK", "LK", "FK", "RK", "LK"}, "%"},
+      // The mean of the two trials divided by 10: a value of 1 stands for 10 ms at MVC level.
+      {"MVCbased_MuscleWork_re", {"MR", "MR", "MR", "TR", "TR", "TR"},
+       {"FK", "RK", "LK", "FK", "RK", "LK"}, "10 ms"},
+      {"MVCbased_Musclework_li", {"ML", "ML", "ML", "TL", "TL", "TL"},
+       {"FK", "RK", "LK", "FK", "RK", "LK"}, "10 ms"},
+      {"AnzahlKauzyklen", {"", "", ""}, {"FK", "RK", "LK"}, "cycles"},
+      {"DauerKausequenz", {"", "", ""}, {"FK", "RK", "LK"}, "s"},
+      {"Kaufrequenz", {"", "", ""}, {"FK", "RK", "LK"}, "Hz"},
+  };
+  const IndexValues values = index_values(mvc_cycle_work);
   IndexRows rows(file);
-  for (Condition c : conditions)
-    rows.add(1, "mikroVolt_AI", "M", kConditions[c], AI(W(MR, c), W(ML, c)), "%");
-  for (Condition c : conditions)
-    rows.add(1, "mikroVolt_AI", "T", kConditions[c], AI(W(TR, c), W(TL, c)), "%");
-  // Each muscle's right-side chewing against its left-side chewing.
-  for (int m : {MR, ML, TR, TL})
-    rows.add(2, "mikroVolt_DCI", kMuscles[m], "", AI(W(m, RK), W(m, LK)), "%");
-  for (int m : {MR, ML, TR, TL}) {
-    const long double at0 = mvc_of(tracks[0], m), at1 = mvc_of(tracks[1], m);
-    rows.add(3, "mikroVolt_MVC", kMuscles[m], "", at0 > at1 ? at0 : at1, "uV");
-  }
-  for (int m : {MR, TR})
-    for (Condition c : conditions)
-      rows.add(4, "mikroVolt_MuscleWork_re", kMuscles[m], kConditions[c], W(m, c) / 2000, "uVs");
-  for (int m : {ML, TL})
-    for (Condition c : conditions)
-      rows.add(5, "mikroVolt_MuscleWork_li", kMuscles[m], kConditions[c], W(m, c) / 2000, "uVs");
-  const MvcCycleWork& M = mvc_cycle_work;
-  for (Condition c : conditions)
-    rows.add(6, "MVCbased_AI", "M", kConditions[c], AI(Wmvc(M, MR, c), Wmvc(M, ML, c)), "%");
-  for (Condition c : conditions)
-    rows.add(6, "MVCbased_AI", "T", kConditions[c], AI(Wmvc(M, TR, c), Wmvc(M, TL, c)), "%");
-  // The mean of the two trials divided by 10: a value of 1 stands for 10 ms at MVC level.
-  for (int m : {MR, TR})
-    for (Condition c : conditions)
-      rows.add(7, "MVCbased_MuscleWork_re", kMuscles[m], kConditions[c], Wmvc(M, m, c), "10 ms");
-  for (int m : {ML, TL})
-    for (Condition c : conditions)
-      rows.add(8, "MVCbased_Musclework_li", kMuscles[m], kConditions[c], Wmvc(M, m, c), "10 ms");
-
-  const long double f = sampling_rate();
-  for (Condition c : conditions) {
-    const Track& first = tracks[kFirstTrial[c]];
-    const Track& second = tracks[kFirstTrial[c] + 1];
-    const int count = first.no_chewing_cycles + second.no_chewing_cycles;
-    rows.add(9, "AnzahlKauzyklen", "", kConditions[c], static_cast<long double>(count) / 2,
-             "cycles");
-  }
-  for (Condition c : conditions) {
-    const Track& first = tracks[kFirstTrial[c]];
-    const Track& second = tracks[kFirstTrial[c] + 1];
-    const int samples = second.last_entry - first.first_entry;
-    rows.add(10, "DauerKausequenz", "", kConditions[c], samples / (f + f), "s");
-  }
-  for (Condition c : conditions) {
-    const long double chewing_frequency =
-        (trial_frequency(kFirstTrial[c], f) + trial_frequency(kFirstTrial[c] + 1, f)) / 2;
-    rows.add(11, "Kaufrequenz", "", kConditions[c], chewing_frequency, "Hz");
+  for (int index = 1; index <= 11; ++index) {
+    const Layout& layout = kLayout[index];
+    for (int k = 0; k < values.count[index]; ++k)
+      rows.add(index, layout.name, layout.muscle[k], layout.condition[k], values.row[index][k],
+               layout.unit);
   }
   return rows.str();
 }
