@@ -30,8 +30,9 @@
 
 namespace {
 
-constexpr const char* kStages[] = {"read_data", "preprocessing_emg", "preprocessing_distances",
-                                   "compute_cycles", "preprocessing_work", "output_header"};
+constexpr const char* kStages[] = {
+    "read_data",      "preprocessing_emg",  "preprocessing_distances",
+    "compute_cycles", "preprocessing_work", "output_header"};
 constexpr int kStageCount = 6;
 
 struct Run {
@@ -46,8 +47,7 @@ struct Run {
 };
 
 double now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // One whole evaluation with the default settings; the report goes to memory.
@@ -153,9 +153,8 @@ int main(int argc, char** argv) {
               no_tracks, repeat);
   std::printf("%-24s %16s %10s %10s %8s\n", "stage", "straightforward", "fast", "share", "ratio");
   for (int st = 0; st < kStageCount; ++st)
-    std::printf("%-24s %14.1f ms %7.1f ms %9.1f%% %7.1fx\n", kStages[st],
-                best[0].seconds[st] * 1e3, best[1].seconds[st] * 1e3,
-                100 * best[1].seconds[st] / best[1].total(),
+    std::printf("%-24s %14.1f ms %7.1f ms %9.1f%% %7.1fx\n", kStages[st], best[0].seconds[st] * 1e3,
+                best[1].seconds[st] * 1e3, 100 * best[1].seconds[st] / best[1].total(),
                 best[0].seconds[st] / best[1].seconds[st]);
   std::printf("%-24s %14.1f ms %7.1f ms %9s %7.1fx\n\n", "whole run", best[0].total() * 1e3,
               best[1].total() * 1e3, "", best[0].total() / best[1].total());
@@ -180,7 +179,7 @@ int main(int argc, char** argv) {
   std::printf("whole process, best of %d: straightforward %.1f ms, fast %.1f ms, ratio %.1fx\n",
               repeat, process[0].seconds * 1e3, process[1].seconds * 1e3,
               process[0].seconds / process[1].seconds);
-  std::printf("peak resident memory: straightforward %ld KiB, fast %ld KiB\n",
-              process[0].peak_kib, process[1].peak_kib);
+  std::printf("peak resident memory: straightforward %ld KiB, fast %ld KiB\n", process[0].peak_kib,
+              process[1].peak_kib);
   return identical ? 0 : 1;
 }

@@ -1,6 +1,5 @@
 // End-to-end runs of the built chew_eval: exit statuses, console output, the report file.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -32,8 +31,10 @@ CommandResult eval(const TempDir& dir, std::vector<std::string> args) {
 TEST(ChewEvalCliTest, HelpComesFirstAndWritesNoReport) {
   TempDir dir;
   write_file(dir.file("data.txt"), small_recording());
-  for (std::vector<std::string> args : {std::vector<std::string>{}, {"-h", "data.txt"},
-                                        {"-rms_time", "80"}, {"-rms_time", "-5", "-h"}}) {
+  for (std::vector<std::string> args : {std::vector<std::string>{},
+                                        {"-h", "data.txt"},
+                                        {"-rms_time", "80"},
+                                        {"-rms_time", "-5", "-h"}}) {
     CommandResult r = eval(dir, args);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind(kEval + ": [-h] datafile.txt \n", 0), 0u);
@@ -151,8 +152,8 @@ TEST(ChewEvalCliTest, ReportThatCannotBeWrittenLeavesNoPartialFile) {
 
   // A full device: the file size limit makes the report's writes fail part of the way.
   write_file(dir.file("data_output.txt"), "an older report\n");
-  r = run_program("/bin/sh", {"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", kEval,
-                              "data.txt"},
+  r = run_program("/bin/sh",
+                  {"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"", kEval, "data.txt"},
                   dir.path());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.rfind("chew_eval: cannot write report 'data_output.txt': ", 0), 0u) << r.err;

@@ -99,14 +99,10 @@ TEST(CycleMarksTest, UpwardCrossingsOfTheThreshold) {
     int crossings;
   };
   const Case cases[] = {
-      {{3, 4}, 3, 1},           // from exactly at the threshold: counts
-      {{4, 3}, 3, 0},
-      {{2, 4, 3, 3.5L}, 3, 2},  // 4 to 3 is none; 3 to 3.5 is one
-      {{2, 4, 3, 2}, 3, 1},
-      {{1, 5, 1, 5, 1}, 3, 2},
-      {{3, 3, 3}, 3, 0},
-      {{2.5L, 3.5L}, 3, 1},
-      {{2.5L, 3.5L}, 3.5L, 0},  // to exactly at the threshold: none
+      {{3, 4}, 3, 1},                                 // from exactly at the threshold: counts
+      {{4, 3}, 3, 0},       {{2, 4, 3, 3.5L}, 3, 2},  // 4 to 3 is none; 3 to 3.5 is one
+      {{2, 4, 3, 2}, 3, 1}, {{1, 5, 1, 5, 1}, 3, 2}, {{3, 3, 3}, 3, 0},
+      {{2.5L, 3.5L}, 3, 1}, {{2.5L, 3.5L}, 3.5L, 0},  // to exactly at the threshold: none
       {{7}, 3, 0},
   };
   for (const Case& k : cases) {
@@ -141,8 +137,11 @@ TEST(ChewingCyclesTest, ConfirmedByEitherMasseterAboveTenTimesMvc) {
       // drop the burst at the minimum): one cycle
       {"two openings, one closing", {{0}, {5}, {3, 100}, {4}, {1}, {2}}, 2, 3, 1},
       // closing there would leave the burst on the second maximum outside any cycle
-      {"a minimum exactly at the threshold does not close", {{0}, {5}, {3}, {4, 100}, {1}, {2}},
-       2, 3, 1},
+      {"a minimum exactly at the threshold does not close",
+       {{0}, {5}, {3}, {4, 100}, {1}, {2}},
+       2,
+       3,
+       1},
       {"two cycles", {{0}, {5}, {4, 21}, {1}, {6}, {4, 0, 31}, {1}, {2}}, 2, 3, 2},
       {"one confirmed, one not", {{0}, {5}, {4, 21}, {1}, {6}, {4, 20}, {1}, {2}}, 2, 3, 1},
       {"open at the end", {{0}, {5}, {4, 100, 100}, {3.5L, 100, 100}}, 2, 3, 0},

@@ -68,8 +68,8 @@ void fill_store(const std::vector<int>& lengths, const std::function<long long(i
 }
 
 TEST(FastEmgTest, SyntheticSignalsAgreeWithTheReference) {
-  const std::vector<int> protocol = {700, 900, 300, 300, 50, 1, 2, 120, 400, 60, 80, 90,
-                                     1500, 1200, 1300, 600, 700, 800};
+  const std::vector<int> protocol = {700, 900, 300, 300,  50,   1,    2,   120, 400,
+                                     60,  80,  90,  1500, 1200, 1300, 600, 700, 800};
   const auto ms = [](int) { return 1LL; };
   struct Case {
     const char* name;
@@ -85,11 +85,12 @@ TEST(FastEmgTest, SyntheticSignalsAgreeWithTheReference) {
       {"two channels, temporales zero", ms,
        [](int c, int i) { return c > 2 ? 0.0L : std::sin(i * 0.37L) * 50 * c; }},
       {"constant and negative zero", ms,
-       [](int c, int) { return c == 1 ? 3.5L : c == 2 ? -0.0L : c == 3 ? -2.0L : 0.0L; }},
+       [](int c, int) {
+         return c == 1 ? 3.5L : c == 2 ? -0.0L : c == 3 ? -2.0L : 0.0L;
+       }},
       {"uneven spacing and repeated stamps", [](int i) { return static_cast<long long>(i % 4); },
        [](int c, int i) { return static_cast<long double>((i * c) % 97) - 40; }},
-      {"two channels, uneven spacing",
-       [](int i) { return static_cast<long long>((i * 7) % 5); },
+      {"two channels, uneven spacing", [](int i) { return static_cast<long long>((i * 7) % 5); },
        [](int c, int i) { return c > 2 ? 0.0L : static_cast<long double>((i * c) % 89) - 30; }},
       {"sparse samples", [](int) { return 40LL; },
        [](int c, int i) { return static_cast<long double>((i * 31 + c) % 13); }},
@@ -109,12 +110,14 @@ TEST(FastEmgTest, FallingAndExtremeTimeStampsAgreeWithTheReference) {
   const auto value = [](int c, int i) { return static_cast<long double>((i * 13 + c) % 50); };
   expect_same_conditioning(
       [&] {
-        fill_store({600, 600}, [](int i) { return i % 50 == 0 ? -30LL : 1LL; }, value);
+        fill_store(
+            {600, 600}, [](int i) { return i % 50 == 0 ? -30LL : 1LL; }, value);
       },
       "falling time stamps");
   expect_same_conditioning(
       [&] {
-        fill_store({300}, [](int) { return 1LL; }, value);
+        fill_store(
+            {300}, [](int) { return 1LL; }, value);
         entries[150].time = 9223372036854775807LL;
         entries[151].time = -9223372036854775807LL - 1;
       },

@@ -25,9 +25,14 @@ TEST(DecimalTest, PlainDecimalsConvertExactlyAsStrtold) {
   for (int n = 0; n < 300000; ++n) {
     std::string text;
     switch (random() % 4) {
-      case 0: text += '-'; break;
-      case 1: text += '+'; break;
-      default: break;
+      case 0:
+        text += '-';
+        break;
+      case 1:
+        text += '+';
+        break;
+      default:
+        break;
     }
     int before = static_cast<int>(random() % 12), after = static_cast<int>(random() % 21);
     if (random() % 5 == 0) text += std::string(random() % 6, '0');  // leading zeros
@@ -50,9 +55,9 @@ TEST(DecimalTest, PlainDecimalsConvertExactlyAsStrtold) {
 }
 
 TEST(DecimalTest, EverythingElseIsLeftToTheCLibrary) {
-  for (const char* text : {"1e3", "1E3", "0x1p3", "nan", "inf", "-inf", "1.5abc", "1,5", ".", "-",
-                           "+", "1.2.3", "12345678901234567890", "0.1234567890123456789012345678",
-                           "5\r", "1\v"}) {
+  for (const char* text :
+       {"1e3", "1E3", "0x1p3", "nan", "inf", "-inf", "1.5abc", "1,5", ".", "-", "+", "1.2.3",
+        "12345678901234567890", "0.1234567890123456789012345678", "5\r", "1\v"}) {
     const char* p = text;
     long double value;
     EXPECT_EQ(next_decimal(p, value), Token::other) << text;
@@ -110,17 +115,15 @@ TEST(FastReaderTest, OddLinesAgreeWithTheReference) {
       "Person x\r\nSex\r\nBorn y\rz\n" + five + "\n",
       five + std::string(1, '\0') + "7 8\n" + five + "\n",
       numbers(19) + "\n" + numbers(21) + "\n" + five + " tail\n" + five + "abc\n",
-      "Calibr 1 2 3 4 5 6 7 8 9\n" + three + "\n" + numbers(15) + "\n" + two + "\n" +
-          numbers(13) + "\n" + five + "\n" + numbers(15, "2.5e1") + "\n" + numbers(14, "nan") +
-          "\n",
+      "Calibr 1 2 3 4 5 6 7 8 9\n" + three + "\n" + numbers(15) + "\n" + two + "\n" + numbers(13) +
+          "\n" + five + "\n" + numbers(15, "2.5e1") + "\n" + numbers(14, "nan") + "\n",
       "Calibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n" + five + "\nCalibr 1 2 3 4 5 6 7 8 9\n" +
           three + "\n",
       numbers(20, "+1.5") + "\n" + numbers(20, ".5") + "\n" + numbers(20, "5.") + "\n" +
           numbers(20, "1e3") + "\n" + numbers(20, "inf") + "\n" + numbers(20, "0x1p3") + "\n" +
-          numbers(20, "1e5000") + "\n" + numbers(20, "1e-4940") + "\n" + numbers(20, "1e") +
-          "\n" + numbers(20, "1.5abc") + "\n" + numbers(20, "1,5") + "\n",
-      "99999999999999999999 " + numbers(20) + "\n-5 " + numbers(20) + "\n0.5" + numbers(20) +
-          "\n",
+          numbers(20, "1e5000") + "\n" + numbers(20, "1e-4940") + "\n" + numbers(20, "1e") + "\n" +
+          numbers(20, "1.5abc") + "\n" + numbers(20, "1,5") + "\n",
+      "99999999999999999999 " + numbers(20) + "\n-5 " + numbers(20) + "\n0.5" + numbers(20) + "\n",
       std::string(2046, ' ') + "\n" + std::string(2047, 'x') + "\n" + std::string(2048, 'y') +
           "\n" + std::string(10000, '7') + "\n",
       five + std::string(2047 - five.size(), ' ') + five + "\n",
@@ -129,13 +132,15 @@ TEST(FastReaderTest, OddLinesAgreeWithTheReference) {
       "Frequency:   1000\n" + std::string(300, 'P') + "\nPerson " + std::string(300, 'n') + "\n",
   };
   int n = 0;
-  for (const std::string& content : cases) expect_same_reading(content, "case " + std::to_string(n++));
+  for (const std::string& content : cases)
+    expect_same_reading(content, "case " + std::to_string(n++));
 }
 
 TEST(FastReaderTest, RandomLinesAgreeWithTheReference) {
-  const char* pieces[] = {"0",  "1",  "12", "3.5", "-",  "+",  ".",   "e",    "E5", " ",
-                          " ",  " ",  "\t", "\r",  "\n", "\n", "x",   "nan",  "0x", "Calibr ",
-                          "99", ".25", "-0", "007", "1e-3", "\r\n", ",", "inf", "9999999999"};
+  const char* pieces[] = {"0",    "1",    "12", "3.5",     "-",         "+",   ".",  "e",
+                          "E5",   " ",    " ",  " ",       "\t",        "\r",  "\n", "\n",
+                          "x",    "nan",  "0x", "Calibr ", "99",        ".25", "-0", "007",
+                          "1e-3", "\r\n", ",",  "inf",     "9999999999"};
   std::mt19937 random(777);
   for (int file = 0; file < 30; ++file) {
     std::string content = file % 3 == 0 ? "Calibr 1 2 3 4 5 6 7 8 9\n" : "";

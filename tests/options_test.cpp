@@ -1,11 +1,12 @@
 // The option scan: seven tests a pass, atoll/atof/atoi conversion, help values.
+#include "run/options.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "run/options.h"
 #include "support/test_support.h"
 
 namespace {
@@ -64,8 +65,8 @@ TEST(OptionsTest, LaterTestsOfAPassSeeTheArgumentsAfterAMatch) {
 }
 
 TEST(OptionsTest, RepeatedOptionOverridesAndTrailingArgumentsAreIgnored) {
-  CommandLine c = scan({"p", "-rms_time", "40", "-rms_time", "60", "data.txt", "-h", "-nl_time",
-                        "7"});
+  CommandLine c =
+      scan({"p", "-rms_time", "40", "-rms_time", "60", "data.txt", "-h", "-nl_time", "7"});
   EXPECT_EQ(c.settings.rms_time, 60);
   EXPECT_FALSE(c.help);
   EXPECT_EQ(c.settings.nl_time, 100);
@@ -89,8 +90,8 @@ TEST(OptionsTest, OptionNamesMatchWholeAndCaseSensitive) {
 }
 
 TEST(OptionsTest, ValuesConvertAsTheCLibraryDoes) {
-  CommandLine c = scan({"p", "-rms_time", "  +80ms", "-mvc_time", "abc", "-nl_time", "-5",
-                        "-track", "4.9", "-dist_threshold", "2.5mm", "f"});
+  CommandLine c = scan({"p", "-rms_time", "  +80ms", "-mvc_time", "abc", "-nl_time", "-5", "-track",
+                        "4.9", "-dist_threshold", "2.5mm", "f"});
   EXPECT_EQ(c.settings.rms_time, 80);
   EXPECT_EQ(c.settings.mvc_time, 0);
   EXPECT_EQ(c.settings.nl_time, -5);

@@ -1,12 +1,13 @@
 // The reader: line forms of both calibration types, fields carried between lines, header
 // columns, line pieces, line ends, experiment bounds and the capacity limits.
+#include "recording/read_data.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cmath>
 #include <string>
 
-#include "recording/read_data.h"
 #include "recording/store.h"
 #include "support/test_support.h"
 
@@ -90,9 +91,9 @@ TEST(ReadDataTest, FieldsAFormDoesNotCarryKeepEarlierValues) {
 
 TEST(ReadDataTest, ALineThatFailsItsFormWritesNothing) {
   // The 12-number calibration line is read as type 1; its numbers 10 to 12 go nowhere.
-  ASSERT_EQ(read_text("Calibr 1 2 3 4 5 6 7 8 9 10 11 12\n" + sample(0, 13, 50) + sample(0, 14))
-                .status,
-            ReadStatus::ok);
+  ASSERT_EQ(
+      read_text("Calibr 1 2 3 4 5 6 7 8 9 10 11 12\n" + sample(0, 13, 50) + sample(0, 14)).status,
+      ReadStatus::ok);
   EXPECT_EQ(calibration.type, 1);
   EXPECT_EQ(calibration.Incisal_z, 9.0L);
   EXPECT_EQ(calibration.UK6_1_x, 0.0L);
@@ -101,10 +102,9 @@ TEST(ReadDataTest, ALineThatFailsItsFormWritesNothing) {
 }
 
 TEST(ReadDataTest, UnreadableCalibrationEndsTheRead) {
-  for (const char* line : {"Calibr 1 2 3 4 5 6 7 8\n", "Calibration 1 2 3 4 5 6 7 8 9\n",
-                           "Calibr\n"}) {
-    EXPECT_EQ(read_text(sample(0, 20) + line + sample(1, 20)).status,
-              ReadStatus::calibration_error)
+  for (const char* line :
+       {"Calibr 1 2 3 4 5 6 7 8\n", "Calibration 1 2 3 4 5 6 7 8 9\n", "Calibr\n"}) {
+    EXPECT_EQ(read_text(sample(0, 20) + line + sample(1, 20)).status, ReadStatus::calibration_error)
         << line;
   }
   // Without a calibration line the five-point form is read with an all-zero calibration.
@@ -123,7 +123,7 @@ TEST(ReadDataTest, HeaderValuesStartAtTheirColumns) {
   EXPECT_STREQ(person, "new value\n");  // a later line replaces, any separator character
   EXPECT_STREQ(sex, "f\n");
   EXPECT_STREQ(creation, " 3.4.2026\n");
-  EXPECT_STREQ(born, "");  // the line ends before the value column
+  EXPECT_STREQ(born, "");            // the line ends before the value column
   EXPECT_STREQ(frequency, "000\n");  // three characters after the keyword lose a digit
   EXPECT_EQ(no_entries, 0);
   EXPECT_EQ(no_tracks, 0);
@@ -226,8 +226,7 @@ TEST(ReadDataTest, CapacityLimits) {
 
   EXPECT_EQ(read_text(samples(kMaxEntries + 1, 1)).status, ReadStatus::too_many_entries);
   EXPECT_EQ(no_entries, kMaxEntries);
-  EXPECT_EQ(read_text(samples(kMaxTracks + 1, kMaxTracks + 1)).status,
-            ReadStatus::too_many_tracks);
+  EXPECT_EQ(read_text(samples(kMaxTracks + 1, kMaxTracks + 1)).status, ReadStatus::too_many_tracks);
   EXPECT_EQ(no_tracks, kMaxTracks);
   reset_store();
 }

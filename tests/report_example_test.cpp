@@ -14,11 +14,11 @@
 namespace {
 
 // One value formatted as the report formats it.
-#define FORMATTED(conversion, value)                          \
-  [&] {                                                       \
-    char text[64];                                            \
-    std::snprintf(text, sizeof text, conversion, (value));    \
-    return std::string(text);                                 \
+#define FORMATTED(conversion, value)                       \
+  [&] {                                                    \
+    char text[64];                                         \
+    std::snprintf(text, sizeof text, conversion, (value)); \
+    return std::string(text);                              \
   }()
 
 // The whitespace-separated words of a line, with the table's bars dropped.
@@ -48,8 +48,7 @@ class RealisticReportTest : public ::testing::Test {
     // Sample lines of the three-point form: a time stamp and 16 numbers.
     std::istringstream file(read_file(data));
     for (std::string line; std::getline(file, line);)
-      if (!line.empty() && (std::isdigit(static_cast<unsigned char>(line[0])) != 0))
-        ++samples_;
+      if (!line.empty() && (std::isdigit(static_cast<unsigned char>(line[0])) != 0)) ++samples_;
   }
 
   // The index of the first line that starts with `text`, from `from` on.
@@ -111,8 +110,8 @@ TEST_F(RealisticReportTest, SectionsFollowEachOtherInTheirOrder) {
 TEST_F(RealisticReportTest, SummaryMatchesTheDataFile) {
   EXPECT_EQ(lines_[1], "Person                                :  Simulated subject 2");
   EXPECT_EQ(lines_[5], "Frequency                             : 100");
-  EXPECT_EQ(lines_[6], "Number of entries / type              : " + std::to_string(samples_) +
-                           "/1");
+  EXPECT_EQ(lines_[6],
+            "Number of entries / type              : " + std::to_string(samples_) + "/1");
   EXPECT_EQ(lines_[7], "Number of experiments                 : 18");
   // Four channels: every MVC and noise level is positive, every activity level 3 % of its MVC.
   long double mvc[4], nl[4];
@@ -125,8 +124,8 @@ TEST_F(RealisticReportTest, SummaryMatchesTheDataFile) {
   ASSERT_EQ(std::sscanf(lines_[13].c_str(), "NL (M. masseter right/left) : %Lf uV %Lf uV", &nl[0],
                         &nl[1]),
             2);
-  ASSERT_EQ(std::sscanf(lines_[14].c_str(), "NL (M. temporalis right/left) : %Lf uV %Lf uV",
-                        &nl[2], &nl[3]),
+  ASSERT_EQ(std::sscanf(lines_[14].c_str(), "NL (M. temporalis right/left) : %Lf uV %Lf uV", &nl[2],
+                        &nl[3]),
             2);
   long double level[4];
   ASSERT_EQ(std::sscanf(lines_[17].c_str(),
@@ -187,11 +186,12 @@ TEST_F(RealisticReportTest, LaterSectionsRepeatTheExperimentTable) {
     const Row& b = table[13 + 2 * c];
     cycles += std::string(" | ") + names[c][0] + " " +
               FORMATTED("%7.1Lf", static_cast<long double>(a.cycles + b.cycles) / 2);
-    duration += std::string(" | ") + names[c][1] + " " + FORMATTED("%5.2Lf", (b.last - a.first) / (f + f));
-    frequency += std::string(" | ") + names[c][2] + " " +
-                 FORMATTED("%7.3Lf", ((a.cycles * f) / (a.last - a.first) +
-                                   (b.cycles * f) / (b.last - b.first)) /
-                                      2);
+    duration +=
+        std::string(" | ") + names[c][1] + " " + FORMATTED("%5.2Lf", (b.last - a.first) / (f + f));
+    frequency +=
+        std::string(" | ") + names[c][2] + " " +
+        FORMATTED("%7.3Lf",
+                  ((a.cycles * f) / (a.last - a.first) + (b.cycles * f) / (b.last - b.first)) / 2);
   }
   EXPECT_EQ(lines_[find(" 9 AnzahlKauzyklen")], cycles);
   EXPECT_EQ(lines_[find("10 DauerKausequenz")], duration);

@@ -110,7 +110,8 @@ TEST_P(SimulateFormTest, ReadsBackWithTheProtocolAndTheForm) {
     const int positions = c.calibration_type == 0 ? 15 : 9;
     for (int p = 1; p <= positions; ++p) {
       const std::string& w = words[p];
-      ASSERT_TRUE(w.size() >= 4 && w[w.size() - 3] == '.') << "position " << w << " in " << lines[i];
+      ASSERT_TRUE(w.size() >= 4 && w[w.size() - 3] == '.')
+          << "position " << w << " in " << lines[i];
     }
   }
 
@@ -154,8 +155,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FormCase{"three-point-2ch", 50, "3", {"--scale", "0.5"}, 1, 14, false},
                       FormCase{"three-point-4ch", 333, "4", {"--samples", "4321"}, 1, 16, true},
                       FormCase{"five-point", 777, "5", {"--samples", "18"}, 0, 20, false},
-                      FormCase{"three-point-2ch", 1000, "6", {"--samples", "500000"}, 1, 14,
-                               false}),
+                      FormCase{
+                          "three-point-2ch", 1000, "6", {"--samples", "500000"}, 1, 14, false}),
     [](const ::testing::TestParamInfo<FormCase>& info) { return "seed" + info.param.seed; });
 
 TEST(SimulateTest, SameSeedSameBytesOtherSeedOtherBytes) {
@@ -194,7 +195,7 @@ TEST(SimulateTest, FormsShareTheSignalsOfASeed) {
     ASSERT_EQ(f.size(), 21u);
     ASSERT_EQ(t4.size(), 17u);
     ASSERT_EQ(t2.size(), 15u);
-    for (int w = 0; w < 10; ++w) ASSERT_EQ(t4[w], f[w]) << "line " << i;  // time, 3 points
+    for (int w = 0; w < 10; ++w) ASSERT_EQ(t4[w], f[w]) << "line " << i;           // time, 3 points
     for (int w = 0; w < 5; ++w) ASSERT_EQ(t4[10 + w], f[16 + w]) << "line " << i;  // aux, MR, ML
     for (int w = 0; w < 15; ++w) ASSERT_EQ(t2[w], t4[w]) << "line " << i;
   }
@@ -204,18 +205,16 @@ TEST(SimulateTest, DashWritesTheRecordingToStandardOutput) {
   TempDir dir;
   const CommandResult to_file =
       simulate({"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "rec.txt"}, dir.path());
-  const CommandResult to_console =
-      simulate({"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "-", "--truth",
-                "rec.truth"},
-               dir.path());
+  const CommandResult to_console = simulate(
+      {"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "-", "--truth", "rec.truth"},
+      dir.path());
   ASSERT_EQ(to_file.status, 0);
   ASSERT_EQ(to_console.status, 0);
   EXPECT_EQ(to_console.out, read_file(dir.file("rec.txt")));
   EXPECT_EQ(lines_of(read_file(dir.file("rec.truth"))).size(), 6u);
-  const CommandResult truth_to_console =
-      simulate({"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "rec2.txt", "--truth",
-                "-"},
-               dir.path());
+  const CommandResult truth_to_console = simulate(
+      {"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "rec2.txt", "--truth", "-"},
+      dir.path());
   EXPECT_EQ(truth_to_console.out, read_file(dir.file("rec.truth")));
 }
 
@@ -231,24 +230,24 @@ TEST(SimulateTest, HelpExitsZero) {
 TEST(SimulateTest, BadCommandLinesExitTwoWithAMessage) {
   TempDir dir;
   const std::vector<std::vector<std::string>> bad = {
-      {},                                                 // no --out
-      {"--out"},                                          // no value
-      {"--out", "r.txt", "--bogus"},                      // unknown option
-      {"--out", "r.txt", "extra"},                        // no option at all
-      {"--out", "r.txt", "--rate", "49"},                 // below 50 Hz
-      {"--out", "r.txt", "--rate", "1001"},               // time stamps would repeat
-      {"--out", "r.txt", "--rate", "200.5"},              // not whole
-      {"--out", "r.txt", "--form", "six-point"},          //
-      {"--out", "r.txt", "--seed", "-1"},                 //
-      {"--out", "r.txt", "--seed", "12x"},                //
+      {},                                                    // no --out
+      {"--out"},                                             // no value
+      {"--out", "r.txt", "--bogus"},                         // unknown option
+      {"--out", "r.txt", "extra"},                           // no option at all
+      {"--out", "r.txt", "--rate", "49"},                    // below 50 Hz
+      {"--out", "r.txt", "--rate", "1001"},                  // time stamps would repeat
+      {"--out", "r.txt", "--rate", "200.5"},                 // not whole
+      {"--out", "r.txt", "--form", "six-point"},             //
+      {"--out", "r.txt", "--seed", "-1"},                    //
+      {"--out", "r.txt", "--seed", "12x"},                   //
       {"--out", "r.txt", "--seed", "18446744073709551616"},  // 2^64
-      {"--out", "r.txt", "--scale", "0"},                 //
-      {"--out", "r.txt", "--scale", "nan"},               //
-      {"--out", "r.txt", "--samples", "17"},              // fewer than the experiments
-      {"--out", "r.txt", "--samples", "500001"},          // more than the evaluator holds
+      {"--out", "r.txt", "--scale", "0"},                    //
+      {"--out", "r.txt", "--scale", "nan"},                  //
+      {"--out", "r.txt", "--samples", "17"},                 // fewer than the experiments
+      {"--out", "r.txt", "--samples", "500001"},             // more than the evaluator holds
       {"--out", "r.txt", "--samples", "100", "--scale", "1"},
-      {"--out", "r.txt", "--scale", "3.5"},               // 532000 samples at 1000 Hz
-      {"--out", "-", "--truth", "-"},                     //
+      {"--out", "r.txt", "--scale", "3.5"},  // 532000 samples at 1000 Hz
+      {"--out", "-", "--truth", "-"},        //
   };
   for (const std::vector<std::string>& args : bad) {
     const CommandResult run = simulate(args, dir.path());
@@ -281,8 +280,8 @@ TEST(SimulateTest, SignalsArePhysiologicallyPlausible) {
     for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
       incisal[k] = std::fmax(incisal[k], incisal_distance(entries[i]));
       condyle[k] = std::fmax(condyle[k], right_distance(entries[i]));
-      const long double channel[4] = {entries[i].Channel1, entries[i].Channel2,
-                                      entries[i].Channel3, entries[i].Channel4};
+      const long double channel[4] = {entries[i].Channel1, entries[i].Channel2, entries[i].Channel3,
+                                      entries[i].Channel4};
       for (int c = 0; c < 4; ++c) energy[k][c] += channel[c] * channel[c];
       if (i > tracks[k].first_entry &&
           incisal_distance(entries[i]) == incisal_distance(entries[i - 1])) {
@@ -337,8 +336,7 @@ void expect_counts_match_truth(const std::string& data, const std::string& truth
   ASSERT_EQ(truth.size(), 6u) << what;
   for (int experiment = 13; experiment <= 18; ++experiment) {
     ASSERT_EQ(column.count(experiment), 1u) << what << ": no row for experiment " << experiment;
-    EXPECT_EQ(column.at(experiment), truth.at(experiment))
-        << what << ": experiment " << experiment;
+    EXPECT_EQ(column.at(experiment), truth.at(experiment)) << what << ": experiment " << experiment;
   }
 }
 
@@ -352,8 +350,8 @@ class SimulateTruthTest : public ::testing::TestWithParam<TruthCase> {};
 TEST_P(SimulateTruthTest, ReportCountsTheTrueChewingCycles) {
   const TruthCase& c = GetParam();
   TempDir dir;
-  std::vector<std::string> args = {"--seed", c.seed, "--form", c.form, "--rate", c.rate,
-                                   "--out", "sim.txt", "--truth", "sim.truth"};
+  std::vector<std::string> args = {"--seed", c.seed,  "--form",  c.form,    "--rate",
+                                   c.rate,   "--out", "sim.txt", "--truth", "sim.truth"};
   args.insert(args.end(), c.size.begin(), c.size.end());
   ASSERT_EQ(simulate(args, dir.path()).status, 0);
   const std::string truth = read_file(dir.file("sim.truth"));
@@ -384,7 +382,8 @@ const std::vector<Example>& examples() {
   static const std::vector<Example> list = {
       {"subject01", {"--seed", "1", "--form", "five-point", "--rate", "200", "--scale", "0.5"}},
       {"subject02", {"--seed", "2", "--form", "three-point-4ch", "--rate", "100"}},
-      {"subject03", {"--seed", "3", "--form", "three-point-2ch", "--rate", "500", "--scale", "0.3"}},
+      {"subject03",
+       {"--seed", "3", "--form", "three-point-2ch", "--rate", "500", "--scale", "0.3"}},
   };
   return list;
 }

@@ -1,4 +1,6 @@
 // Pruned window extremes against a scan that sums every window afresh.
+#include "analysis/window_means.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@
 #include <functional>
 #include <random>
 
-#include "analysis/window_means.h"
 #include "recording/store.h"
 
 namespace {
@@ -44,8 +45,9 @@ void expect_both_extremes(int f, int l, const std::string& what) {
 }
 
 // One experiment of n samples, 1 ms apart unless `step` says otherwise.
-void fill(int n, const std::function<long double(int)>& value,
-          const std::function<long long(int)>& time = [](int i) { return i; }) {
+void fill(
+    int n, const std::function<long double(int)>& value,
+    const std::function<long long(int)>& time = [](int i) { return i; }) {
   reset_store();
   no_entries = n;
   for (int i = 0; i < n; ++i) {
@@ -84,15 +86,18 @@ TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
 TEST(WindowMeansTest, IrregularTimeStamps) {
   std::mt19937 random(5);
   // Repeated stamps, gaps, and a start far from 0.
-  fill(4000, [&](int) { return static_cast<long double>(random() % 1000) / 7; },
-       [](int i) { return 1000000LL + i / 3 + (i > 2000 ? 5000 : 0); });
+  fill(
+      4000, [&](int) { return static_cast<long double>(random() % 1000) / 7; },
+      [](int i) { return 1000000LL + i / 3 + (i > 2000 ? 5000 : 0); });
   expect_both_extremes(0, 3999, "irregular");
-  fill(50, [](int i) { return static_cast<long double>(i); }, [](int i) { return i * 40LL; });
+  fill(
+      50, [](int i) { return static_cast<long double>(i); }, [](int i) { return i * 40LL; });
   expect_both_extremes(0, 49, "sparse");
 }
 
 TEST(WindowMeansTest, LeavesOtherExperimentsToTheFullScan) {
-  fill(100, [](int i) { return static_cast<long double>(i); }, [](int i) { return 100LL - i; });
+  fill(
+      100, [](int i) { return static_cast<long double>(i); }, [](int i) { return 100LL - i; });
   EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());  // falling time
   fill(100, [](int i) { return i == 50 ? NAN : 1.0L; });
   EXPECT_FALSE(smallest_window_mean(0, 99, &Entry::Channel1, 10, 0, 1000).has_value());
@@ -100,7 +105,8 @@ TEST(WindowMeansTest, LeavesOtherExperimentsToTheFullScan) {
   EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());
   fill(100, [](int) { return 1.0L; });
   EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, -1, 0).has_value());
-  fill(100, [](int) { return 1.0L; }, [](int i) { return i == 99 ? 1LL << 62 : i; });
+  fill(
+      100, [](int) { return 1.0L; }, [](int i) { return i == 99 ? 1LL << 62 : i; });
   EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());
   // No window fits: the initial value stays.
   fill(10, [](int) { return 5.0L; });

@@ -68,16 +68,27 @@ TEST(MuscleWorkTest, SumsPhaseMaximaOfPhasesThatCloseFarEnough) {
       {"no max_end", 10, {{'.', 9, big}, {'.', 5, big}, {'m', 0, big}, {'.', 1}}, none},
       {"maxima strictly between the marks, per channel",
        10,
-       {{'.', 0}, {'M', 8, big}, {'.', 6, {5, 1, 0, 7}}, {'.', 4, {3, 9, 2, 7}}, {'m', 2, big},
+       {{'.', 0},
+        {'M', 8, big},
+        {'.', 6, {5, 1, 0, 7}},
+        {'.', 4, {3, 9, 2, 7}},
+        {'m', 2, big},
         {'.', 3}},
        {5, 9, 2, 7}},
       {"a failing phase adds nothing and the scan waits for the next max_end",
        10,
        {{'.', 0},
-        {'M', 5}, {'.', 5, big}, {'m', 4.5L},                // closes by 0.5
-        {'.', 5, big}, {'m', 1, big},                       // no phase open
-        {'M', 6}, {'.', 4, {3, 3, 3, 3}}, {'m', 2},         // closes by 4
-        {'M', 7}, {'.', 4, {2, 1, 0, 4}}, {'m', 1},         // closes by 6
+        {'M', 5},
+        {'.', 5, big},
+        {'m', 4.5L},  // closes by 0.5
+        {'.', 5, big},
+        {'m', 1, big},  // no phase open
+        {'M', 6},
+        {'.', 4, {3, 3, 3, 3}},
+        {'m', 2},  // closes by 4
+        {'M', 7},
+        {'.', 4, {2, 1, 0, 4}},
+        {'m', 1},  // closes by 6
         {'.', 2}},
        {5, 4, 3, 7}},
       {"closing by exactly a tenth of Incisal_max",
@@ -86,14 +97,21 @@ TEST(MuscleWorkTest, SumsPhaseMaximaOfPhasesThatCloseFarEnough) {
        none},
       {"closing by a little more",
        10,
-       {{'.', 0}, {'M', std::nextafter(tenth_of_10, inf)}, {'.', 0.5L, {7, 7, 7, 7}}, {'m', 0},
+       {{'.', 0},
+        {'M', std::nextafter(tenth_of_10, inf)},
+        {'.', 0.5L, {7, 7, 7, 7}},
+        {'m', 0},
         {'.', 1}},
        {7, 7, 7, 7}},
       {"Incisal_max 0: any closing counts, a level one does not",
        0,
        {{'.', 0},
-        {'M', 5}, {'.', 4.9L, {2, 2, 2, 2}}, {'m', 4.5L},
-        {'M', 6}, {'.', 5, {10, 10, 10, 10}}, {'m', 6},
+        {'M', 5},
+        {'.', 4.9L, {2, 2, 2, 2}},
+        {'m', 4.5L},
+        {'M', 6},
+        {'.', 5, {10, 10, 10, 10}},
+        {'m', 6},
         {'.', 7}},
        {2, 2, 2, 2}},
       {"a phase without activity adds 0", 10, {{'.', 0}, {'M', 9}, {'.', 5}, {'m', 0}}, none},
@@ -101,8 +119,12 @@ TEST(MuscleWorkTest, SumsPhaseMaximaOfPhasesThatCloseFarEnough) {
       {"a burst reaching into two phases counts in both",
        10,
        {{'.', 0},
-        {'M', 8}, {'.', 6, {5, 0, 5, 0}}, {'m', 2, {5, 0, 5, 0}},
-        {'M', 7, {5, 0, 5, 0}}, {'.', 5, {5, 0, 5, 0}}, {'m', 1},
+        {'M', 8},
+        {'.', 6, {5, 0, 5, 0}},
+        {'m', 2, {5, 0, 5, 0}},
+        {'M', 7, {5, 0, 5, 0}},
+        {'.', 5, {5, 0, 5, 0}},
+        {'m', 1},
         {'.', 2}},
        {10, 0, 10, 0}},
   };
@@ -123,8 +145,13 @@ TEST(MuscleWorkTest, EveryExperimentHasItsOwnSum) {
   reset_store();
   Incisal_max = 10;
   const Sample rest = {'.', 0};
-  const int first = add_experiment({rest, {'M', 9}, {'.', 5, {1, 2, 3, 4}}, {'m', 0}, rest,
-                                    {'M', 9}, {'.', 5, {50, 50, 50, 50}}});
+  const int first = add_experiment({rest,
+                                    {'M', 9},
+                                    {'.', 5, {1, 2, 3, 4}},
+                                    {'m', 0},
+                                    rest,
+                                    {'M', 9},
+                                    {'.', 5, {50, 50, 50, 50}}});
   const int second = add_experiment({{'.', 5, {60, 60, 60, 60}}, {'m', 0}, rest});
   const int third = add_experiment({rest, {'M', 9}, {'.', 5, {4, 3, 2, 1}}, {'m', 0}, rest});
   preprocessing_work();
@@ -153,9 +180,9 @@ class AnalysisRunTest : public testing::Test {
                       std::array<double, 4> emg) {
       const double sign = t % 2 ? -1 : 1;
       char line[256];
-      std::snprintf(line, sizeof line, "%lld %.3f 0 0 0 %.3f 0 0 0 %.3f 0 0 0 %.0f %.0f %.0f %.0f\n",
-                    t, right, left, incisal, sign * emg[0], sign * emg[1], sign * emg[2],
-                    sign * emg[3]);
+      std::snprintf(line, sizeof line,
+                    "%lld %.3f 0 0 0 %.3f 0 0 0 %.3f 0 0 0 %.0f %.0f %.0f %.0f\n", t, right, left,
+                    incisal, sign * emg[0], sign * emg[1], sign * emg[2], sign * emg[3]);
       text += line;
     };
     const std::array<double, 4> mvc1 = {200, 150, 100, 80}, mvc2 = {180, 160, 90, 120};

@@ -126,8 +126,7 @@ void smooth(int f, int l, long long rms_time) {
         sb2 += entries[i - 1 - k].*b;
       }
       for (int k = common; k < n; ++k) sa += entries[i - k].*a, sb += entries[i - k].*b;
-      for (int k = common; k < n2; ++k)
-        sa2 += entries[i - 1 - k].*a, sb2 += entries[i - 1 - k].*b;
+      for (int k = common; k < n2; ++k) sa2 += entries[i - 1 - k].*a, sb2 += entries[i - 1 - k].*b;
       entries[i].*kValue[channels[0]] = std::sqrt(sa / n);
       entries[i].*kValue[channels[1]] = std::sqrt(sb / n);
       entries[i - 1].*kValue[channels[0]] = std::sqrt(sa2 / n2);
@@ -247,8 +246,8 @@ void spread_bursts(const Track& track) {
 
 namespace {
 
-void condition(long long rms_time, long long mvc_time, long long nl_time,
-               long double emg_threshold, bool window_by_window) {
+void condition(long long rms_time, long long mvc_time, long long nl_time, long double emg_threshold,
+               bool window_by_window) {
   for (int t = 0; t < no_tracks; ++t) {
     if (window_by_window)
       smooth_window_by_window(tracks[t].first_entry, tracks[t].last_entry, rms_time);

@@ -14,5 +14,5 @@ void preprocessing_emg(long long rms_time /* ms */, long long mvc_time /* ms */,
 
 // The same results, every RMS, noise-level and MVC window summed afresh as the definitions read:
 // the reference the faster preprocessing_emg is checked against, bit for bit.
-void preprocessing_emg_window_by_window(long long rms_time, long long mvc_time,
-                                        long long nl_time, long double emg_threshold);
+void preprocessing_emg_window_by_window(long long rms_time, long long mvc_time, long long nl_time,
+                                        long double emg_threshold);

@@ -1,9 +1,10 @@
 // Exact conversion of the short decimals that recordings hold, without the C library's scanf.
 //
-// A plain decimal ([+-]digits[.digits], at most 19 digits in all) converts exactly to the 80-bit extended format by one integer accumulation and one
-// division by an exact power of ten: the format holds every 64-bit integer and every power of
-// ten up to 10^27, and its division rounds correctly, so the result is the correctly rounded
-// value strtold and scanf's %Lf give. Anything else is left to the C library.
+// A plain decimal ([+-]digits[.digits], at most 19 digits in all) converts exactly to the 80-bit
+// extended format by one integer accumulation and one division by an exact power of ten: the format
+// holds every 64-bit integer and every power of ten up to 10^27, and its division rounds correctly,
+// so the result is the correctly rounded value strtold and scanf's %Lf give. Anything else is left
+// to the C library.
 #pragma once
 
 enum class Token {

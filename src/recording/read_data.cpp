@@ -110,9 +110,9 @@ bool is(const char* line, const char* keyword) {
 
 // The position fields in file order: five points, x y z each.
 constexpr long double Entry::*kPositions[15] = {
-    &Entry::Right_x,   &Entry::Right_y,   &Entry::Right_z,   &Entry::Left_x,  &Entry::Left_y,
-    &Entry::Left_z,    &Entry::Incisal_x, &Entry::Incisal_y, &Entry::Incisal_z, &Entry::UK6_1_x,
-    &Entry::UK6_1_y,   &Entry::UK6_1_z,   &Entry::UK6_2_x,   &Entry::UK6_2_y, &Entry::UK6_2_z};
+    &Entry::Right_x, &Entry::Right_y,   &Entry::Right_z,   &Entry::Left_x,    &Entry::Left_y,
+    &Entry::Left_z,  &Entry::Incisal_x, &Entry::Incisal_y, &Entry::Incisal_z, &Entry::UK6_1_x,
+    &Entry::UK6_1_y, &Entry::UK6_1_z,   &Entry::UK6_2_x,   &Entry::UK6_2_y,   &Entry::UK6_2_z};
 
 long double* position(Entry& e, int index) { return &(e.*kPositions[index]); }
 
@@ -172,9 +172,9 @@ bool scan_sample_slowly(const char* line, Entry& working) {
   int n = std::sscanf(line, kThreePoint4, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
                       &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15]);
   bool four_channels = n == 17;
-  if (!four_channels && std::sscanf(line, kThreePoint2, &t, &v[0], &v[1], &v[2], &v[3], &v[4],
-                                    &v[5], &v[6], &v[7], &v[8], &v[9], &v[10], &v[11], &v[12],
-                                    &v[13]) != 15)
+  if (!four_channels &&
+      std::sscanf(line, kThreePoint2, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
+                  &v[8], &v[9], &v[10], &v[11], &v[12], &v[13]) != 15)
     return false;
   store_three_point(working, t, v, four_channels);
   return true;

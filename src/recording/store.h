@@ -18,7 +18,7 @@ constexpr std::uint8_t min_start = 0x04;  // first sample of a local minimum of 
 
 // One sample. Positions in mm, EMG in uV, burst integrals in uV*ms.
 struct Entry {
-  long long time;  // ms; 0 opens an experiment
+  long long time;                         // ms; 0 opens an experiment
   long double Right_x, Right_y, Right_z;  // mm; relative to the calibration after distances
   long double Right_dist;                 // mm from the calibrated reference position
   long double Left_x, Left_y, Left_z;
@@ -29,12 +29,12 @@ struct Entry {
   long double UK6_1_dist;
   long double UK6_2_x, UK6_2_y, UK6_2_z;
   long double UK6_2_dist;
-  long double Aux1, Aux2, Aux3;  // read, never used
+  long double Aux1, Aux2, Aux3;                        // read, never used
   long double Channel1, Channel2, Channel3, Channel4;  // uV: raw, then RMS in place
   int type;  // calibration type in force when the line was read (0 five points, 1 three)
   long double Channel1_burst, Channel2_burst, Channel3_burst, Channel4_burst;  // uV*ms
   std::uint8_t Right_dir, Left_dir, Incisal_dir, UK6_1_dir, UK6_2_dir;  // 0 none, 1 rose, 2 fell
-  std::uint8_t cycle_status;  // max_end | min_start
+  std::uint8_t cycle_status;                                            // max_end | min_start
 };
 
 // The calibration line fills a record of the sample layout; only the positions and `type` count.
@@ -47,7 +47,7 @@ struct Track {
   int no_cycles;          // upward crossings of the distance threshold
   int no_chewing_cycles;  // cycles confirmed by masseter activity (positions 12 on)
   long double Right_max, Left_max, Incisal_max, UK6_1_max, UK6_2_max;  // mm, this experiment
-  long double Channel1_mvc, Channel1_nl, Channel1_work;  // uV, uV, uV*ms
+  long double Channel1_mvc, Channel1_nl, Channel1_work;                // uV, uV, uV*ms
   long double Channel2_mvc, Channel2_nl, Channel2_work;
   long double Channel3_mvc, Channel3_nl, Channel3_work;
   long double Channel4_mvc, Channel4_nl, Channel4_work;

@@ -116,10 +116,10 @@ IndexValues index_values(const MvcCycleWork& mvc_cycle_work) {
           larger_mvc(tracks[0].Channel3_mvc, tracks[1].Channel3_mvc),
           larger_mvc(tracks[0].Channel4_mvc, tracks[1].Channel4_mvc)});
   // Mean work of the two trials in uVs: pair sum / 2000.
-  set(4, {W(MR, FK) / 2000, W(MR, RK) / 2000, W(MR, LK) / 2000, W(TR, FK) / 2000,
-          W(TR, RK) / 2000, W(TR, LK) / 2000});
-  set(5, {W(ML, FK) / 2000, W(ML, RK) / 2000, W(ML, LK) / 2000, W(TL, FK) / 2000,
-          W(TL, RK) / 2000, W(TL, LK) / 2000});
+  set(4, {W(MR, FK) / 2000, W(MR, RK) / 2000, W(MR, LK) / 2000, W(TR, FK) / 2000, W(TR, RK) / 2000,
+          W(TR, LK) / 2000});
+  set(5, {W(ML, FK) / 2000, W(ML, RK) / 2000, W(ML, LK) / 2000, W(TL, FK) / 2000, W(TL, RK) / 2000,
+          W(TL, LK) / 2000});
   set(6, {AI(Wmvc(M, MR, FK), Wmvc(M, ML, FK)), AI(Wmvc(M, MR, RK), Wmvc(M, ML, RK)),
           AI(Wmvc(M, MR, LK), Wmvc(M, ML, LK)), AI(Wmvc(M, TR, FK), Wmvc(M, TL, FK)),
           AI(Wmvc(M, TR, RK), Wmvc(M, TL, RK)), AI(Wmvc(M, TR, LK), Wmvc(M, TL, LK))});
@@ -136,7 +136,7 @@ IndexValues index_values(const MvcCycleWork& mvc_cycle_work) {
     const int count = first.no_chewing_cycles + second.no_chewing_cycles;
     v.row[9][c] = static_cast<long double>(count) / 2;
     const int samples = second.last_entry - first.first_entry;  // index difference
-    v.row[10][c] = samples / (f + f);                            // s
+    v.row[10][c] = samples / (f + f);                           // s
     v.row[11][c] =
         (trial_frequency(kFirstTrial[c], f) + trial_frequency(kFirstTrial[c] + 1, f)) / 2;  // Hz
   }

@@ -49,10 +49,12 @@ int chew_eval_main(int argc, const char* const* argv) {
       std::printf("To many tracks in file, %d\n", no_tracks);
       return 1;
     case ReadStatus::cannot_open:
-      std::fprintf(stderr, "chew_eval: cannot open '%s': %s\n", path, std::strerror(read.sys_errno));
+      std::fprintf(stderr, "chew_eval: cannot open '%s': %s\n", path,
+                   std::strerror(read.sys_errno));
       return 1;
     case ReadStatus::read_error:
-      std::fprintf(stderr, "chew_eval: cannot read '%s': %s\n", path, std::strerror(read.sys_errno));
+      std::fprintf(stderr, "chew_eval: cannot read '%s': %s\n", path,
+                   std::strerror(read.sys_errno));
       return 1;
   }
   run_analysis(s);

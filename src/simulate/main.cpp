@@ -52,9 +52,8 @@ int main(int argc, char** argv) {
   if (samples.empty()) return usage_error(error);
   const Recording recording = plan_recording(options, samples);
 
-  if (!write_to(options.out, [&](std::FILE* out) {
-        return write_recording(out, options, recording);
-      })) {
+  if (!write_to(options.out,
+                [&](std::FILE* out) { return write_recording(out, options, recording); })) {
     return 1;
   }
   if (!options.truth.empty() &&

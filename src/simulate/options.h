@@ -22,11 +22,11 @@ constexpr long long kMaxSamples = 500000;  // what the evaluator can hold
 struct SimOptions {
   std::uint64_t seed = 1;
   Form form = Form::five_point;
-  int rate = 1000;          // samples per second
-  double scale = 1;         // trial durations relative to the protocol's
-  long long samples = 0;    // exact total number of samples; 0 when not given
-  std::string out;          // recording; "-" is standard output
-  std::string truth;        // ground truth; empty when not wanted, "-" is standard output
+  int rate = 1000;        // samples per second
+  double scale = 1;       // trial durations relative to the protocol's
+  long long samples = 0;  // exact total number of samples; 0 when not given
+  std::string out;        // recording; "-" is standard output
+  std::string truth;      // ground truth; empty when not wanted, "-" is standard output
   bool help = false;
 };
 

@@ -280,8 +280,8 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
       // within 50 ms of the next opening.
       const int working = side == Side::left ? kML : kMR;
       const int balancing = side == Side::left ? kMR : kML;
-      const double strength = subject.bite_strength * rng.uniform(0.9, 1.1) *
-                              (0.75 + 0.25 * freshness);
+      const double strength =
+          subject.bite_strength * rng.uniform(0.9, 1.1) * (0.75 + 0.25 * freshness);
       const double on = close_start + 0.3 * closing;
       const double off = t + 50;
       burst(s.envelope[working], on, off, strength * subject.mvc[working], 25, 30);
@@ -289,8 +289,8 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
             strength * subject.balancing_share * subject.mvc[balancing], 25, 30);
       const double temporalis_on = close_start + 0.25 * closing;
       const double temporalis = strength * rng.uniform(0.8, 1.0);
-      burst(s.envelope[working + 2], temporalis_on, off, temporalis * subject.mvc[working + 2],
-            25, 30);
+      burst(s.envelope[working + 2], temporalis_on, off, temporalis * subject.mvc[working + 2], 25,
+            30);
       burst(s.envelope[balancing + 2], temporalis_on, off,
             temporalis * subject.balancing_share * subject.mvc[balancing + 2], 25, 30);
       ++s.cycles;
@@ -311,15 +311,13 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
         d.to(t += up, small_peak);
         d.to(t += down, small_bottom);
         d.to(t += stay, small_bottom);
-        burst(s.envelope[working], start + up + 0.3 * down, t, 0.08 * subject.mvc[working], 20,
-              20);
+        burst(s.envelope[working], start + up + 0.3 * down, t, 0.08 * subject.mvc[working], 20, 20);
       }
     }
   }
   s.task_end = t;
   // Back to the rest position: this rise gives the last closing its minimum.
-  const double rest_end = s.cycles > 0 || idle_used ? d.last_value() + rng.uniform(0.5, 0.8)
-                                                    : rest;
+  const double rest_end = s.cycles > 0 || idle_used ? d.last_value() + rng.uniform(0.5, 0.8) : rest;
   d.to(t + 250, rest_end);
   finish(s, duration);
   return s;
@@ -364,18 +362,17 @@ Subject make_subject(Rng& rng) {
 
 long long nominal_duration(int k) {
   static const long long kDurations[kExperiments] = {
-      5000, 5000,                          // clenching
-      7000, 7000,                          // maximal opening
-      6000, 6000, 6000, 6000,              // lateral right, lateral left, protrusion twice
-      5000, 5000, 5000, 5000,              // swallowing twice, rest twice
+      5000,  5000,                                // clenching
+      7000,  7000,                                // maximal opening
+      6000,  6000,  6000,  6000,                  // lateral right, lateral left, protrusion twice
+      5000,  5000,  5000,  5000,                  // swallowing twice, rest twice
       14000, 14000, 14000, 14000, 14000, 14000};  // chewing
   return kDurations[k];
 }
 
 bool clench_long_enough(double first, double second) { return first >= 3000 && second >= 3000; }
 
-Script plan_experiment(int k, double duration, const Subject& subject, bool idle_cycles,
-                       Rng& rng) {
+Script plan_experiment(int k, double duration, const Subject& subject, bool idle_cycles, Rng& rng) {
   switch (k) {
     case 0:
       return clenching(duration, subject, 1.0, rng);

@@ -19,16 +19,16 @@ constexpr int kPoints = 5;    // right and left condyle, incisal point, right an
 constexpr int kFirstChewing = 12;
 
 struct Subject {
-  double mvc[kChannels];       // uV RMS of a maximal clench
-  double baseline[kChannels];  // uV RMS of the electrode and amplifier noise
-  double rest_opening;         // mm, incisal distance of the relaxed jaw
-  double max_opening;          // mm
-  double cycle_period;         // ms, mean chewing cycle
-  double bite_strength;        // working-side burst of a chewing cycle, share of the MVC
-  double balancing_share;      // balancing-side burst against the working-side burst
-  double first_peak;           // mm, opening of the first chewing cycles (large bolus)
-  double late_peak;            // mm, opening the cycles settle to as the bolus softens
-  double opening_deviation;    // lateral part of the incisal direction on wide opening
+  double mvc[kChannels];            // uV RMS of a maximal clench
+  double baseline[kChannels];       // uV RMS of the electrode and amplifier noise
+  double rest_opening;              // mm, incisal distance of the relaxed jaw
+  double max_opening;               // mm
+  double cycle_period;              // ms, mean chewing cycle
+  double bite_strength;             // working-side burst of a chewing cycle, share of the MVC
+  double balancing_share;           // balancing-side burst against the working-side burst
+  double first_peak;                // mm, opening of the first chewing cycles (large bolus)
+  double late_peak;                 // mm, opening the cycles settle to as the bolus softens
+  double opening_deviation;         // lateral part of the incisal direction on wide opening
   long long reference[kPoints][3];  // calibrated positions, 1/100 mm
   bool female;
   int born[3];     // day, month, year
@@ -36,14 +36,14 @@ struct Subject {
 };
 
 struct Script {
-  Curve distance;  // incisal distance from the reference position, mm
-  Curve lateral;   // lateral part of the incisal direction, + toward the subject's left
-  double vertical = -0.92;  // vertical part of the incisal direction (+ up)
-  double sagittal = -0.38;  // sagittal part (+ forward)
+  Curve distance;             // incisal distance from the reference position, mm
+  Curve lateral;              // lateral part of the incisal direction, + toward the subject's left
+  double vertical = -0.92;    // vertical part of the incisal direction (+ up)
+  double sagittal = -0.38;    // sagittal part (+ forward)
   Curve envelope[kChannels];  // EMG activation, uV RMS
   double task_start = 0;      // ms; Aux1 is 1 from here ...
   double task_end = 0;        // ... to here
-  int cycles = 0;  // chewing cycles chew_eval must count (chewing experiments only)
+  int cycles = 0;             // chewing cycles chew_eval must count (chewing experiments only)
 };
 
 Subject make_subject(Rng& rng);

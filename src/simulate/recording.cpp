@@ -86,8 +86,8 @@ class Line {
   void integer(long long value) {
     char digits[24];
     int count = 0;
-    unsigned long long magnitude =
-        value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                             : static_cast<unsigned long long>(value);
     do {
       digits[count++] = static_cast<char>('0' + magnitude % 10);
       magnitude /= 10;
@@ -100,9 +100,8 @@ class Line {
     long long unit = 1;
     for (int i = 0; i < decimals; ++i) unit *= 10;
     if (scaled < 0) text_[length_++] = '-';
-    const unsigned long long magnitude = scaled < 0
-                                             ? 0ULL - static_cast<unsigned long long>(scaled)
-                                             : static_cast<unsigned long long>(scaled);
+    const unsigned long long magnitude = scaled < 0 ? 0ULL - static_cast<unsigned long long>(scaled)
+                                                    : static_cast<unsigned long long>(scaled);
     integer(static_cast<long long>(magnitude / unit));
     text_[length_++] = '.';
     unsigned long long fraction = magnitude % unit;
@@ -168,8 +167,8 @@ Recording plan_recording(const SimOptions& options, const std::vector<long long>
   for (long long n : samples) r.duration.push_back((n - 1) * 1000 / options.rate);
   Rng plan(options.seed, kPlanStream);
   r.subject = make_subject(plan);
-  const bool idle = clench_long_enough(static_cast<double>(r.duration[0]),
-                                       static_cast<double>(r.duration[1]));
+  const bool idle =
+      clench_long_enough(static_cast<double>(r.duration[0]), static_cast<double>(r.duration[1]));
   for (int k = 0; k < kExperiments; ++k) {
     r.scripts.push_back(
         plan_experiment(k, static_cast<double>(r.duration[k]), r.subject, idle, plan));
@@ -185,8 +184,7 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
                static_cast<unsigned long long>(options.seed));
   std::fprintf(out, "Sex: %s\n", s.female ? "f" : "m");
   std::fprintf(out, "Born: %02d.%02d.%04d\n", s.born[0], s.born[1], s.born[2]);
-  std::fprintf(out, "Creation date: %02d.%02d.%04d\n", s.created[0], s.created[1],
-               s.created[2]);
+  std::fprintf(out, "Creation date: %02d.%02d.%04d\n", s.created[0], s.created[1], s.created[2]);
   std::fprintf(out, "Frequency:   %d\n", options.rate);  // the value starts 4 after the keyword
 
   Line line;

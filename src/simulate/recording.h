@@ -14,7 +14,7 @@
 #include "protocol.h"
 
 struct Recording {
-  std::vector<long long> samples;  // per experiment
+  std::vector<long long> samples;   // per experiment
   std::vector<long long> duration;  // ms, per experiment: the time stamp of its last sample
   Subject subject;
   std::vector<Script> scripts;

@@ -22,18 +22,19 @@ void add_speeds(ChewingCycle& cycle) {
 
 std::vector<ChewingCycle> walk_chewing_cycles(int position, long double dist_threshold) {
   std::vector<ChewingCycle> cycles;
-  for_each_chewing_cycle(
-      tracks[position], dist_threshold, [&](int open, int close, const long double* burst_max) {
-        ChewingCycle cycle;
-        cycle.start = open;
-        cycle.end = close;
-        cycle.incisal_max = entries[open].Incisal_dist;
-        for (int i = open + 1; i <= close; ++i)
-          if (entries[i].Incisal_dist > cycle.incisal_max) cycle.incisal_max = entries[i].Incisal_dist;
-        for (int c = 1; c <= 4; ++c) cycle.burst_max[c] = burst_max[c];
-        cycle.confirmed = confirmed_by_masseters(burst_max);
-        add_speeds(cycle);
-        cycles.push_back(cycle);
-      });
+  for_each_chewing_cycle(tracks[position], dist_threshold,
+                         [&](int open, int close, const long double* burst_max) {
+                           ChewingCycle cycle;
+                           cycle.start = open;
+                           cycle.end = close;
+                           cycle.incisal_max = entries[open].Incisal_dist;
+                           for (int i = open + 1; i <= close; ++i)
+                             if (entries[i].Incisal_dist > cycle.incisal_max)
+                               cycle.incisal_max = entries[i].Incisal_dist;
+                           for (int c = 1; c <= 4; ++c) cycle.burst_max[c] = burst_max[c];
+                           cycle.confirmed = confirmed_by_masseters(burst_max);
+                           add_speeds(cycle);
+                           cycles.push_back(cycle);
+                         });
   return cycles;
 }

@@ -1,10 +1,9 @@
-#include "reference/reference.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "recording/store.h"
+#include "reference/reference.h"
 
 namespace {
 
@@ -57,9 +56,9 @@ bool is(const char* line, const char* keyword) {
 
 // The position fields in file order: five points, x y z each.
 long double* position(Entry& e, int index) {
-  long double* fields[15] = {&e.Right_x,   &e.Right_y,   &e.Right_z,   &e.Left_x,    &e.Left_y,
-                             &e.Left_z,    &e.Incisal_x, &e.Incisal_y, &e.Incisal_z, &e.UK6_1_x,
-                             &e.UK6_1_y,   &e.UK6_1_z,   &e.UK6_2_x,   &e.UK6_2_y,   &e.UK6_2_z};
+  long double* fields[15] = {&e.Right_x, &e.Right_y,   &e.Right_z,   &e.Left_x,    &e.Left_y,
+                             &e.Left_z,  &e.Incisal_x, &e.Incisal_y, &e.Incisal_z, &e.UK6_1_x,
+                             &e.UK6_1_y, &e.UK6_1_z,   &e.UK6_2_x,   &e.UK6_2_y,   &e.UK6_2_z};
   return fields[index];
 }
 
@@ -103,9 +102,9 @@ bool scan_sample(const char* line, Entry& working) {
   int n = std::sscanf(line, kThreePoint4, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
                       &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15]);
   bool four_channels = n == 17;
-  if (!four_channels && std::sscanf(line, kThreePoint2, &t, &v[0], &v[1], &v[2], &v[3], &v[4],
-                                    &v[5], &v[6], &v[7], &v[8], &v[9], &v[10], &v[11], &v[12],
-                                    &v[13]) != 15)
+  if (!four_channels &&
+      std::sscanf(line, kThreePoint2, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
+                  &v[8], &v[9], &v[10], &v[11], &v[12], &v[13]) != 15)
     return false;
   working.time = t;
   for (int k = 0; k < 9; ++k) *position(working, k) = v[k];
@@ -166,7 +165,8 @@ ReadResult read_data_reference(const char* path) {
       ++no_entries;
     }
   }
-  if (result.status == ReadStatus::ok && std::ferror(file)) result = {ReadStatus::read_error, errno};
+  if (result.status == ReadStatus::ok && std::ferror(file))
+    result = {ReadStatus::read_error, errno};
   std::fclose(file);
   if (result.status == ReadStatus::ok && no_tracks > 0)
     tracks[no_tracks - 1].last_entry = no_entries - 1;
