@@ -7,6 +7,7 @@
 #include "report/evaluation_table.h"
 #include "report/output.h"
 #include "run/run.h"
+#include "study/check_page.h"
 #include "study/tables.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::string read_failure(const ReadResult& read, const std::string& path) {
 }  // namespace
 
 RecordingTables evaluate_recording(const Recording& recording, const RunSettings& s,
-                                   const std::string& out) {
+                                   const std::string& out, bool pages) {
   RecordingTables tables;
   reset_store();
   const ReadResult read = read_data(recording.path.c_str());
@@ -53,6 +54,15 @@ RecordingTables evaluate_recording(const Recording& recording, const RunSettings
     facts.status = tables.status = report.message;
     tables.runs = run_row(facts, s);
     return tables;
+  }
+  if (pages) {
+    const std::string page_error =
+        write_check_page(in_folder(out, check_page_name(recording.report)), recording.path, s);
+    if (!page_error.empty()) {
+      facts.status = tables.status = page_error;
+      tables.runs = run_row(facts, s);
+      return tables;
+    }
   }
   const MvcCycleWork mvc_cycle_work = build_mvc_cycle_work(s.dist_threshold);
   tables.ok = true;

@@ -15,8 +15,10 @@ struct RecordingTables {
 
 // Empties the store, reads the recording, runs the analysis stages, writes the report into the
 // folder `out` and returns the rows. A failing recording returns only its runs.csv row.
+// With `pages`, also writes the recording's check page into `out`; a page that cannot be
+// written fails the recording as a report does.
 RecordingTables evaluate_recording(const Recording& recording, const RunSettings& settings,
-                                   const std::string& out);
+                                   const std::string& out, bool pages = false);
 
 // The rows of a recording whose evaluation ended without returning, e.g. by a signal.
 RecordingTables failed_recording(const Recording& recording, const RunSettings& settings,

@@ -145,7 +145,7 @@ int chew_study_main(int argc, const char* const* argv) {
   std::size_t done = 0, failed = 0;
   PoolWork work;
   work.evaluate = [&](std::size_t i) {
-    return evaluate_recording(recordings[i], o.settings, o.out);
+    return evaluate_recording(recordings[i], o.settings, o.out, o.pages);
   };
   work.failed = [&](std::size_t i, const std::string& message) {
     return failed_recording(recordings[i], o.settings, message);

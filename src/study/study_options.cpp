@@ -121,6 +121,10 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
       o.quiet = true;
       continue;
     }
+    if (arg == "--pages") {
+      o.pages = true;
+      continue;
+    }
     bool long_form = false;
     std::string name = name_of(arg, long_form);
     const char* value = nullptr;
@@ -158,7 +162,8 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
 
 void print_study_help(std::FILE* out) {
   std::fputs(
-      "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] recording.txt... | folder...\n"
+      "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] [--pages]\n"
+      "                  recording.txt... | folder...\n"
       "\n"
       "Evaluates every recording as chew_eval does, writes its report <name>_output.txt into\n"
       "DIR, and the tables experiments.csv, indices.csv, cycles.csv and runs.csv. A folder\n"
@@ -175,6 +180,8 @@ void print_study_help(std::FILE* out) {
       "  --out DIR   folder of the reports and tables, created when missing (default .)\n"
       "  --jobs N    recordings evaluated at once, in separate processes (default 1)\n"
       "  --quiet     no progress on standard error\n"
+      "  --pages     also a check page <name>_check.html per recording: one HTML file\n"
+      "              drawing the detected cycles and bursts over the signals\n"
       "  --help      this text\n"
       "\n"
       "exit status: 0 all recordings evaluated, 1 a recording or a table failed,\n"

@@ -12,6 +12,7 @@ struct StudyOptions {
   std::string out = ".";  // folder of the reports and tables
   int jobs = 1;           // recordings evaluated at once, one process each
   bool quiet = false;     // no progress on standard error
+  bool pages = false;     // a check page <name>_check.html per recording
   bool help = false;
   std::vector<std::string> inputs;  // recordings and folders, in command-line order
 };

@@ -1,0 +1,463 @@
+#include "study/check_page.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "recording/store.h"
+#include "study/cycle_walk.h"
+
+namespace {
+
+constexpr int kChannels = 4;
+constexpr int kFirstChewingTrial = 12;  // positions 12 to 17: experiments 13 to 18
+constexpr long double kNoNoiseLevel = 1000;
+const char* const kTrialLabels[6] = {"FK1", "FK2", "RK1", "RK2", "LK1", "LK2"};
+const char* const kChannelNames[kChannels] = {"M. masseter right", "M. masseter left",
+                                              "M. temporalis right", "M. temporalis left"};
+constexpr long double Entry::*kValue[kChannels] = {&Entry::Channel1, &Entry::Channel2,
+                                                   &Entry::Channel3, &Entry::Channel4};
+constexpr long double Entry::*kBurst[kChannels] = {&Entry::Channel1_burst, &Entry::Channel2_burst,
+                                                   &Entry::Channel3_burst, &Entry::Channel4_burst};
+constexpr long double Track::*kMvc[kChannels] = {&Track::Channel1_mvc, &Track::Channel2_mvc,
+                                                 &Track::Channel3_mvc, &Track::Channel4_mvc};
+constexpr long double Track::*kNl[kChannels] = {&Track::Channel1_nl, &Track::Channel2_nl,
+                                                &Track::Channel3_nl, &Track::Channel4_nl};
+const long double* const kRunMvc[kChannels] = {&Channel1_mvc, &Channel2_mvc, &Channel3_mvc,
+                                               &Channel4_mvc};
+const long double* const kRunNl[kChannels] = {&Channel1_nl, &Channel2_nl, &Channel3_nl,
+                                              &Channel4_nl};
+
+// Chart geometry in CSS pixels: the plot area is kPlotWidth columns wide.
+constexpr long double kLeft = 70, kRight = 12, kTop = 12, kBottom = 34;
+constexpr int kPlotWidth = 1000;
+constexpr long double kDistanceHeight = 220, kEmgHeight = 110;
+
+enum class Format { pixel, report, short_number };
+
+std::string number(Format format, long double value) {
+  char buffer[64];
+  switch (format) {
+    case Format::pixel:
+      std::snprintf(buffer, sizeof buffer, "%.1Lf", value);
+      break;
+    case Format::report:
+      std::snprintf(buffer, sizeof buffer, "%.2Lf", value);
+      break;
+    case Format::short_number:
+      std::snprintf(buffer, sizeof buffer, "%.4Lg", value);
+      break;
+  }
+  return buffer;
+}
+
+std::string px(long double value) { return number(Format::pixel, value); }
+
+// A value as the report prints it.
+std::string number_text(long double value) { return number(Format::report, value); }
+
+// Text for HTML: the header value without its line end and surrounding blanks, escaped.
+std::string escaped(const char* text) {
+  std::string raw = text;
+  const std::size_t first = raw.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  raw = raw.substr(first, raw.find_last_not_of(" \t\r\n") - first + 1);
+  std::string out;
+  for (const char c : raw) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+__int128 elapsed(long long later, long long earlier) {
+  return static_cast<__int128>(later) - earlier;
+}
+
+// The samples first..last of a window of `span` ms as the EMG conditioning sums them.
+struct Window {
+  int first = -1;
+  int last = -1;
+  bool found() const { return first >= 0; }
+};
+
+// For each channel, the first window of `span` ms that fits into the experiment, starts no
+// earlier than `earliest` ms (when `bounded`) and whose mean, summed from its first sample
+// forward, equals target[c]: the window the MVC or the noise level came from. A channel whose
+// target is `none` has no window.
+void find_windows(const Track& track, long long span, bool bounded, long long earliest,
+                  const long double target[kChannels], long double none,
+                  Window windows[kChannels]) {
+  const int f = track.first_entry, l = track.last_entry;
+  int open = 0;
+  for (int c = 0; c < kChannels; ++c)
+    if (target[c] != none) ++open;
+  for (int s = f; s <= l && open > 0; ++s) {
+    if (!(elapsed(entries[l].time, entries[s].time) >= span)) continue;
+    if (bounded && !(entries[s].time >= earliest)) continue;
+    long double sum[kChannels] = {0, 0, 0, 0};
+    int n = 0, k = s;
+    for (; k <= l && elapsed(entries[k].time, entries[s].time) <= span; ++k) {
+      for (int c = 0; c < kChannels; ++c) sum[c] += entries[k].*kValue[c];
+      ++n;
+    }
+    if (n == 0) continue;
+    for (int c = 0; c < kChannels; ++c) {
+      if (target[c] == none || windows[c].found()) continue;
+      if (sum[c] / n == target[c]) {
+        windows[c] = {s, k - 1};
+        --open;
+      }
+    }
+  }
+}
+
+// A step of 1, 2 or 5 times a power of ten giving about five ticks over `range`.
+long double tick_step(long double range) {
+  const long double raw = range / 5;
+  const long double magnitude = std::pow(10.0L, std::floor(std::log10(raw)));
+  const long double norm = raw / magnitude;
+  return (norm < 1.5L ? 1 : norm < 3 ? 2 : norm < 7 ? 5 : 10) * magnitude;
+}
+
+// One chart: time (ms from the experiment's first time stamp) across, a value up.
+class Chart {
+ public:
+  Chart(const Track& track, long double height, long double top_value)
+      : f_(track.first_entry), l_(track.last_entry), height_(height) {
+    t0_ = static_cast<long double>(entries[f_].time);
+    t1_ = static_cast<long double>(entries[l_].time);
+    if (!(t1_ > t0_)) t1_ = t0_ + 1;
+    top_ = top_value > 0 && std::isfinite(top_value) ? top_value * 1.05L : 1;
+  }
+
+  long double x(long double ms) const { return kLeft + (ms - t0_) / (t1_ - t0_) * kPlotWidth; }
+  long double x_of(int i) const { return x(static_cast<long double>(entries[i].time)); }
+  long double y(long double v) const {
+    long double h = height_ - kTop - kBottom;
+    long double clipped = v < 0 ? 0 : v > top_ ? top_ : v;
+    return kTop + h - clipped / top_ * h;
+  }
+  long double width() const { return kLeft + kPlotWidth + kRight; }
+
+  // Opens the svg and draws both axes with their ticks and labels.
+  std::string open(const std::string& css_class, const std::string& y_label) const {
+    std::string s = "<svg class=\"chart " + css_class + "\" width=\"" + px(width()) +
+                    "\" height=\"" + px(height_) + "\" viewBox=\"0 0 " + px(width()) + " " +
+                    px(height_) + "\">\n";
+    const long double bottom = height_ - kBottom;
+    s += "<g class=\"axis\"><line x1=\"" + px(kLeft) + "\" y1=\"" + px(kTop) + "\" x2=\"" +
+         px(kLeft) + "\" y2=\"" + px(bottom) + "\"/><line x1=\"" + px(kLeft) + "\" y1=\"" +
+         px(bottom) + "\" x2=\"" + px(kLeft + kPlotWidth) + "\" y2=\"" + px(bottom) + "\"/>";
+    const long double ystep = tick_step(top_);
+    for (long double v = 0; v <= top_; v += ystep) {
+      s += "<line x1=\"" + px(kLeft - 4) + "\" y1=\"" + px(y(v)) + "\" x2=\"" + px(kLeft) +
+           "\" y2=\"" + px(y(v)) + "\"/><text x=\"" + px(kLeft - 6) + "\" y=\"" + px(y(v) + 4) +
+           "\" text-anchor=\"end\">" + number(Format::short_number, v) + "</text>";
+    }
+    const long double seconds = (t1_ - t0_) / 1000;
+    const long double xstep = tick_step(seconds);
+    for (long double v = 0; v <= seconds; v += xstep) {
+      const long double at = x(t0_ + v * 1000);
+      s += "<line x1=\"" + px(at) + "\" y1=\"" + px(bottom) + "\" x2=\"" + px(at) + "\" y2=\"" +
+           px(bottom + 4) + "\"/><text x=\"" + px(at) + "\" y=\"" + px(bottom + 16) +
+           "\" text-anchor=\"middle\">" + number(Format::short_number, v) + "</text>";
+    }
+    s += "<text class=\"label\" x=\"" + px(kLeft + kPlotWidth) + "\" y=\"" + px(height_ - 4) +
+         "\" text-anchor=\"end\">time (s)</text>";
+    s += "<text class=\"label\" transform=\"translate(14 " + px(kTop + (bottom - kTop) / 2) +
+         ") rotate(-90)\" text-anchor=\"middle\">" + y_label + "</text></g>\n";
+    return s;
+  }
+
+  // A band over samples a..b across the plot's height.
+  std::string band(const std::string& css_class, int a, int b, const std::string& title) const {
+    long double x1 = x_of(a), w = x_of(b) - x1;
+    if (w < 1) w = 1;
+    std::string s = "<rect class=\"" + css_class + "\" x=\"" + px(x1) + "\" y=\"" + px(kTop) +
+                    "\" width=\"" + px(w) + "\" height=\"" + px(height_ - kTop - kBottom) + "\"";
+    return title.empty() ? s + "/>\n" : s + "><title>" + title + "</title></rect>\n";
+  }
+
+  std::string level(const std::string& css_class, long double v, const std::string& label) const {
+    return "<line class=\"" + css_class + "\" x1=\"" + px(kLeft) + "\" y1=\"" + px(y(v)) +
+           "\" x2=\"" + px(kLeft + kPlotWidth) + "\" y2=\"" + px(y(v)) + "\"><title>" + label +
+           "</title></line>\n";
+  }
+
+  // The signal reduced to one pixel column at a time: each column holding samples is drawn
+  // from its smallest to its largest value, so no peak or turning point is lost.
+  std::string signal(long double Entry::*member) const {
+    std::vector<long double> low(kPlotWidth), high(kPlotWidth);
+    std::vector<bool> used(kPlotWidth, false);
+    for (int i = f_; i <= l_; ++i) {
+      const long double v = entries[i].*member;
+      if (!std::isfinite(v)) continue;
+      long double column = std::floor(x_of(i) - kLeft);
+      const int c = column < 0             ? 0
+                    : column >= kPlotWidth ? kPlotWidth - 1
+                                           : static_cast<int>(column);
+      if (!used[c] || v < low[c]) low[c] = v;
+      if (!used[c] || v > high[c]) high[c] = v;
+      used[c] = true;
+    }
+    std::string d;
+    for (int c = 0; c < kPlotWidth; ++c) {
+      if (!used[c]) continue;
+      const std::string at = px(kLeft + c + 0.5L);
+      d += (d.empty() ? "M" : "L") + at + " " + px(y(low[c]));
+      if (high[c] != low[c]) d += "L" + at + " " + px(y(high[c]));
+    }
+    return "<path class=\"signal\" d=\"" + d + "\"/>\n";
+  }
+
+  // A tick at every sample carrying the status bit, pointing up (max_end) or down (min_start).
+  std::string marks(std::uint8_t bit, const std::string& css_class, int* count) const {
+    std::string d;
+    *count = 0;
+    for (int i = f_; i <= l_; ++i) {
+      if (!(entries[i].cycle_status & bit)) continue;
+      ++*count;
+      d += "M" + px(x_of(i)) + " " + px(y(entries[i].Incisal_dist)) +
+           (bit == max_end ? "v-7" : "v7");
+    }
+    return "<path class=\"mark " + css_class + "\" d=\"" + d + "\"/>\n";
+  }
+
+ private:
+  int f_, l_;
+  long double height_;
+  long double t0_, t1_, top_;
+};
+
+std::string row(const std::string& name, const std::string& value) {
+  return "<tr><th>" + name + "</th><td>" + value + "</td></tr>\n";
+}
+
+std::string distance_chart(const Track& track, int position, long double threshold,
+                           int* confirmed) {
+  long double top = threshold;
+  for (int i = track.first_entry; i <= track.last_entry; ++i) {
+    const long double v = entries[i].Incisal_dist;
+    if (std::isfinite(v) && v > top) top = v;
+  }
+  const Chart chart(track, kDistanceHeight, top);
+  std::string s = chart.open("distance", "incisal distance (mm)");
+  *confirmed = 0;
+  int rejected = 0;
+  if (position >= kFirstChewingTrial) {
+    int number = 0;
+    for (const ChewingCycle& cycle : walk_chewing_cycles(position, threshold)) {
+      ++number;
+      cycle.confirmed ? ++*confirmed : ++rejected;
+      const std::string kind = cycle.confirmed ? "confirmed" : "rejected";
+      s += chart.band("cycle " + kind, cycle.start, cycle.end,
+                      "cycle " + std::to_string(number) + ", samples " +
+                          std::to_string(cycle.start) + " to " + std::to_string(cycle.end) + ", " +
+                          number_text(cycle.incisal_max) + " mm, " + kind);
+    }
+  }
+  s += chart.level("threshold", threshold, "distance threshold " + number_text(threshold) + " mm");
+  s += chart.signal(&Entry::Incisal_dist);
+  int maxima = 0, minima = 0;
+  s += chart.marks(max_end, "max_end", &maxima);
+  s += chart.marks(min_start, "min_start", &minima);
+  s += "</svg>\n";
+  return "<p class=\"legend\"><span class=\"key confirmed\"></span>" + std::to_string(*confirmed) +
+         " confirmed cycles <span class=\"key rejected\"></span>" + std::to_string(rejected) +
+         " rejected <span class=\"key threshold\"></span>distance threshold " +
+         number_text(threshold) + " mm <span class=\"key max_end\"></span>" +
+         std::to_string(maxima) + " max_end <span class=\"key min_start\"></span>" +
+         std::to_string(minima) + " min_start</p>\n" + s;
+}
+
+// The four smoothed channels of one experiment, each with its activity level and bursts, and
+// in experiments 1 and 2 the windows of the experiment's MVC and noise level.
+std::string emg_charts(const Track& track, int position, const RunSettings& settings) {
+  Window mvc[kChannels], noise[kChannels];
+  if (position <= 1) {
+    long double mvc_target[kChannels], nl_target[kChannels];
+    for (int c = 0; c < kChannels; ++c) {
+      mvc_target[c] = track.*kMvc[c] > 0 ? track.*kMvc[c] : -1;  // 0: no window was larger
+      nl_target[c] = track.*kNl[c];
+    }
+    find_windows(track, settings.mvc_time, false, 0, mvc_target, -1, mvc);
+    find_windows(track, settings.nl_time, true, settings.rms_time, nl_target, kNoNoiseLevel, noise);
+  }
+  std::string s;
+  for (int c = 0; c < kChannels; ++c) {
+    const long double level = settings.emg_threshold * *kRunMvc[c] + track.*kNl[c];
+    long double top = level;
+    for (int i = track.first_entry; i <= track.last_entry; ++i) {
+      const long double v = entries[i].*kValue[c];
+      if (std::isfinite(v) && v > top) top = v;
+    }
+    const Chart chart(track, kEmgHeight, top);
+    std::string svg = chart.open("emg", "uV");
+    std::string notes;
+    if (mvc[c].found()) {
+      svg += chart.band("window mvc", mvc[c].first, mvc[c].last,
+                        "MVC window, mean " + number_text(track.*kMvc[c]) + " uV");
+      notes += " <span class=\"key mvc\"></span>MVC window " + number_text(track.*kMvc[c]) + " uV";
+    }
+    if (noise[c].found()) {
+      svg += chart.band("window noise", noise[c].first, noise[c].last,
+                        "noise-level window, mean " + number_text(track.*kNl[c]) + " uV");
+      notes +=
+          " <span class=\"key noise\"></span>noise window " + number_text(track.*kNl[c]) + " uV";
+    }
+    int bursts = 0;
+    for (int i = track.first_entry; i <= track.last_entry; ++i) {
+      if (!(entries[i].*kBurst[c] > 0)) continue;
+      int j = i;
+      while (j + 1 <= track.last_entry && entries[j + 1].*kBurst[c] > 0) ++j;
+      ++bursts;
+      svg += chart.band(
+          "burst", i, j,
+          "burst " + std::to_string(bursts) + ", " + number_text(entries[i].*kBurst[c]) + " uVms");
+      i = j;
+    }
+    svg += chart.level("level", level, "activity level " + number_text(level) + " uV");
+    svg += chart.signal(kValue[c]);
+    svg += "</svg>\n";
+    s += "<div class=\"channel\" data-channel=\"" + std::to_string(c + 1) +
+         "\"><p class=\"legend\">" + kChannelNames[c] +
+         ": <span class=\"key level\"></span>activity level " + number_text(level) +
+         " uV <span class=\"key burst\"></span>" + std::to_string(bursts) + " bursts" + notes +
+         "</p>\n" + svg + "</div>\n";
+  }
+  return s;
+}
+
+std::string panel(int position, const RunSettings& settings, bool trial) {
+  const Track& t = tracks[position];
+  std::string title = "Experiment " + std::to_string(position + 1);
+  if (trial) title += " (" + std::string(kTrialLabels[position - kFirstChewingTrial]) + ")";
+  std::string s = "<section class=\"panel " + std::string(trial ? "trial" : "other") +
+                  "\" data-experiment=\"" + std::to_string(position + 1) + "\"";
+  if (trial)
+    s += " data-trial=\"" + std::string(kTrialLabels[position - kFirstChewingTrial]) + "\"";
+  s += ">\n";
+  if (!trial) s = "<details>\n<summary>" + title + "</summary>\n" + s;
+  s += "<h3>" + title + "</h3>\n<p>samples " + std::to_string(t.first_entry) + " to " +
+       std::to_string(t.last_entry) + ", threshold crossings " + std::to_string(t.no_cycles);
+  if (trial) s += ", C. " + std::to_string(t.no_chewing_cycles);
+  s += ", maximal distances right/left/incisal " + number_text(t.Right_max) + " / " +
+       number_text(t.Left_max) + " / " + number_text(t.Incisal_max) + " mm</p>\n";
+  if (t.last_entry < t.first_entry || t.first_entry < 0 || t.last_entry >= no_entries) {
+    s += "<p>no samples</p>\n";
+  } else {
+    int confirmed = 0;
+    s += distance_chart(t, position, settings.dist_threshold, &confirmed);
+    s += emg_charts(t, position, settings);
+  }
+  s += "</section>\n";
+  if (!trial) s += "</details>\n";
+  return s;
+}
+
+constexpr char kStyle[] =
+    "body{font:14px sans-serif;margin:16px;color:#222}"
+    "table{border-collapse:collapse;margin:4px 0 12px}th,td{padding:2px 8px;text-align:left;"
+    "border-bottom:1px solid #ddd}th{font-weight:600}"
+    ".panel{margin:12px 0 24px}.legend{margin:4px 0}"
+    "svg.chart{display:block;background:#fff}"
+    ".axis line{stroke:#444;stroke-width:1}.axis text{font-size:11px;fill:#333}"
+    ".axis .label{font-size:12px}"
+    ".signal{fill:none;stroke:#1f4e9c;stroke-width:1}"
+    ".threshold,.level{stroke:#d35400;stroke-width:1.2;stroke-dasharray:6 3}"
+    "rect.cycle.confirmed{fill:#2e9c4a;fill-opacity:.22}"
+    "rect.cycle.rejected{fill:#c0392b;fill-opacity:.14}"
+    "rect.burst{fill:#8e44ad;fill-opacity:.2}"
+    "rect.window.mvc{fill:#f1c40f;fill-opacity:.45}"
+    "rect.window.noise{fill:#16a085;fill-opacity:.35}"
+    ".mark{fill:none;stroke-width:1.2}.mark.max_end{stroke:#c0392b}.mark.min_start{stroke:#27ae60}"
+    ".key{display:inline-block;width:14px;height:10px;margin:0 4px 0 10px;vertical-align:middle}"
+    ".key.confirmed{background:rgba(46,156,74,.4)}.key.rejected{background:rgba(192,57,43,.3)}"
+    ".key.threshold,.key.level{border-top:2px dashed #d35400;height:0}"
+    ".key.max_end{border-left:2px solid #c0392b}.key.min_start{border-left:2px solid #27ae60}"
+    ".key.burst{background:rgba(142,68,173,.35)}.key.mvc{background:rgba(241,196,15,.6)}"
+    ".key.noise{background:rgba(22,160,133,.5)}"
+    "details{margin:6px 0}summary{cursor:pointer;font-weight:600}";
+
+}  // namespace
+
+std::string check_page_name(const std::string& report_name) {
+  const std::string suffix = "_output.txt";
+  std::string name = report_name;
+  if (name.size() >= suffix.size() &&
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+    name.resize(name.size() - suffix.size());
+  return name + "_check.html";
+}
+
+std::string check_page(const std::string& file, const RunSettings& settings) {
+  const std::string title = "Check page: " + escaped(file.c_str());
+  std::string s = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+                  title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title +
+                  "</h1>\n";
+  s += "<section class=\"header\">\n<h2>Recording</h2>\n<table>\n";
+  s += row("Person", escaped(person)) + row("Sex", escaped(sex)) + row("Born", escaped(born)) +
+       row("Creation", escaped(creation)) + row("Frequency", escaped(frequency)) +
+       row("Samples / experiments", std::to_string(no_entries) + " / " + std::to_string(no_tracks));
+  s += "</table>\n<h2>Settings</h2>\n<table>\n";
+  s += row("RMS window", std::to_string(settings.rms_time) + " ms") +
+       row("MVC window", std::to_string(settings.mvc_time) + " ms") +
+       row("Noise-level window", std::to_string(settings.nl_time) + " ms") +
+       row("EMG threshold",
+           number(Format::short_number, settings.emg_threshold * 100) + " % of the MVC") +
+       row("Distance threshold", number_text(settings.dist_threshold) + " mm");
+  s += "</table>\n<h2>Summary</h2>\n<table>\n<tr><th></th>";
+  for (const char* channel : kChannelNames) s += "<th>" + std::string(channel) + "</th>";
+  s += "</tr>\n<tr><th>MVC (uV)</th>";
+  for (int c = 0; c < kChannels; ++c) s += "<td>" + number_text(*kRunMvc[c]) + "</td>";
+  s += "</tr>\n<tr><th>Noise level (uV)</th>";
+  for (int c = 0; c < kChannels; ++c) s += "<td>" + number_text(*kRunNl[c]) + "</td>";
+  s += "</tr>\n<tr><th>Activity level in the chewing trials (uV)</th>";
+  for (int c = 0; c < kChannels; ++c)
+    s += "<td>" + number_text(settings.emg_threshold * *kRunMvc[c]) + " + noise level</td>";
+  s += "</tr>\n</table>\n<table>\n";
+  s += row("Maximal distance right / left / incisal", number_text(Right_max) + " / " +
+                                                          number_text(Left_max) + " / " +
+                                                          number_text(Incisal_max) + " mm");
+  s += "</table>\n</section>\n";
+  const int tracks_in_use = no_tracks < kMaxTracks ? no_tracks : kMaxTracks;
+  s += "<h2>Chewing trials</h2>\n";
+  for (int k = kFirstChewingTrial; k < tracks_in_use; ++k) s += panel(k, settings, true);
+  s += "<h2>Other experiments</h2>\n";
+  for (int k = 0; k < tracks_in_use && k < kFirstChewingTrial; ++k) s += panel(k, settings, false);
+  s += "</body>\n</html>\n";
+  return s;
+}
+
+std::string write_check_page(const std::string& path, const std::string& file,
+                             const RunSettings& settings) {
+  const std::string page = check_page(file, settings);
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) return "cannot write page '" + path + "': " + std::strerror(errno);
+  const bool written = std::fwrite(page.data(), 1, page.size(), out) == page.size();
+  const int error = errno;
+  if (std::fclose(out) != 0 || !written)
+    return "cannot write page '" + path + "': " + std::strerror(written ? errno : error);
+  return "";
+}

@@ -1,0 +1,108 @@
+// The check page in a real browser: simulates a recording, runs chew_study --pages on it, opens
+// the page in headless Chromium (driven by playwright-core) from file:// and checks that every
+// chewing trial's panel draws its charts, that it shades as many confirmed cycles as the
+// report's "C." column says, and that the page logs no error. Writes a screenshot.
+//
+//   node check_page.mjs --study PATH --simulate PATH --work DIR [--screenshot FILE]
+//
+// Fails (exit status 1) when Chromium or playwright-core is missing: it never skips.
+import { execFileSync } from 'node:child_process';
+import { existsSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
+import { join, resolve } from 'node:path';
+import { pathToFileURL } from 'node:url';
+
+const kChromium = '/usr/bin/chromium';
+
+function fail(message) {
+  console.error(`check_page: FAIL: ${message}`);
+  process.exit(1);
+}
+
+const args = {};
+for (let i = 2; i < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+for (const needed of ['study', 'simulate', 'work']) if (!args[needed]) fail(`--${needed} is missing`);
+if (!existsSync(kChromium)) fail(`${kChromium} not found (apt-get install chromium chromium-driver)`);
+
+let chromium;
+try {
+  ({ chromium } = await import('playwright-core'));
+} catch (e) {
+  fail(`playwright-core cannot be loaded (npm ci in tests/browser): ${e.message}`);
+}
+
+const work = resolve(args.work);
+rmSync(work, { recursive: true, force: true });
+mkdirSync(work, { recursive: true });
+const started = Date.now();
+execFileSync(args.simulate, ['--seed', '7', '--form', 'five-point', '--rate', '500', '--scale', '0.5',
+  '--out', 'rec.txt'], { cwd: work });
+execFileSync(args.study, ['--pages', '--quiet', '--out', 'out', 'rec.txt'], { cwd: work });
+
+// The "C." column of the report's experiment table: "  13 |  8 |  6812  8212 | ...".
+const expected = {};
+for (const line of readFileSync(join(work, 'out', 'rec_output.txt'), 'latin1').split('\n')) {
+  const m = /^ *(\d+) \| *(\d+) \|/.exec(line);
+  if (m && Object.keys(expected).length < 18) expected[Number(m[1])] = Number(m[2]);
+}
+if (Object.keys(expected).length !== 18) fail('the report has no experiment table of 18 rows');
+
+const browser = await chromium.launch({
+  executablePath: kChromium,
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+const problems = [];
+try {
+  const page = await browser.newPage({ viewport: { width: 1200, height: 900 } });
+  const errors = [];
+  const requests = [];
+  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  page.on('pageerror', (e) => errors.push(e.message));
+  page.on('request', (r) => { if (!r.url().startsWith('file:')) requests.push(r.url()); });
+  await page.goto(pathToFileURL(join(work, 'out', 'rec_check.html')).href, { waitUntil: 'load' });
+
+  const trials = await page.$$eval('section.panel.trial', (sections) => sections.map((s) => ({
+    experiment: Number(s.dataset.experiment),
+    svgs: [...s.querySelectorAll('svg')].map((svg) => {
+      const box = svg.getBoundingClientRect();
+      return { width: box.width, height: box.height, paths: svg.querySelectorAll('path.signal').length };
+    }),
+    // Confirmed cycles that are actually drawn: a rendered box of some width.
+    confirmed: [...s.querySelectorAll('rect.cycle.confirmed')]
+      .filter((r) => r.getBoundingClientRect().width > 0 && getComputedStyle(r).fill !== 'none').length,
+    rejectedColour: [...s.querySelectorAll('rect.cycle.rejected')].map((r) => getComputedStyle(r).fill)[0],
+    confirmedColour: [...s.querySelectorAll('rect.cycle.confirmed')].map((r) => getComputedStyle(r).fill)[0],
+  })));
+  const numbers = trials.map((t) => t.experiment).join(',');
+  if (numbers !== '13,14,15,16,17,18') problems.push(`trial panels ${numbers}, not 13 to 18`);
+  for (const t of trials) {
+    if (t.svgs.length !== 5) problems.push(`experiment ${t.experiment}: ${t.svgs.length} charts, not 5`);
+    for (const svg of t.svgs) {
+      if (!(svg.width > 0 && svg.height > 0) || svg.paths !== 1)
+        problems.push(`experiment ${t.experiment}: a chart is not drawn (${JSON.stringify(svg)})`);
+    }
+    if (t.confirmed !== expected[t.experiment])
+      problems.push(`experiment ${t.experiment}: ${t.confirmed} confirmed cycles drawn, report C. ${expected[t.experiment]}`);
+    if (t.rejectedColour && t.rejectedColour === t.confirmedColour)
+      problems.push(`experiment ${t.experiment}: confirmed and rejected cycles look alike`);
+  }
+  const total = trials.reduce((n, t) => n + t.confirmed, 0);
+  if (total === 0) problems.push('no confirmed cycle at all in a simulated recording');
+  // The other experiments are folded away.
+  const folded = await page.$$eval('details', (d) => d.filter((x) => !x.open).length);
+  if (folded !== 12) problems.push(`${folded} folded experiments, not 12`);
+  if (errors.length) problems.push(`console errors: ${errors.join(' | ')}`);
+  if (requests.length) problems.push(`requests outside the file: ${requests.join(' ')}`);
+
+  if (args.screenshot) {
+    // The first chewing trial: its distance chart and the four EMG channels.
+    await page.locator('section.panel.trial').first().screenshot({ path: args.screenshot });
+  }
+  console.log(`check_page: ${trials.length} trial panels, ${total} confirmed cycles ` +
+    `(report C.: ${[13, 14, 15, 16, 17, 18].map((e) => expected[e]).join(' ')}), ` +
+    `${Date.now() - started} ms`);
+} finally {
+  await browser.close();
+}
+if (problems.length) fail(problems.join('\n  '));
+console.log('check_page: ok');

@@ -1,0 +1,288 @@
+// chew_study --pages on simulated recordings: one self-contained check page per recording, a
+// panel per chewing trial whose shaded cycles are the report's and the cycles table's, long
+// trials reduced without losing their peak, the MVC and noise-level windows of experiments 1
+// and 2, and the same pages whatever --jobs.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+const std::string kStudy = CHEW_STUDY_PATH;
+
+std::string describe(const CommandResult& r) { return "out:\n" + r.out + "err:\n" + r.err; }
+
+// Occurrences of `needle` in `text`.
+std::size_t count(const std::string& text, const std::string& needle) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+    ++n;
+  return n;
+}
+
+// The report's "C." value of every experiment, from its experiment table.
+std::map<int, int> report_cycles(const std::string& report) {
+  std::map<int, int> cycles;
+  const std::regex row(R"(^ *(\d+) \| *(\d+) \|)");
+  for (const std::string& line : lines_of(report)) {
+    std::smatch m;
+    if (std::regex_search(line, m, row) && cycles.size() < 18)
+      cycles[std::stoi(m[1])] = std::stoi(m[2]);
+  }
+  return cycles;
+}
+
+std::vector<std::string> split(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  std::istringstream in(line);
+  while (std::getline(in, field, ',')) fields.push_back(field);
+  return fields;
+}
+
+// The rows of a CSV table without quoted fields (the simulated file names have none), each as
+// column name -> value.
+std::vector<std::map<std::string, std::string>> table(const std::string& text) {
+  std::vector<std::map<std::string, std::string>> rows;
+  std::vector<std::string> lines = lines_of(text);
+  for (std::string& line : lines)
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+  const std::vector<std::string> header = split(lines.at(0));
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string> fields = split(lines[i]);
+    std::map<std::string, std::string> row;
+    for (std::size_t c = 0; c < header.size() && c < fields.size(); ++c) row[header[c]] = fields[c];
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The text of each panel of a page, by experiment number; `trials` tells whether it is one of
+// the open chewing-trial panels.
+std::map<int, std::string> panels(const std::string& page, const std::string& kind) {
+  std::map<int, std::string> found;
+  const std::string open = "<section class=\"panel " + kind + "\" data-experiment=\"";
+  for (std::size_t at = page.find(open); at != std::string::npos; at = page.find(open, at + 1)) {
+    const int experiment = std::atoi(page.c_str() + at + open.size());
+    const std::size_t end = page.find("</section>", at);
+    found[experiment] = page.substr(at, end - at);
+  }
+  return found;
+}
+
+// The smallest and largest y coordinate of the first signal path of a panel text.
+std::pair<double, double> path_y_range(const std::string& svg, std::size_t* points) {
+  const std::string open = "<path class=\"signal\" d=\"";
+  const std::size_t at = svg.find(open);
+  const std::string d =
+      svg.substr(at + open.size(), svg.find('"', at + open.size()) - at - open.size());
+  const std::regex point(R"([ML]([0-9.]+) ([0-9.]+))");
+  double low = 1e9, high = -1e9;
+  *points = 0;
+  for (auto it = std::sregex_iterator(d.begin(), d.end(), point); it != std::sregex_iterator();
+       ++it) {
+    const double y = std::stod((*it)[2]);
+    low = std::min(low, y);
+    high = std::max(high, y);
+    ++*points;
+  }
+  return {low, high};
+}
+
+class CheckPageTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    // A long trial at 1000 Hz (far more samples than the chart's 1000 columns), a two-channel
+    // recording and a short one at 100 Hz.
+    const std::vector<std::vector<std::string>> simulated = {
+        {"--seed", "41", "--form", "five-point", "--rate", "1000", "--out", "a.txt"},
+        {"--seed", "42", "--form", "three-point-2ch", "--rate", "250", "--scale", "0.5", "--out",
+         "b.v2.txt"},
+        {"--seed", "43", "--form", "three-point-4ch", "--rate", "100", "--scale", "0.3", "--out",
+         "c.txt"}};
+    for (const std::vector<std::string>& args : simulated) {
+      const CommandResult made = run_program(CHEW_SIMULATE_PATH, args, dir_->path());
+      ASSERT_EQ(made.status, 0) << describe(made);
+    }
+    *run_ = run_program(
+        kStudy, {"--pages", "--quiet", "--out", "out", "a.txt", "b.v2.txt", "c.txt"}, dir_->path());
+  }
+  static void TearDownTestSuite() { delete dir_; }
+  static std::string path(const std::string& relative) { return dir_->file(relative); }
+
+  static TempDir* dir_;
+  static CommandResult* run_;
+};
+
+TempDir* CheckPageTest::dir_ = nullptr;
+CommandResult* CheckPageTest::run_ = new CommandResult;
+
+const std::vector<std::string> kNames = {"a", "b", "c"};
+
+TEST_F(CheckPageTest, EachPageIsOneFileWithoutOutsideReferences) {
+  ASSERT_EQ(run_->status, 0) << describe(*run_);
+  for (const std::string& name : kNames) {
+    const std::string page = read_file(path("out/" + name + "_check.html"));
+    ASSERT_FALSE(page.empty()) << name;
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u) << name;
+    for (const char* outside : {"http", "src=", "href=", "<link", "<script", "url(", "@import"})
+      EXPECT_EQ(count(page, outside), 0u) << name << " refers outside itself: " << outside;
+    EXPECT_NE(page.find("Simulated subject"), std::string::npos) << name << ": no header texts";
+    EXPECT_NE(page.find("</html>"), std::string::npos) << name;
+  }
+}
+
+TEST_F(CheckPageTest, TrialPanelsShadeTheReportsCyclesAndTheOthersAreFolded) {
+  ASSERT_EQ(run_->status, 0) << describe(*run_);
+  const auto cycles = table(read_file(path("out/cycles.csv")));
+  for (const std::string& name : kNames) {
+    const std::string page = read_file(path("out/" + name + "_check.html"));
+    const std::map<int, int> c = report_cycles(read_file(path("out/" + name + "_output.txt")));
+    ASSERT_EQ(c.size(), 18u) << name;
+    const std::map<int, std::string> trials = panels(page, "trial");
+    ASSERT_EQ(trials.size(), 6u) << name;
+    int total_confirmed = 0;
+    for (int experiment = 13; experiment <= 18; ++experiment) {
+      ASSERT_EQ(trials.count(experiment), 1u) << name << " " << experiment;
+      const std::string& panel = trials.at(experiment);
+      const std::size_t confirmed = count(panel, "<rect class=\"cycle confirmed\"");
+      EXPECT_EQ(confirmed, static_cast<std::size_t>(c.at(experiment))) << name << " " << experiment;
+      total_confirmed += c.at(experiment);
+      // Every cycle of the cycles table is shaded, the rejected ones apart.
+      std::size_t rows = 0, rejected_rows = 0;
+      for (const auto& row : cycles) {
+        if (row.at("file").find(name + ".") != 0 ||
+            row.at("experiment") != std::to_string(experiment))
+          continue;
+        ++rows;
+        if (row.at("confirmed") == "0") ++rejected_rows;
+      }
+      EXPECT_EQ(count(panel, "<rect class=\"cycle rejected\""), rejected_rows)
+          << name << experiment;
+      EXPECT_EQ(confirmed + rejected_rows, rows) << name << " " << experiment;
+      // A distance chart and four EMG charts, each with its level line.
+      EXPECT_EQ(count(panel, "<svg class=\"chart distance\""), 1u);
+      EXPECT_EQ(count(panel, "<svg class=\"chart emg\""), 4u);
+      EXPECT_EQ(count(panel, "<line class=\"threshold\""), 1u);
+      EXPECT_EQ(count(panel, "<line class=\"level\""), 4u);
+      EXPECT_NE(panel.find("time (s)"), std::string::npos);
+      EXPECT_NE(panel.find("incisal distance (mm)"), std::string::npos);
+    }
+    EXPECT_GT(total_confirmed, 0) << name << ": a simulated recording chews";
+    // Experiments 1 to 12 each sit in a folded <details>, with no cycles shaded.
+    const std::map<int, std::string> others = panels(page, "other");
+    EXPECT_EQ(others.size(), 12u) << name;
+    EXPECT_EQ(count(page, "<details>"), 12u) << name;
+    EXPECT_EQ(count(page, "<details open"), 0u) << name;
+    for (const auto& [experiment, panel] : others)
+      EXPECT_EQ(count(panel, "<rect class=\"cycle"), 0u) << name << " " << experiment;
+  }
+}
+
+// The charts' geometry: the plot area is 1000 columns wide, 12 px below the top of a 220 px
+// distance chart and 34 px above its bottom (174 px high), scaled to 1.05 x the largest value.
+// The largest distance then sits at 12 + 174 - 174 / 1.05 = 20.29 px, whatever the trial.
+TEST_F(CheckPageTest, LongTrialsKeepTheirPeaksWhenReducedToTheChartWidth) {
+  ASSERT_EQ(run_->status, 0) << describe(*run_);
+  const std::string page = read_file(path("out/a_check.html"));
+  const auto experiments = table(read_file(path("out/experiments.csv")));
+  for (const auto& [experiment, panel] : panels(page, "trial")) {
+    std::size_t points = 0;
+    const auto [low, high] = path_y_range(panel, &points);
+    // Thousands of samples, at most two points per column.
+    int samples = 0;
+    for (const auto& row : experiments)
+      if (row.at("file") == "a.txt" && row.at("experiment") == std::to_string(experiment))
+        samples = std::stoi(row.at("last_sample")) - std::stoi(row.at("first_sample")) + 1;
+    EXPECT_GT(samples, 4000) << experiment;
+    EXPECT_LE(points, 2000u) << experiment;
+    EXPECT_GT(points, 1000u) << experiment;
+    EXPECT_NEAR(low, 12 + 174 - 174 / 1.05, 0.06) << experiment << ": the peak is lost";
+    EXPECT_LE(high, 186.05) << experiment;
+  }
+}
+
+// At 1000 Hz with whole-millisecond time stamps the MVC window spans exactly 500 ms and the
+// noise-level window 100 ms: 500 / T x 1000 px and 100 / T x 1000 px for an experiment of T ms.
+TEST_F(CheckPageTest, MvcAndNoiseWindowsAreMarkedInExperimentsOneAndTwo) {
+  ASSERT_EQ(run_->status, 0) << describe(*run_);
+  const std::string page = read_file(path("out/a_check.html"));
+  const auto experiments = table(read_file(path("out/experiments.csv")));
+  const std::map<int, std::string> others = panels(page, "other");
+  for (int experiment = 1; experiment <= 2; ++experiment) {
+    const std::string& panel = others.at(experiment);
+    double duration_ms = 0;
+    std::map<std::string, std::string> row;
+    for (const auto& r : experiments)
+      if (r.at("file") == "a.txt" && r.at("experiment") == std::to_string(experiment)) row = r;
+    duration_ms = std::stod(row.at("duration_s")) * 1000;
+    // A noise-level window for every channel (a silent one's is 0 uV); an MVC window for every
+    // channel with an MVC above 0 (the simulated temporales of this form are silent).
+    std::size_t active = 0;
+    for (const char* channel : {"mr", "ml", "tr", "tl"})
+      if (std::strtold(row.at(std::string(channel) + "_mvc_uV").c_str(), nullptr) > 0) ++active;
+    EXPECT_EQ(active, 2u) << experiment;
+    EXPECT_EQ(count(panel, "<rect class=\"window mvc\""), active) << experiment;
+    EXPECT_EQ(count(panel, "<rect class=\"window noise\""), 4u) << experiment;
+    const std::regex window(
+        R"re(<rect class="window (mvc|noise)" x="[0-9.]+" y="[0-9.]+" width="([0-9.]+)")re");
+    for (auto it = std::sregex_iterator(panel.begin(), panel.end(), window);
+         it != std::sregex_iterator(); ++it) {
+      const double span = (*it)[1] == "mvc" ? 500 : 100;
+      EXPECT_NEAR(std::stod((*it)[2]), span / duration_ms * 1000, 0.06) << experiment;
+    }
+    // Each window is labelled with the experiment's MVC as the table gives it.
+    for (const char* channel : {"mr", "ml"}) {
+      char text[64];
+      std::snprintf(text, sizeof text, "MVC window, mean %.2Lf uV",
+                    std::strtold(row.at(std::string(channel) + "_mvc_uV").c_str(), nullptr));
+      EXPECT_NE(panel.find(text), std::string::npos) << experiment << " " << text;
+    }
+  }
+  for (int experiment = 3; experiment <= 12; ++experiment)
+    EXPECT_EQ(count(others.at(experiment), "class=\"window"), 0u) << experiment;
+}
+
+TEST_F(CheckPageTest, PagesAreTheSameWhateverTheJobsAndOnlyWrittenWhenAsked) {
+  ASSERT_EQ(run_->status, 0) << describe(*run_);
+  const CommandResult jobs = run_program(
+      kStudy, {"--pages", "--jobs", "3", "--quiet", "--out", "jobs", "a.txt", "b.v2.txt", "c.txt"},
+      dir_->path());
+  ASSERT_EQ(jobs.status, 0) << describe(jobs);
+  for (const std::string& name : kNames) {
+    EXPECT_TRUE(read_file(path("jobs/" + name + "_check.html")) ==
+                read_file(path("out/" + name + "_check.html")))
+        << name;
+  }
+  const CommandResult plain = run_program(
+      kStudy, {"--quiet", "--out", "plain", "a.txt", "b.v2.txt", "c.txt"}, dir_->path());
+  ASSERT_EQ(plain.status, 0) << describe(plain);
+  for (const std::string& name : kNames)
+    EXPECT_FALSE(file_exists(path("plain/" + name + "_check.html"))) << name;
+  for (const char* t : {"experiments.csv", "indices.csv", "cycles.csv", "runs.csv"})
+    EXPECT_TRUE(read_file(path("plain/") + t) == read_file(path("out/") + t)) << t;
+}
+
+TEST_F(CheckPageTest, AnUnwritablePageFailsItsRecordingOnly) {
+  // A folder where the page of a.txt would go.
+  std::filesystem::create_directories(path("blocked/a_check.html"));
+  const CommandResult r = run_program(
+      kStudy, {"--pages", "--quiet", "--out", "blocked", "a.txt", "c.txt"}, dir_->path());
+  EXPECT_EQ(r.status, 1) << describe(r);
+  const auto runs = table(read_file(path("blocked/runs.csv")));
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0].at("status").find("cannot write page"), 0u) << runs[0].at("status");
+  EXPECT_EQ(runs[1].at("status"), "ok");
+  EXPECT_FALSE(read_file(path("blocked/c_check.html")).empty());
+}
+
+}  // namespace
