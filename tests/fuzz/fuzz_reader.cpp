@@ -1,0 +1,193 @@
+// Fuzz target: arbitrary bytes as a data file, then the whole run over the store.
+//
+// Every input is written as a data file into a scratch folder and then
+//  1. read by the block reader and by the straightforward reference reader: both must end alike
+//     and leave the same store, bit for bit;
+//  2. if it was read, conditioned under one of eight sets of run settings (chosen by the sum of
+//     the input's bytes) by the fast EMG conditioning and by the reference one, which must leave
+//     the same store again, then taken through the remaining stages and the whole report, written
+//     to /dev/null;
+//  3. read once more and run as chew_eval runs it, with the default settings, the report written
+//     beside the data file: it must be written, and nothing else may appear in the folder.
+// Any difference or failure aborts, which the fuzzer reports as a crash.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "analysis/cycles.h"
+#include "analysis/distances.h"
+#include "analysis/emg.h"
+#include "analysis/work.h"
+#include "recording/read_data.h"
+#include "recording/store.h"
+#include "reference/reference.h"
+#include "reference/snapshot.h"
+#include "report/output.h"
+#include "run/options.h"
+#include "run/run.h"
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what) {
+  std::fprintf(stderr, "fuzz_reader: %s\n", what.c_str());
+  std::abort();
+}
+
+// A folder of its own for the data file and its report. Its path holds no ".", so the report of
+// <folder>/data is <folder>/data_output.txt.
+struct Scratch {
+  std::string folder, data, report;
+  std::FILE* sink = nullptr;
+
+  Scratch() {
+    std::string base = std::filesystem::temp_directory_path().string();
+    if (base.find('.') != std::string::npos) base = "/tmp";
+    std::string pattern = base + "/chew_fuzz_XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) fail("cannot create a scratch folder");
+    folder = pattern;
+    data = folder + "/data";
+    report = folder + "/data_output.txt";
+    sink = std::fopen("/dev/null", "w");
+    if (sink == nullptr) fail("cannot open /dev/null");
+  }
+  ~Scratch() {
+    std::remove(data.c_str());
+    std::remove(report.c_str());
+    rmdir(folder.c_str());
+  }
+
+  // The names in the folder other than "." and "..", separated by blanks, in no fixed order.
+  std::string listing() const {
+    std::string names;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) fail("cannot list " + folder);
+    while (const dirent* item = readdir(dir)) {
+      if (std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0)
+        names += std::string(" ") + item->d_name;
+    }
+    closedir(dir);
+    return names;
+  }
+};
+
+Scratch& scratch() {
+  static Scratch s;
+  return s;
+}
+
+// Run settings the option scan can produce (windows are never negative: chew_eval rejects them
+// before reading), from the defaults to the degenerate.
+RunSettings settings_for(std::uint8_t selector) {
+  constexpr long double inf = std::numeric_limits<long double>::infinity();
+  constexpr long double nan = std::numeric_limits<long double>::quiet_NaN();
+  constexpr long long huge = std::numeric_limits<long long>::max();
+  RunSettings s;
+  switch (selector % 8) {
+    case 0:
+      break;
+    case 1:
+      s.rms_time = s.mvc_time = s.nl_time = 0;
+      break;
+    case 2:
+      s.rms_time = s.mvc_time = s.nl_time = 1;
+      s.emg_threshold = 0;
+      s.dist_threshold = 0;
+      break;
+    case 3:
+      s.rms_time = s.mvc_time = s.nl_time = huge;
+      break;
+    case 4:
+      s.emg_threshold = nan;
+      s.dist_threshold = nan;
+      break;
+    case 5:
+      s.emg_threshold = inf;
+      s.dist_threshold = -inf;
+      break;
+    case 6:
+      s.rms_time = 5;
+      s.mvc_time = 20;
+      s.nl_time = 10;
+      s.emg_threshold = static_cast<long double>(-100.0) / 100;
+      s.dist_threshold = static_cast<long double>(1e308);
+      break;
+    default:
+      s.rms_time = 10;
+      s.mvc_time = 40;
+      s.nl_time = 20;
+      s.emg_threshold = static_cast<long double>(0.5) / 100;
+      s.dist_threshold = static_cast<long double>(0.5);
+      break;
+  }
+  return s;
+}
+
+void write_data(const std::string& path, const std::uint8_t* bytes, std::size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) fail("cannot write " + path);
+  if (size > 0 && std::fwrite(bytes, 1, size, file) != size) fail("cannot write " + path);
+  if (std::fclose(file) != 0) fail("cannot write " + path);
+}
+
+void expect_same(const StoreSnapshot& expected, const StoreSnapshot& actual, const char* stage) {
+  const std::string difference = first_difference(expected, actual);
+  if (!difference.empty()) fail(std::string(stage) + " differs from the reference: " + difference);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+  Scratch& s = scratch();
+  write_data(s.data, bytes, size);
+  const char* path = s.data.c_str();
+
+  // 1. Both readers.
+  reset_store();
+  const ReadResult expected = read_data_reference(path);
+  const StoreSnapshot expected_store = take_snapshot();
+  reset_store();
+  const ReadResult read = read_data(path);
+  if (read.status != expected.status) {
+    fail("reader status " + std::to_string(static_cast<int>(read.status)) + ", reference " +
+         std::to_string(static_cast<int>(expected.status)));
+  }
+  expect_same(expected_store, take_snapshot(), "reader");
+  if (read.status != ReadStatus::ok) return 0;
+
+  // 2. Both EMG conditionings under the selected settings, then the rest of a run.
+  unsigned sum = 0;  // every byte counts, so the seeds spread over all the settings
+  for (std::size_t k = 0; k < size; ++k) sum += bytes[k];
+  const RunSettings v = settings_for(static_cast<std::uint8_t>(sum));
+  preprocessing_emg_reference(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
+  const StoreSnapshot expected_emg = take_snapshot();
+  reset_store();
+  read_data(path);
+  preprocessing_emg(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
+  expect_same(expected_emg, take_snapshot(), "EMG conditioning");
+  preprocessing_distances();
+  compute_cycles(v.dist_threshold);
+  preprocessing_work();
+  write_report(s.sink, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold);
+
+  // 3. The run of chew_eval with its defaults, report file included.
+  reset_store();
+  read_data(path);
+  const RunSettings defaults;
+  run_analysis(defaults);
+  const ReportResult report =
+      output_header(path, defaults.rms_time, defaults.mvc_time, defaults.nl_time,
+                    defaults.emg_threshold, defaults.dist_threshold);
+  if (!report.ok) fail("report not written: " + report.message);
+  const std::string names = s.listing();
+  if (names != " data data_output.txt" && names != " data_output.txt data")
+    fail("the scratch folder holds:" + names);
+  return 0;
+}
