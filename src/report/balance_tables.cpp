@@ -24,8 +24,8 @@ constexpr const char* kLegend[] = {
     "Exp. = experiment, C. = Number of chewing cycles\n",
     "MVC = maximum voluntary contraction, EMG = electromyogram, NL = noise level\n",
     "FR = free chewing, RK = iright chewing, LK = left chewing\n",
-    "MR = M. masseter right, ML = M. masseter left, TR = M. temporalis right, TL = M. temporalis "
-    "left \n",
+    ("MR = M. masseter right, ML = M. masseter left, TR = M. temporalis right, TL = M. temporalis "
+     "left \n"),
     "M = M. masseter, T = M. temporalis\n",
 };
 
