@@ -8,21 +8,6 @@
 
 namespace {
 
-constexpr int kChannels = 4;
-
-// The four channels in their fixed order, so that every step runs one code path for all of them.
-constexpr long double Entry::*kValue[kChannels] = {&Entry::Channel1, &Entry::Channel2,
-                                                   &Entry::Channel3, &Entry::Channel4};
-constexpr long double Entry::*kBurst[kChannels] = {&Entry::Channel1_burst, &Entry::Channel2_burst,
-                                                   &Entry::Channel3_burst, &Entry::Channel4_burst};
-constexpr long double Track::*kMvc[kChannels] = {&Track::Channel1_mvc, &Track::Channel2_mvc,
-                                                 &Track::Channel3_mvc, &Track::Channel4_mvc};
-constexpr long double Track::*kNl[kChannels] = {&Track::Channel1_nl, &Track::Channel2_nl,
-                                                &Track::Channel3_nl, &Track::Channel4_nl};
-long double* const kRunMvc[kChannels] = {&Channel1_mvc, &Channel2_mvc, &Channel3_mvc,
-                                         &Channel4_mvc};
-long double* const kRunNl[kChannels] = {&Channel1_nl, &Channel2_nl, &Channel3_nl, &Channel4_nl};
-
 constexpr long double kNoNoiseLevel = 1000;  // noise level where no window qualifies
 constexpr int kFirstChewingTrial = 12;       // positions 12 on give the run-wide noise level
 
@@ -41,14 +26,14 @@ void smooth_window_by_window(int f, int l, long long rms_time) {
     int n = 0;
     for (int j = i; j >= f && elapsed(entries[i].time, entries[j].time) <= rms_time; --j) {
       for (int c = 0; c < kChannels; ++c) {
-        const long double x = entries[j].*kValue[c];
+        const long double x = entries[j].*kChannelValue[c];
         sum[c] += x * x;
       }
       ++n;
     }
     for (int c = 0; c < kChannels; ++c) {
       // Only a negative rms_time leaves a window empty; the smoothed value is then 0.
-      entries[i].*kValue[c] = n > 0 ? std::sqrt(sum[c] / n) : 0;
+      entries[i].*kChannelValue[c] = n > 0 ? std::sqrt(sum[c] / n) : 0;
     }
   }
 }
@@ -75,8 +60,8 @@ void smooth(int f, int l, long long rms_time) {
   bool active[kChannels] = {false, false, false, false};
   for (int i = f; i <= l; ++i) {
     for (int c = 0; c < kChannels; ++c) {
-      const long double x = entries[i].*kValue[c];
-      entries[i].*kBurst[c] = x * x;
+      const long double x = entries[i].*kChannelValue[c];
+      entries[i].*kChannelBurst[c] = x * x;
       if (x != 0) active[c] = true;
     }
   }
@@ -85,7 +70,7 @@ void smooth(int f, int l, long long rms_time) {
     if (active[c]) {
       channels[used++] = c;
     } else {
-      for (int i = f; i <= l; ++i) entries[i].*kValue[c] = 0;
+      for (int i = f; i <= l; ++i) entries[i].*kChannelValue[c] = 0;
     }
   }
   // The first sample of the window of i; with rising time stamps it only moves down as i does.
@@ -115,8 +100,8 @@ void smooth(int f, int l, long long rms_time) {
       // its own order.
       const int low2 = window_start(i - 1, low);
       const int n2 = i - 1 - low2 + 1;
-      long double const Entry::*a = kBurst[channels[0]];
-      long double const Entry::*b = kBurst[channels[1]];
+      long double const Entry::*a = kChannelBurst[channels[0]];
+      long double const Entry::*b = kChannelBurst[channels[1]];
       long double sa = 0, sb = 0, sa2 = 0, sb2 = 0;
       const int common = n < n2 ? n : n2;
       for (int k = 0; k < common; ++k) {
@@ -127,18 +112,18 @@ void smooth(int f, int l, long long rms_time) {
       }
       for (int k = common; k < n; ++k) sa += entries[i - k].*a, sb += entries[i - k].*b;
       for (int k = common; k < n2; ++k) sa2 += entries[i - 1 - k].*a, sb2 += entries[i - 1 - k].*b;
-      entries[i].*kValue[channels[0]] = std::sqrt(sa / n);
-      entries[i].*kValue[channels[1]] = std::sqrt(sb / n);
-      entries[i - 1].*kValue[channels[0]] = std::sqrt(sa2 / n2);
-      entries[i - 1].*kValue[channels[1]] = std::sqrt(sb2 / n2);
+      entries[i].*kChannelValue[channels[0]] = std::sqrt(sa / n);
+      entries[i].*kChannelValue[channels[1]] = std::sqrt(sb / n);
+      entries[i - 1].*kChannelValue[channels[0]] = std::sqrt(sa2 / n2);
+      entries[i - 1].*kChannelValue[channels[1]] = std::sqrt(sb2 / n2);
       low = low2;
       --i;
     } else {
       for (int k = 0; k < used; ++k) {
-        long double const Entry::*square = kBurst[channels[k]];
+        long double const Entry::*square = kChannelBurst[channels[k]];
         long double sum = 0;
         for (int j = i; j >= low; --j) sum += entries[j].*square;
-        entries[i].*kValue[channels[k]] = std::sqrt(sum / n);
+        entries[i].*kChannelValue[channels[k]] = std::sqrt(sum / n);
       }
     }
   }
@@ -150,7 +135,7 @@ bool window_mean(int s, int l, long long span, long double mean[kChannels]) {
   long double sum[kChannels] = {0, 0, 0, 0};
   int n = 0;
   for (int k = s; k <= l && elapsed(entries[k].time, entries[s].time) <= span; ++k) {
-    for (int c = 0; c < kChannels; ++c) sum[c] += entries[k].*kValue[c];
+    for (int c = 0; c < kChannels; ++c) sum[c] += entries[k].*kChannelValue[c];
     ++n;
   }
   if (n == 0) return false;
@@ -163,7 +148,7 @@ bool window_mean(int s, int l, long long span, long double mean[kChannels]) {
 // was still short).
 void noise_level_window_by_window(Track& track, long long rms_time, long long nl_time) {
   const int f = track.first_entry, l = track.last_entry;
-  for (int c = 0; c < kChannels; ++c) track.*kNl[c] = kNoNoiseLevel;
+  for (int c = 0; c < kChannels; ++c) track.*kChannelNl[c] = kNoNoiseLevel;
   for (int s = f; s <= l; ++s) {
     if (!(elapsed(entries[l].time, entries[s].time) >= nl_time && entries[s].time >= rms_time)) {
       continue;
@@ -171,7 +156,7 @@ void noise_level_window_by_window(Track& track, long long rms_time, long long nl
     long double mean[kChannels];
     if (!window_mean(s, l, nl_time, mean)) continue;
     for (int c = 0; c < kChannels; ++c) {
-      if (mean[c] < track.*kNl[c]) track.*kNl[c] = mean[c];
+      if (mean[c] < track.*kChannelNl[c]) track.*kChannelNl[c] = mean[c];
     }
   }
 }
@@ -180,13 +165,13 @@ void noise_level_window_by_window(Track& track, long long rms_time, long long nl
 // experiment.
 void mvc_window_by_window(Track& track, long long mvc_time) {
   const int f = track.first_entry, l = track.last_entry;
-  for (int c = 0; c < kChannels; ++c) track.*kMvc[c] = 0;
+  for (int c = 0; c < kChannels; ++c) track.*kChannelMvc[c] = 0;
   for (int s = f; s <= l; ++s) {
     if (!(elapsed(entries[l].time, entries[s].time) >= mvc_time)) continue;
     long double mean[kChannels];
     if (!window_mean(s, l, mvc_time, mean)) continue;
     for (int c = 0; c < kChannels; ++c) {
-      if (mean[c] > track.*kMvc[c]) track.*kMvc[c] = mean[c];
+      if (mean[c] > track.*kChannelMvc[c]) track.*kChannelMvc[c] = mean[c];
     }
   }
 }
@@ -196,20 +181,21 @@ void mvc_window_by_window(Track& track, long long mvc_time) {
 void noise_level(Track& track, long long rms_time, long long nl_time) {
   std::optional<long double> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
-    level[c] = smallest_window_mean(track.first_entry, track.last_entry, kValue[c], nl_time,
+    level[c] = smallest_window_mean(track.first_entry, track.last_entry, kChannelValue[c], nl_time,
                                     rms_time, kNoNoiseLevel);
     if (!level[c]) return noise_level_window_by_window(track, rms_time, nl_time);
   }
-  for (int c = 0; c < kChannels; ++c) track.*kNl[c] = *level[c];
+  for (int c = 0; c < kChannels; ++c) track.*kChannelNl[c] = *level[c];
 }
 
 void mvc(Track& track, long long mvc_time) {
   std::optional<long double> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
-    level[c] = largest_window_mean(track.first_entry, track.last_entry, kValue[c], mvc_time, 0);
+    level[c] =
+        largest_window_mean(track.first_entry, track.last_entry, kChannelValue[c], mvc_time, 0);
     if (!level[c]) return mvc_window_by_window(track, mvc_time);
   }
-  for (int c = 0; c < kChannels; ++c) track.*kMvc[c] = *level[c];
+  for (int c = 0; c < kChannels; ++c) track.*kChannelMvc[c] = *level[c];
 }
 
 // Step 6: the running integral of every active stretch, over samples f+1 to l-1 (the first and
@@ -217,17 +203,18 @@ void mvc(Track& track, long long mvc_time) {
 void integrate_bursts(const Track& track, long double emg_threshold) {
   const int f = track.first_entry, l = track.last_entry;
   long double level[kChannels];
-  for (int c = 0; c < kChannels; ++c) level[c] = emg_threshold * *kRunMvc[c] + track.*kNl[c];
-  for (int c = 0; c < kChannels; ++c) entries[f].*kBurst[c] = 0;
+  for (int c = 0; c < kChannels; ++c) level[c] = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
+  for (int c = 0; c < kChannels; ++c) entries[f].*kChannelBurst[c] = 0;
   for (int i = f + 1; i <= l - 1; ++i) {
     const long double step =
         static_cast<long double>(elapsed(entries[i + 1].time, entries[i - 1].time));
     for (int c = 0; c < kChannels; ++c) {
-      const long double x = entries[i].*kValue[c];
-      entries[i].*kBurst[c] = x >= level[c] ? entries[i - 1].*kBurst[c] + x * step / 2 : 0;
+      const long double x = entries[i].*kChannelValue[c];
+      entries[i].*kChannelBurst[c] =
+          x >= level[c] ? entries[i - 1].*kChannelBurst[c] + x * step / 2 : 0;
     }
   }
-  for (int c = 0; c < kChannels; ++c) entries[l].*kBurst[c] = 0;
+  for (int c = 0; c < kChannels; ++c) entries[l].*kChannelBurst[c] = 0;
 }
 
 // Step 7: copies each burst's total (the integral at its last sample) back over the burst.
@@ -235,8 +222,8 @@ void spread_bursts(const Track& track) {
   const int f = track.first_entry, l = track.last_entry;
   for (int u = l; u >= f + 1; --u) {
     for (int c = 0; c < kChannels; ++c) {
-      long double& before = entries[u - 1].*kBurst[c];
-      const long double here = entries[u].*kBurst[c];
+      long double& before = entries[u - 1].*kChannelBurst[c];
+      const long double here = entries[u].*kChannelBurst[c];
       if (before > 0 && here > 0) before = here;
     }
   }
@@ -265,7 +252,7 @@ void condition(long long rms_time, long long mvc_time, long long nl_time, long d
   for (int c = 0; c < kChannels; ++c) *kRunNl[c] = kNoNoiseLevel;
   for (int k = kFirstChewingTrial; k < no_tracks; ++k) {
     for (int c = 0; c < kChannels; ++c) {
-      if (tracks[k].*kNl[c] < *kRunNl[c]) *kRunNl[c] = tracks[k].*kNl[c];
+      if (tracks[k].*kChannelNl[c] < *kRunNl[c]) *kRunNl[c] = tracks[k].*kChannelNl[c];
     }
   }
 
@@ -280,7 +267,7 @@ void condition(long long rms_time, long long mvc_time, long long nl_time, long d
   // MVC is raised from the store's initial 0 and never reset.
   for (int k = 0; k <= 1; ++k) {
     for (int c = 0; c < kChannels; ++c) {
-      if (tracks[k].*kMvc[c] > *kRunMvc[c]) *kRunMvc[c] = tracks[k].*kMvc[c];
+      if (tracks[k].*kChannelMvc[c] > *kRunMvc[c]) *kRunMvc[c] = tracks[k].*kChannelMvc[c];
     }
   }
 

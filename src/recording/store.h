@@ -71,6 +71,21 @@ extern long double Right_max, Left_max, Incisal_max, UK6_1_max, UK6_2_max;  // m
 extern long double Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc;  // uV
 extern long double Channel1_nl, Channel2_nl, Channel3_nl, Channel4_nl;      // uV
 
+// The four EMG channels' fields in channel order, for code that treats the channels alike.
+constexpr int kChannels = 4;
+constexpr long double Entry::*kChannelValue[kChannels] = {&Entry::Channel1, &Entry::Channel2,
+                                                          &Entry::Channel3, &Entry::Channel4};
+constexpr long double Entry::*kChannelBurst[kChannels] = {
+    &Entry::Channel1_burst, &Entry::Channel2_burst, &Entry::Channel3_burst, &Entry::Channel4_burst};
+constexpr long double Track::*kChannelMvc[kChannels] = {&Track::Channel1_mvc, &Track::Channel2_mvc,
+                                                        &Track::Channel3_mvc, &Track::Channel4_mvc};
+constexpr long double Track::*kChannelNl[kChannels] = {&Track::Channel1_nl, &Track::Channel2_nl,
+                                                       &Track::Channel3_nl, &Track::Channel4_nl};
+inline long double* const kRunMvc[kChannels] = {&Channel1_mvc, &Channel2_mvc, &Channel3_mvc,
+                                                &Channel4_mvc};
+inline long double* const kRunNl[kChannels] = {&Channel1_nl, &Channel2_nl, &Channel3_nl,
+                                               &Channel4_nl};
+
 // Returns the store to its process-start state, for tests and for programs that evaluate several
 // recordings in one process. Only the samples in use are cleared, so pages of the sample table
 // that were never touched stay untouched.

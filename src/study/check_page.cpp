@@ -12,24 +12,11 @@
 
 namespace {
 
-constexpr int kChannels = 4;
 constexpr int kFirstChewingTrial = 12;  // positions 12 to 17: experiments 13 to 18
 constexpr long double kNoNoiseLevel = 1000;
 const char* const kTrialLabels[6] = {"FK1", "FK2", "RK1", "RK2", "LK1", "LK2"};
 const char* const kChannelNames[kChannels] = {"M. masseter right", "M. masseter left",
                                               "M. temporalis right", "M. temporalis left"};
-constexpr long double Entry::*kValue[kChannels] = {&Entry::Channel1, &Entry::Channel2,
-                                                   &Entry::Channel3, &Entry::Channel4};
-constexpr long double Entry::*kBurst[kChannels] = {&Entry::Channel1_burst, &Entry::Channel2_burst,
-                                                   &Entry::Channel3_burst, &Entry::Channel4_burst};
-constexpr long double Track::*kMvc[kChannels] = {&Track::Channel1_mvc, &Track::Channel2_mvc,
-                                                 &Track::Channel3_mvc, &Track::Channel4_mvc};
-constexpr long double Track::*kNl[kChannels] = {&Track::Channel1_nl, &Track::Channel2_nl,
-                                                &Track::Channel3_nl, &Track::Channel4_nl};
-const long double* const kRunMvc[kChannels] = {&Channel1_mvc, &Channel2_mvc, &Channel3_mvc,
-                                               &Channel4_mvc};
-const long double* const kRunNl[kChannels] = {&Channel1_nl, &Channel2_nl, &Channel3_nl,
-                                              &Channel4_nl};
 
 // Chart geometry in CSS pixels: the plot area is kPlotWidth columns wide.
 constexpr long double kLeft = 70, kRight = 12, kTop = 12, kBottom = 34;
@@ -118,7 +105,7 @@ void find_windows(const Track& track, long long span, bool bounded, long long ea
     long double sum[kChannels] = {0, 0, 0, 0};
     int n = 0, k = s;
     for (; k <= l && elapsed(entries[k].time, entries[s].time) <= span; ++k) {
-      for (int c = 0; c < kChannels; ++c) sum[c] += entries[k].*kValue[c];
+      for (int c = 0; c < kChannels; ++c) sum[c] += entries[k].*kChannelValue[c];
       ++n;
     }
     if (n == 0) continue;
@@ -298,18 +285,19 @@ std::string emg_charts(const Track& track, int position, const RunSettings& sett
   if (position <= 1) {
     long double mvc_target[kChannels], nl_target[kChannels];
     for (int c = 0; c < kChannels; ++c) {
-      mvc_target[c] = track.*kMvc[c] > 0 ? track.*kMvc[c] : -1;  // 0: no window was larger
-      nl_target[c] = track.*kNl[c];
+      mvc_target[c] =
+          track.*kChannelMvc[c] > 0 ? track.*kChannelMvc[c] : -1;  // 0: no window was larger
+      nl_target[c] = track.*kChannelNl[c];
     }
     find_windows(track, settings.mvc_time, false, 0, mvc_target, -1, mvc);
     find_windows(track, settings.nl_time, true, settings.rms_time, nl_target, kNoNoiseLevel, noise);
   }
   std::string s;
   for (int c = 0; c < kChannels; ++c) {
-    const long double level = settings.emg_threshold * *kRunMvc[c] + track.*kNl[c];
+    const long double level = settings.emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
     long double top = level;
     for (int i = track.first_entry; i <= track.last_entry; ++i) {
-      const long double v = entries[i].*kValue[c];
+      const long double v = entries[i].*kChannelValue[c];
       if (std::isfinite(v) && v > top) top = v;
     }
     const Chart chart(track, kEmgHeight, top);
@@ -317,28 +305,29 @@ std::string emg_charts(const Track& track, int position, const RunSettings& sett
     std::string notes;
     if (mvc[c].found()) {
       svg += chart.band("window mvc", mvc[c].first, mvc[c].last,
-                        "MVC window, mean " + number_text(track.*kMvc[c]) + " uV");
-      notes += " <span class=\"key mvc\"></span>MVC window " + number_text(track.*kMvc[c]) + " uV";
+                        "MVC window, mean " + number_text(track.*kChannelMvc[c]) + " uV");
+      notes += " <span class=\"key mvc\"></span>MVC window " + number_text(track.*kChannelMvc[c]) +
+               " uV";
     }
     if (noise[c].found()) {
       svg += chart.band("window noise", noise[c].first, noise[c].last,
-                        "noise-level window, mean " + number_text(track.*kNl[c]) + " uV");
-      notes +=
-          " <span class=\"key noise\"></span>noise window " + number_text(track.*kNl[c]) + " uV";
+                        "noise-level window, mean " + number_text(track.*kChannelNl[c]) + " uV");
+      notes += " <span class=\"key noise\"></span>noise window " +
+               number_text(track.*kChannelNl[c]) + " uV";
     }
     int bursts = 0;
     for (int i = track.first_entry; i <= track.last_entry; ++i) {
-      if (!(entries[i].*kBurst[c] > 0)) continue;
+      if (!(entries[i].*kChannelBurst[c] > 0)) continue;
       int j = i;
-      while (j + 1 <= track.last_entry && entries[j + 1].*kBurst[c] > 0) ++j;
+      while (j + 1 <= track.last_entry && entries[j + 1].*kChannelBurst[c] > 0) ++j;
       ++bursts;
-      svg += chart.band(
-          "burst", i, j,
-          "burst " + std::to_string(bursts) + ", " + number_text(entries[i].*kBurst[c]) + " uVms");
+      svg += chart.band("burst", i, j,
+                        "burst " + std::to_string(bursts) + ", " +
+                            number_text(entries[i].*kChannelBurst[c]) + " uVms");
       i = j;
     }
     svg += chart.level("level", level, "activity level " + number_text(level) + " uV");
-    svg += chart.signal(kValue[c]);
+    svg += chart.signal(kChannelValue[c]);
     svg += "</svg>\n";
     s += "<div class=\"channel\" data-channel=\"" + std::to_string(c + 1) +
          "\"><p class=\"legend\">" + kChannelNames[c] +
