@@ -11,6 +11,7 @@
 #include <string>
 
 #include "analysis/emg.h"
+#include "analysis/evaluation.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
 #include "reference/reference.h"
@@ -155,7 +156,8 @@ std::string whole_run(const std::string& path, const Settings& s, bool fast) {
     run_analysis_after_emg(settings);
   }
   return capture([&](std::FILE* out) {
-    write_report(out, s.rms, s.mvc, s.nl, s.threshold, settings.dist_threshold);
+    write_report(out, s.rms, s.mvc, s.nl, s.threshold, settings.dist_threshold,
+                 evaluate(s.threshold));
   });
 }
 

@@ -42,8 +42,8 @@ const std::vector<std::vector<std::string>> kSettings = {
     {"-emg_threshold", "5", "-dist_threshold", "2"},
     {"-rms_time", "100", "-mvc_time", "1000", "-nl_time", "200", "-emg_threshold", "1.5",
      "-dist_threshold", "4.5"},
-    {"-rms_time", "0", "-mvc_time", "0", "-nl_time", "0", "-emg_threshold", "0",
-     "-dist_threshold", "0"},
+    {"-rms_time", "0", "-mvc_time", "0", "-nl_time", "0", "-emg_threshold", "0", "-dist_threshold",
+     "0"},
 };
 
 // The lines of `text` that satisfy `keep`, each with its line end.
@@ -65,9 +65,8 @@ std::map<std::string, std::string> damaged(const std::string& recording) {
     if (line.rfind("0 ", 0) == 0) ++openings;
     return openings < 15;
   });
-  files["nocalibr"] = filtered(recording, [](const std::string& line, int) {
-    return line.rfind("Calibr", 0) != 0;
-  });
+  files["nocalibr"] = filtered(
+      recording, [](const std::string& line, int) { return line.rfind("Calibr", 0) != 0; });
   // A value written as nan or inf every 997th line.
   std::string odd;
   int number = 0;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/cycles.h"
+#include "analysis/evaluation.h"
 #include "recording/store.h"
 #include "report/evaluation_table.h"
 #include "support/test_support.h"
@@ -49,6 +51,13 @@ void set_mvc(long double c1, long double c2, long double c3, long double c4) {
 }
 
 constexpr long double kThreshold = 3;  // mm
+
+// The MVC-based cycle work of the cycles walked over the marks laid out by hand.
+MvcCycleWork build_mvc_cycle_work(long double dist_threshold) {
+  for (int k = 12; k < no_tracks && k < kMaxTracks; ++k)
+    chewing_cycles[k] = walk_chewing_cycles(tracks[k], dist_threshold);
+  return evaluate(0.03L).mvc_cycle_work;
+}
 
 struct WalkCase {
   const char* name;
@@ -106,9 +115,9 @@ TEST(MvcCycleWorkTest, WalksTheChewingCycles) {
     lay_out(12, 3, c.samples);
     MvcCycleWork work = build_mvc_cycle_work(kThreshold);
     for (int ch = 1; ch <= 4; ++ch)
-      EXPECT_EQ(work.value[12][ch], c.expected[ch]) << c.name << ", channel " << ch;
+      EXPECT_EQ(work.value[12][ch - 1], c.expected[ch]) << c.name << ", channel " << ch;
     for (int ch = 1; ch <= 4; ++ch)
-      EXPECT_EQ(work.value[11][ch], 0) << c.name << ": position 11 is not filled";
+      EXPECT_EQ(work.value[11][ch - 1], 0) << c.name << ": position 11 is not filled";
   }
 }
 
@@ -118,10 +127,10 @@ TEST(MvcCycleWorkTest, EachChannelUsesItsOwnMvc) {
   no_tracks = 13;
   lay_out(12, 0, {{5, OPEN, 0, 0, 0, 0}, {4, 0, 1500, 1500, 600, 240}, {1, CLOSE, 0, 0, 0, 0}});
   MvcCycleWork work = build_mvc_cycle_work(kThreshold);
-  EXPECT_EQ(work.value[12][1], 15);  // 1500 / 100
-  EXPECT_EQ(work.value[12][2], 0);   // 1500 is not above 2000
-  EXPECT_EQ(work.value[12][3], 12);  // 600 / 50
-  EXPECT_EQ(work.value[12][4], 0);   // 240 is not above 250
+  EXPECT_EQ(work.value[12][0], 15);  // 1500 / 100
+  EXPECT_EQ(work.value[12][1], 0);   // 1500 is not above 2000
+  EXPECT_EQ(work.value[12][2], 12);  // 600 / 50
+  EXPECT_EQ(work.value[12][3], 0);   // 240 is not above 250
 }
 
 TEST(MvcCycleWorkTest, ZeroMvcCountsAnyPositiveMaximumAndDividesByZero) {
@@ -130,9 +139,9 @@ TEST(MvcCycleWorkTest, ZeroMvcCountsAnyPositiveMaximumAndDividesByZero) {
   no_tracks = 13;
   lay_out(12, 0, {{5, OPEN, 0, 0, 0, 0}, {4, 0, 5, 0, 0, 0}, {1, CLOSE, 0, 0, 0, 0}});
   MvcCycleWork work = build_mvc_cycle_work(kThreshold);
-  EXPECT_TRUE(std::isinf(work.value[12][1]) && work.value[12][1] > 0);  // 5 / 0
-  EXPECT_TRUE(std::isnan(work.value[12][2]));                           // 0 / 0
-  EXPECT_EQ(work.value[12][3], 0);                                      // 0 / 100
+  EXPECT_TRUE(std::isinf(work.value[12][0]) && work.value[12][0] > 0);  // 5 / 0
+  EXPECT_TRUE(std::isnan(work.value[12][1]));                           // 0 / 0
+  EXPECT_EQ(work.value[12][2], 0);                                      // 0 / 100
 }
 
 TEST(MvcCycleWorkTest, PositionsTheRecordingLacksReadAsZero) {
@@ -145,12 +154,12 @@ TEST(MvcCycleWorkTest, PositionsTheRecordingLacksReadAsZero) {
   MvcCycleWork work = build_mvc_cycle_work(kThreshold);
   for (int k = 0; k < kMaxTracks; ++k)
     for (int ch = 1; ch <= 4; ++ch)
-      EXPECT_EQ(work.value[k][ch], (k == 12 || k == 13) ? 20 : 0) << "position " << k;
+      EXPECT_EQ(work.value[k][ch - 1], (k == 12 || k == 13) ? 20 : 0) << "position " << k;
 
   no_tracks = 0;
   work = build_mvc_cycle_work(kThreshold);
   for (int k = 0; k < kMaxTracks; ++k)
-    for (int ch = 0; ch <= 4; ++ch) EXPECT_EQ(work.value[k][ch], 0);
+    for (int ch = 0; ch < 4; ++ch) EXPECT_EQ(work.value[k][ch], 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -170,9 +179,9 @@ TEST(EvaluationTableTest, RowShowsMasseterColumnsAndZerosElsewhere) {
   reset_store();
   no_tracks = 13;
   MvcCycleWork work;
-  work.value[12][1] = 2468;  // RM 246.8, LM 197.3, sum 444.1, (495 * 100) / 4441 = +11.1 %
-  work.value[12][2] = 1973;
-  work.value[12][3] = 5000;  // temporales are not shown
+  work.value[12][0] = 2468;  // RM 246.8, LM 197.3, sum 444.1, (495 * 100) / 4441 = +11.1 %
+  work.value[12][1] = 1973;
+  work.value[12][2] = 5000;  // temporales are not shown
   std::vector<std::string> lines =
       lines_of(capture([&](std::FILE* out) { write_evaluation_table(out, work); }));
   ASSERT_EQ(lines.size(), 2u + 3u + 1u + 1u + 1u + 1u);
@@ -189,8 +198,8 @@ TEST(EvaluationTableTest, SummarySetsRightSideAgainstLeftSide) {
   const long double v1[] = {300, 260, 200, 240};  // positions 14..17
   const long double v2[] = {150, 130, 180, 170};
   for (int n = 0; n < 4; ++n) {
-    work.value[14 + n][1] = v1[n];
-    work.value[14 + n][2] = v2[n];
+    work.value[14 + n][0] = v1[n];
+    work.value[14 + n][1] = v2[n];
   }
   // RM: ((560 - 440) * 100) / 1000 = +12; LM: ((280 - 350) * 100) / 630 = -11.1.
   std::vector<std::string> lines =
@@ -238,8 +247,8 @@ TEST(EvaluationTableTest, EighteenExperimentsGiveSixRowsInPositionOrder) {
   no_tracks = 18;
   MvcCycleWork work;
   for (int k = 12; k < 18; ++k) {
-    work.value[k][1] = 100 * (k - 11);  // RM 10, 20, .. 60
-    work.value[k][2] = 100 * (k - 11);  // equal: balance +0
+    work.value[k][0] = 100 * (k - 11);  // RM 10, 20, .. 60
+    work.value[k][1] = 100 * (k - 11);  // equal: balance +0
   }
   std::vector<std::string> lines =
       lines_of(capture([&](std::FILE* out) { write_evaluation_table(out, work); }));

@@ -16,7 +16,7 @@
 namespace {
 
 std::vector<std::string> index_lines(const MvcCycleWork& work) {
-  return lines_of(capture([&](std::FILE* out) { write_index_tables(out, work); }));
+  return lines_of(capture([&](std::FILE* out) { write_index_tables(out, index_values(work)); }));
 }
 
 void set_work(int position, long double w1, long double w2, long double w3, long double w4) {
@@ -101,12 +101,12 @@ TEST(IndexTablesTest, MvcBasedRowsDivideThePairSumsBy20) {
   no_tracks = 18;
   MvcCycleWork work;
   auto& V = work.value;
-  V[12][1] = 300, V[13][1] = 100;  // Wmvc MR FK 20
-  V[12][2] = 100, V[13][2] = 100;  // ML FK 10: AI (10 / 30) 33.3
-  V[14][1] = 10, V[14][2] = 10;    // MR, ML RK 0.5 each: sum 1 is not above 1, AI 0.0
-  V[17][2] = 40;                   // ML LK 2, MR LK 0: AI -100.0, wider than its field
-  V[12][3] = 200, V[13][4] = 200;  // TR, TL FK 10 each: AI 0.0
-  V[15][3] = 60;                   // TR RK 3, TL RK 0: AI 100.0
+  V[12][0] = 300, V[13][0] = 100;  // Wmvc MR FK 20
+  V[12][1] = 100, V[13][1] = 100;  // ML FK 10: AI (10 / 30) 33.3
+  V[14][0] = 10, V[14][1] = 10;    // MR, ML RK 0.5 each: sum 1 is not above 1, AI 0.0
+  V[17][1] = 40;                   // ML LK 2, MR LK 0: AI -100.0, wider than its field
+  V[12][2] = 200, V[13][3] = 200;  // TR, TL FK 10 each: AI 0.0
+  V[15][2] = 60;                   // TR RK 3, TL RK 0: AI 100.0
   std::vector<std::string> lines = index_lines(work);
   EXPECT_EQ(lines[kRow6],
             "6 MVCbased_AI             | asindex_fkmvc  33.3 | asindex_rlmvc   0.0 | asindex_lkmvc "
@@ -125,7 +125,7 @@ TEST(IndexTablesTest, WideValuesWidenTheirFields) {
   reset_store();
   no_tracks = 18;
   MvcCycleWork work;
-  work.value[12][1] = 2e11L;  // Wmvc 1e10: thirteen characters in a field of ten
+  work.value[12][0] = 2e11L;  // Wmvc 1e10: thirteen characters in a field of ten
   std::vector<std::string> lines = index_lines(work);
   EXPECT_EQ(
       lines[kRow7],
@@ -195,7 +195,8 @@ TEST(IndexTablesTest, TwelveExperimentsGiveTheWholeSectionWithZeros) {
   tracks[1].Channel2_mvc = 300.25L;
   tracks[0].Channel3_mvc = 80;
   tracks[1].Channel4_mvc = 90.1L;
-  std::string text = capture([](std::FILE* out) { write_index_tables(out, MvcCycleWork{}); });
+  std::string text =
+      capture([](std::FILE* out) { write_index_tables(out, index_values(MvcCycleWork{})); });
   const std::vector<std::string> expected = {
       "Table                     | M. masseter                                                     "
       "| M. temporalis",

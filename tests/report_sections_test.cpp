@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/evaluation.h"
 #include "recording/store.h"
 #include "report/balance_tables.h"
 #include "report/experiment_table.h"
@@ -43,7 +44,7 @@ const std::vector<std::string> kBalanceHeader = {
 
 TEST(ExperimentTableTest, NoExperimentsGivesHeaderAndBlankLine) {
   reset_store();
-  std::string text = capture([](std::FILE* out) { write_experiment_table(out); });
+  std::string text = capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); });
   std::vector<std::string> expected = kExperimentHeader;
   expected.push_back("");
   EXPECT_EQ(lines_of(text), expected);
@@ -55,7 +56,7 @@ TEST(ExperimentTableTest, OneRowPerExperimentRead) {
   no_tracks = 3;
   for (int k = 0; k < kMaxTracks; ++k) tracks[k].first_entry = tracks[k].last_entry = 7 * k;
   std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out); }));
+      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
   ASSERT_EQ(lines.size(), 3u + 3u + 1u);
   const std::string zeros =
       " |   0.00   0.00   0.00 |   0.00/  0.00    0.00/  0.00 |   0.00/  0.00    0.00/  0.00 "
@@ -88,7 +89,7 @@ TEST(ExperimentTableTest, ChewingTrialShowsEveryFieldAndBothBalances) {
   // Temporales 1000 / 3000: 1 and 3 uVs, balance -50.
   set_work(12, 3000, 1000, 1000, 3000);
   std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out); }));
+      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
   ASSERT_EQ(lines.size(), 3u + 13u + 1u);
   EXPECT_EQ(lines[3 + 12],
             "  13 |  5 |   1000   1999 |  12.50  11.25  30.00 | 250.50/  4.25  240.00/  5.00 | "
@@ -103,7 +104,7 @@ TEST(ExperimentTableTest, BalancesOnlyFromExperiment13On) {
   set_work(11, 3000, 1000, 1000, 3000);  // experiment 12: work shown, balances stay 0
   set_work(12, 3000, 1000, 1000, 3000);  // experiment 13: balances 50 and -50
   std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out); }));
+      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
   const std::string middle =
       " |   0.00   0.00   0.00 |   0.00/  0.00    0.00/  0.00 |   0.00/  0.00    0.00/  0.00 |";
   EXPECT_EQ(lines[3 + 11],
@@ -119,7 +120,7 @@ TEST(ExperimentTableTest, EachBalanceIsGuardedOnItsOwn) {
   set_work(13, 3000, 1000, 0, 0);  // no temporalis work: masseter 50, temporalis 0
   set_work(14, 0, 2000, 0, 0);     // -100 is four characters and shifts the row
   std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out); }));
+      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
   const std::string front =
       " |  0 |      0      0 |   0.00   0.00   0.00 |   0.00/  0.00    0.00/  0.00 |   0.00/  "
       "0.00    0.00/  0.00 |";
@@ -134,7 +135,7 @@ TEST(ExperimentTableTest, ShortExperimentShowsZeroMvcAndNoiseLevel1000) {
   tracks[0].Channel1_nl = tracks[0].Channel2_nl = 1000;
   tracks[0].Channel3_nl = tracks[0].Channel4_nl = 1000;
   std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out); }));
+      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
   EXPECT_EQ(lines[3],
             "   1 |  0 |      0      0 |   0.00   0.00   0.00 |   0.00/1000.00    0.00/1000.00 | "
             "  0.00/1000.00    0.00/1000.00 |    0    0 |   0 % |    0    0 |   0 %");
@@ -307,7 +308,8 @@ TEST(ReportStructureTest, SectionsFollowEachOtherWithTheirBlankLines) {
     tracks[k].first_entry = 10 * k;
     tracks[k].last_entry = 10 * k + 9;
   }
-  std::string text = capture([](std::FILE* out) { write_report(out, 20, 1000, 1000, 0.03L, 3); });
+  std::string text =
+      capture([](std::FILE* out) { write_report(out, 20, 1000, 1000, 0.03L, 3, evaluate(0.03L)); });
   std::vector<std::string> lines = lines_of(text);
   // summary 18 + 1, experiments 3 + 18 + 1, balance 29, evaluation 2 + 3 + 6 + 1 + 1 + 1,
   // indices 2 + 8 + 1 + 2 + 3 + 1.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <string>
 
 #include "recording/store.h"
 
@@ -14,10 +15,11 @@ namespace {
 
 bool same_bits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
 
-// Every qualifying window summed from its start, compared strictly, in order of starts.
-long double scan_every_window(int f, int l, long long span, bool smallest, long long earliest,
-                              long double initial) {
-  long double result = initial;
+// Every qualifying window summed from its start, compared strictly, in order of starts: the
+// extreme and the first window that has it.
+WindowMean scan_every_window(int f, int l, long long span, bool smallest, long long earliest,
+                             long double initial) {
+  WindowMean result = {initial, {false, 0, 0}};
   for (int s = f; s <= l; ++s) {
     if (!(entries[l].time - entries[s].time >= span)) continue;
     if (smallest && !(entries[s].time >= earliest)) continue;
@@ -26,21 +28,30 @@ long double scan_every_window(int f, int l, long long span, bool smallest, long 
     for (int k = s; k <= l && entries[k].time - entries[s].time <= span; ++k, ++n)
       sum += entries[k].Channel1;
     const long double mean = sum / n;
-    if (smallest ? mean < result : mean > result) result = mean;
+    if (smallest ? mean < result.value : mean > result.value) result = {mean, {true, s, s + n - 1}};
   }
   return result;
+}
+
+void expect_same(const WindowMean& actual, const WindowMean& expected, const std::string& what) {
+  EXPECT_TRUE(same_bits(actual.value, expected.value)) << what;
+  EXPECT_EQ(actual.window.found, expected.window.found) << what;
+  if (expected.window.found) {
+    EXPECT_EQ(actual.window.first, expected.window.first) << what;
+    EXPECT_EQ(actual.window.last, expected.window.last) << what;
+  }
 }
 
 void expect_both_extremes(int f, int l, const std::string& what) {
   for (long long span : {0LL, 1LL, 7LL, 100LL, 500LL}) {
     auto largest = largest_window_mean(f, l, &Entry::Channel1, span, 0);
     ASSERT_TRUE(largest.has_value()) << what;
-    EXPECT_TRUE(same_bits(*largest, scan_every_window(f, l, span, false, 0, 0)))
-        << what << " span " << span;
+    expect_same(*largest, scan_every_window(f, l, span, false, 0, 0),
+                what + ", largest, span " + std::to_string(span));
     auto smallest = smallest_window_mean(f, l, &Entry::Channel1, span, 50, 1000);
     ASSERT_TRUE(smallest.has_value()) << what;
-    EXPECT_TRUE(same_bits(*smallest, scan_every_window(f, l, span, true, 50, 1000)))
-        << what << " span " << span;
+    expect_same(*smallest, scan_every_window(f, l, span, true, 50, 1000),
+                what + ", smallest, span " + std::to_string(span));
   }
 }
 
@@ -110,8 +121,9 @@ TEST(WindowMeansTest, LeavesOtherExperimentsToTheFullScan) {
   EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());
   // No window fits: the initial value stays.
   fill(10, [](int) { return 5.0L; });
-  EXPECT_EQ(*largest_window_mean(0, 9, &Entry::Channel1, 500, 0), 0.0L);
-  EXPECT_EQ(*smallest_window_mean(0, 9, &Entry::Channel1, 5, 50, 1000), 1000.0L);
+  EXPECT_EQ(largest_window_mean(0, 9, &Entry::Channel1, 500, 0)->value, 0.0L);
+  EXPECT_FALSE(largest_window_mean(0, 9, &Entry::Channel1, 500, 0)->window.found);
+  EXPECT_EQ(smallest_window_mean(0, 9, &Entry::Channel1, 5, 50, 1000)->value, 1000.0L);
   reset_store();
 }
 

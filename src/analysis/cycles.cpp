@@ -1,13 +1,12 @@
 #include "analysis/cycles.h"
 
 #include <cstdint>
+#include <vector>
 
+#include "recording/protocol.h"
 #include "recording/store.h"
 
 namespace {
-
-constexpr std::uint8_t kRose = 1, kFell = 2;  // Incisal_dir
-constexpr int kFirstChewingTrial = 12;        // cycles are confirmed from this position on
 
 // Turning points and upward threshold crossings of one experiment.
 void mark_turning_points(Track& track, long double thr) {
@@ -29,15 +28,50 @@ void mark_turning_points(Track& track, long double thr) {
   entries[l].cycle_status = 0;
 }
 
+// Whether a cycle with these burst maxima is a chewing cycle: either masseter exceeds 10 times
+// its run-wide MVC (in uV*ms: 10 ms of activity at MVC level).
+bool confirmed_by_masseters(const long double* burst_max) {
+  return burst_max[0] > 10 * Channel1_mvc || burst_max[1] > 10 * Channel2_mvc;
+}
+
 }  // namespace
+
+std::vector<ChewingCycle> walk_chewing_cycles(const Track& track, long double dist_threshold) {
+  std::vector<ChewingCycle> cycles;
+  bool in_cycle = false;
+  ChewingCycle cycle{};
+  for (int i = track.first_entry; i <= track.last_entry; ++i) {
+    const Entry& e = entries[i];
+    if (!in_cycle) {
+      // The opening sample's integrals stay out of the cycle.
+      if ((e.cycle_status & max_end) && e.Incisal_dist >= dist_threshold) {
+        cycle = ChewingCycle{};
+        cycle.start = i;
+        in_cycle = true;
+      }
+      continue;
+    }
+    // The closing sample's integrals count.
+    for (int c = 0; c < kChannels; ++c)
+      if (e.*kChannelBurst[c] > cycle.burst_max[c]) cycle.burst_max[c] = e.*kChannelBurst[c];
+    if ((e.cycle_status & min_start) && e.Incisal_dist < dist_threshold) {
+      cycle.end = i;
+      cycle.confirmed = confirmed_by_masseters(cycle.burst_max);
+      cycles.push_back(cycle);
+      in_cycle = false;
+    }
+  }
+  return cycles;
+}
 
 void compute_cycles(long double dist_threshold) {
   for (int t = 0; t < no_tracks; ++t) mark_turning_points(tracks[t], dist_threshold);
+  for (std::vector<ChewingCycle>& cycles : chewing_cycles) cycles.clear();
   for (int t = kFirstChewingTrial; t < no_tracks; ++t) {
     Track& track = tracks[t];
+    chewing_cycles[t] = walk_chewing_cycles(track, dist_threshold);
     track.no_chewing_cycles = 0;
-    for_each_chewing_cycle(track, dist_threshold, [&](int, int, const long double* burst_max) {
-      if (confirmed_by_masseters(burst_max)) ++track.no_chewing_cycles;
-    });
+    for (const ChewingCycle& cycle : chewing_cycles[t])
+      if (cycle.confirmed) ++track.no_chewing_cycles;
   }
 }

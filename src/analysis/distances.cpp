@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "recording/protocol.h"
 #include "recording/store.h"
 
 namespace {
@@ -32,11 +33,6 @@ const Point kPoints[] = {
      &Track::UK6_2_max, &UK6_2_max},
 };
 
-constexpr std::uint8_t kNoDirection = 0, kRose = 1, kFell = 2;
-
-// The experiments whose maxima give the run-wide maxima.
-constexpr int kMaxSources[] = {2, 3};
-
 }  // namespace
 
 void preprocessing_distances() {
@@ -61,8 +57,8 @@ void preprocessing_distances() {
     }
   }
 
-  // Run-wide maxima from the fixed positions only, raised from the store's initial 0.
-  for (int k : kMaxSources) {
+  // Run-wide maxima from the maximal openings only, raised from the store's initial 0.
+  for (int k : kMaximalOpenings) {
     for (const Point& p : kPoints) {
       if (tracks[k].*p.max > *p.run_max) *p.run_max = tracks[k].*p.max;
     }

@@ -4,21 +4,12 @@
 #include <optional>
 
 #include "analysis/window_means.h"
+#include "recording/protocol.h"
 #include "recording/store.h"
 
 namespace {
 
-constexpr long double kNoNoiseLevel = 1000;  // noise level where no window qualifies
-constexpr int kFirstChewingTrial = 12;       // positions 12 on give the run-wide noise level
-
-// Milliseconds from `earlier` to `later`. The reader accepts any 64-bit time stamp, so the
-// difference is taken in 128 bits, where it cannot overflow; it equals the plain 64-bit
-// difference whenever that one exists.
-__int128 elapsed(long long later, long long earlier) {
-  return static_cast<__int128>(later) - earlier;
-}
-
-// Step 1, window by window: trailing RMS over the samples at most rms_time ms before each
+// Window by window: trailing RMS over the samples at most rms_time ms before each
 // sample, in place. Runs from the last sample down, so that every window still holds raw values.
 void smooth_window_by_window(int f, int l, long long rms_time) {
   for (int i = l; i >= f; --i) {
@@ -49,9 +40,10 @@ bool rising_times(int f, int l) {
   return true;
 }
 
-// Step 1: the same values, faster. Each square is formed once, into the burst integral of its
-// sample (step 6 overwrites every one of them), and summed from there in the same order; a
-// channel whose raw values are all zero smooths to +0 everywhere, which is what its windows give.
+// Trailing RMS over the samples at most rms_time ms before each sample, in place. Each square is
+// formed once, into the burst integral of its sample (the burst integration overwrites every one of
+// them), and summed from there in the same order; a channel whose raw values are all zero smooths
+// to +0 everywhere, which is what its windows give.
 void smooth(int f, int l, long long rms_time) {
   if (rms_time < 0 || rms_time > (1LL << 61) || !rising_times(f, l)) {
     smooth_window_by_window(f, l, rms_time);
@@ -130,8 +122,9 @@ void smooth(int f, int l, long long rms_time) {
 }
 
 // Mean of the smoothed values over the window that starts at s and spans `span` ms, summed from s
-// forward, into mean[]. Returns false when the window holds no sample (only a negative span).
-bool window_mean(int s, int l, long long span, long double mean[kChannels]) {
+// forward, into mean[]; `last` is the window's last sample. Returns false when the window holds
+// no sample (only a negative span).
+bool window_mean(int s, int l, long long span, long double mean[kChannels], int& last) {
   long double sum[kChannels] = {0, 0, 0, 0};
   int n = 0;
   for (int k = s; k <= l && elapsed(entries[k].time, entries[s].time) <= span; ++k) {
@@ -140,65 +133,86 @@ bool window_mean(int s, int l, long long span, long double mean[kChannels]) {
   }
   if (n == 0) return false;
   for (int c = 0; c < kChannels; ++c) mean[c] = sum[c] / n;
+  last = s + n - 1;
   return true;
 }
 
-// Step 2, window by window: the smallest mean over windows of nl_time ms that fit into the
-// experiment and start at least rms_time ms after its first sample (where the smoothing window
-// was still short).
+// Window by window: the smallest mean over windows of nl_time ms that fit into the experiment
+// and start at least rms_time ms after its first sample (where the smoothing window was still
+// short), and the first window that has it.
 void noise_level_window_by_window(Track& track, long long rms_time, long long nl_time) {
   const int f = track.first_entry, l = track.last_entry;
-  for (int c = 0; c < kChannels; ++c) track.*kChannelNl[c] = kNoNoiseLevel;
+  for (int c = 0; c < kChannels; ++c) {
+    track.*kChannelNl[c] = kNoNoiseLevel;
+    track.nl_window[c] = {false, 0, 0};
+  }
   for (int s = f; s <= l; ++s) {
     if (!(elapsed(entries[l].time, entries[s].time) >= nl_time && entries[s].time >= rms_time)) {
       continue;
     }
     long double mean[kChannels];
-    if (!window_mean(s, l, nl_time, mean)) continue;
+    int last = s;
+    if (!window_mean(s, l, nl_time, mean, last)) continue;
     for (int c = 0; c < kChannels; ++c) {
-      if (mean[c] < track.*kChannelNl[c]) track.*kChannelNl[c] = mean[c];
+      if (mean[c] < track.*kChannelNl[c]) {
+        track.*kChannelNl[c] = mean[c];
+        track.nl_window[c] = {true, s, last};
+      }
     }
   }
 }
 
-// Step 4, window by window: the largest mean over windows of mvc_time ms that fit into the
-// experiment.
+// Window by window: the largest mean over windows of mvc_time ms that fit into the experiment,
+// and the first window that has it.
 void mvc_window_by_window(Track& track, long long mvc_time) {
   const int f = track.first_entry, l = track.last_entry;
-  for (int c = 0; c < kChannels; ++c) track.*kChannelMvc[c] = 0;
+  for (int c = 0; c < kChannels; ++c) {
+    track.*kChannelMvc[c] = 0;
+    track.mvc_window[c] = {false, 0, 0};
+  }
   for (int s = f; s <= l; ++s) {
     if (!(elapsed(entries[l].time, entries[s].time) >= mvc_time)) continue;
     long double mean[kChannels];
-    if (!window_mean(s, l, mvc_time, mean)) continue;
+    int last = s;
+    if (!window_mean(s, l, mvc_time, mean, last)) continue;
     for (int c = 0; c < kChannels; ++c) {
-      if (mean[c] > track.*kChannelMvc[c]) track.*kChannelMvc[c] = mean[c];
+      if (mean[c] > track.*kChannelMvc[c]) {
+        track.*kChannelMvc[c] = mean[c];
+        track.mvc_window[c] = {true, s, last};
+      }
     }
   }
 }
 
-// Steps 2 and 4: the same values, faster, where the bounded running sum applies to every
-// channel of the experiment.
+// The same values and windows, faster, where the bounded running sum applies to every channel of
+// the experiment.
 void noise_level(Track& track, long long rms_time, long long nl_time) {
-  std::optional<long double> level[kChannels];
+  std::optional<WindowMean> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
     level[c] = smallest_window_mean(track.first_entry, track.last_entry, kChannelValue[c], nl_time,
                                     rms_time, kNoNoiseLevel);
     if (!level[c]) return noise_level_window_by_window(track, rms_time, nl_time);
   }
-  for (int c = 0; c < kChannels; ++c) track.*kChannelNl[c] = *level[c];
+  for (int c = 0; c < kChannels; ++c) {
+    track.*kChannelNl[c] = level[c]->value;
+    track.nl_window[c] = level[c]->window;
+  }
 }
 
 void mvc(Track& track, long long mvc_time) {
-  std::optional<long double> level[kChannels];
+  std::optional<WindowMean> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
     level[c] =
         largest_window_mean(track.first_entry, track.last_entry, kChannelValue[c], mvc_time, 0);
     if (!level[c]) return mvc_window_by_window(track, mvc_time);
   }
-  for (int c = 0; c < kChannels; ++c) track.*kChannelMvc[c] = *level[c];
+  for (int c = 0; c < kChannels; ++c) {
+    track.*kChannelMvc[c] = level[c]->value;
+    track.mvc_window[c] = level[c]->window;
+  }
 }
 
-// Step 6: the running integral of every active stretch, over samples f+1 to l-1 (the first and
+// The running integral of every active stretch, over samples f+1 to l-1 (the first and
 // the last sample have no predecessor or successor for the time step and stay 0).
 void integrate_bursts(const Track& track, long double emg_threshold) {
   const int f = track.first_entry, l = track.last_entry;
@@ -217,7 +231,7 @@ void integrate_bursts(const Track& track, long double emg_threshold) {
   for (int c = 0; c < kChannels; ++c) entries[l].*kChannelBurst[c] = 0;
 }
 
-// Step 7: copies each burst's total (the integral at its last sample) back over the burst.
+// Copies each burst's total (the integral at its last sample) back over the burst.
 void spread_bursts(const Track& track) {
   const int f = track.first_entry, l = track.last_entry;
   for (int u = l; u >= f + 1; --u) {
@@ -231,23 +245,11 @@ void spread_bursts(const Track& track) {
 
 }  // namespace
 
-namespace {
+void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time,
+                       long double emg_threshold) {
+  for (int t = 0; t < no_tracks; ++t) smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time);
 
-void condition(long long rms_time, long long mvc_time, long long nl_time, long double emg_threshold,
-               bool window_by_window) {
-  for (int t = 0; t < no_tracks; ++t) {
-    if (window_by_window)
-      smooth_window_by_window(tracks[t].first_entry, tracks[t].last_entry, rms_time);
-    else
-      smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time);
-  }
-
-  for (int t = 0; t < no_tracks; ++t) {
-    if (window_by_window)
-      noise_level_window_by_window(tracks[t], rms_time, nl_time);
-    else
-      noise_level(tracks[t], rms_time, nl_time);
-  }
+  for (int t = 0; t < no_tracks; ++t) noise_level(tracks[t], rms_time, nl_time);
 
   for (int c = 0; c < kChannels; ++c) *kRunNl[c] = kNoNoiseLevel;
   for (int k = kFirstChewingTrial; k < no_tracks; ++k) {
@@ -256,16 +258,11 @@ void condition(long long rms_time, long long mvc_time, long long nl_time, long d
     }
   }
 
-  for (int t = 0; t < no_tracks; ++t) {
-    if (window_by_window)
-      mvc_window_by_window(tracks[t], mvc_time);
-    else
-      mvc(tracks[t], mvc_time);
-  }
+  for (int t = 0; t < no_tracks; ++t) mvc(tracks[t], mvc_time);
 
-  // Positions 0 and 1 always, whatever no_tracks: a missing experiment holds zeros. The run-wide
-  // MVC is raised from the store's initial 0 and never reset.
-  for (int k = 0; k <= 1; ++k) {
+  // Both MVC experiments always, whatever no_tracks: a missing experiment holds zeros. The
+  // run-wide MVC is raised from the store's initial 0 and never reset.
+  for (int k : kMvcExperiments) {
     for (int c = 0; c < kChannels; ++c) {
       if (tracks[k].*kChannelMvc[c] > *kRunMvc[c]) *kRunMvc[c] = tracks[k].*kChannelMvc[c];
     }
@@ -274,16 +271,4 @@ void condition(long long rms_time, long long mvc_time, long long nl_time, long d
   for (int t = 0; t < no_tracks; ++t) integrate_bursts(tracks[t], emg_threshold);
 
   for (int t = 0; t < no_tracks; ++t) spread_bursts(tracks[t]);
-}
-
-}  // namespace
-
-void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time,
-                       long double emg_threshold) {
-  condition(rms_time, mvc_time, nl_time, emg_threshold, false);
-}
-
-void preprocessing_emg_window_by_window(long long rms_time, long long mvc_time, long long nl_time,
-                                        long double emg_threshold) {
-  condition(rms_time, mvc_time, nl_time, emg_threshold, true);
 }

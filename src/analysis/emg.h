@@ -3,7 +3,9 @@
 // Reads  entries[].time (ms), entries[].Channel1..4 (raw uV), tracks[].first_entry/last_entry.
 // Writes entries[].Channel1..4 (RMS, uV, in place), entries[].Channel1_burst..4 (uV*ms),
 //        tracks[].Channel1_mvc..4 and Channel1_nl..4 (uV), the run-wide Channel1_mvc..4 (from
-//        positions 0 and 1) and Channel1_nl..4 (from positions 12 on), in uV.
+//        positions 0 and 1) and Channel1_nl..4 (from positions 12 on), in uV, and for every
+//        experiment and channel tracks[].mvc_window and nl_window: where its MVC and noise level
+//        came from.
 // Window lengths are measured on the time stamps. A negative length leaves its windows empty:
 // a negative rms_time smooths every value to 0, a negative nl_time or mvc_time leaves every
 // noise level at 1000 and every MVC at 0.
@@ -11,8 +13,3 @@
 
 void preprocessing_emg(long long rms_time /* ms */, long long mvc_time /* ms */,
                        long long nl_time /* ms */, long double emg_threshold /* fraction */);
-
-// The same results, every RMS, noise-level and MVC window summed afresh as the definitions read:
-// the reference the faster preprocessing_emg is checked against, bit for bit.
-void preprocessing_emg_window_by_window(long long rms_time, long long mvc_time, long long nl_time,
-                                        long double emg_threshold);

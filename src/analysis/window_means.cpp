@@ -62,10 +62,10 @@ bool well_formed(int f, int l, long double Entry::*channel, bool& all_zero) {
   return true;
 }
 
-std::optional<long double> extreme_window_mean(Extreme extreme, int f, int l,
-                                               long double Entry::*channel, long long span,
-                                               long long earliest, bool use_earliest,
-                                               long double initial) {
+std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
+                                              long double Entry::*channel, long long span,
+                                              long long earliest, bool use_earliest,
+                                              long double initial) {
   bool all_zero = false;
   if (span < 0 || !well_formed(f, l, channel, all_zero)) return std::nullopt;
   // Differences of time stamps and spans must stay far from the 64-bit limits.
@@ -77,11 +77,15 @@ std::optional<long double> extreme_window_mean(Extreme extreme, int f, int l,
   while (last >= f && !(entries[l].time - entries[last].time >= span)) --last;
   if (use_earliest)
     while (first <= last && !(entries[first].time >= earliest)) ++first;
-  if (first > last) return initial;
+  const WindowMean none = {initial, {false, 0, 0}};
+  if (first > last) return none;
   if (all_zero) {
-    // Every window's mean is exactly +0.
+    // Every window's mean is exactly +0; the first window has it.
     const long double zero = 0;
-    return (extreme == Extreme::largest ? zero > initial : zero < initial) ? zero : initial;
+    if (!(extreme == Extreme::largest ? zero > initial : zero < initial)) return none;
+    int end = first;
+    while (end < l && entries[end + 1].time - entries[first].time <= span) ++end;
+    return WindowMean{zero, {true, first, end}};
   }
 
   // First walk: the threshold no extreme can fall short of (beyond) that some window reaches.
@@ -97,31 +101,27 @@ std::optional<long double> extreme_window_mean(Extreme extreme, int f, int l,
   if (have_bound && (extreme == Extreme::largest ? best_bound > threshold : best_bound < threshold))
     threshold = best_bound;
 
-  // Second walk: only the windows that may reach the threshold are summed exactly, in order.
-  long double result = initial;
+  // Second walk: only the windows that may reach the threshold are summed exactly, in order, so
+  // the window kept is the first with the extreme mean.
+  WindowMean result = none;
   walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b) {
-    if (extreme == Extreme::largest) {
-      if (b.high < threshold) return;
-      const long double mean = exact_mean(s, end, channel);
-      if (mean > result) result = mean;
-    } else {
-      if (b.low > threshold) return;
-      const long double mean = exact_mean(s, end, channel);
-      if (mean < result) result = mean;
-    }
+    if (extreme == Extreme::largest ? b.high < threshold : b.low > threshold) return;
+    const long double mean = exact_mean(s, end, channel);
+    if (extreme == Extreme::largest ? mean > result.value : mean < result.value)
+      result = {mean, {true, s, end}};
   });
   return result;
 }
 
 }  // namespace
 
-std::optional<long double> largest_window_mean(int f, int l, long double Entry::*channel,
-                                               long long span, long double initial) {
+std::optional<WindowMean> largest_window_mean(int f, int l, long double Entry::*channel,
+                                              long long span, long double initial) {
   return extreme_window_mean(Extreme::largest, f, l, channel, span, 0, false, initial);
 }
 
-std::optional<long double> smallest_window_mean(int f, int l, long double Entry::*channel,
-                                                long long span, long long earliest,
-                                                long double initial) {
+std::optional<WindowMean> smallest_window_mean(int f, int l, long double Entry::*channel,
+                                               long long span, long long earliest,
+                                               long double initial) {
   return extreme_window_mean(Extreme::smallest, f, l, channel, span, earliest, true, initial);
 }

@@ -16,13 +16,20 @@
 
 #include "recording/store.h"
 
+// An extreme windowed mean and the first window that has it (not found: no window beat the
+// initial value, which is then the value).
+struct WindowMean {
+  long double value;
+  EmgWindow window;
+};
+
 // The largest mean above `initial` over the windows that fit into the experiment
 // (t[l] - t[s] >= span), or `initial` when none is larger.
-std::optional<long double> largest_window_mean(int f, int l, long double Entry::*channel,
-                                               long long span, long double initial);
+std::optional<WindowMean> largest_window_mean(int f, int l, long double Entry::*channel,
+                                              long long span, long double initial);
 
 // The smallest mean below `initial` over the windows that fit into the experiment and start no
 // earlier than `earliest` ms (t[s] >= earliest), or `initial` when none is smaller.
-std::optional<long double> smallest_window_mean(int f, int l, long double Entry::*channel,
-                                                long long span, long long earliest,
-                                                long double initial);
+std::optional<WindowMean> smallest_window_mean(int f, int l, long double Entry::*channel,
+                                               long long span, long long earliest,
+                                               long double initial);

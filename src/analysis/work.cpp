@@ -4,13 +4,6 @@
 
 namespace {
 
-constexpr int kChannels = 4;
-
-constexpr long double Entry::*kBurst[kChannels] = {&Entry::Channel1_burst, &Entry::Channel2_burst,
-                                                   &Entry::Channel3_burst, &Entry::Channel4_burst};
-constexpr long double Track::*kWork[kChannels] = {&Track::Channel1_work, &Track::Channel2_work,
-                                                  &Track::Channel3_work, &Track::Channel4_work};
-
 // A closing phase counts when it closes the jaw by more than this share of Incisal_max: the
 // double nearest to 0.1, widened.
 constexpr long double kClosingShare = static_cast<long double>(0.1);
@@ -34,7 +27,7 @@ void sum_work(Track& track) {
         open = false;
       } else {
         for (int c = 0; c < kChannels; ++c) {
-          if (e.*kBurst[c] > phase_max[c]) phase_max[c] = e.*kBurst[c];
+          if (e.*kChannelBurst[c] > phase_max[c]) phase_max[c] = e.*kChannelBurst[c];
         }
       }
     }
@@ -44,7 +37,7 @@ void sum_work(Track& track) {
       for (int c = 0; c < kChannels; ++c) phase_max[c] = 0;
     }
   }
-  for (int c = 0; c < kChannels; ++c) track.*kWork[c] = work[c];
+  for (int c = 0; c < kChannels; ++c) track.*kChannelWork[c] = work[c];
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ int no_entries;
 Track tracks[kMaxTracks];
 int no_tracks;
 Calibration calibration;
+std::vector<ChewingCycle> chewing_cycles[kMaxTracks];
 
 char person[kHeaderSize];
 char sex[kHeaderSize];
@@ -43,6 +44,7 @@ void reset_store() {
   std::memset(entries, 0, sizeof(Entry) * static_cast<std::size_t>(no_entries));
   no_entries = 0;
   std::memset(tracks, 0, sizeof tracks);
+  for (std::vector<ChewingCycle>& cycles : chewing_cycles) cycles.clear();
   no_tracks = 0;
   std::memset(&calibration, 0, sizeof calibration);
   for (char* text : {person, sex, born, creation, frequency}) std::memset(text, 0, kHeaderSize);

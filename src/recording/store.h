@@ -7,10 +7,12 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 constexpr int kMaxEntries = 500000;  // samples per recording
 constexpr int kMaxTracks = 18;       // experiments of the protocol
 constexpr int kHeaderSize = 256;     // header text buffers, terminator included
+constexpr int kChannels = 4;         // EMG: masseter right, left, temporalis right, left
 
 // Cycle-status bits of a sample.
 constexpr std::uint8_t max_end = 0x02;    // last sample of a local maximum of Incisal_dist
@@ -40,6 +42,14 @@ struct Entry {
 // The calibration line fills a record of the sample layout; only the positions and `type` count.
 using Calibration = Entry;
 
+// The samples first..last (both inclusive) of the window an experiment's MVC or noise level was
+// taken from: the first window with the extreme mean. `found` is false where no window beat the
+// starting value (MVC 0, noise level 1000).
+struct EmgWindow {
+  bool found;
+  int first, last;
+};
+
 // One experiment: samples first_entry..last_entry, both inclusive.
 struct Track {
   int first_entry;
@@ -51,6 +61,17 @@ struct Track {
   long double Channel2_mvc, Channel2_nl, Channel2_work;
   long double Channel3_mvc, Channel3_nl, Channel3_work;
   long double Channel4_mvc, Channel4_nl, Channel4_work;
+  EmgWindow mvc_window[kChannels], nl_window[kChannels];  // per channel, set with the MVC and NL
+};
+
+// A chewing cycle as cycle recognition walks it: it opens at a sample marked max_end whose
+// incisal distance is at or above the distance threshold and closes at the next sample marked
+// min_start below it.
+struct ChewingCycle {
+  int start;                         // the opening sample
+  int end;                           // the closing sample
+  long double burst_max[kChannels];  // uV*ms, each channel's largest burst over start+1..end
+  bool confirmed;                    // a masseter maximum above 10 x its run-wide MVC
 };
 
 extern Entry entries[kMaxEntries];
@@ -71,8 +92,11 @@ extern long double Right_max, Left_max, Incisal_max, UK6_1_max, UK6_2_max;  // m
 extern long double Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc;  // uV
 extern long double Channel1_nl, Channel2_nl, Channel3_nl, Channel4_nl;      // uV
 
+// The chewing cycles of every chewing trial, in order, as cycle recognition found them
+// (including those no masseter confirmed); empty for other positions.
+extern std::vector<ChewingCycle> chewing_cycles[kMaxTracks];
+
 // The four EMG channels' fields in channel order, for code that treats the channels alike.
-constexpr int kChannels = 4;
 constexpr long double Entry::*kChannelValue[kChannels] = {&Entry::Channel1, &Entry::Channel2,
                                                           &Entry::Channel3, &Entry::Channel4};
 constexpr long double Entry::*kChannelBurst[kChannels] = {
@@ -81,6 +105,8 @@ constexpr long double Track::*kChannelMvc[kChannels] = {&Track::Channel1_mvc, &T
                                                         &Track::Channel3_mvc, &Track::Channel4_mvc};
 constexpr long double Track::*kChannelNl[kChannels] = {&Track::Channel1_nl, &Track::Channel2_nl,
                                                        &Track::Channel3_nl, &Track::Channel4_nl};
+constexpr long double Track::*kChannelWork[kChannels] = {
+    &Track::Channel1_work, &Track::Channel2_work, &Track::Channel3_work, &Track::Channel4_work};
 inline long double* const kRunMvc[kChannels] = {&Channel1_mvc, &Channel2_mvc, &Channel3_mvc,
                                                 &Channel4_mvc};
 inline long double* const kRunNl[kChannels] = {&Channel1_nl, &Channel2_nl, &Channel3_nl,

@@ -1,5 +1,8 @@
 #include "report/balance_tables.h"
 
+#include <string>
+
+#include "recording/protocol.h"
 #include "recording/store.h"
 
 namespace {
@@ -28,19 +31,6 @@ constexpr const char* kLegend[] = {
      "left \n"),
     "M = M. masseter, T = M. temporalis\n",
 };
-
-struct Trial {
-  int position;
-  const char* label;
-};
-constexpr Trial kTrials[] = {{12, "FK1"}, {13, "FK2"}, {14, "RK1"},
-                             {15, "RK2"}, {16, "LK1"}, {17, "LK2"}};
-
-struct Pair {
-  int first, second;
-  const char* label;
-};
-constexpr Pair kPairs[] = {{12, 13, "FK "}, {14, 15, "RK "}, {16, 17, "LK "}};
 
 // ((a - b) / (a + b)) * 100, or 0 unless the sum is above 0 (NaN fails the test as well).
 long double balance(long double a, long double b) {
@@ -85,17 +75,22 @@ void output_header_EMG2(std::FILE* out, int first, int second, const char* label
 
 void write_balance_tables(std::FILE* out) {
   write_balance_header(out);
-  for (const Trial& trial : kTrials) output_header_EMG1(out, trial.position, trial.label);
+  for (int k = kFirstChewingTrial; k <= kLastChewingTrial; ++k)
+    output_header_EMG1(out, k, trial_label(k));
   std::fprintf(out, "\n");
 
   write_balance_header(out);
-  for (const Pair& pair : kPairs) output_header_EMG2(out, pair.first, pair.second, pair.label);
+  for (Condition c : kAllConditions) {
+    // A pair's label is the condition's, padded to the width of a trial's.
+    const std::string label = std::string(kConditionLabels[c]) + " ";
+    output_header_EMG2(out, first_trial_of(c), first_trial_of(c) + 1, label.c_str());
+  }
   std::fprintf(out, "\n");
 
   // Totals over the six trials, summed as stored (uV*ms) in trial order, then shown in uVs.
   long double work[4] = {0, 0, 0, 0};
-  for (const Trial& trial : kTrials) {
-    const Track& t = tracks[trial.position];
+  for (int k = kFirstChewingTrial; k <= kLastChewingTrial; ++k) {
+    const Track& t = tracks[k];
     work[0] += t.Channel1_work;
     work[1] += t.Channel2_work;
     work[2] += t.Channel3_work;

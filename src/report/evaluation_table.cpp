@@ -1,6 +1,7 @@
 #include "report/evaluation_table.h"
 
-#include "analysis/cycles.h"
+#include "recording/protocol.h"
+#include "recording/store.h"
 
 namespace {
 
@@ -23,9 +24,8 @@ constexpr char kSummary[] =
     "              |  %+4.0Lf %% |  %+4.0Lf %% |       |        |      |          |          "
     "       |\n";
 
-constexpr int kFirstChewingTrial = 12;
-constexpr int kRightTrial1 = 14, kRightTrial2 = 15;  // chewing on the right side
-constexpr int kLeftTrial1 = 16, kLeftTrial2 = 17;    // chewing on the left side
+constexpr int kRightTrial = first_trial_of(RK);  // and the one after it
+constexpr int kLeftTrial = first_trial_of(LK);
 
 // The experiments whose rows exist: positions 12 up to no_tracks - 1, never past the table.
 int end_of_trials() { return no_tracks < kMaxTracks ? no_tracks : kMaxTracks; }
@@ -38,21 +38,6 @@ long double right_left_balance(long double right1, long double right2, long doub
 
 }  // namespace
 
-MvcCycleWork build_mvc_cycle_work(long double dist_threshold) {
-  MvcCycleWork work;
-  const long double mvc[5] = {0, Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc};
-  for (int k = kFirstChewingTrial; k < end_of_trials(); ++k) {
-    long double* sum = work.value[k];
-    // Every channel decides for itself whether its maximum counts.
-    for_each_chewing_cycle(tracks[k], dist_threshold, [&](int, int, const long double* m) {
-      for (int c = 1; c <= 4; ++c)
-        if (m[c] > 10 * mvc[c]) sum[c] += m[c];
-    });
-    for (int c = 1; c <= 4; ++c) sum[c] /= mvc[c];
-  }
-  return work;
-}
-
 void write_evaluation_table(std::FILE* out, const MvcCycleWork& mvc_cycle_work) {
   const auto& V = mvc_cycle_work.value;  // [position][channel], ms
   std::fprintf(out, kTitle);
@@ -60,7 +45,7 @@ void write_evaluation_table(std::FILE* out, const MvcCycleWork& mvc_cycle_work) 
   std::fprintf(out, kHeader2);
   std::fprintf(out, kDashes);
   for (int k = kFirstChewingTrial; k < end_of_trials(); ++k) {
-    const long double V1 = V[k][1], V2 = V[k][2];
+    const long double V1 = V[k][0], V2 = V[k][1];  // masseters right, left
     const long double zero = 0;
     std::fprintf(out, kRow, 0, zero, zero,          // cycles, duration (s), frequency (Hz)
                  V1 / 10, V2 / 10, (V1 + V2) / 10,  // RM, LM, RM+LM
@@ -72,9 +57,9 @@ void write_evaluation_table(std::FILE* out, const MvcCycleWork& mvc_cycle_work) 
   }
   std::fprintf(out, kDashes);
   std::fprintf(out, kSummary,
-               right_left_balance(V[kRightTrial1][1], V[kRightTrial2][1], V[kLeftTrial1][1],
-                                  V[kLeftTrial2][1]),  // RM
-               right_left_balance(V[kRightTrial1][2], V[kRightTrial2][2], V[kLeftTrial1][2],
-                                  V[kLeftTrial2][2]));  // LM
+               right_left_balance(V[kRightTrial][0], V[kRightTrial + 1][0], V[kLeftTrial][0],
+                                  V[kLeftTrial + 1][0]),  // RM
+               right_left_balance(V[kRightTrial][1], V[kRightTrial + 1][1], V[kLeftTrial][1],
+                                  V[kLeftTrial + 1][1]));  // LM
   std::fprintf(out, "\n");
 }

@@ -18,29 +18,16 @@ constexpr char kRow[] =
     "%4d | %2d | %6d %6d | %6.2Lf %6.2Lf %6.2Lf | %6.2Lf/%6.2Lf  %6.2Lf/%6.2Lf | %6.2Lf/%6.2Lf  "
     "%6.2Lf/%6.2Lf | %4.0Lf %4.0Lf | %3.0Lf %% | %4.0Lf %4.0Lf | %3.0Lf %%\n";
 
-constexpr int kFirstChewingTrial = 12;  // balances are shown from experiment 13 on
-
-// ((right - left) * 100) / (right + left) on the stored work, or 0 unless the sum is above 0
-// (a NaN sum fails the test as well).
-long double work_balance(long double right, long double left) {
-  if (right + left > 0) return ((right - left) * 100) / (right + left);
-  return 0;
-}
-
 }  // namespace
 
-void write_experiment_table(std::FILE* out) {
+void write_experiment_table(std::FILE* out, const Evaluation& evaluation) {
   std::fprintf(out, kHeader1);
   std::fprintf(out, kHeader2);
   std::fprintf(out, kHeader3);
-  for (int k = 0; k < no_tracks && k < kMaxTracks; ++k) {
+  for (int k = 0; k < evaluation.no_experiments; ++k) {
     const Track& t = tracks[k];
-    long double masseter_balance = 0;
-    long double temporalis_balance = 0;
-    if (k >= kFirstChewingTrial) {
-      masseter_balance = work_balance(t.Channel1_work, t.Channel2_work);
-      temporalis_balance = work_balance(t.Channel3_work, t.Channel4_work);
-    }
+    const long double masseter_balance = evaluation.experiments[k].masseter_balance;
+    const long double temporalis_balance = evaluation.experiments[k].temporalis_balance;
     std::fprintf(out, kRow, k + 1, t.no_chewing_cycles, t.first_entry, t.last_entry, t.Right_max,
                  t.Left_max, t.Incisal_max,                                     // mm
                  t.Channel1_mvc, t.Channel1_nl, t.Channel2_mvc, t.Channel2_nl,  // masseters, uV

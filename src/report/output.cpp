@@ -1,17 +1,14 @@
 #include "report/output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
+#include "recording/protocol.h"
 #include "recording/store.h"
 #include "report/balance_tables.h"
 #include "report/evaluation_table.h"
 #include "report/experiment_table.h"
 #include "report/index_tables.h"
+#include "report/safe_file.h"
 
 std::string report_name(const char* path) {
   std::string name(path, std::strcspn(path, "."));
@@ -20,7 +17,7 @@ std::string report_name(const char* path) {
 
 void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
                    long double emg_threshold, long double dist_threshold) {
-  std::fprintf(out, "Version                               : %s\n", "2.0");
+  std::fprintf(out, "Version                               : %s\n", kVersion);
   std::fprintf(out, "Person                                : %s", person);
   std::fprintf(out, "Sex                                   : %s", sex);
   std::fprintf(out, "Born                                  : %s", born);
@@ -53,13 +50,13 @@ void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long 
 }
 
 void write_report(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
-                  long double emg_threshold, long double dist_threshold) {
+                  long double emg_threshold, long double dist_threshold,
+                  const Evaluation& evaluation) {
   write_summary(out, rms_time, mvc_time, nl_time, emg_threshold, dist_threshold);
-  write_experiment_table(out);
+  write_experiment_table(out, evaluation);
   write_balance_tables(out);
-  MvcCycleWork mvc_cycle_work = build_mvc_cycle_work(dist_threshold);
-  write_evaluation_table(out, mvc_cycle_work);
-  write_index_tables(out, mvc_cycle_work);
+  write_evaluation_table(out, evaluation.mvc_cycle_work);
+  write_index_tables(out, evaluation.indices);
 }
 
 namespace {
@@ -68,50 +65,22 @@ std::string failure(const char* what, const std::string& name, int error) {
   return std::string(what) + " '" + name + "': " + std::strerror(error);
 }
 
-// The folder part of a report name, with its trailing slash; empty for a bare file name.
-std::string folder_of(const std::string& name) {
-  std::size_t slash = name.rfind('/');
-  return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
-}
-
 }  // namespace
 
 ReportResult output_header(const char* path, long long rms_time, long long mvc_time,
                            long long nl_time, long double emg_threshold,
                            long double dist_threshold) {
   return write_report_file(report_name(path), rms_time, mvc_time, nl_time, emg_threshold,
-                           dist_threshold);
+                           dist_threshold, evaluate(emg_threshold));
 }
 
 ReportResult write_report_file(const std::string& name, long long rms_time, long long mvc_time,
                                long long nl_time, long double emg_threshold,
-                               long double dist_threshold) {
-  std::string temp = folder_of(name) + ".chew_eval_XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) return {false, failure("cannot create report", name, errno)};
-  // A report gets the permissions fopen(name, "w") would give it, not mkstemp's 0600.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  std::FILE* out = fdopen(fd, "w");
-  if (out == nullptr) {
-    int error = errno;
-    close(fd);
-    unlink(temp.c_str());
-    return {false, failure("cannot create report", name, error)};
-  }
-  write_report(out, rms_time, mvc_time, nl_time, emg_threshold, dist_threshold);
-  int error = 0;
-  if (std::fflush(out) != 0 || std::ferror(out)) error = errno ? errno : EIO;
-  if (std::fclose(out) != 0 && error == 0) error = errno ? errno : EIO;
-  if (error != 0) {
-    unlink(temp.c_str());
-    return {false, failure("cannot write report", name, error)};
-  }
-  if (std::rename(temp.c_str(), name.c_str()) != 0) {
-    error = errno;
-    unlink(temp.c_str());
-    return {false, failure("cannot write report", name, error)};
-  }
+                               long double dist_threshold, const Evaluation& evaluation) {
+  SafeFile file(name);
+  if (!file.opened()) return {false, failure("cannot create report", name, file.open_error())};
+  write_report(file.stream(), rms_time, mvc_time, nl_time, emg_threshold, dist_threshold,
+               evaluation);
+  if (const int error = file.commit()) return {false, failure("cannot write report", name, error)};
   return {};
 }

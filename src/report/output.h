@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "analysis/evaluation.h"
+
 // The data path up to (not including) its first ".", with "_output.txt" appended.
 std::string report_name(const char* path);
 
@@ -15,24 +17,26 @@ std::string report_name(const char* path);
 void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
                    long double emg_threshold, long double dist_threshold);
 
-// The whole report: summary, experiment table, balance tables and legend, evaluation table,
-// index tables.
+// The whole report of the evaluated recording: summary, experiment table, balance tables and
+// legend, evaluation table, index tables.
 void write_report(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
-                  long double emg_threshold, long double dist_threshold);
+                  long double emg_threshold, long double dist_threshold,
+                  const Evaluation& evaluation);
 
 struct ReportResult {
   bool ok = true;
   std::string message;  // why the report was not written, when !ok
 };
 
-// Writes the report to a temporary file beside its final name and renames it into place only
-// when it was written and closed without error, so an older report survives a failed run.
+// Evaluates the recording in the store and writes its report, through a temporary file beside
+// its final name that is renamed into place only when it was written and closed without error,
+// so an older report survives a failed run.
 ReportResult output_header(const char* path, long long rms_time, long long mvc_time,
                            long long nl_time, long double emg_threshold,
                            long double dist_threshold);
 
-// The same for a report file `name` of the caller's choice; output_header passes
-// report_name(path).
+// The same for a report file `name` of the caller's choice and an evaluation already made;
+// output_header passes report_name(path).
 ReportResult write_report_file(const std::string& name, long long rms_time, long long mvc_time,
                                long long nl_time, long double emg_threshold,
-                               long double dist_threshold);
+                               long double dist_threshold, const Evaluation& evaluation);

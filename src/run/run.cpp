@@ -22,6 +22,29 @@ void run_analysis_after_emg(const RunSettings& s) {
   preprocessing_work();
 }
 
+std::string read_failure(const ReadResult& read, const std::string& path) {
+  switch (read.status) {
+    case ReadStatus::ok:
+      break;
+    case ReadStatus::calibration_error:
+      return "Error reading calibration";
+    case ReadStatus::too_many_entries:
+      return "To many entries in file, " + std::to_string(no_entries);
+    case ReadStatus::too_many_tracks:
+      return "To many tracks in file, " + std::to_string(no_tracks);
+    case ReadStatus::cannot_open:
+      return "cannot open '" + path + "': " + std::strerror(read.sys_errno);
+    case ReadStatus::read_error:
+      return "cannot read '" + path + "': " + std::strerror(read.sys_errno);
+  }
+  return "";
+}
+
+bool is_reader_message(ReadStatus status) {
+  return status == ReadStatus::calibration_error || status == ReadStatus::too_many_entries ||
+         status == ReadStatus::too_many_tracks;
+}
+
 int chew_eval_main(int argc, const char* const* argv) {
   const CommandLine command_line = scan_options(argc, argv);
   const RunSettings& s = command_line.settings;
@@ -36,26 +59,13 @@ int chew_eval_main(int argc, const char* const* argv) {
   }
   const char* path = command_line.path;
   const ReadResult read = read_data(path);
-  switch (read.status) {
-    case ReadStatus::ok:
-      break;
-    case ReadStatus::calibration_error:
-      std::printf("Error reading calibration\n");
-      return 1;
-    case ReadStatus::too_many_entries:
-      std::printf("To many entries in file, %d\n", no_entries);
-      return 1;
-    case ReadStatus::too_many_tracks:
-      std::printf("To many tracks in file, %d\n", no_tracks);
-      return 1;
-    case ReadStatus::cannot_open:
-      std::fprintf(stderr, "chew_eval: cannot open '%s': %s\n", path,
-                   std::strerror(read.sys_errno));
-      return 1;
-    case ReadStatus::read_error:
-      std::fprintf(stderr, "chew_eval: cannot read '%s': %s\n", path,
-                   std::strerror(read.sys_errno));
-      return 1;
+  if (read.status != ReadStatus::ok) {
+    const std::string message = read_failure(read, path);
+    if (is_reader_message(read.status))
+      std::printf("%s\n", message.c_str());
+    else
+      std::fprintf(stderr, "chew_eval: %s\n", message.c_str());
+    return 1;
   }
   run_analysis(s);
   const ReportResult report =

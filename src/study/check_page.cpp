@@ -7,14 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "recording/protocol.h"
 #include "recording/store.h"
-#include "study/cycle_walk.h"
+#include "report/safe_file.h"
 
 namespace {
 
-constexpr int kFirstChewingTrial = 12;  // positions 12 to 17: experiments 13 to 18
-constexpr long double kNoNoiseLevel = 1000;
-const char* const kTrialLabels[6] = {"FK1", "FK2", "RK1", "RK2", "LK1", "LK2"};
 const char* const kChannelNames[kChannels] = {"M. masseter right", "M. masseter left",
                                               "M. temporalis right", "M. temporalis left"};
 
@@ -75,48 +73,6 @@ std::string escaped(const char* text) {
     }
   }
   return out;
-}
-
-__int128 elapsed(long long later, long long earlier) {
-  return static_cast<__int128>(later) - earlier;
-}
-
-// The samples first..last of a window of `span` ms as the EMG conditioning sums them.
-struct Window {
-  int first = -1;
-  int last = -1;
-  bool found() const { return first >= 0; }
-};
-
-// For each channel, the first window of `span` ms that fits into the experiment, starts no
-// earlier than `earliest` ms (when `bounded`) and whose mean, summed from its first sample
-// forward, equals target[c]: the window the MVC or the noise level came from. A channel whose
-// target is `none` has no window.
-void find_windows(const Track& track, long long span, bool bounded, long long earliest,
-                  const long double target[kChannels], long double none,
-                  Window windows[kChannels]) {
-  const int f = track.first_entry, l = track.last_entry;
-  int open = 0;
-  for (int c = 0; c < kChannels; ++c)
-    if (target[c] != none) ++open;
-  for (int s = f; s <= l && open > 0; ++s) {
-    if (!(elapsed(entries[l].time, entries[s].time) >= span)) continue;
-    if (bounded && !(entries[s].time >= earliest)) continue;
-    long double sum[kChannels] = {0, 0, 0, 0};
-    int n = 0, k = s;
-    for (; k <= l && elapsed(entries[k].time, entries[s].time) <= span; ++k) {
-      for (int c = 0; c < kChannels; ++c) sum[c] += entries[k].*kChannelValue[c];
-      ++n;
-    }
-    if (n == 0) continue;
-    for (int c = 0; c < kChannels; ++c) {
-      if (target[c] == none || windows[c].found()) continue;
-      if (sum[c] / n == target[c]) {
-        windows[c] = {s, k - 1};
-        --open;
-      }
-    }
-  }
 }
 
 // A step of 1, 2 or 5 times a power of ten giving about five ticks over `range`.
@@ -241,7 +197,7 @@ std::string row(const std::string& name, const std::string& value) {
   return "<tr><th>" + name + "</th><td>" + value + "</td></tr>\n";
 }
 
-std::string distance_chart(const Track& track, int position, long double threshold,
+std::string distance_chart(const Track& track, const TrialEvaluation* trial, long double threshold,
                            int* confirmed) {
   long double top = threshold;
   for (int i = track.first_entry; i <= track.last_entry; ++i) {
@@ -252,16 +208,17 @@ std::string distance_chart(const Track& track, int position, long double thresho
   std::string s = chart.open("distance", "incisal distance (mm)");
   *confirmed = 0;
   int rejected = 0;
-  if (position >= kFirstChewingTrial) {
+  if (trial != nullptr) {
     int number = 0;
-    for (const ChewingCycle& cycle : walk_chewing_cycles(position, threshold)) {
+    for (const CycleFigures& figures : trial->cycles) {
+      const ChewingCycle& cycle = figures.cycle;
       ++number;
       cycle.confirmed ? ++*confirmed : ++rejected;
       const std::string kind = cycle.confirmed ? "confirmed" : "rejected";
       s += chart.band("cycle " + kind, cycle.start, cycle.end,
                       "cycle " + std::to_string(number) + ", samples " +
                           std::to_string(cycle.start) + " to " + std::to_string(cycle.end) + ", " +
-                          number_text(cycle.incisal_max) + " mm, " + kind);
+                          number_text(figures.incisal_max) + " mm, " + kind);
     }
   }
   s += chart.level("threshold", threshold, "distance threshold " + number_text(threshold) + " mm");
@@ -280,21 +237,11 @@ std::string distance_chart(const Track& track, int position, long double thresho
 
 // The four smoothed channels of one experiment, each with its activity level and bursts, and
 // in experiments 1 and 2 the windows of the experiment's MVC and noise level.
-std::string emg_charts(const Track& track, int position, const RunSettings& settings) {
-  Window mvc[kChannels], noise[kChannels];
-  if (position <= 1) {
-    long double mvc_target[kChannels], nl_target[kChannels];
-    for (int c = 0; c < kChannels; ++c) {
-      mvc_target[c] =
-          track.*kChannelMvc[c] > 0 ? track.*kChannelMvc[c] : -1;  // 0: no window was larger
-      nl_target[c] = track.*kChannelNl[c];
-    }
-    find_windows(track, settings.mvc_time, false, 0, mvc_target, -1, mvc);
-    find_windows(track, settings.nl_time, true, settings.rms_time, nl_target, kNoNoiseLevel, noise);
-  }
+std::string emg_charts(const Track& track, const ExperimentEvaluation& experiment,
+                       bool show_windows) {
   std::string s;
   for (int c = 0; c < kChannels; ++c) {
-    const long double level = settings.emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
+    const long double level = experiment.activity_level[c];
     long double top = level;
     for (int i = track.first_entry; i <= track.last_entry; ++i) {
       const long double v = entries[i].*kChannelValue[c];
@@ -303,14 +250,16 @@ std::string emg_charts(const Track& track, int position, const RunSettings& sett
     const Chart chart(track, kEmgHeight, top);
     std::string svg = chart.open("emg", "uV");
     std::string notes;
-    if (mvc[c].found()) {
-      svg += chart.band("window mvc", mvc[c].first, mvc[c].last,
+    const EmgWindow& mvc = experiment.mvc_window[c];
+    const EmgWindow& noise = experiment.nl_window[c];
+    if (show_windows && mvc.found) {
+      svg += chart.band("window mvc", mvc.first, mvc.last,
                         "MVC window, mean " + number_text(track.*kChannelMvc[c]) + " uV");
       notes += " <span class=\"key mvc\"></span>MVC window " + number_text(track.*kChannelMvc[c]) +
                " uV";
     }
-    if (noise[c].found()) {
-      svg += chart.band("window noise", noise[c].first, noise[c].last,
+    if (show_windows && noise.found) {
+      svg += chart.band("window noise", noise.first, noise.last,
                         "noise-level window, mean " + number_text(track.*kChannelNl[c]) + " uV");
       notes += " <span class=\"key noise\"></span>noise window " +
                number_text(track.*kChannelNl[c]) + " uV";
@@ -338,14 +287,15 @@ std::string emg_charts(const Track& track, int position, const RunSettings& sett
   return s;
 }
 
-std::string panel(int position, const RunSettings& settings, bool trial) {
+std::string panel(int position, const RunSettings& settings, const Evaluation& evaluation,
+                  const TrialEvaluation* chewing) {
   const Track& t = tracks[position];
+  const bool trial = chewing != nullptr;
   std::string title = "Experiment " + std::to_string(position + 1);
-  if (trial) title += " (" + std::string(kTrialLabels[position - kFirstChewingTrial]) + ")";
+  if (trial) title += " (" + std::string(trial_label(position)) + ")";
   std::string s = "<section class=\"panel " + std::string(trial ? "trial" : "other") +
                   "\" data-experiment=\"" + std::to_string(position + 1) + "\"";
-  if (trial)
-    s += " data-trial=\"" + std::string(kTrialLabels[position - kFirstChewingTrial]) + "\"";
+  if (trial) s += " data-trial=\"" + std::string(trial_label(position)) + "\"";
   s += ">\n";
   if (!trial) s = "<details>\n<summary>" + title + "</summary>\n" + s;
   s += "<h3>" + title + "</h3>\n<p>samples " + std::to_string(t.first_entry) + " to " +
@@ -357,8 +307,9 @@ std::string panel(int position, const RunSettings& settings, bool trial) {
     s += "<p>no samples</p>\n";
   } else {
     int confirmed = 0;
-    s += distance_chart(t, position, settings.dist_threshold, &confirmed);
-    s += emg_charts(t, position, settings);
+    s += distance_chart(t, chewing, settings.dist_threshold, &confirmed);
+    const bool mvc_experiment = position == kMvcExperiments[0] || position == kMvcExperiments[1];
+    s += emg_charts(t, evaluation.experiments[position], mvc_experiment);
   }
   s += "</section>\n";
   if (!trial) s += "</details>\n";
@@ -400,7 +351,8 @@ std::string check_page_name(const std::string& report_name) {
   return name + "_check.html";
 }
 
-std::string check_page(const std::string& file, const RunSettings& settings) {
+std::string check_page(const std::string& file, const RunSettings& settings,
+                       const Evaluation& evaluation) {
   const std::string title = "Check page: " + escaped(file.c_str());
   std::string s = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
                   title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title +
@@ -430,23 +382,19 @@ std::string check_page(const std::string& file, const RunSettings& settings) {
                                                           number_text(Left_max) + " / " +
                                                           number_text(Incisal_max) + " mm");
   s += "</table>\n</section>\n";
-  const int tracks_in_use = no_tracks < kMaxTracks ? no_tracks : kMaxTracks;
   s += "<h2>Chewing trials</h2>\n";
-  for (int k = kFirstChewingTrial; k < tracks_in_use; ++k) s += panel(k, settings, true);
+  for (const TrialEvaluation& trial : evaluation.trials)
+    s += panel(trial.position, settings, evaluation, &trial);
   s += "<h2>Other experiments</h2>\n";
-  for (int k = 0; k < tracks_in_use && k < kFirstChewingTrial; ++k) s += panel(k, settings, false);
+  for (int k = 0; k < evaluation.no_experiments && k < kFirstChewingTrial; ++k)
+    s += panel(k, settings, evaluation, nullptr);
   s += "</body>\n</html>\n";
   return s;
 }
 
 std::string write_check_page(const std::string& path, const std::string& file,
-                             const RunSettings& settings) {
-  const std::string page = check_page(file, settings);
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  if (out == nullptr) return "cannot write page '" + path + "': " + std::strerror(errno);
-  const bool written = std::fwrite(page.data(), 1, page.size(), out) == page.size();
-  const int error = errno;
-  if (std::fclose(out) != 0 || !written)
-    return "cannot write page '" + path + "': " + std::strerror(written ? errno : error);
+                             const RunSettings& settings, const Evaluation& evaluation) {
+  if (const int error = write_file_safely(path, check_page(file, settings, evaluation)))
+    return "cannot write page '" + path + "': " + std::strerror(error);
   return "";
 }

@@ -1,21 +1,24 @@
 // The check page of one recording: a single HTML file, without any external file or network
 // access, that draws what the evaluation detected over the signals it came from.
 //
-// Reads  the whole store after the analysis stages: header texts, entries[] (time, Incisal_dist,
+// Reads  the store after the analysis stages: header texts, entries[] (time, Incisal_dist,
 //        cycle_status, smoothed Channel1..4, Channel1..4_burst), tracks[], the run-wide MVC,
-//        noise levels and maximal distances.
+//        noise levels and maximal distances; and the recording's evaluation (cycles, activity
+//        levels, MVC and noise-level windows).
 #pragma once
 
 #include <string>
 
+#include "analysis/evaluation.h"
 #include "run/options.h"
 
 // The page's file name for a report name: "s01_output.txt" gives "s01_check.html".
 std::string check_page_name(const std::string& report_name);
 
 // The page as text. `file` is the recording's path as given, shown in the title.
-std::string check_page(const std::string& file, const RunSettings& settings);
+std::string check_page(const std::string& file, const RunSettings& settings,
+                       const Evaluation& evaluation);
 
 // Writes the page to `path`; an empty text when it is written, else why not.
 std::string write_check_page(const std::string& path, const std::string& file,
-                             const RunSettings& settings);
+                             const RunSettings& settings, const Evaluation& evaluation);

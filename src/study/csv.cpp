@@ -35,6 +35,18 @@ CsvRow& CsvRow::add(long double value) { return add(csv_number(value)); }
 CsvRow& CsvRow::add(int value) { return add(std::to_string(value)); }
 CsvRow& CsvRow::add(long long value) { return add(std::to_string(value)); }
 
+CsvRow& CsvRow::add(__int128 value) {
+  // Digits from the last, on the magnitude as unsigned: the most negative value has no positive.
+  unsigned __int128 magnitude =
+      value < 0 ? -static_cast<unsigned __int128>(value) : static_cast<unsigned __int128>(value);
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  return add(value < 0 ? "-" + digits : digits);
+}
+
 CsvRow& CsvRow::empty() {
   separate();
   return *this;

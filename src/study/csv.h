@@ -18,6 +18,7 @@ class CsvRow {
   CsvRow& add(long double value);
   CsvRow& add(int value);
   CsvRow& add(long long value);
+  CsvRow& add(__int128 value);
   CsvRow& empty();  // a field without a value
 
   // The record with its line end.

@@ -1,10 +1,5 @@
 #include "study/study.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "report/safe_file.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
 #include "study/pool.h"
@@ -26,66 +22,28 @@ void complain(const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
 }
 
-// One table, written to a temporary file in the output folder and renamed into place when it
-// is complete, so a failed study leaves the tables of an earlier one as they were.
+// One table, written through a temporary file renamed into place when it is complete, so a failed
+// study leaves the tables of an earlier one as they were.
 class TableFile {
  public:
-  TableFile(const std::string& folder, const std::string& name)
-      : name_(in_folder(folder, name)), temp_(in_folder(folder, "." + name + ".XXXXXX")) {
-    const int fd = mkstemp(temp_.data());
-    if (fd < 0) {
-      error_ = errno;
-      return;
-    }
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    file_ = fdopen(fd, "wb");
-    if (file_ == nullptr) {
-      error_ = errno;
-      close(fd);
-    }
-  }
-  ~TableFile() {
-    if (file_ != nullptr) std::fclose(file_);
-    if (!renamed_) unlink(temp_.c_str());
-  }
-  TableFile(const TableFile&) = delete;
+  TableFile(const std::string& folder, const std::string& name) : file_(in_folder(folder, name)) {}
 
   // Why the table cannot be written at all; empty when it can.
-  std::string unwritable() const {
-    if (file_ != nullptr) return "";
-    return "cannot write table '" + name_ + "': " + std::strerror(error_);
-  }
-  TableFile& operator=(const TableFile&) = delete;
+  std::string unwritable() const { return file_.opened() ? "" : message(file_.open_error()); }
 
-  void write(const std::string& text) {
-    if (file_ != nullptr && std::fwrite(text.data(), 1, text.size(), file_) != text.size() &&
-        error_ == 0) {
-      error_ = errno ? errno : EIO;
-    }
-  }
+  void write(const std::string& text) { file_.write(text); }
 
-  // Closes and renames; an empty text when the table is in place, else why not.
+  // Puts the table in place; an empty text when it is, else why not.
   std::string finish() {
-    if (file_ != nullptr) {
-      if ((std::fflush(file_) != 0 || std::ferror(file_)) && error_ == 0)
-        error_ = errno ? errno : EIO;
-      if (std::fclose(file_) != 0 && error_ == 0) error_ = errno ? errno : EIO;
-      file_ = nullptr;
-    }
-    if (error_ == 0 && std::rename(temp_.c_str(), name_.c_str()) != 0) error_ = errno;
-    if (error_ != 0) return "cannot write table '" + name_ + "': " + std::strerror(error_);
-    renamed_ = true;
-    return "";
+    const int error = file_.commit();
+    return error == 0 ? "" : message(error);
   }
 
  private:
-  std::string name_;
-  std::string temp_;
-  std::FILE* file_ = nullptr;
-  int error_ = 0;
-  bool renamed_ = false;
+  std::string message(int error) const {
+    return "cannot write table '" + file_.target() + "': " + std::strerror(error);
+  }
+  SafeFile file_;
 };
 
 }  // namespace

@@ -1,32 +1,19 @@
 #include "study/tables.h"
 
-#include <cstdlib>
 #include <vector>
 
+#include "recording/protocol.h"
 #include "recording/store.h"
-#include "report/index_tables.h"
 #include "study/csv.h"
-#include "study/cycle_walk.h"
 
 namespace {
 
-constexpr int kFirstChewingTrial = 12;
-constexpr int kLastChewingTrial = 17;
-const char* const kTrialLabels[6] = {"FK1", "FK2", "RK1", "RK2", "LK1", "LK2"};
-const char* const kChannels[5] = {"", "mr", "ml", "tr", "tl"};
-
-const char* trial_label(int position) {
-  if (position < kFirstChewingTrial || position > kLastChewingTrial) return "";
-  return kTrialLabels[position - kFirstChewingTrial];
-}
-
-// The experiments at positions 12 to 17 that the recording has.
-int end_of_trials() { return no_tracks < kMaxTracks ? no_tracks : kMaxTracks; }
+const char* const kChannelPrefixes[kChannels] = {"mr", "ml", "tr", "tl"};
 
 // "mr_<quantity>", ... "tl_<quantity>".
 std::vector<std::string> per_channel(const std::string& quantity) {
   std::vector<std::string> names;
-  for (int c = 1; c <= 4; ++c) names.push_back(std::string(kChannels[c]) + "_" + quantity);
+  for (const char* prefix : kChannelPrefixes) names.push_back(std::string(prefix) + "_" + quantity);
   return names;
 }
 
@@ -35,15 +22,6 @@ std::vector<std::string> joined(std::vector<std::vector<std::string>> parts) {
   for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
 }
-
-long double work_of(const Track& t, int channel) {
-  const long double work[5] = {0, t.Channel1_work, t.Channel2_work, t.Channel3_work,
-                               t.Channel4_work};
-  return work[channel];
-}
-
-// The sampling frequency as the index tables read the header text, Hz.
-long double sampling_rate() { return static_cast<long double>(std::atof(frequency)); }
 
 }  // namespace
 
@@ -58,30 +36,25 @@ std::string experiments_header() {
        {"masseter_balance_pct", "temporalis_balance_pct"}}));
 }
 
-std::string experiment_rows(const std::string& file, const MvcCycleWork& mvc_cycle_work) {
+std::string experiment_rows(const std::string& file, const Evaluation& evaluation) {
   std::string rows;
-  const long double f = sampling_rate();
-  for (int k = 0; k < no_tracks; ++k) {
+  for (int k = 0; k < evaluation.no_experiments; ++k) {
     const Track& t = tracks[k];
+    const ExperimentEvaluation& x = evaluation.experiments[k];
     const bool chewing = k >= kFirstChewingTrial;
     CsvRow row;
     row.add(file).add(k + 1).add(trial_label(k)).add(t.first_entry).add(t.last_entry);
-    row.add((t.last_entry - t.first_entry) / f);  // the index tables' trial length
+    row.add(x.duration_s);  // the index tables' trial length
     row.add(t.no_cycles);
     chewing ? row.add(t.no_chewing_cycles) : row.empty();  // counted from experiment 13 on
     row.add(t.Right_max).add(t.Left_max).add(t.Incisal_max);
-    row.add(t.Channel1_mvc).add(t.Channel2_mvc).add(t.Channel3_mvc).add(t.Channel4_mvc);
-    row.add(t.Channel1_nl).add(t.Channel2_nl).add(t.Channel3_nl).add(t.Channel4_nl);
-    for (int c = 1; c <= 4; ++c) row.add(work_of(t, c) / 1000);  // uVs, as the table shows it
-    for (int c = 1; c <= 4; ++c) chewing ? row.add(mvc_cycle_work.value[k][c]) : row.empty();
+    for (int c = 0; c < kChannels; ++c) row.add(t.*kChannelMvc[c]);
+    for (int c = 0; c < kChannels; ++c) row.add(t.*kChannelNl[c]);
+    for (int c = 0; c < kChannels; ++c) row.add(t.*kChannelWork[c] / 1000);  // uVs, as shown
+    for (int c = 0; c < kChannels; ++c)
+      chewing ? row.add(evaluation.mvc_cycle_work.value[k][c]) : row.empty();
     if (chewing) {
-      // The experiment table's balances, from the work as stored (uV*ms).
-      const long double w1 = t.Channel1_work, w2 = t.Channel2_work, w3 = t.Channel3_work,
-                        w4 = t.Channel4_work;
-      long double masseter = 0, temporalis = 0;
-      if (w1 + w2 > 0) masseter = ((w1 - w2) * 100) / (w1 + w2);
-      if (w3 + w4 > 0) temporalis = ((w3 - w4) * 100) / (w3 + w4);
-      row.add(masseter).add(temporalis);
+      row.add(x.masseter_balance).add(x.temporalis_balance);
     } else {
       row.empty().empty();
     }
@@ -120,7 +93,7 @@ std::string indices_header() {
   return csv_header({"file", "index", "name", "muscle", "condition", "value", "unit"});
 }
 
-std::string index_rows(const std::string& file, const MvcCycleWork& mvc_cycle_work) {
+std::string index_rows(const std::string& file, const IndexValues& values) {
   // Each row's values in the report's order, with the muscle and condition each one stands for.
   struct Layout {
     const char* name;
@@ -155,7 +128,6 @@ std::string index_rows(const std::string& file, const MvcCycleWork& mvc_cycle_wo
       {"DauerKausequenz", {"", "", ""}, {"FK", "RK", "LK"}, "s"},
       {"Kaufrequenz", {"", "", ""}, {"FK", "RK", "LK"}, "Hz"},
   };
-  const IndexValues values = index_values(mvc_cycle_work);
   IndexRows rows(file);
   for (int index = 1; index <= 11; ++index) {
     const Layout& layout = kLayout[index];
@@ -175,19 +147,20 @@ std::string cycles_header() {
               {"confirmed"}}));
 }
 
-std::string cycle_rows(const std::string& file, long double dist_threshold) {
+std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
   std::string rows;
-  for (int k = kFirstChewingTrial; k < end_of_trials(); ++k) {
+  for (const TrialEvaluation& trial : evaluation.trials) {
+    const int k = trial.position;
     int number = 0;
-    for (const ChewingCycle& cycle : walk_chewing_cycles(k, dist_threshold)) {
-      const Entry& start = entries[cycle.start];
-      const Entry& end = entries[cycle.end];
+    for (const CycleFigures& figures : trial.cycles) {
+      const ChewingCycle& cycle = figures.cycle;
       CsvRow row;
       row.add(file).add(k + 1).add(trial_label(k)).add(++number);
-      row.add(cycle.start).add(cycle.end).add(start.time).add(end.time).add(end.time - start.time);
-      row.add(cycle.incisal_max).add(end.Incisal_dist).add(cycle.incisal_max - end.Incisal_dist);
-      row.add(cycle.opening_speed).add(cycle.closing_speed);
-      for (int c = 1; c <= 4; ++c) row.add(cycle.burst_max[c]);
+      row.add(cycle.start).add(cycle.end).add(figures.start_time).add(figures.end_time);
+      row.add(figures.duration_ms);
+      row.add(figures.incisal_max).add(figures.end_distance).add(figures.amplitude);
+      row.add(figures.opening_speed).add(figures.closing_speed);
+      for (int c = 0; c < kChannels; ++c) row.add(cycle.burst_max[c]);
       row.add(cycle.confirmed ? 1 : 0);
       rows += row.str();
     }
@@ -227,6 +200,6 @@ std::string run_row(const RunFacts& facts, const RunSettings& s) {
   }
   row.add(s.rms_time).add(s.mvc_time).add(s.nl_time);
   row.add(s.emg_threshold).add(s.dist_threshold);  // the fraction of MVC the stages receive; mm
-  row.add(kEvaluatorVersion);
+  row.add(kVersion);
   return row.str();
 }

@@ -1,13 +1,13 @@
 // The study's tables: experiments.csv, indices.csv, cycles.csv and runs.csv. Every row holds
 // values the evaluator computes for its report, at full precision.
 //
-// Reads  the recording store after the analysis stages (tracks[], entries[] of the chewing
-//        trials, the run-wide MVC, the `frequency` header) and the MVC-based cycle work.
+// Reads  the recording store after the analysis stages (tracks[], the `frequency` header) and
+//        the recording's evaluation.
 #pragma once
 
 #include <string>
 
-#include "report/evaluation_table.h"
+#include "analysis/evaluation.h"
 #include "run/options.h"
 
 std::string experiments_header();
@@ -16,13 +16,13 @@ std::string cycles_header();
 std::string runs_header();
 
 // One row per experiment of the recording in the store.
-std::string experiment_rows(const std::string& file, const MvcCycleWork& mvc_cycle_work);
+std::string experiment_rows(const std::string& file, const Evaluation& evaluation);
 
 // The eleven numbered indices of the report's index tables, one row per value.
-std::string index_rows(const std::string& file, const MvcCycleWork& mvc_cycle_work);
+std::string index_rows(const std::string& file, const IndexValues& values);
 
 // One row per chewing cycle of experiments 13 to 18.
-std::string cycle_rows(const std::string& file, long double dist_threshold /* mm */);
+std::string cycle_rows(const std::string& file, const Evaluation& evaluation);
 
 // What runs.csv says about one recording.
 struct RunFacts {
@@ -41,6 +41,3 @@ struct RunFacts {
 RunFacts read_facts(const std::string& file, int skipped_lines);
 
 std::string run_row(const RunFacts& facts, const RunSettings& settings);
-
-// The version of the evaluator, as its reports print it.
-constexpr char kEvaluatorVersion[] = "2.0";

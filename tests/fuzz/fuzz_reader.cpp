@@ -25,6 +25,7 @@
 #include "analysis/cycles.h"
 #include "analysis/distances.h"
 #include "analysis/emg.h"
+#include "analysis/evaluation.h"
 #include "analysis/work.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
@@ -175,7 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   preprocessing_distances();
   compute_cycles(v.dist_threshold);
   preprocessing_work();
-  write_report(s.sink, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold);
+  write_report(s.sink, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold,
+               evaluate(v.emg_threshold));
 
   // 3. The run of chew_eval with its defaults, report file included.
   reset_store();

@@ -1,14 +1,8 @@
 // The straightforward implementations that the fast ones must match bit for bit.
 #pragma once
 
-#include "analysis/emg.h"
 #include "recording/read_data.h"
+#include "reference/emg_reference.h"
 
 // Reads like read_data, a character at a time and every number through sscanf.
 inline ReadResult read_data_reference(const char* path) { return read_data_straightforward(path); }
-
-// EMG conditioning with every window summed afresh.
-inline void preprocessing_emg_reference(long long rms_time, long long mvc_time, long long nl_time,
-                                        long double emg_threshold) {
-  preprocessing_emg_window_by_window(rms_time, mvc_time, nl_time, emg_threshold);
-}

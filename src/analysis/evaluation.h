@@ -1,0 +1,77 @@
+// The evaluation of one recording: every figure the outputs print that is not a plain field of
+// the store, computed once after the analysis stages. The report, the study's tables and the
+// check pages only format it (and the store's plain fields).
+//
+// Reads  the store after the analysis stages: tracks[] (sample ranges, counts, MVC, noise
+//        levels, work, windows), chewing_cycles[], entries[] of the cycles (time in ms,
+//        Incisal_dist in mm), the run-wide MVC (uV) and the `frequency` header (Hz).
+#pragma once
+
+#include <vector>
+
+#include "recording/protocol.h"
+#include "recording/store.h"
+
+// One chewing cycle with the figures the cycle table gives.
+struct CycleFigures {
+  ChewingCycle cycle;             // opening and closing sample, burst maxima, confirmed
+  long long start_time = 0;       // ms, the opening sample's time stamp
+  long long end_time = 0;         // ms, the closing sample's time stamp
+  __int128 duration_ms = 0;       // end_time - start_time, never overflowing
+  long double incisal_max = 0;    // mm, largest incisal distance from opening to closing
+  long double end_distance = 0;   // mm, incisal distance at the closing sample
+  long double amplitude = 0;      // mm, incisal_max - end_distance
+  long double opening_speed = 0;  // mm/s, fastest rise between neighbouring samples
+  long double closing_speed = 0;  // mm/s, fastest fall, as a positive number
+};
+
+// A chewing trial the recording has, with its cycles in order.
+struct TrialEvaluation {
+  int position = 0;
+  std::vector<CycleFigures> cycles;
+};
+
+struct ExperimentEvaluation {
+  // Work balances (r - l) x 100 / (r + l) of the masseters and of the temporales, in %; only
+  // for the chewing trials, 0 for other experiments and where the sum is not above 0.
+  long double masseter_balance = 0, temporalis_balance = 0;
+  long double duration_s = 0;                  // sample-index difference / sampling rate
+  long double activity_level[kChannels] = {};  // uV: EMG threshold x run-wide MVC + own NL
+  EmgWindow mvc_window[kChannels] = {}, nl_window[kChannels] = {};
+};
+
+// Per position and channel: the sum of the cycle maxima above 10 x the channel's run-wide MVC,
+// divided by that MVC, in ms of activity at MVC level. Positions that are no chewing trial of the
+// recording hold 0.
+struct MvcCycleWork {
+  long double value[kMaxTracks][kChannels] = {};
+};
+
+// The values of index rows 1 to 11, in the order the index tables print them: rows 1 and 4 to 8
+// the masseter (or right masseter, left masseter) values for FK, RK, LK and then the temporalis
+// ones; rows 2 and 3 one value each for MR, ML, TR, TL; rows 9 to 11 one per condition.
+struct IndexValues {
+  long double row[12][6] = {};  // row[1] ... row[11]; row[0] unused
+  int count[12] = {};           // how many values each row has
+};
+
+struct Evaluation {
+  int no_experiments = 0;  // experiments of the recording, at most kMaxTracks
+  ExperimentEvaluation experiments[kMaxTracks];
+  std::vector<TrialEvaluation> trials;  // the chewing trials the recording has, in order
+  MvcCycleWork mvc_cycle_work;
+  IndexValues indices;
+  long double sampling_rate = 0;  // Hz, the `frequency` header's leading number (atof)
+};
+
+// The sampling frequency in Hz: the leading number of the `frequency` header text as atof reads
+// it (0 when there is none), widened.
+long double sampling_rate();
+
+// Requires the analysis stages to have run over the recording in the store. `emg_threshold` is
+// the fraction of the MVC the EMG stage received.
+Evaluation evaluate(long double emg_threshold);
+
+// The parts of the evaluation that rest on the MVC-based cycle work, for a given table of it.
+MvcCycleWork mvc_cycle_work_of(const std::vector<TrialEvaluation>& trials);
+IndexValues index_values(const MvcCycleWork& mvc_cycle_work);

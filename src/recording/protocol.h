@@ -1,0 +1,58 @@
+// The fixed protocol of a recording and the constants every stage and every output shares.
+//
+// Experiments are addressed by their position in the recording (0-based; reports number them
+// from 1). The protocol gives fixed positions fixed roles, whatever the recording holds: a
+// position the recording lacks reads as zeros.
+#pragma once
+
+#include <cstdint>
+
+// The evaluator's version, as reports and tables print it (set by the build).
+#ifndef CHEW_VERSION
+#error "CHEW_VERSION must be defined by the build"
+#endif
+constexpr char kVersion[] = CHEW_VERSION;
+
+// Maximal clenching: the run-wide MVC is the larger of these two experiments' MVC.
+constexpr int kMvcExperiments[] = {0, 1};
+// Maximal opening: the run-wide distance maxima are the larger of these two experiments'.
+constexpr int kMaximalOpenings[] = {2, 3};
+
+// The six chewing trials, positions 12 to 17. Chewing cycles are confirmed, work balances shown
+// and the run-wide noise level taken from the first chewing trial on.
+constexpr int kFirstChewingTrial = 12;
+constexpr int kChewingTrials = 6;
+constexpr int kLastChewingTrial = kFirstChewingTrial + kChewingTrials - 1;
+constexpr const char* kTrialLabels[kChewingTrials] = {"FK1", "FK2", "RK1", "RK2", "LK1", "LK2"};
+
+// Whether the experiment at `position` is a chewing trial, and its label ("" when it is not).
+constexpr bool is_chewing_trial(int position) {
+  return position >= kFirstChewingTrial && position <= kLastChewingTrial;
+}
+constexpr const char* trial_label(int position) {
+  return is_chewing_trial(position) ? kTrialLabels[position - kFirstChewingTrial] : "";
+}
+
+// The chewing conditions, each of two consecutive trials: free chewing, chewing on the right
+// side, chewing on the left side.
+enum Condition { FK, RK, LK };
+constexpr int kConditions = 3;
+constexpr Condition kAllConditions[kConditions] = {FK, RK, LK};
+constexpr const char* kConditionLabels[kConditions] = {"FK", "RK", "LK"};
+constexpr int first_trial_of(Condition condition) { return kFirstChewingTrial + 2 * condition; }
+
+// The noise level of an experiment in which no window qualifies, and the start of every
+// noise-level minimum, uV.
+constexpr long double kNoNoiseLevel = 1000;
+
+// Direction flags of a distance against the previous sample of its experiment.
+constexpr std::uint8_t kNoDirection = 0;  // first sample, or no change since it
+constexpr std::uint8_t kRose = 1;
+constexpr std::uint8_t kFell = 2;
+
+// Milliseconds from `earlier` to `later`. Time stamps may be any 64-bit value, so the difference
+// is taken in 128 bits, where it cannot overflow; it equals the plain 64-bit difference whenever
+// that one exists.
+inline __int128 elapsed(long long later, long long earlier) {
+  return static_cast<__int128>(later) - earlier;
+}

@@ -1,0 +1,78 @@
+#include "report/safe_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// The temporary file's name pattern: hidden, beside the target, so the rename stays within one
+// file system.
+std::string temporary_pattern(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  return folder + "." + name + ".XXXXXX";
+}
+
+int last_error() { return errno != 0 ? errno : EIO; }
+
+}  // namespace
+
+SafeFile::SafeFile(const std::string& target) : target_(target), temp_(temporary_pattern(target)) {
+  const int fd = mkstemp(temp_.data());
+  if (fd < 0) {
+    open_error_ = last_error();
+    return;
+  }
+  // The file gets the permissions fopen(target, "w") would give it, not mkstemp's 0600.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  stream_ = fdopen(fd, "w");
+  if (stream_ == nullptr) {
+    open_error_ = last_error();
+    close(fd);
+    unlink(temp_.c_str());
+  }
+}
+
+SafeFile::~SafeFile() {
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+    unlink(temp_.c_str());
+  }
+}
+
+void SafeFile::write(const std::string& text) {
+  if (stream_ == nullptr || write_error_ != 0) return;
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) write_error_ = last_error();
+}
+
+int SafeFile::commit() {
+  if (stream_ == nullptr) return committed_ ? 0 : open_error_;
+  int error = write_error_;
+  errno = 0;
+  if ((std::fflush(stream_) != 0 || std::ferror(stream_)) && error == 0) error = last_error();
+  if (error == 0 && fsync(fileno(stream_)) != 0) error = last_error();
+  errno = 0;
+  if (std::fclose(stream_) != 0 && error == 0) error = last_error();
+  stream_ = nullptr;
+  if (error == 0 && std::rename(temp_.c_str(), target_.c_str()) != 0) error = last_error();
+  if (error != 0) {
+    unlink(temp_.c_str());
+    return error;
+  }
+  committed_ = true;
+  return 0;
+}
+
+int write_file_safely(const std::string& target, const std::string& text) {
+  SafeFile file(target);
+  if (!file.opened()) return file.open_error();
+  file.write(text);
+  return file.commit();
+}

@@ -1,0 +1,106 @@
+#include "reference/emg_reference.h"
+
+#include <cmath>
+
+#include "recording/protocol.h"
+#include "recording/store.h"
+
+namespace {
+
+__int128 ms(int later, int earlier) { return elapsed(entries[later].time, entries[earlier].time); }
+
+// The trailing root mean square of every sample, from the last sample down so that each window
+// still holds raw values.
+void smooth(int f, int l, long long rms_time, int c) {
+  long double Entry::*x = kChannelValue[c];
+  for (int i = l; i >= f; --i) {
+    long double sum = 0;
+    int n = 0;
+    for (int j = i; j >= f && ms(i, j) <= rms_time; --j) {
+      sum += entries[j].*x * (entries[j].*x);
+      ++n;
+    }
+    entries[i].*x = n > 0 ? std::sqrt(sum / n) : 0;
+  }
+}
+
+// The mean of the window that starts at s and spans `span` ms, summed from s forward; `last` is
+// its last sample. False for an empty window.
+bool window_mean(int s, int l, long long span, int c, long double& mean, int& last) {
+  long double sum = 0;
+  int n = 0;
+  for (int k = s; k <= l && ms(k, s) <= span; ++k) {
+    sum += entries[k].*kChannelValue[c];
+    ++n;
+  }
+  if (n == 0) return false;
+  mean = sum / n;
+  last = s + n - 1;
+  return true;
+}
+
+void noise_level(Track& track, long long rms_time, long long nl_time, int c) {
+  const int f = track.first_entry, l = track.last_entry;
+  track.*kChannelNl[c] = kNoNoiseLevel;
+  track.nl_window[c] = {false, 0, 0};
+  for (int s = f; s <= l; ++s) {
+    if (!(ms(l, s) >= nl_time && entries[s].time >= rms_time)) continue;
+    long double mean;
+    int last;
+    if (window_mean(s, l, nl_time, c, mean, last) && mean < track.*kChannelNl[c]) {
+      track.*kChannelNl[c] = mean;
+      track.nl_window[c] = {true, s, last};
+    }
+  }
+}
+
+void mvc(Track& track, long long mvc_time, int c) {
+  const int f = track.first_entry, l = track.last_entry;
+  track.*kChannelMvc[c] = 0;
+  track.mvc_window[c] = {false, 0, 0};
+  for (int s = f; s <= l; ++s) {
+    if (!(ms(l, s) >= mvc_time)) continue;
+    long double mean;
+    int last;
+    if (window_mean(s, l, mvc_time, c, mean, last) && mean > track.*kChannelMvc[c]) {
+      track.*kChannelMvc[c] = mean;
+      track.mvc_window[c] = {true, s, last};
+    }
+  }
+}
+
+void integrate_bursts(const Track& track, long double emg_threshold, int c) {
+  const int f = track.first_entry, l = track.last_entry;
+  long double Entry::*b = kChannelBurst[c];
+  const long double level = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
+  entries[f].*b = 0;
+  for (int i = f + 1; i <= l - 1; ++i) {
+    const long double x = entries[i].*kChannelValue[c];
+    if (x >= level)
+      entries[i].*b = entries[i - 1].*b + x * static_cast<long double>(ms(i + 1, i - 1)) / 2;
+    else
+      entries[i].*b = 0;
+  }
+  entries[l].*b = 0;
+  for (int u = l; u >= f + 1; --u)
+    if (entries[u - 1].*b > 0 && entries[u].*b > 0) entries[u - 1].*b = entries[u].*b;
+}
+
+}  // namespace
+
+void preprocessing_emg_reference(long long rms_time, long long mvc_time, long long nl_time,
+                                 long double emg_threshold) {
+  for (int c = 0; c < kChannels; ++c) {
+    for (int t = 0; t < no_tracks; ++t)
+      smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time, c);
+    for (int t = 0; t < no_tracks; ++t) noise_level(tracks[t], rms_time, nl_time, c);
+    *kRunNl[c] = kNoNoiseLevel;
+    for (int k = kFirstChewingTrial; k < no_tracks; ++k)
+      if (tracks[k].*kChannelNl[c] < *kRunNl[c]) *kRunNl[c] = tracks[k].*kChannelNl[c];
+    for (int t = 0; t < no_tracks; ++t) mvc(tracks[t], mvc_time, c);
+    for (int k : kMvcExperiments)
+      if (tracks[k].*kChannelMvc[c] > *kRunMvc[c]) *kRunMvc[c] = tracks[k].*kChannelMvc[c];
+  }
+  for (int c = 0; c < kChannels; ++c)
+    for (int t = 0; t < no_tracks; ++t) integrate_bursts(tracks[t], emg_threshold, c);
+}
