@@ -281,8 +281,61 @@ TEST_F(CheckPageTest, AnUnwritablePageFailsItsRecordingOnly) {
   const auto runs = table(read_file(path("blocked/runs.csv")));
   ASSERT_EQ(runs.size(), 2u);
   EXPECT_EQ(runs[0].at("status").find("cannot write page"), 0u) << runs[0].at("status");
+  EXPECT_EQ(runs[0].at("report"), "a_output.txt");  // the report was written all the same
+  EXPECT_TRUE(file_exists(path("blocked/a_output.txt")));
   EXPECT_EQ(runs[1].at("status"), "ok");
   EXPECT_FALSE(read_file(path("blocked/c_check.html")).empty());
+}
+
+// The names in the output folder of everything that is hidden (a temporary file left behind).
+std::vector<std::string> hidden_files(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(folder)) {
+    const std::string name = item.path().filename().string();
+    if (name[0] == '.') names.push_back(name);
+  }
+  return names;
+}
+
+TEST_F(CheckPageTest, LinksAtThePagesAndTablesNamesAreReplacedAndTheirTargetsLeftAlone) {
+  namespace fs = std::filesystem;
+  fs::create_directories(path("linked"));
+  write_file(path("page_target.html"), "not a page\n");
+  write_file(path("table_target.csv"), "not a table\n");
+  fs::create_symlink(path("page_target.html"), path("linked/c_check.html"));
+  fs::create_symlink(path("table_target.csv"), path("linked/runs.csv"));
+  const CommandResult r =
+      run_program(kStudy, {"--pages", "--quiet", "--out", "linked", "c.txt"}, dir_->path());
+  ASSERT_EQ(r.status, 0) << describe(r);
+  EXPECT_EQ(read_file(path("page_target.html")), "not a page\n");
+  EXPECT_EQ(read_file(path("table_target.csv")), "not a table\n");
+  for (const char* name : {"linked/c_check.html", "linked/runs.csv"}) {
+    EXPECT_FALSE(fs::is_symlink(path(name))) << name;
+    EXPECT_TRUE(fs::is_regular_file(path(name))) << name;
+  }
+  EXPECT_TRUE(read_file(path("linked/c_check.html")) == read_file(path("out/c_check.html")));
+  EXPECT_EQ(read_file(path("linked/runs.csv")).rfind("file,status,report,", 0), 0u);
+}
+
+TEST_F(CheckPageTest, APageThatDoesNotFitLeavesTheOlderPageAndNoTemporaryFile) {
+  std::filesystem::create_directories(path("limited"));
+  write_file(path("limited/c_check.html"), "the older page\n");
+  // A file-size limit of 200 blocks (at least 100 KB): the report and the tables fit, the page of
+  // some 1.2 MB does not. The signal is ignored, so the write fails with EFBIG instead.
+  const CommandResult r = run_program(
+      "/bin/sh",
+      {"-c", "trap '' XFSZ; ulimit -f 200; exec \"$0\" \"$@\"", kStudy, "--pages", "--quiet",
+       "--out", "limited", "c.txt"},
+      dir_->path());
+  EXPECT_EQ(r.status, 1) << describe(r);
+  EXPECT_EQ(read_file(path("limited/c_check.html")), "the older page\n");
+  EXPECT_EQ(hidden_files(path("limited")), std::vector<std::string>());
+  const auto runs = table(read_file(path("limited/runs.csv")));
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].at("status").find("cannot write page"), 0u) << runs[0].at("status");
+  EXPECT_NE(runs[0].at("status").find("File too large"), std::string::npos);
+  EXPECT_EQ(runs[0].at("report"), "c_output.txt");
+  EXPECT_TRUE(read_file(path("limited/c_output.txt")) == read_file(path("out/c_output.txt")));
 }
 
 }  // namespace

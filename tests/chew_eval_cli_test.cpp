@@ -161,6 +161,17 @@ TEST(ChewEvalCliTest, ReportThatCannotBeWrittenLeavesNoPartialFile) {
   EXPECT_EQ(entries_in(dir.path()), 3);  // data.txt, data_output.txt, sub: no temporary
 }
 
+TEST(ChewEvalCliTest, ALinkAtTheReportsNameIsReplacedAndItsTargetLeftAlone) {
+  TempDir dir;
+  write_file(dir.file("data.txt"), small_recording());
+  write_file(dir.file("elsewhere.txt"), "someone else's file\n");
+  std::filesystem::create_symlink(dir.file("elsewhere.txt"), dir.file("data_output.txt"));
+  ASSERT_EQ(eval(dir, {"data.txt"}).status, 0);
+  EXPECT_EQ(read_file(dir.file("elsewhere.txt")), "someone else's file\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.file("data_output.txt")));
+  EXPECT_EQ(read_file(dir.file("data_output.txt")).rfind("Version", 0), 0u);
+}
+
 TEST(ChewEvalCliTest, ReportNameFollowsTheFirstPointOfThePath) {
   TempDir dir;
   std::filesystem::create_directories(dir.file("a.b/data"));

@@ -354,3 +354,41 @@ TEST_F(StudyTest, BadCommandLinesAreRefusedWithAClearMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+// A five-point sample line with the incisal point `d` mm from the (all-zero) calibration and
+// masseter EMG `emg` uV.
+std::string sample(const std::string& time, int d, int emg) {
+  std::string line = time + " 0 0 0 0 0 0 0 " + std::to_string(d) + " 0 0 0 0 0 0 0 0 0 0 ";
+  return line + std::to_string(emg) + " " + std::to_string(emg) + "\n";
+}
+
+TEST(StudyTimeTest, TimeStampsAtThe64BitLimitsGiveTrueDifferences) {
+  TempDir dir;
+  std::string text;
+  for (int k = 0; k < 12; ++k) text += sample("0", 0, 0);  // twelve one-sample experiments
+  // The first chewing trial: the jaw opens to 10 mm at the largest time stamp and closes at the
+  // smallest, so the cycle lasts -2^64 + 1 ms, which no 64-bit difference can hold.
+  text += sample("0", 0, 0) + sample("1", 5, 50) + sample("9223372036854775807", 10, 50) +
+          sample("-9223372036854775808", 5, 50) + sample("-9223372036854775808", 0, 50) +
+          sample("-9223372036854775807", 5, 0);
+  write_file(dir.file("edge.txt"), text);
+  const CommandResult r = run_program(kStudy, {"--quiet", "--out", "out", "edge.txt"}, dir.path());
+  ASSERT_EQ(r.status, 0) << describe(r);
+  const std::vector<std::string> rows = lines_of(read_file(dir.file("out/cycles.csv")));
+  ASSERT_EQ(rows.size(), 2u);
+  const std::vector<std::string> header = split(rows[0], ',');
+  const std::vector<std::string> row = split(rows[1].substr(0, rows[1].size() - 1), ',');
+  std::map<std::string, std::string> cycle;
+  for (std::size_t c = 0; c < header.size() && c < row.size(); ++c) cycle[header[c]] = row[c];
+  EXPECT_EQ(cycle["experiment"], "13");
+  EXPECT_EQ(cycle["start_time_ms"], "9223372036854775807");
+  EXPECT_EQ(cycle["end_time_ms"], "-9223372036854775808");
+  EXPECT_EQ(cycle["duration_ms"], "-18446744073709551615");
+  // Falling 5 mm over 2^64 - 1 ms and then 5 mm over 0 ms: the closing speed is infinite.
+  EXPECT_EQ(cycle["closing_speed_mm_per_s"], "Inf");
+  EXPECT_EQ(cycle["incisal_max_mm"], "10");
+}
+
+}  // namespace
