@@ -290,3 +290,45 @@ TEST(EmgWindowsTest, TimeStampsFarApartDoNotOverflow) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window each MVC and noise level came from: the first window with the extreme mean, worked
+// out by hand. rms_time 0 leaves each value its magnitude; samples 1 ms apart.
+TEST(EmgWindowsTest, TheFirstWindowWithTheExtremeMeanIsRecorded) {
+  reset_store();
+  const int t = add_experiment(every_ms(11));
+  // mvc_time 1: two-sample windows start at samples 0..10. Means: 1 1 3 5 3 1 1 3 5 3 1; the
+  // largest, 5, first at start 3 (samples 3..4); the equal window at 8 does not replace it.
+  set_values(t, 0, {1, 1, 1, 5, 5, 1, 1, 1, 5, 5, 1, 1});
+  // nl_time 2: three-sample windows starting at 0..9 (rms_time 0 lets them start at 0).
+  // Means: 3 2 1 1 1 2 3 ... ; the smallest, 1, first at start 2 (samples 2..4).
+  set_values(t, 1, {4, 4, 1, 1, 1, 4, 4, 4, 4, 4, 4, 4});
+  // A silent channel: every MVC window's mean is 0, which never beats the starting 0; its noise
+  // level 0 comes from the first window.
+  preprocessing_emg(0, 1, 2, 0.03L);
+  const Track& track = tracks[t];
+  EXPECT_EQ(track.Channel1_mvc, 5);
+  EXPECT_TRUE(track.mvc_window[0].found);
+  EXPECT_EQ(track.mvc_window[0].first, 3);
+  EXPECT_EQ(track.mvc_window[0].last, 4);
+  EXPECT_EQ(track.Channel2_nl, 1);
+  EXPECT_TRUE(track.nl_window[1].found);
+  EXPECT_EQ(track.nl_window[1].first, 2);
+  EXPECT_EQ(track.nl_window[1].last, 4);
+  EXPECT_FALSE(track.mvc_window[2].found);
+  EXPECT_TRUE(track.nl_window[2].found);
+  EXPECT_EQ(track.nl_window[2].first, 0);
+  EXPECT_EQ(track.nl_window[2].last, 2);
+
+  // Too short for any window: no window, MVC 0 and noise level 1000.
+  reset_store();
+  const int short_one = add_experiment(every_ms(3));
+  set_values(short_one, 0, {9, 9, 9, 9});
+  preprocessing_emg(0, 500, 100, 0.03L);
+  EXPECT_FALSE(tracks[short_one].mvc_window[0].found);
+  EXPECT_FALSE(tracks[short_one].nl_window[0].found);
+  EXPECT_EQ(tracks[short_one].Channel1_nl, 1000);
+}
+
+}  // namespace
