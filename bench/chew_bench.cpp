@@ -24,6 +24,7 @@
 #include "analysis/work.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
+#include "reference/read_reference.h"
 #include "reference/reference.h"
 #include "report/output.h"
 #include "run/options.h"

@@ -12,7 +12,7 @@
 #include "recording/decimal.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
-#include "reference/reference.h"
+#include "reference/read_reference.h"
 #include "reference/snapshot.h"
 #include "support/test_support.h"
 

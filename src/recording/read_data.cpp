@@ -93,28 +93,6 @@ class PieceReader {
   std::size_t size_ = 0;
 };
 
-// The same pieces, a character at a time through the stream's own buffer.
-int next_char_of(std::FILE* file) {
-  int c = std::getc(file);
-  if (c != '\r') return c;
-  int next = std::getc(file);
-  if (next == '\n') return '\n';
-  if (next != EOF) std::ungetc(next, file);
-  return '\r';
-}
-
-bool next_piece_of(std::FILE* file, char (&line)[kLinePiece + 1]) {
-  int length = 0;
-  while (length < kLinePiece) {
-    int c = next_char_of(file);
-    if (c == EOF) break;
-    line[length++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  line[length] = '\0';
-  return length > 0;
-}
-
 void store_header(char* text, const char* line, std::size_t column) {
   if (std::strlen(line) <= column) {
     text[0] = '\0';
@@ -229,13 +207,15 @@ bool scan_sample(const char* line, Entry& working) {
   return true;
 }
 
-ReadResult read(const char* path, bool straightforward) {
+}  // namespace
+
+ReadResult read_data(const char* path) {
   no_entries = 0;
   no_tracks = 0;
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return {ReadStatus::cannot_open, errno};
   // Blocks go straight into the reader's own buffer.
-  if (!straightforward) std::setvbuf(file, nullptr, _IONBF, 0);
+  std::setvbuf(file, nullptr, _IONBF, 0);
 
   static Entry working;  // fields carry over between lines of one file
   working = Entry{};
@@ -243,7 +223,7 @@ ReadResult read(const char* path, bool straightforward) {
   static PieceReader reader;  // its block is large: not on the stack
   reader.start(file);
   ReadResult result;
-  while (straightforward ? next_piece_of(file, line) : reader.next(line)) {
+  while (reader.next(line)) {
     if (is(line, "Person")) {
       store_header(person, line, 7);
     } else if (is(line, "Sex")) {
@@ -260,7 +240,7 @@ ReadResult read(const char* path, bool straightforward) {
         break;
       }
       calibration = working;
-    } else if (straightforward ? scan_sample_slowly(line, working) : scan_sample(line, working)) {
+    } else if (scan_sample(line, working)) {
       if (no_entries > kMaxEntries - 1) {
         result.status = ReadStatus::too_many_entries;
         break;
@@ -280,17 +260,9 @@ ReadResult read(const char* path, bool straightforward) {
       ++result.skipped_lines;  // neither blank nor of any form: unrecognised or damaged
     }
   }
-  if (result.status == ReadStatus::ok &&
-      (straightforward ? std::ferror(file) != 0 : reader.failed()))
-    result = {ReadStatus::read_error, errno};
+  if (result.status == ReadStatus::ok && reader.failed()) result = {ReadStatus::read_error, errno};
   std::fclose(file);
   if (result.status == ReadStatus::ok && no_tracks > 0)
     tracks[no_tracks - 1].last_entry = no_entries - 1;
   return result;
 }
-
-}  // namespace
-
-ReadResult read_data(const char* path) { return read(path, false); }
-
-ReadResult read_data_straightforward(const char* path) { return read(path, true); }

@@ -28,6 +28,7 @@
 #include "analysis/work.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
+#include "reference/read_reference.h"
 #include "reference/reference.h"
 #include "reference/snapshot.h"
 #include "report/output.h"

@@ -2,10 +2,6 @@
 #pragma once
 
 #include "analysis/emg.h"
-#include "recording/read_data.h"
-
-// Reads like read_data, a character at a time and every number through sscanf.
-inline ReadResult read_data_reference(const char* path) { return read_data_straightforward(path); }
 
 // EMG conditioning with every window summed afresh.
 inline void preprocessing_emg_reference(long long rms_time, long long mvc_time, long long nl_time,
