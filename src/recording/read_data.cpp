@@ -4,19 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "recording/decimal.h"
+#include "recording/scan.h"
 #include "recording/store.h"
 
 namespace {
-
-constexpr char kCalibration15[] =
-    "Calibr %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
-constexpr char kCalibration9[] = "Calibr %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
-constexpr char kFivePoint[] =
-    "%lld %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
-constexpr char kThreePoint4[] =
-    "%lld %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
-constexpr char kThreePoint2[] = "%lld %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
 
 // The file in large blocks, cut into the line pieces a text stream read with a buffer of
 // kLinePiece + 1 characters gives: a "\r\n" pair reads as "\n", a lone "\r" stays, and a piece
@@ -116,22 +107,16 @@ constexpr long double Entry::*kPositions[15] = {
 
 long double* position(Entry& e, int index) { return &(e.*kPositions[index]); }
 
-// Scans the calibration into `working`; false when fewer than 9 numbers convert.
+// Scans the calibration into `working`: 15 numbers select five points, 9 to 14 three; false when
+// fewer than 9 numbers convert.
 bool scan_calibration(const char* line, Entry& working) {
   long double v[15];
-  if (std::sscanf(line, kCalibration15, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                  &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14]) == 15) {
-    for (int k = 0; k < 15; ++k) *position(working, k) = v[k];
-    working.type = 0;
-    return true;
-  }
-  if (std::sscanf(line, kCalibration9, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                  &v[8]) == 9) {
-    for (int k = 0; k < 9; ++k) *position(working, k) = v[k];
-    working.type = 1;
-    return true;
-  }
-  return false;
+  const int count = scan_calibration_line(line, v, 15);
+  if (count < 9) return false;
+  const int taken = count == 15 ? 15 : 9;
+  for (int k = 0; k < taken; ++k) *position(working, k) = v[k];
+  working.type = count == 15 ? 0 : 1;
+  return true;
 }
 
 void store_five_point(Entry& working, long long t, const long double* v) {
@@ -156,54 +141,20 @@ void store_three_point(Entry& working, long long t, const long double* v, bool f
   working.Channel4 = four_channels ? v[15] : 0;
 }
 
-// Scans a sample line in the form of the current calibration type into `working` with the C
-// library; a line that does not fit writes nothing.
-bool scan_sample_slowly(const char* line, Entry& working) {
-  long long t;
-  long double v[20];
-  if (calibration.type == 0) {
-    if (std::sscanf(line, kFivePoint, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                    &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15], &v[16], &v[17],
-                    &v[18], &v[19]) != 21)
-      return false;
-    store_five_point(working, t, v);
-    return true;
-  }
-  int n = std::sscanf(line, kThreePoint4, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
-                      &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15]);
-  bool four_channels = n == 17;
-  if (!four_channels &&
-      std::sscanf(line, kThreePoint2, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                  &v[8], &v[9], &v[10], &v[11], &v[12], &v[13]) != 15)
-    return false;
-  store_three_point(working, t, v, four_channels);
-  return true;
-}
-
-// The same decision as scan_sample_slowly, taken without scanf for lines of plain decimals
-// separated by blanks; any other line goes to the C library.
+// Scans a sample line in the form of the current calibration type into `working`: five points
+// take 20 numbers after the time stamp, three points 16 or 14 (only the two masseters); a line
+// that does not fit writes nothing.
 bool scan_sample(const char* line, Entry& working) {
-  const char* p = line;
   long long t;
   long double v[20];
-  Token token = next_integer(p, t);
-  if (token == Token::end) return false;
-  if (token == Token::other) return scan_sample_slowly(line, working);
-  const int wanted = calibration.type == 0 ? 20 : 16;
-  int count = 0;
-  while (count < wanted) {
-    token = next_decimal(p, v[count]);
-    if (token == Token::other) return scan_sample_slowly(line, working);
-    if (token == Token::end) break;
-    ++count;
-  }
   if (calibration.type == 0) {
-    if (count < 20) return false;
+    if (scan_sample_line(line, t, v, 20) != 21) return false;
     store_five_point(working, t, v);
     return true;
   }
-  if (count < 14) return false;
-  store_three_point(working, t, v, count == 16);
+  const int count = scan_sample_line(line, t, v, 16);
+  if (count < 15) return false;
+  store_three_point(working, t, v, count == 17);
   return true;
 }
 
