@@ -26,10 +26,10 @@ bool follows(const char* s, const char* word) {
   return true;
 }
 
-// The end of the characters "%Lf" collects from `s` (just past the white space), or nullptr when
-// it stops with nothing it could convert. It collects greedily and never backs up: "1e", "1e+"
-// and "0x." are taken whole although only "1" and "0" convert, and the rest of the line goes on
-// after them.
+// The end of the characters "%Lf" collects from `s` (just past the white space), or nullptr where
+// the grammar itself fails ("-", "+-1", "0x", "na", "infinit"); what it collects may still not
+// convert ("."). It collects greedily and never backs up: "1e", "1e+" and "0x." are taken whole
+// although only "1" and "0" convert, and the rest of the line goes on after them.
 const char* collect_float(const char* s) {
   const char* const start = s;
   const bool sign = *s == '-' || *s == '+';
@@ -77,7 +77,7 @@ const char* collect_float(const char* s) {
 }
 
 // A plain decimal converts exactly in decimal.h; anything else goes to scan_float.
-inline Field number(const char*& p, long double& value) {
+Field number(const char*& p, long double& value) {
   switch (next_decimal(p, value)) {
     case Token::number:
       return Field::converted;

@@ -2,10 +2,11 @@
 // formats: "%lld" for the time stamp, "%Lf" for every other number, the white-space directives
 // between them and the literal "Calibr".
 //
-// Plain decimals take the exact conversion of decimal.h; everything else (exponents, hexadecimal
-// numbers, nan and inf, more than 19 digits, characters that stop a number short, vertical tab,
-// form feed and carriage return as separators) is collected by the C library's own grammar and
-// converted by strtold, as the C library itself converts what it collected.
+// The line functions take plain decimals through the exact conversion of decimal.h, the hot path.
+// Everything else (exponents, hexadecimal numbers, nan and inf, more than 19 digits, characters
+// that stop a number short, vertical tab, form feed and carriage return as separators) goes to
+// scan_float and scan_integer, which collect the characters by the C library's own grammar and
+// convert them with strtold, as the C library itself converts what it collected.
 #pragma once
 
 enum class Field {
