@@ -25,7 +25,8 @@
 #include "analysis/evaluation.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
-#include "reference/reference.h"
+#include "reference/read_reference.h"
+#include "reference/emg_reference.h"
 #include "report/output.h"
 #include "run/options.h"
 

@@ -4,19 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "recording/decimal.h"
+#include "recording/scan.h"
 #include "recording/store.h"
 
 namespace {
-
-constexpr char kCalibration15[] =
-    "Calibr %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
-constexpr char kCalibration9[] = "Calibr %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
-constexpr char kFivePoint[] =
-    "%lld %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
-constexpr char kThreePoint4[] =
-    "%lld %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
-constexpr char kThreePoint2[] = "%lld %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf %Lf";
 
 // The file in large blocks, cut into the line pieces a text stream read with a buffer of
 // kLinePiece + 1 characters gives: a "\r\n" pair reads as "\n", a lone "\r" stays, and a piece
@@ -93,28 +84,6 @@ class PieceReader {
   std::size_t size_ = 0;
 };
 
-// The same pieces, a character at a time through the stream's own buffer.
-int next_char_of(std::FILE* file) {
-  int c = std::getc(file);
-  if (c != '\r') return c;
-  int next = std::getc(file);
-  if (next == '\n') return '\n';
-  if (next != EOF) std::ungetc(next, file);
-  return '\r';
-}
-
-bool next_piece_of(std::FILE* file, char (&line)[kLinePiece + 1]) {
-  int length = 0;
-  while (length < kLinePiece) {
-    int c = next_char_of(file);
-    if (c == EOF) break;
-    line[length++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  line[length] = '\0';
-  return length > 0;
-}
-
 void store_header(char* text, const char* line, std::size_t column) {
   if (std::strlen(line) <= column) {
     text[0] = '\0';
@@ -138,22 +107,16 @@ constexpr long double Entry::*kPositions[15] = {
 
 long double* position(Entry& e, int index) { return &(e.*kPositions[index]); }
 
-// Scans the calibration into `working`; false when fewer than 9 numbers convert.
+// Scans the calibration into `working`: 15 numbers select five points, 9 to 14 three; false when
+// fewer than 9 numbers convert.
 bool scan_calibration(const char* line, Entry& working) {
   long double v[15];
-  if (std::sscanf(line, kCalibration15, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                  &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14]) == 15) {
-    for (int k = 0; k < 15; ++k) *position(working, k) = v[k];
-    working.type = 0;
-    return true;
-  }
-  if (std::sscanf(line, kCalibration9, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                  &v[8]) == 9) {
-    for (int k = 0; k < 9; ++k) *position(working, k) = v[k];
-    working.type = 1;
-    return true;
-  }
-  return false;
+  const int count = scan_calibration_line(line, v, 15);
+  if (count < 9) return false;
+  const int taken = count == 15 ? 15 : 9;
+  for (int k = 0; k < taken; ++k) *position(working, k) = v[k];
+  working.type = count == 15 ? 0 : 1;
+  return true;
 }
 
 void store_five_point(Entry& working, long long t, const long double* v) {
@@ -178,64 +141,32 @@ void store_three_point(Entry& working, long long t, const long double* v, bool f
   working.Channel4 = four_channels ? v[15] : 0;
 }
 
-// Scans a sample line in the form of the current calibration type into `working` with the C
-// library; a line that does not fit writes nothing.
-bool scan_sample_slowly(const char* line, Entry& working) {
-  long long t;
-  long double v[20];
-  if (calibration.type == 0) {
-    if (std::sscanf(line, kFivePoint, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                    &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15], &v[16], &v[17],
-                    &v[18], &v[19]) != 21)
-      return false;
-    store_five_point(working, t, v);
-    return true;
-  }
-  int n = std::sscanf(line, kThreePoint4, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
-                      &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14], &v[15]);
-  bool four_channels = n == 17;
-  if (!four_channels &&
-      std::sscanf(line, kThreePoint2, &t, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
-                  &v[8], &v[9], &v[10], &v[11], &v[12], &v[13]) != 15)
-    return false;
-  store_three_point(working, t, v, four_channels);
-  return true;
-}
-
-// The same decision as scan_sample_slowly, taken without scanf for lines of plain decimals
-// separated by blanks; any other line goes to the C library.
+// Scans a sample line in the form of the current calibration type into `working`: five points
+// take 20 numbers after the time stamp, three points 16 or 14 (only the two masseters); a line
+// that does not fit writes nothing.
 bool scan_sample(const char* line, Entry& working) {
-  const char* p = line;
   long long t;
   long double v[20];
-  Token token = next_integer(p, t);
-  if (token == Token::end) return false;
-  if (token == Token::other) return scan_sample_slowly(line, working);
-  const int wanted = calibration.type == 0 ? 20 : 16;
-  int count = 0;
-  while (count < wanted) {
-    token = next_decimal(p, v[count]);
-    if (token == Token::other) return scan_sample_slowly(line, working);
-    if (token == Token::end) break;
-    ++count;
-  }
   if (calibration.type == 0) {
-    if (count < 20) return false;
+    if (scan_sample_line(line, t, v, 20) != 21) return false;
     store_five_point(working, t, v);
     return true;
   }
-  if (count < 14) return false;
-  store_three_point(working, t, v, count == 16);
+  const int count = scan_sample_line(line, t, v, 16);
+  if (count < 15) return false;
+  store_three_point(working, t, v, count == 17);
   return true;
 }
 
-ReadResult read(const char* path, bool straightforward) {
+}  // namespace
+
+ReadResult read_data(const char* path) {
   no_entries = 0;
   no_tracks = 0;
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return {ReadStatus::cannot_open, errno};
   // Blocks go straight into the reader's own buffer.
-  if (!straightforward) std::setvbuf(file, nullptr, _IONBF, 0);
+  std::setvbuf(file, nullptr, _IONBF, 0);
 
   static Entry working;  // fields carry over between lines of one file
   working = Entry{};
@@ -243,7 +174,7 @@ ReadResult read(const char* path, bool straightforward) {
   static PieceReader reader;  // its block is large: not on the stack
   reader.start(file);
   ReadResult result;
-  while (straightforward ? next_piece_of(file, line) : reader.next(line)) {
+  while (reader.next(line)) {
     if (is(line, "Person")) {
       store_header(person, line, 7);
     } else if (is(line, "Sex")) {
@@ -260,7 +191,7 @@ ReadResult read(const char* path, bool straightforward) {
         break;
       }
       calibration = working;
-    } else if (straightforward ? scan_sample_slowly(line, working) : scan_sample(line, working)) {
+    } else if (scan_sample(line, working)) {
       if (no_entries > kMaxEntries - 1) {
         result.status = ReadStatus::too_many_entries;
         break;
@@ -280,17 +211,9 @@ ReadResult read(const char* path, bool straightforward) {
       ++result.skipped_lines;  // neither blank nor of any form: unrecognised or damaged
     }
   }
-  if (result.status == ReadStatus::ok &&
-      (straightforward ? std::ferror(file) != 0 : reader.failed()))
-    result = {ReadStatus::read_error, errno};
+  if (result.status == ReadStatus::ok && reader.failed()) result = {ReadStatus::read_error, errno};
   std::fclose(file);
   if (result.status == ReadStatus::ok && no_tracks > 0)
     tracks[no_tracks - 1].last_entry = no_entries - 1;
   return result;
 }
-
-}  // namespace
-
-ReadResult read_data(const char* path) { return read(path, false); }
-
-ReadResult read_data_straightforward(const char* path) { return read(path, true); }

@@ -26,9 +26,5 @@ struct ReadResult {
 // The store must hold its process-start zeros, or those reset_store() gives.
 ReadResult read_data(const char* path);
 
-// The same reading a character at a time, every number through sscanf: the reference the
-// block reader with its own number conversion is checked against, bit for bit.
-ReadResult read_data_straightforward(const char* path);
-
 // Line pieces as the reader classifies them: at most this many characters, newline included.
 constexpr int kLinePiece = 2047;
