@@ -156,11 +156,21 @@ Evaluation evaluate(long double emg_threshold) {
       x.nl_window[c] = t.nl_window[c];
     }
   }
+  e.frame = jaw_frame();
   for (int k = kFirstChewingTrial; k < e.no_experiments; ++k) {
     TrialEvaluation trial;
     trial.position = k;
     for (const ChewingCycle& cycle : chewing_cycles[k]) trial.cycles.push_back(figures_of(cycle));
+    if (e.frame.valid) {
+      trial.kinematics = cycle_kinematics(e.frame, tracks[k], chewing_cycles[k]);
+      trial.summary = summarise({&trial.kinematics});
+    }
     e.trials.push_back(std::move(trial));
+  }
+  for (Condition c : kAllConditions) {
+    const int first = first_trial_of(c) - kFirstChewingTrial;
+    if (e.frame.valid && first + 1 < static_cast<int>(e.trials.size()))
+      e.conditions[c] = summarise({&e.trials[first].kinematics, &e.trials[first + 1].kinematics});
   }
   e.mvc_cycle_work = mvc_cycle_work_of(e.trials);
   e.indices = index_values(e.mvc_cycle_work);

@@ -7,8 +7,10 @@
 //        Incisal_dist in mm), the run-wide MVC (uV) and the `frequency` header (Hz).
 #pragma once
 
+#include <optional>
 #include <vector>
 
+#include "analysis/kinematics.h"
 #include "recording/protocol.h"
 #include "recording/store.h"
 
@@ -25,10 +27,13 @@ struct CycleFigures {
   long double closing_speed = 0;  // mm/s, fastest fall, as a positive number
 };
 
-// A chewing trial the recording has, with its cycles in order.
+// A chewing trial the recording has, with its cycles in order, their kinematics (one per cycle;
+// none when the calibration gives no jaw frame) and their summary.
 struct TrialEvaluation {
   int position = 0;
   std::vector<CycleFigures> cycles;
+  std::vector<CycleKinematics> kinematics;
+  KinematicSummary summary;
 };
 
 struct ExperimentEvaluation {
@@ -62,6 +67,9 @@ struct Evaluation {
   MvcCycleWork mvc_cycle_work;
   IndexValues indices;
   long double sampling_rate = 0;  // Hz, the `frequency` header's leading number (atof)
+  JawFrame frame;
+  // The summaries of the conditions whose two trials the recording has.
+  std::optional<KinematicSummary> conditions[kConditions];
 };
 
 // The sampling frequency in Hz: the leading number of the `frequency` header text as atof reads

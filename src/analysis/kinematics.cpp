@@ -1,0 +1,190 @@
+#include "analysis/kinematics.h"
+
+#include <cmath>
+
+#include "recording/protocol.h"
+
+namespace {
+
+Vector3 operator-(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vector3 operator+(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vector3 operator*(long double k, const Vector3& a) { return {k * a.x, k * a.y, k * a.z}; }
+long double dot(const Vector3& a, const Vector3& b) { return (a.x * b.x + a.y * b.y) + a.z * b.z; }
+long double norm(const Vector3& a) { return std::sqrt(dot(a, a)); }
+Vector3 cross(const Vector3& a, const Vector3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+Vector3 right_point(const Entry& e) { return {e.Right_x, e.Right_y, e.Right_z}; }
+Vector3 left_point(const Entry& e) { return {e.Left_x, e.Left_y, e.Left_z}; }
+Vector3 incisal_point(const Entry& e) { return {e.Incisal_x, e.Incisal_y, e.Incisal_z}; }
+
+// The incisal displacement at the widest opening of the maximal-opening experiments: the first
+// sample of the larger of their two maxima. False when the recording has neither.
+bool widest_opening(Vector3& displacement) {
+  long double widest = 0;
+  bool found = false;
+  for (int k : kMaximalOpenings) {
+    if (k >= no_tracks) continue;
+    for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
+      if (entries[i].Incisal_dist > widest) {
+        widest = entries[i].Incisal_dist;
+        displacement = incisal_point(entries[i]);
+        found = true;
+      }
+    }
+  }
+  return found;
+}
+
+// The cycle's sample-to-sample speed in mm/s, over the samples after `from` up to `to`; steps
+// that do not move forward in time give no speed.
+long double peak_speed(int from, int to) {
+  long double peak = 0;
+  for (int i = from + 1; i <= to; ++i) {
+    const __int128 ms = elapsed(entries[i].time, entries[i - 1].time);
+    if (ms <= 0) continue;
+    const long double step = norm(incisal_point(entries[i]) - incisal_point(entries[i - 1]));
+    const long double speed = (step * 1000) / static_cast<long double>(ms);
+    if (speed > peak) peak = speed;
+  }
+  return peak;
+}
+
+char emg_side(const ChewingCycle& cycle) {
+  if (!(Channel1_mvc > 0) || !(Channel2_mvc > 0)) return 0;
+  const long double right = cycle.burst_max[0] / Channel1_mvc;
+  const long double left = cycle.burst_max[1] / Channel2_mvc;
+  if (right > kEmgSideMargin * left) return 'R';
+  if (left > kEmgSideMargin * right) return 'L';
+  return 'B';
+}
+
+}  // namespace
+
+JawFrame jaw_frame() {
+  JawFrame frame;
+  const Vector3 across = right_point(calibration) - left_point(calibration);
+  const long double width = norm(across);
+  if (!(width > 0)) return frame;
+  frame.lateral = (1 / width) * across;
+  Vector3 opening;
+  if (widest_opening(opening)) {
+    const Vector3 vertical = opening - dot(opening, frame.lateral) * frame.lateral;
+    const long double length = norm(vertical);
+    if (length > kFlatOpening_mm) {
+      frame.vertical = (1 / length) * vertical;
+      frame.from_openings = true;
+    }
+  }
+  if (!frame.from_openings) {
+    // The plane of the three calibrated points: the jaw opens away from the side its normal
+    // lateral x forward points to.
+    const Vector3 middle = 0.5L * (right_point(calibration) + left_point(calibration));
+    const Vector3 forward = incisal_point(calibration) - middle;
+    const Vector3 up = cross(frame.lateral, forward);
+    const long double length = norm(up);
+    if (!(length > 0)) return frame;
+    frame.vertical = (-1 / length) * up;
+  }
+  frame.ap = cross(frame.lateral, frame.vertical);
+  frame.valid = true;
+  return frame;
+}
+
+std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track& track,
+                                              const std::vector<ChewingCycle>& cycles) {
+  std::vector<CycleKinematics> all;
+  for (const ChewingCycle& cycle : cycles) {
+    CycleKinematics k;
+    k.confirmed = cycle.confirmed;
+    // The rise to the maximum: back from the maximum while the distance was rising.
+    int start = cycle.start;
+    while (start > track.first_entry && entries[start].Incisal_dir == kRose) --start;
+    k.opening_start = start;
+    k.opening_ms = elapsed(entries[cycle.start].time, entries[start].time);
+    k.closing_ms = elapsed(entries[cycle.end].time, entries[cycle.start].time);
+    const Vector3 origin = incisal_point(entries[start]);
+    const Vector3 at_maximum = incisal_point(entries[cycle.start]) - origin;
+    k.vertical_mm = dot(at_maximum, frame.vertical);
+    k.ap_mm = dot(at_maximum, frame.ap);
+    for (int i = cycle.start; i <= cycle.end; ++i) {
+      const long double lateral = dot(incisal_point(entries[i]) - origin, frame.lateral);
+      if (std::fabs(lateral) > std::fabs(k.lateral_mm)) k.lateral_mm = lateral;
+    }
+    for (int i = start + 1; i <= cycle.end; ++i)
+      k.path_mm += norm(incisal_point(entries[i]) - incisal_point(entries[i - 1]));
+    k.peak_opening_speed = peak_speed(start, cycle.start);
+    k.peak_closing_speed = peak_speed(cycle.start, cycle.end);
+    if (k.lateral_mm >= kCentralLateral_mm)
+      k.side_kinematic = 'R';
+    else if (k.lateral_mm <= -kCentralLateral_mm)
+      k.side_kinematic = 'L';
+    k.side_emg = emg_side(cycle);
+    all.push_back(k);
+  }
+  for (std::size_t j = 0; j + 1 < all.size(); ++j)
+    all[j].occlusal_ms =
+        elapsed(entries[all[j + 1].opening_start].time, entries[cycles[j].end].time);
+  return all;
+}
+
+Spread spread_of(const std::vector<long double>& values) {
+  Spread s;
+  const std::size_t n = values.size();
+  if (n == 0) return s;
+  long double sum = 0;
+  for (long double v : values) sum += v;
+  const long double mean = sum / static_cast<long double>(n);
+  s.mean = mean;
+  if (n < 2) return s;
+  long double squares = 0;
+  for (long double v : values) squares += (v - mean) * (v - mean);
+  const long double sd = std::sqrt(squares / static_cast<long double>(n - 1));
+  s.sd = sd;
+  if (mean != 0) s.cv_pct = (sd / mean) * 100;
+  return s;
+}
+
+KinematicSummary summarise(const std::vector<const std::vector<CycleKinematics>*>& trials) {
+  KinematicSummary summary;
+  std::vector<long double> closing, opening, vertical, lateral, speed;
+  int agreeing = 0, sided = 0, switches = 0, pairs = 0;
+  for (const std::vector<CycleKinematics>* trial : trials) {
+    char previous = 0;  // kinematic side of the trial's previous confirmed cycle
+    for (const CycleKinematics& k : *trial) {
+      ++summary.cycles;
+      if (!k.confirmed) continue;
+      ++summary.confirmed;
+      closing.push_back(static_cast<long double>(k.closing_ms));
+      opening.push_back(static_cast<long double>(k.opening_ms));
+      vertical.push_back(k.vertical_mm);
+      lateral.push_back(std::fabs(k.lateral_mm));
+      speed.push_back(k.peak_closing_speed);
+      if (k.side_kinematic == 'R') ++summary.side_right;
+      if (k.side_kinematic == 'L') ++summary.side_left;
+      if (k.side_kinematic == 'C') ++summary.side_central;
+      if (k.side_kinematic != 'C' && (k.side_emg == 'R' || k.side_emg == 'L')) {
+        ++sided;
+        if (k.side_emg == k.side_kinematic) ++agreeing;
+      }
+      if (previous != 0) {
+        ++pairs;
+        if (k.side_kinematic != previous) ++switches;
+      }
+      previous = k.side_kinematic;
+    }
+  }
+  summary.closing_ms = spread_of(closing);
+  summary.opening_ms = spread_of(opening);
+  summary.vertical_mm = spread_of(vertical);
+  summary.lateral_abs_mm = spread_of(lateral);
+  summary.peak_closing_speed = spread_of(speed);
+  const int sides = summary.side_right + summary.side_left;
+  if (sides > 0)
+    summary.side_preference_pct =
+        (static_cast<long double>(summary.side_right - summary.side_left) / sides) * 100;
+  if (sided > 0) summary.side_agreement_pct = (static_cast<long double>(agreeing) / sided) * 100;
+  if (pairs > 0) summary.side_switch_rate = static_cast<long double>(switches) / pairs;
+  return summary;
+}
