@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "analysis/checks.h"
 #include "recording/protocol.h"
 #include "recording/store.h"
 
@@ -62,6 +63,8 @@ struct Evaluation {
   MvcCycleWork mvc_cycle_work;
   IndexValues indices;
   long double sampling_rate = 0;  // Hz, the `frequency` header's leading number (atof)
+  RecordingForm form;             // the points and EMG channels the recording carries
+  std::vector<Finding> findings;  // the data checks' findings; only evaluate(.., raw) fills them
 };
 
 // The sampling frequency in Hz: the leading number of the `frequency` header text as atof reads
@@ -71,6 +74,8 @@ long double sampling_rate();
 // Requires the analysis stages to have run over the recording in the store. `emg_threshold` is
 // the fraction of the MVC the EMG stage received.
 Evaluation evaluate(long double emg_threshold);
+// The same with the data checks' findings, from the facts gathered before the stages ran.
+Evaluation evaluate(long double emg_threshold, const RawFacts& raw);
 
 // The parts of the evaluation that rest on the MVC-based cycle work, for a given table of it.
 MvcCycleWork mvc_cycle_work_of(const std::vector<TrialEvaluation>& trials);
