@@ -157,6 +157,11 @@ TEST_F(StudyTest, ReportsAreChewEvalsAndTablesAgreeWithThem) {
     EXPECT_EQ(run.skipped, "0");
     EXPECT_EQ(run.rms + " " + run.mvc + " " + run.nl + " " + run.dist, "50 500 100 3");
     EXPECT_EQ(std::strtold(run.emg.c_str(), nullptr), (long double)0.03) << run.emg;
+    // The form from the simulator's: five-point, three-point-4ch, three-point-2ch in turn; the
+    // data checks find nothing in a simulated recording.
+    const char* form[3] = {"5 2", "3 4", "3 2"};
+    EXPECT_EQ(run.points + " " + run.emg_channels, form[i % 3]) << run.file;
+    EXPECT_EQ(run.warnings + " " + run.errors, "0 0") << run.file;
   }
   EXPECT_EQ(check.runs[7].samples, "20000");  // s08 and s09 have their sample counts set
   EXPECT_EQ(check.runs[8].samples, "30000");
