@@ -151,11 +151,13 @@ const std::vector<Case>& cases() {
       {"untouched4", false, [](Recording&) {}, {}},
       {"untouched5", true, [](Recording&) {}, {}},
       // A five-point file reads its samples in the default form.
-      {"no_calibration", true,
+      {"no_calibration",
+       true,
        [](Recording& r) { r.lines().erase(r.lines().begin() + r.find("Calibr")); },
        {{"no_calibration", "error", "", ""}}},
       // Five-point lines, which the reader takes before any calibration line.
-      {"calibration_after_samples", true,
+      {"calibration_after_samples",
+       true,
        [](Recording& r) {
          const std::size_t at = r.find("Calibr");
          const std::string calibration = r.lines()[at];
@@ -164,13 +166,15 @@ const std::vector<Case>& cases() {
        },
        {{"calibration_after_samples", "warning", "", ""}}},
       // Cut off inside experiment 15, as a crashed export leaves a file.
-      {"truncated", false,
+      {"truncated",
+       false,
        [](Recording& r) {
          const std::vector<std::size_t> rk1 = r.experiment(15);
          r.lines().resize(rk1[rk1.size() / 2]);
        },
        {{"missing_experiments", "error", "", ""}}},
-      {"samples_before_first_experiment", false,
+      {"samples_before_first_experiment",
+       false,
        [](Recording& r) {
          const std::size_t first = r.experiment(1)[0];
          for (int k = 0; k < 4; ++k) {
@@ -179,22 +183,26 @@ const std::vector<Case>& cases() {
          }
        },
        {{"samples_before_first_experiment", "warning", "", ""}}},
-      {"skipped_lines", false,
+      {"skipped_lines",
+       false,
        [](Recording& r) {
          const std::size_t at = r.experiment(3)[10];
          r.lines().insert(r.lines().begin() + at, "12 3.5 4.");
          r.lines().insert(r.lines().begin() + at, "Comment: moved");
        },
        {{"skipped_lines", "warning", "", ""}}},
-      {"sampling_rate", false,
+      {"sampling_rate",
+       false,
        [](Recording& r) { r.lines()[r.find("Frequency")] = "Frequency:   250"; },
        {{"sampling_rate", "warning", "", ""}}},
-      {"no_sampling_rate", false,
+      {"no_sampling_rate",
+       false,
        [](Recording& r) { r.lines()[r.find("Frequency")] = "Frequency:   unknown"; },
        {{"no_sampling_rate", "error", "", ""}}},
       // Two samples of experiment 5 swap their time stamps (one step falls), one of
       // experiment 6 repeats its predecessor's.
-      {"time_order", false,
+      {"time_order",
+       false,
        [](Recording& r) {
          const std::vector<std::size_t> e5 = r.experiment(5), e6 = r.experiment(6);
          const std::string a = r.field(e5[20], 0), b = r.field(e5[21], 0);
@@ -205,7 +213,8 @@ const std::vector<Case>& cases() {
        {{"time_order", "error", "5", ""}, {"time_order", "error", "6", ""}}},
       // 11 samples lost in experiment 6: a step of 12 x 5 = 60 ms; 9 lost in experiment 7: a
       // step of exactly 10 x 5 ms, which is no gap yet.
-      {"time_gap", false,
+      {"time_gap",
+       false,
        [](Recording& r) {
          const std::vector<std::size_t> e7 = r.experiment(7);
          r.lines().erase(r.lines().begin() + e7[40], r.lines().begin() + e7[49]);
@@ -213,7 +222,8 @@ const std::vector<Case>& cases() {
          r.lines().erase(r.lines().begin() + e6[40], r.lines().begin() + e6[51]);
        },
        {{"time_gap", "warning", "6", ""}}},
-      {"non_finite", false,
+      {"non_finite",
+       false,
        [](Recording& r) {
          const std::vector<std::size_t> e9 = r.experiment(9);
          r.set(e9[5], kMr4, "nan");
@@ -221,7 +231,8 @@ const std::vector<Case>& cases() {
          r.set(e9[6], kIncisalY, "inf");
        },
        {{"non_finite", "error", "9", "incisal_y"}, {"non_finite", "error", "9", "mr"}}},
-      {"emg_flat", false,
+      {"emg_flat",
+       false,
        [](Recording& r) {
          for (std::size_t i : r.experiment(13)) r.set(i, kTl4, "0");
          for (std::size_t i : r.experiment(14)) r.set(i, kTr4, "7.5");
@@ -229,20 +240,23 @@ const std::vector<Case>& cases() {
        {{"emg_flat", "error", "13", "tl"}, {"emg_flat", "error", "14", "tr"}}},
       // Five samples in a row at mr's largest magnitude (one of them negative); four at ml's
       // are no clipping yet. In the resting experiment 11, so no MVC moves.
-      {"emg_clipping", false,
+      {"emg_clipping",
+       false,
        [](Recording& r) {
          const std::vector<std::size_t> e11 = r.experiment(11);
          for (int k = 0; k < 5; ++k) r.set(e11[50 + k], kMr4, k == 2 ? "-5000" : "5000");
          for (int k = 0; k < 4; ++k) r.set(e11[80 + k], kMl4, "6000");
        },
        {{"emg_clipping", "warning", "11", "mr"}}},
-      {"mvc_zero", false,
+      {"mvc_zero",
+       false,
        [](Recording& r) {
          for (int k : {1, 2})
            for (std::size_t i : r.experiment(k)) r.set(i, kTr4, "0");
        },
        {{"mvc_zero", "error", "", "tr"}}},
-      {"mvc_below_trial", false,
+      {"mvc_below_trial",
+       false,
        [](Recording& r) {
          for (std::size_t i : r.experiment(16)) {
            const long double v = std::strtold(r.field(i, kMl4).c_str(), nullptr);
@@ -251,7 +265,8 @@ const std::vector<Case>& cases() {
        },
        {{"mvc_below_trial", "warning", "16", "ml"}}},
       // The masseters of experiment 17 stay at 1 uV, far below their activity level.
-      {"no_confirmed_cycle", false,
+      {"no_confirmed_cycle",
+       false,
        [](Recording& r) {
          for (std::size_t i : r.experiment(17)) {
            r.set(i, kMr4, i % 2 ? "1" : "-1");
@@ -261,7 +276,8 @@ const std::vector<Case>& cases() {
        {{"no_confirmed_cycle", "warning", "17", ""}}},
       // The right point 10 mm further right (x - 10) for a stretch of experiment 5. In the
       // five-point file the pairs with the incisal point and the right molar move less than 2 mm.
-      {"tracking5", true,
+      {"tracking5",
+       true,
        [](Recording& r) {
          const std::vector<std::size_t> e5 = r.experiment(5);
          for (int k = 30; k < 60; ++k) {
@@ -274,7 +290,8 @@ const std::vector<Case>& cases() {
         {"tracking", "warning", "5", "right-molar1"},
         {"tracking", "warning", "5", "right-molar2"}}},
       // The same in a three-point file: only the right-left distance is checked there.
-      {"tracking3", false,
+      {"tracking3",
+       false,
        [](Recording& r) {
          const std::vector<std::size_t> e5 = r.experiment(5);
          for (int k = 30; k < 60; ++k) {
@@ -306,10 +323,9 @@ class DataChecksTest : public ::testing::Test {
       c.damage(r);
       write_file(dir_->file("rec/" + c.name + ".txt"), r.text());
     }
-    run_ = new CommandResult(
-        run_program(kStudy, {"--pages", "--out", "out", "rec"}, dir_->path()));
-    findings_ = new std::vector<std::map<std::string, std::string>>(
-        table(dir_->file("out/findings.csv")));
+    run_ = new CommandResult(run_program(kStudy, {"--pages", "--out", "out", "rec"}, dir_->path()));
+    findings_ =
+        new std::vector<std::map<std::string, std::string>>(table(dir_->file("out/findings.csv")));
   }
   static void TearDownTestSuite() {
     delete findings_;
@@ -361,8 +377,8 @@ TEST_F(DataChecksTest, EachDamageTripsExactlyItsCheck) {
 
 TEST_F(DataChecksTest, MeasuredValuesAndLimitsAreTheDamagesOwn) {
   // value, limit, unit of each finding as the damage makes them.
-  const std::vector<std::tuple<std::string, std::string, std::string, long double, long double,
-                               std::string>>
+  const std::vector<
+      std::tuple<std::string, std::string, std::string, long double, long double, std::string>>
       exact = {
           {"no_calibration", "no_calibration", "", 0, 1, "lines"},
           {"calibration_after_samples", "calibration_after_samples", "", 3, 0, "samples"},
@@ -429,8 +445,8 @@ TEST_F(DataChecksTest, CountsShowInRunsTheProgressLineAndTheCheckPage) {
     EXPECT_EQ(run.at("points"), five ? "5" : "3") << name;
     EXPECT_EQ(run.at("emg_channels"), five ? "2" : "4") << name;
     const std::string page = read_file(dir_->file("out/" + name + "_check.html"));
-    const std::string counts = "data-errors=\"" + std::to_string(errors) +
-                               "\" data-warnings=\"" + std::to_string(warnings) + "\"";
+    const std::string counts = "data-errors=\"" + std::to_string(errors) + "\" data-warnings=\"" +
+                               std::to_string(warnings) + "\"";
     EXPECT_NE(page.find(counts), std::string::npos) << name;
     for (const auto& row : of(name))
       EXPECT_NE(page.find("<code>" + row.at("check") + "</code>"), std::string::npos) << name;
@@ -446,8 +462,8 @@ TEST_F(DataChecksTest, CountsShowInRunsTheProgressLineAndTheCheckPage) {
 TEST_F(DataChecksTest, StrictFailsOnlyOnErrorFindings) {
   for (const char* name : {"no_calibration", "truncated"}) {
     const std::string file = std::string("rec/") + name + ".txt";
-    const CommandResult plain = run_program(kStudy, {"--quiet", "--out", "plain", file},
-                                            dir_->path());
+    const CommandResult plain =
+        run_program(kStudy, {"--quiet", "--out", "plain", file}, dir_->path());
     EXPECT_EQ(plain.status, 0) << describe(plain);
     const CommandResult strict =
         run_program(kStudy, {"--strict", "--quiet", "--out", "strict", file}, dir_->path());

@@ -81,8 +81,8 @@ Check check_tables(const std::string& out, const std::string& truth = "") {
       ADD_FAILURE() << "bad run line " << line;
       continue;
     }
-    check.runs.push_back({f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11],
-                          f[12], f[13], f[14], f[15]});
+    check.runs.push_back({f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11], f[12],
+                          f[13], f[14], f[15]});
   }
   return check;
 }

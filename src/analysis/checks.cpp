@@ -19,11 +19,10 @@ constexpr CheckRule kRules[kChecks] = {
     {Check::calibration_after_samples, "calibration_after_samples", Severity::warning, 0,
      "samples"},
     // The protocol has 18 experiments; a missing one reads as zeros in every table.
-    {Check::missing_experiments, "missing_experiments", Severity::error, kMaxTracks,
-     "experiments"},
+    {Check::missing_experiments, "missing_experiments", Severity::error, kMaxTracks, "experiments"},
     // Samples before the first time stamp 0 belong to no experiment: a cut or joined file.
-    {Check::samples_before_first_experiment, "samples_before_first_experiment",
-     Severity::warning, 0, "samples"},
+    {Check::samples_before_first_experiment, "samples_before_first_experiment", Severity::warning,
+     0, "samples"},
     // A damaged line loses its sample silently.
     {Check::skipped_lines, "skipped_lines", Severity::warning, 0, "lines"},
     // Durations and chewing frequencies divide by the header's rate.
@@ -76,8 +75,7 @@ long double field_value(const Entry& e, int field) {
                                  : e.*kChannelValue[field - kPositionFields];
 }
 std::string field_name(int field) {
-  if (field < kPositionFields)
-    return std::string(kPointNames[field / 3]) + "_" + kAxes[field % 3];
+  if (field < kPositionFields) return std::string(kPointNames[field / 3]) + "_" + kAxes[field % 3];
   return kChannelKeys[field - kPositionFields];
 }
 
@@ -178,12 +176,12 @@ long double recording_step(const RawFacts& raw, int experiments) {
 
 // "missing experiments 14 to 18 (trials FK2, RK1, ...)".
 std::string missing_text(int experiments) {
-  std::string s = "only " + std::to_string(experiments) + " of " + std::to_string(kMaxTracks) +
-                  " experiments: missing " +
-                  (experiments + 1 == kMaxTracks ? "experiment 18"
-                                                 : "experiments " +
-                                                       std::to_string(experiments + 1) + " to " +
-                                                       std::to_string(kMaxTracks));
+  std::string s =
+      "only " + std::to_string(experiments) + " of " + std::to_string(kMaxTracks) +
+      " experiments: missing " +
+      (experiments + 1 == kMaxTracks ? "experiment 18"
+                                     : "experiments " + std::to_string(experiments + 1) + " to " +
+                                           std::to_string(kMaxTracks));
   std::string trials;
   for (int k = std::max(experiments, kFirstChewingTrial); k <= kLastChewingTrial; ++k)
     trials += std::string(trials.empty() ? "" : ", ") + trial_label(k);
@@ -247,7 +245,8 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
     out.add(Check::no_calibration, 0, "", 0, rule_of(Check::no_calibration).limit,
             "no calibration line: positions are taken from 0 and lines read in the five-point "
             "form");
-  } else if (raw.read.samples_before_calibration > rule_of(Check::calibration_after_samples).limit) {
+  } else if (raw.read.samples_before_calibration >
+             rule_of(Check::calibration_after_samples).limit) {
     out.add(Check::calibration_after_samples, 0, "", raw.read.samples_before_calibration,
             rule_of(Check::calibration_after_samples).limit,
             "a calibration line follows " +
@@ -258,8 +257,7 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
     out.add(Check::missing_experiments, 0, "", experiments,
             rule_of(Check::missing_experiments).limit, missing_text(experiments));
   }
-  if (raw.samples_before_first_experiment >
-      rule_of(Check::samples_before_first_experiment).limit) {
+  if (raw.samples_before_first_experiment > rule_of(Check::samples_before_first_experiment).limit) {
     out.add(Check::samples_before_first_experiment, 0, "", raw.samples_before_first_experiment,
             rule_of(Check::samples_before_first_experiment).limit,
             plural(raw.samples_before_first_experiment, "sample", "samples") +
@@ -283,8 +281,8 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
     const long double off = std::fabs(rate - stamped) / stamped * 100;
     if (off > rule_of(Check::sampling_rate).limit) {
       out.add(Check::sampling_rate, 0, "", off, rule_of(Check::sampling_rate).limit,
-              "the Frequency header says " + text(rate) + " Hz, the time stamps " +
-                  text(stamped) + " Hz");
+              "the Frequency header says " + text(rate) + " Hz, the time stamps " + text(stamped) +
+                  " Hz");
     }
   }
 
@@ -310,9 +308,10 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
     const Track& t = tracks[k];
     const int number = k + 1;
     if (x.steps_not_rising > rule_of(Check::time_order).limit) {
-      out.add(Check::time_order, number, "", x.steps_not_rising, rule_of(Check::time_order).limit,
-              plural(x.steps_not_rising, "time stamp falls or repeats", "time stamps fall or repeat") +
-                  ", first at sample " + std::to_string(x.first_not_rising));
+      out.add(
+          Check::time_order, number, "", x.steps_not_rising, rule_of(Check::time_order).limit,
+          plural(x.steps_not_rising, "time stamp falls or repeats", "time stamps fall or repeat") +
+              ", first at sample " + std::to_string(x.first_not_rising));
     }
     const long double gap_limit = rule_of(Check::time_gap).limit * step;
     if (step > 0 && x.longest_step > gap_limit) {
@@ -340,9 +339,9 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
     for (int c = 0; c < form.emg_channels; ++c) {
       if (!x.emg_flat[c]) continue;
       out.add(Check::emg_flat, number, kChannelKeys[c], 0, rule_of(Check::emg_flat).limit,
-              x.emg_level[c] == 0 ? std::string("all zero in ") + trial_label(k)
-                                  : "constant at " + text(x.emg_level[c]) + " uV in " +
-                                        trial_label(k));
+              x.emg_level[c] == 0
+                  ? std::string("all zero in ") + trial_label(k)
+                  : "constant at " + text(x.emg_level[c]) + " uV in " + trial_label(k));
     }
     for (int c = 0; c < form.emg_channels; ++c) {
       const long double run_mvc = *kRunMvc[c], own = t.*kChannelMvc[c];

@@ -69,18 +69,18 @@ struct RecordingForm {
 // Position fields, three per point, in file order; the first 3 x 3 are carried by every form.
 constexpr int kPoints = 5;
 constexpr int kPointPairs = kPoints * (kPoints - 1) / 2;
-constexpr int kPositionFields = 3 * kPoints;  // as kPositionValue has them
+constexpr int kPositionFields = 3 * kPoints;                 // as kPositionValue has them
 constexpr int kCheckedFields = kPositionFields + kChannels;  // positions, then EMG
 
 // What the raw samples of one experiment show.
 struct RawExperiment {
-  int non_finite[kCheckedFields] = {};   // NaN or infinite values per field
+  int non_finite[kCheckedFields] = {};        // NaN or infinite values per field
   int first_non_finite[kCheckedFields] = {};  // sample index of the first
-  bool emg_flat[kChannels] = {};         // every raw value equal
-  long double emg_level[kChannels] = {};  // that value, when flat
+  bool emg_flat[kChannels] = {};              // every raw value equal
+  long double emg_level[kChannels] = {};      // that value, when flat
   long double pair_min[kPointPairs] = {}, pair_max[kPointPairs] = {};  // mm; 0/0 if no finite
-  int steps_not_rising = 0;  // neighbouring time stamps that fall or repeat
-  int first_not_rising = 0;  // sample index of the first sample that does
+  int steps_not_rising = 0;      // neighbouring time stamps that fall or repeat
+  int first_not_rising = 0;      // sample index of the first sample that does
   long double longest_step = 0;  // ms, between neighbouring samples
   int longest_step_at = 0;       // sample index after that step
   long double mean_step = 0;     // ms, (last time - first time) / (samples - 1); 0 if none

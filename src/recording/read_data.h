@@ -20,8 +20,8 @@ enum class ReadStatus {
 struct ReadResult {
   ReadStatus status = ReadStatus::ok;
   int sys_errno = 0;
-  int skipped_lines = 0;  // line pieces that are neither blank nor of any recognised form
-  int calibration_lines = 0;           // "Calibr" lines read
+  int skipped_lines = 0;      // line pieces that are neither blank nor of any recognised form
+  int calibration_lines = 0;  // "Calibr" lines read
   int samples_before_calibration = 0;  // samples accepted before the last of them
 };
 

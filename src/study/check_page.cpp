@@ -327,10 +327,10 @@ std::string findings_banner(const Evaluation& evaluation) {
     std::string where;
     if (finding.experiment > 0) where = "experiment " + std::to_string(finding.experiment);
     if (!finding.channel.empty()) where += (where.empty() ? "" : ", ") + finding.channel;
-    items[error ? 0 : 1] += "<li class=\"" + std::string(severity_name(rule.severity)) +
-                            "\"><b>" + severity_name(rule.severity) + "</b> <code>" + rule.name +
-                            "</code>" + (where.empty() ? "" : " (" + escaped(where.c_str()) + ")") +
-                            ": " + escaped(finding.message.c_str()) + "</li>\n";
+    items[error ? 0 : 1] += "<li class=\"" + std::string(severity_name(rule.severity)) + "\"><b>" +
+                            severity_name(rule.severity) + "</b> <code>" + rule.name + "</code>" +
+                            (where.empty() ? "" : " (" + escaped(where.c_str()) + ")") + ": " +
+                            escaped(finding.message.c_str()) + "</li>\n";
   }
   if (errors + warnings == 0)
     return "<section class=\"findings none\" data-errors=\"0\" data-warnings=\"0\">"

@@ -9,7 +9,7 @@
 // The rows one recording contributes to the five tables, each record with its line end.
 struct RecordingTables {
   bool ok = false;
-  std::string status;  // "ok", or why the recording failed
+  std::string status;            // "ok", or why the recording failed
   int warnings = 0, errors = 0;  // the data checks' findings of each severity
   std::string experiments, indices, cycles, runs, findings;
 };

@@ -45,16 +45,16 @@ std::string experiment_rows(const std::string& file, const Evaluation& evaluatio
     row.add(file).add(k + 1).add(trial_label(k)).add(t.first_entry).add(t.last_entry);
     row.add(x.duration_s);  // the index tables' trial length
     row.add(t.no_cycles);
-    chewing ? row.add(t.no_chewing_cycles) : row.empty();  // counted from experiment 13 on
+    chewing ? row.add(t.no_chewing_cycles) : row.empty();     // counted from experiment 13 on
     row.add(t.Right_max).add(t.Left_max).add(t.Incisal_max);  // every form tracks these points
     for (int c = 0; c < kChannels; ++c) c < channels ? row.add(t.*kChannelMvc[c]) : row.empty();
     for (int c = 0; c < kChannels; ++c) c < channels ? row.add(t.*kChannelNl[c]) : row.empty();
     for (int c = 0; c < kChannels; ++c)  // uVs, as shown
       c < channels ? row.add(t.*kChannelWork[c] / 1000) : row.empty();
     for (int c = 0; c < kChannels; ++c)
-      chewing && c < channels ? row.add(evaluation.mvc_cycle_work.value[k][c]) : row.empty();
+      (chewing && c < channels) ? row.add(evaluation.mvc_cycle_work.value[k][c]) : row.empty();
     chewing ? row.add(x.masseter_balance) : row.empty();
-    chewing && channels == kChannels ? row.add(x.temporalis_balance) : row.empty();
+    (chewing && channels == kChannels) ? row.add(x.temporalis_balance) : row.empty();
     rows += row.str();
   }
   return rows;
