@@ -170,14 +170,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   preprocessing_emg_reference(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
   const StoreSnapshot expected_emg = take_snapshot();
   reset_store();
-  read_data(path);
+  const RawFacts raw = raw_facts(read_data(path));  // the data checks see any input too
   preprocessing_emg(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
   expect_same(expected_emg, take_snapshot(), "EMG conditioning");
   preprocessing_distances();
   compute_cycles(v.dist_threshold);
   preprocessing_work();
   write_report(s.sink, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold,
-               evaluate(v.emg_threshold));
+               evaluate(v.emg_threshold, raw));
 
   // 3. The run of chew_eval with its defaults, report file included.
   reset_store();
