@@ -135,7 +135,8 @@ TEST(OutputIdentityTest, ReportsAndTablesAreByteForByteAsBefore) {
     args.insert(args.end(), names.begin(), names.end());
     const CommandResult r = run_program(kStudy, args, folder);
     ASSERT_EQ(r.status, 0) << set << ": " << r.err;
-    for (const char* table : {"experiments.csv", "indices.csv", "cycles.csv", "runs.csv"})
+    for (const char* table :
+         {"experiments.csv", "indices.csv", "cycles.csv", "runs.csv", "findings.csv"})
       outputs.push_back(std::string("study/") + table);
     for (const auto& [file, sum] : checksums(folder, outputs)) actual[set + "/" + file] = sum;
   }

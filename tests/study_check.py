@@ -3,17 +3,20 @@
 
     study_check.py OUT_DIR [--truth DIR]
 
-Loads experiments.csv, indices.csv, cycles.csv and runs.csv from OUT_DIR and, for every
-recording whose run is "ok", its report. A table value, read as the 80-bit value it denotes and
+Loads experiments.csv, indices.csv, cycles.csv, runs.csv and findings.csv from OUT_DIR and, for
+every recording whose run is "ok", its report. A table value, read as the 80-bit value it denotes and
 rounded as the report's printf conversion rounds it, must give the report's printed text; values
 the report derives from table values (the evaluation table from the MVC-based cycle work, which
 in turn follows from the cycles' burst maxima) are recomputed here with every operation rounded
 to the 80-bit format. With --truth, DIR/<name>.truth ("EXPERIMENT CYCLES" lines, from
-chew_simulate) must give the confirmed cycles of experiments 13 to 18.
+chew_simulate) must give the confirmed cycles of experiments 13 to 18. A value of a channel the
+recording does not carry (runs.csv's emg_channels is 2: the temporales) must be an empty field,
+and exactly those values and the ones outside the chewing trials may be; the findings of a
+recording must add up to its warnings and errors in runs.csv.
 
 Prints one line per runs.csv row, "run" and its file, status, report, samples, experiments,
-skipped_lines, rms_time_ms, mvc_time_ms, nl_time_ms, emg_threshold and dist_threshold_mm
-separated by tabs, then a "checked ..." summary. Exits 1 on the first kinds of mismatch it finds
+skipped_lines, rms_time_ms, mvc_time_ms, nl_time_ms, emg_threshold, dist_threshold_mm, points,
+emg_channels, warnings and errors separated by tabs, then a "checked ..." summary. Exits 1 on the first kinds of mismatch it finds
 (all of them are listed), 0 when everything agrees.
 """
 
@@ -39,7 +42,10 @@ CYCLE_COLUMNS = (
     + [m + "_burst_max_uVms" for m in ("mr", "ml", "tr", "tl")] + ["confirmed"])
 RUN_COLUMNS = ["file", "status", "report", "samples", "experiments", "calibration_type",
                "skipped_lines", "sampling_rate_Hz", "rms_time_ms", "mvc_time_ms", "nl_time_ms",
-               "emg_threshold", "dist_threshold_mm", "version"]
+               "emg_threshold", "dist_threshold_mm", "version", "points", "emg_channels",
+               "warnings", "errors"]
+FINDING_COLUMNS = ["file", "check", "severity", "experiment", "trial", "channel", "value", "limit",
+                   "unit", "message"]
 
 TRIALS = {13: "FK1", 14: "FK2", 15: "RK1", 16: "RK2", 17: "LK1", 18: "LK2"}
 CHANNELS = ("mr", "ml", "tr", "tl")
@@ -228,7 +234,19 @@ INDEX_UNITS = {1: "%", 2: "%", 3: "uV", 4: "uVs", 5: "uVs", 6: "%", 7: "10 ms", 
                9: "cycles", 10: "s", 11: "Hz"}
 
 
-def check_experiments(file, rows, report, counted):
+def carried_channels(run):
+    """The EMG channels runs.csv says the recording carries."""
+    return CHANNELS[: int(run["emg_channels"])]
+
+
+def check_empty_fields(where, row, expected):
+    """The empty fields of a row must be exactly `expected`."""
+    empty = {column for column, text in row.items() if text == ""}
+    if empty != set(expected):
+        problem(f"{where}: empty fields {sorted(empty)}, expected {sorted(expected)}")
+
+
+def check_experiments(file, rows, report, counted, carried):
     printed = report.experiment_rows()
     if len(printed) != len(rows):
         problem(f"{file}: {len(rows)} experiment rows, the report has {len(printed)}")
@@ -240,6 +258,16 @@ def check_experiments(file, rows, report, counted):
             problem(f"{where}: report row {p}")
             continue
         chewing = k >= 13
+        absent = [ch for ch in CHANNELS if ch not in carried]
+        expected_empty = [ch + q for ch in absent for q in ("_mvc_uV", "_noise_uV", "_work_uVs")]
+        expected_empty += [ch + "_mvc_cycle_work_ms" for ch in CHANNELS
+                           if not chewing or ch in absent]
+        if not chewing:
+            expected_empty += ["trial", "chewing_cycles", "masseter_balance_pct",
+                               "temporalis_balance_pct"]
+        elif "tr" in absent:
+            expected_empty.append("temporalis_balance_pct")
+        check_empty_fields(where, row, expected_empty)
         if row["trial"] != TRIALS.get(k, ""):
             problem(f"{where}: trial {row['trial']!r}")
         if (row["first_sample"], row["last_sample"]) != (p[2], p[3]):
@@ -249,23 +277,25 @@ def check_experiments(file, rows, report, counted):
             problem(f"{where}: chewing_cycles {cycles!r}, report C. {p[1]}")
         pairs = [("right_max_mm", 4), ("left_max_mm", 5), ("incisal_max_mm", 6)]
         for c, ch in enumerate(CHANNELS):
-            pairs += [(ch + "_mvc_uV", 7 + 2 * c), (ch + "_noise_uV", 8 + 2 * c)]
+            if ch in carried:
+                pairs += [(ch + "_mvc_uV", 7 + 2 * c), (ch + "_noise_uV", 8 + 2 * c)]
         for column, at in pairs:
             if not same_print(p[at], value(row[column]), 2):
                 problem(f"{where}: {column} {row[column]} prints as {p[at]}?")
         for column, at in [("mr_work_uVs", 15), ("ml_work_uVs", 16), ("tr_work_uVs", 18),
                            ("tl_work_uVs", 19)]:
+            if column[:2] not in carried:
+                continue
             if not same_print(p[at], value(row[column]), 0):
                 problem(f"{where}: {column} {row[column]} prints as {p[at]}?")
         for column, at in [("masseter_balance_pct", 17), ("temporalis_balance_pct", 20)]:
+            if chewing and row[column] == "":
+                continue  # absent channels: the empty field is checked above
             if chewing:
                 if not same_print(p[at], value(row[column]), 0):
                     problem(f"{where}: {column} {row[column]} prints as {p[at]}?")
             elif row[column] != "" or p[at] != "0":
                 problem(f"{where}: {column} {row[column]!r} outside the chewing trials")
-        mvc_work = [row[ch + "_mvc_cycle_work_ms"] for ch in CHANNELS]
-        if not chewing and mvc_work != ["", "", "", ""]:
-            problem(f"{where}: MVC-based cycle work outside the chewing trials")
         if chewing and counted.get(k) != (int(cycles) if cycles else None):
             problem(f"{where}: {counted.get(k)} confirmed cycles in cycles.csv, C. is {cycles}")
 
@@ -301,7 +331,7 @@ def check_evaluation(file, rows, report):
                     f"{printf_f(balance(channel), 0, True)}")
 
 
-def check_indices(file, rows, report, experiment_rows):
+def check_indices(file, rows, report, experiment_rows, carried):
     by_key = {}
     for r in rows:
         key = (int(r["index"]), r["muscle"], r["condition"])
@@ -312,6 +342,11 @@ def check_indices(file, rows, report, experiment_rows):
     if set(by_key) != wanted:
         problem(f"{file}: index rows {sorted(set(by_key) ^ wanted)} missing or extra")
         return 0
+    for (n, m, c), r in by_key.items():
+        # An index of the temporales only (T, TR, TL) is empty exactly when they are absent.
+        absent = m.startswith("T") and "tr" not in carried
+        if (r["value"] == "") != absent:
+            problem(f"{file}: index {n} {m} {c} value {r['value']!r} with channels {carried}")
     for n, keys in INDEX_KEYS.items():
         printed = report.index_row(n)
         if len(printed) != len(keys):
@@ -321,7 +356,7 @@ def check_indices(file, rows, report, experiment_rows):
             r = by_key[(n, m, c)]
             if r["unit"] != INDEX_UNITS[n]:
                 problem(f"{file}: index {n} {m} {c} in {r['unit']!r}")
-            if not same_print(text, value(r["value"]), INDEX_PRECISION[n]):
+            if r["value"] != "" and not same_print(text, value(r["value"]), INDEX_PRECISION[n]):
                 problem(f"{file}: index {n} {m} {c} = {r['value']} prints as {text}?")
     # Rows 7 and 8 are the MVC-based cycle work of experiments.csv: pair sum / 20.
     work = {int(r["experiment"]): r for r in experiment_rows}
@@ -330,7 +365,7 @@ def check_indices(file, rows, report, experiment_rows):
         for m, c in INDEX_KEYS[n]:
             column = m.lower() + "_mvc_cycle_work_ms"
             k = first_trial[c]
-            if k + 1 not in work:
+            if k + 1 not in work or m.lower() not in carried:
                 continue
             pair = ld_add(value(work[k][column]), value(work[k + 1][column]))
             expected = ld_div(pair, Fraction(20))
@@ -341,10 +376,11 @@ def check_indices(file, rows, report, experiment_rows):
     return len(rows)
 
 
-def check_cycles(file, rows, experiment_rows, index_rows, threshold):
+def check_cycles(file, rows, experiment_rows, index_rows, threshold, carried):
     """Confirmation and MVC-based cycle work recomputed from the cycles' burst maxima."""
-    mvc = {r["muscle"]: value(r["value"]) for r in index_rows if r["index"] == "3"}
-    limit = {ch: ld_mul(Fraction(10), mvc[ch.upper()]) for ch in CHANNELS}
+    mvc = {r["muscle"]: value(r["value"]) for r in index_rows
+           if r["index"] == "3" and r["muscle"].lower() in carried}
+    limit = {ch: ld_mul(Fraction(10), mvc[ch.upper()]) for ch in carried}
     bounds = {int(r["experiment"]): (int(r["first_sample"]), int(r["last_sample"]))
               for r in experiment_rows}
     counted, sums, numbers = {}, {}, {}
@@ -359,12 +395,14 @@ def check_cycles(file, rows, experiment_rows, index_rows, threshold):
             problem(f"{where}: samples {r['start_sample']}..{r['end_sample']} outside {first}..{last}")
         if not (value(r["incisal_max_mm"]) >= threshold > value(r["end_distance_mm"])):
             problem(f"{where}: does not cross the distance threshold {threshold}")
-        burst = {ch: value(r[ch + "_burst_max_uVms"]) for ch in CHANNELS}
+        check_empty_fields(where, r, [ch + "_burst_max_uVms" for ch in CHANNELS
+                                      if ch not in carried])
+        burst = {ch: value(r[ch + "_burst_max_uVms"]) for ch in carried}
         confirmed = burst["mr"] > limit["mr"] or burst["ml"] > limit["ml"]
         if r["confirmed"] != ("1" if confirmed else "0"):
             problem(f"{where}: confirmed {r['confirmed']}, the masseter maxima say {confirmed}")
         counted[k] = counted.get(k, 0) + (r["confirmed"] == "1")
-        for ch in CHANNELS:
+        for ch in carried:
             s = sums.setdefault((k, ch), Fraction(0))
             if burst[ch] > limit[ch]:
                 sums[(k, ch)] = ld_add(s, burst[ch])
@@ -373,7 +411,7 @@ def check_cycles(file, rows, experiment_rows, index_rows, threshold):
         if k < 13:
             continue
         counted.setdefault(k, 0)
-        for ch in CHANNELS:
+        for ch in carried:
             expected = ld_div(sums.get((k, ch), Fraction(0)), mvc[ch.upper()])
             got = value(r[ch + "_mvc_cycle_work_ms"])
             if not same_value(got, expected):
@@ -392,31 +430,42 @@ def main(argv):
     indices = load(out, "indices.csv", INDEX_COLUMNS)
     cycles = load(out, "cycles.csv", CYCLE_COLUMNS)
     runs = load(out, "runs.csv", RUN_COLUMNS)
+    findings = load(out, "findings.csv", FINDING_COLUMNS)
 
     def of(table, file):
         return [r for r in table if r["file"] == file]
 
     checked = {"recordings": 0, "experiment rows": 0, "index values": 0, "cycles": 0,
-               "truth counts": 0}
+               "truth counts": 0, "findings": 0}
     for run in runs:
         file = run["file"]
         print("run", file, run["status"], run["report"], run["samples"], run["experiments"],
               run["skipped_lines"], run["rms_time_ms"], run["mvc_time_ms"], run["nl_time_ms"],
-              run["emg_threshold"], run["dist_threshold_mm"], sep="\t")
-        mine = [of(t, file) for t in (experiments, indices, cycles)]
+              run["emg_threshold"], run["dist_threshold_mm"], run["points"], run["emg_channels"],
+              run["warnings"], run["errors"], sep="\t")
+        mine = [of(t, file) for t in (experiments, indices, cycles, findings)]
         if run["status"] != "ok":
-            if run["report"] or any(mine):
-                problem(f"{file}: failed, yet has a report or table rows")
+            if run["report"] or any(mine) or run["warnings"] or run["errors"]:
+                problem(f"{file}: failed, yet has a report, table rows or finding counts")
             continue
+        mine, found = mine[:3], mine[3]
+        for severity in ("warning", "error"):
+            n = sum(1 for f in found if f["severity"] == severity)
+            if str(n) != run[severity + "s"]:
+                problem(f"{file}: {n} {severity} findings, runs.csv says {run[severity + 's']}")
+        checked["findings"] += len(found)
+        if (run["points"], run["emg_channels"]) not in (("5", "2"), ("3", "4"), ("3", "2")):
+            problem(f"{file}: {run['points']} points and {run['emg_channels']} EMG channels")
+        carried = carried_channels(run)
         report = Report(os.path.join(out, run["report"]))
         e_rows, i_rows, c_rows = mine
         if len(e_rows) != int(run["experiments"]):
             problem(f"{file}: {len(e_rows)} experiment rows for {run['experiments']} experiments")
         threshold = value(run["dist_threshold_mm"])
-        counted = check_cycles(file, c_rows, e_rows, i_rows, threshold)
-        check_experiments(file, e_rows, report, counted)
+        counted = check_cycles(file, c_rows, e_rows, i_rows, threshold, carried)
+        check_experiments(file, e_rows, report, counted, carried)
         check_evaluation(file, e_rows, report)
-        checked["index values"] += check_indices(file, i_rows, report, e_rows)
+        checked["index values"] += check_indices(file, i_rows, report, e_rows, carried)
         if truth_dir:
             stem = run["report"][: -len("_output.txt")]
             truth_path = os.path.join(truth_dir, stem + ".truth")
@@ -432,7 +481,8 @@ def main(argv):
         checked["experiment rows"] += len(e_rows)
         checked["cycles"] += len(c_rows)
     files = {r["file"] for r in runs}
-    for name, table in (("experiments", experiments), ("indices", indices), ("cycles", cycles)):
+    for name, table in (("experiments", experiments), ("indices", indices), ("cycles", cycles),
+                        ("findings", findings)):
         if any(r["file"] not in files for r in table):
             problem(f"{name}.csv: rows of a file runs.csv does not list")
     print("checked " + ", ".join(f"{n} {what}" for what, n in checked.items()))

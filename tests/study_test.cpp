@@ -44,11 +44,12 @@ const std::vector<Simulated>& recordings() {
 }
 
 const std::vector<std::string> kTables = {"experiments.csv", "indices.csv", "cycles.csv",
-                                          "runs.csv"};
+                                          "runs.csv", "findings.csv"};
 
 // A runs.csv row as study_check.py prints it.
 struct RunRow {
   std::string file, status, report, samples, experiments, skipped, rms, mvc, nl, emg, dist;
+  std::string points, emg_channels, warnings, errors;
 };
 
 struct Check {
@@ -76,11 +77,12 @@ Check check_tables(const std::string& out, const std::string& truth = "") {
     if (line.rfind("checked ", 0) == 0) check.summary = line;
     if (line.rfind("run\t", 0) != 0) continue;
     std::vector<std::string> f = split(line, '\t');
-    if (f.size() != 12) {
+    if (f.size() != 16) {
       ADD_FAILURE() << "bad run line " << line;
       continue;
     }
-    check.runs.push_back({f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]});
+    check.runs.push_back({f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11], f[12],
+                          f[13], f[14], f[15]});
   }
   return check;
 }
@@ -155,6 +157,11 @@ TEST_F(StudyTest, ReportsAreChewEvalsAndTablesAgreeWithThem) {
     EXPECT_EQ(run.skipped, "0");
     EXPECT_EQ(run.rms + " " + run.mvc + " " + run.nl + " " + run.dist, "50 500 100 3");
     EXPECT_EQ(std::strtold(run.emg.c_str(), nullptr), (long double)0.03) << run.emg;
+    // The form from the simulator's: five-point, three-point-4ch, three-point-2ch in turn; the
+    // data checks find nothing in a simulated recording.
+    const char* form[3] = {"5 2", "3 4", "3 2"};
+    EXPECT_EQ(run.points + " " + run.emg_channels, form[i % 3]) << run.file;
+    EXPECT_EQ(run.warnings + " " + run.errors, "0 0") << run.file;
   }
   EXPECT_EQ(check.runs[7].samples, "20000");  // s08 and s09 have their sample counts set
   EXPECT_EQ(check.runs[8].samples, "30000");

@@ -142,6 +142,7 @@ Evaluation evaluate(long double emg_threshold) {
   Evaluation e;
   e.no_experiments = no_tracks < kMaxTracks ? no_tracks : kMaxTracks;
   e.sampling_rate = sampling_rate();
+  e.form = recording_form();
   for (int k = 0; k < e.no_experiments; ++k) {
     const Track& t = tracks[k];
     ExperimentEvaluation& x = e.experiments[k];
@@ -174,5 +175,11 @@ Evaluation evaluate(long double emg_threshold) {
   }
   e.mvc_cycle_work = mvc_cycle_work_of(e.trials);
   e.indices = index_values(e.mvc_cycle_work);
+  return e;
+}
+
+Evaluation evaluate(long double emg_threshold, const RawFacts& raw) {
+  Evaluation e = evaluate(emg_threshold);
+  e.findings = check_recording(raw, e);
   return e;
 }

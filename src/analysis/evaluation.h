@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/kinematics.h"
+#include "analysis/checks.h"
 #include "recording/protocol.h"
 #include "recording/store.h"
 
@@ -70,6 +71,8 @@ struct Evaluation {
   JawFrame frame;
   // The summaries of the conditions whose two trials the recording has.
   std::optional<KinematicSummary> conditions[kConditions];
+  RecordingForm form;             // the points and EMG channels the recording carries
+  std::vector<Finding> findings;  // the data checks' findings; only evaluate(.., raw) fills them
 };
 
 // The sampling frequency in Hz: the leading number of the `frequency` header text as atof reads
@@ -79,6 +82,8 @@ long double sampling_rate();
 // Requires the analysis stages to have run over the recording in the store. `emg_threshold` is
 // the fraction of the MVC the EMG stage received.
 Evaluation evaluate(long double emg_threshold);
+// The same with the data checks' findings, from the facts gathered before the stages ran.
+Evaluation evaluate(long double emg_threshold, const RawFacts& raw);
 
 // The parts of the evaluation that rest on the MVC-based cycle work, for a given table of it.
 MvcCycleWork mvc_cycle_work_of(const std::vector<TrialEvaluation>& trials);

@@ -33,6 +33,10 @@ constexpr const char* trial_label(int position) {
   return is_chewing_trial(position) ? kTrialLabels[position - kFirstChewingTrial] : "";
 }
 
+// The EMG channels' short names, as the study's tables prefix their columns: masseter right and
+// left, temporalis right and left.
+constexpr const char* kChannelKeys[] = {"mr", "ml", "tr", "tl"};
+
 // The chewing conditions, each of two consecutive trials: free chewing, chewing on the right
 // side, chewing on the left side.
 enum Condition { FK, RK, LK };

@@ -127,6 +127,7 @@ void store_five_point(Entry& working, long long t, const long double* v) {
   working.Aux3 = v[17];
   working.Channel1 = v[18];
   working.Channel2 = v[19];
+  working.emg_channels = 2;
 }
 
 void store_three_point(Entry& working, long long t, const long double* v, bool four_channels) {
@@ -139,6 +140,7 @@ void store_three_point(Entry& working, long long t, const long double* v, bool f
   working.Channel2 = v[13];
   working.Channel3 = four_channels ? v[14] : 0;
   working.Channel4 = four_channels ? v[15] : 0;
+  working.emg_channels = four_channels ? 4 : 2;
 }
 
 // Scans a sample line in the form of the current calibration type into `working`: five points
@@ -191,6 +193,8 @@ ReadResult read_data(const char* path) {
         break;
       }
       calibration = working;
+      ++result.calibration_lines;
+      result.samples_before_calibration = no_entries;
     } else if (scan_sample(line, working)) {
       if (no_entries > kMaxEntries - 1) {
         result.status = ReadStatus::too_many_entries;

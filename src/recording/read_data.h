@@ -20,7 +20,9 @@ enum class ReadStatus {
 struct ReadResult {
   ReadStatus status = ReadStatus::ok;
   int sys_errno = 0;
-  int skipped_lines = 0;  // line pieces that are neither blank nor of any recognised form
+  int skipped_lines = 0;      // line pieces that are neither blank nor of any recognised form
+  int calibration_lines = 0;  // "Calibr" lines read
+  int samples_before_calibration = 0;  // samples accepted before the last of them
 };
 
 // The store must hold its process-start zeros, or those reset_store() gives.

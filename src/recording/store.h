@@ -34,6 +34,7 @@ struct Entry {
   long double Aux1, Aux2, Aux3;                        // read, never used
   long double Channel1, Channel2, Channel3, Channel4;  // uV: raw, then RMS in place
   int type;  // calibration type in force when the line was read (0 five points, 1 three)
+  std::uint8_t emg_channels;  // EMG channels the sample's line carried: 2 or 4
   long double Channel1_burst, Channel2_burst, Channel3_burst, Channel4_burst;  // uV*ms
   std::uint8_t Right_dir, Left_dir, Incisal_dir, UK6_1_dir, UK6_2_dir;  // 0 none, 1 rose, 2 fell
   std::uint8_t cycle_status;                                            // max_end | min_start
@@ -99,6 +100,11 @@ extern std::vector<ChewingCycle> chewing_cycles[kMaxTracks];
 // The four EMG channels' fields in channel order, for code that treats the channels alike.
 constexpr long double Entry::*kChannelValue[kChannels] = {&Entry::Channel1, &Entry::Channel2,
                                                           &Entry::Channel3, &Entry::Channel4};
+// The position fields in file order: right, left, incisal, two lower first molars; x, y, z each.
+constexpr long double Entry::*kPositionValue[15] = {
+    &Entry::Right_x, &Entry::Right_y,   &Entry::Right_z,   &Entry::Left_x,    &Entry::Left_y,
+    &Entry::Left_z,  &Entry::Incisal_x, &Entry::Incisal_y, &Entry::Incisal_z, &Entry::UK6_1_x,
+    &Entry::UK6_1_y, &Entry::UK6_1_z,   &Entry::UK6_2_x,   &Entry::UK6_2_y,   &Entry::UK6_2_z};
 constexpr long double Entry::*kChannelBurst[kChannels] = {
     &Entry::Channel1_burst, &Entry::Channel2_burst, &Entry::Channel3_burst, &Entry::Channel4_burst};
 constexpr long double Track::*kChannelMvc[kChannels] = {&Track::Channel1_mvc, &Track::Channel2_mvc,

@@ -16,6 +16,7 @@
 constexpr int kExperiments = 18;
 constexpr int kChannels = 4;  // masseter right, masseter left, temporalis right, temporalis left
 constexpr int kPoints = 5;    // right and left condyle, incisal point, right and left lower molar
+constexpr int kRightCondyle = 0, kLeftCondyle = 1, kIncisal = 2;  // their positions in that order
 constexpr int kFirstChewing = 12;
 
 struct Subject {

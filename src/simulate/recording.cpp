@@ -1,5 +1,6 @@
 #include "recording.h"
 
+#include <array>
 #include <cmath>
 
 namespace {
@@ -34,6 +35,51 @@ class Drift {
   double a_ = 0, gain_ = 0;
   double first_ = 0, second_ = 0;
 };
+
+// A rotation of the jaw about an axis through the incisal point (Rodrigues' formula).
+struct Turn {
+  double axis[3] = {1, 0, 0};  // unit vector
+  double cos = 1, sin = 0;
+
+  // The displacement of point p of the jaw when the incisal point moves by `incisal` (mm) and
+  // the jaw turns by this rotation about it.
+  void displacement(const Subject& s, int p, const std::array<double, 3>& incisal,
+                    double out[3]) const {
+    double v[3];
+    for (int a = 0; a < 3; ++a) v[a] = (s.reference[p][a] - s.reference[kIncisal][a]) / 100.0;
+    const double cross[3] = {axis[1] * v[2] - axis[2] * v[1], axis[2] * v[0] - axis[0] * v[2],
+                             axis[0] * v[1] - axis[1] * v[0]};
+    const double along = axis[0] * v[0] + axis[1] * v[1] + axis[2] * v[2];
+    for (int a = 0; a < 3; ++a) {
+      const double turned = v[a] * cos + cross[a] * sin + axis[a] * along * (1 - cos);
+      out[a] = incisal[a] + turned - v[a];
+    }
+  }
+};
+
+// The turn that points the line from the condyles' midpoint to the incisal point at the
+// incisal point's new place, the midpoint moved by `hinge_move` (mm).
+Turn turn_towards(const Subject& s, const std::array<double, 3>& incisal,
+                  const double hinge_move[3]) {
+  double from[3], to[3];
+  for (int a = 0; a < 3; ++a) {
+    const double hinge = (s.reference[kRightCondyle][a] + s.reference[kLeftCondyle][a]) / 200.0;
+    from[a] = s.reference[kIncisal][a] / 100.0 - hinge;
+    to[a] = from[a] + incisal[a] - hinge_move[a];
+  }
+  const double cross[3] = {from[1] * to[2] - from[2] * to[1], from[2] * to[0] - from[0] * to[2],
+                           from[0] * to[1] - from[1] * to[0]};
+  const double cross_length =
+      std::sqrt((cross[0] * cross[0] + cross[1] * cross[1]) + cross[2] * cross[2]);
+  const double from_length = std::sqrt((from[0] * from[0] + from[1] * from[1]) + from[2] * from[2]);
+  const double to_length = std::sqrt((to[0] * to[0] + to[1] * to[1]) + to[2] * to[2]);
+  Turn turn;
+  if (cross_length == 0 || from_length == 0 || to_length == 0) return turn;
+  for (int a = 0; a < 3; ++a) turn.axis[a] = cross[a] / cross_length;
+  turn.sin = cross_length / (from_length * to_length);
+  turn.cos = ((from[0] * to[0] + from[1] * to[1]) + from[2] * to[2]) / (from_length * to_length);
+  return turn;
+}
 
 // Band-limited unit-variance noise for the EMG: a first-order high pass at 20 Hz and two
 // first-order low passes at 150 Hz (both lowered at low sampling rates). The gain comes from
@@ -221,19 +267,20 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
       const double ix = distance * (lateral / length);
       const double iy = distance * (script.vertical / length);
       const double iz = distance * (script.sagittal / length);
-      // The other points follow it: the condyles translate forward by a fraction of the
-      // opening and the protrusion, the balancing-side condyle also forward, down and inward
-      // on a lateral shift; the molars lie between the hinge and the incisors.
+      // The other points sit on the same rigid jaw. The condyles' midpoint would translate
+      // forward by a fraction of the opening and the protrusion, down on opening and on a lateral
+      // shift; the jaw turns so that the line from that midpoint to the incisal point points at
+      // the incisal point's new place, and every point follows that turn and the incisal shift,
+      // so the distances between the points stay as they are.
       const double opening = iy < 0 ? -iy : 0;
       const double protrusion = iz > 0 ? iz : 0;
       const double forward = 0.22 * opening + 0.9 * protrusion;
-      const double to_left = ix > 0 ? ix : 0, to_right = ix < 0 ? -ix : 0;
-      const double move[kPoints][3] = {
-          {0.3 * ix, -0.10 * opening - 0.15 * to_left, forward + 0.45 * to_left},
-          {0.3 * ix, -0.10 * opening - 0.15 * to_right, forward + 0.45 * to_right},
-          {ix, iy, iz},
-          {0.85 * ix, 0.55 * iy, 0.45 * iz + 0.4 * forward},
-          {0.85 * ix, 0.55 * iy, 0.45 * iz + 0.4 * forward}};
+      const double shift = ix > 0 ? ix : -ix;
+      const double hinge_move[3] = {0.3 * ix, -0.10 * opening - 0.075 * shift,
+                                    forward + 0.225 * shift};
+      const Turn turn = turn_towards(recording.subject, {ix, iy, iz}, hinge_move);
+      double move[kPoints][3];
+      for (int p = 0; p < kPoints; ++p) turn.displacement(s, p, {ix, iy, iz}, move[p]);
 
       line.clear();
       line.integer(time);

@@ -316,6 +316,33 @@ std::string panel(int position, const RunSettings& settings, const Evaluation& e
   return s;
 }
 
+// The data checks' findings, errors first, as a banner; a quiet line when there are none.
+std::string findings_banner(const Evaluation& evaluation) {
+  int errors = 0, warnings = 0;
+  std::string items[2];  // errors, warnings
+  for (const Finding& finding : evaluation.findings) {
+    const CheckRule& rule = rule_of(finding.check);
+    const bool error = rule.severity == Severity::error;
+    ++(error ? errors : warnings);
+    std::string where;
+    if (finding.experiment > 0) where = "experiment " + std::to_string(finding.experiment);
+    if (!finding.channel.empty()) where += (where.empty() ? "" : ", ") + finding.channel;
+    items[error ? 0 : 1] += "<li class=\"" + std::string(severity_name(rule.severity)) + "\"><b>" +
+                            severity_name(rule.severity) + "</b> <code>" + rule.name + "</code>" +
+                            (where.empty() ? "" : " (" + escaped(where.c_str()) + ")") + ": " +
+                            escaped(finding.message.c_str()) + "</li>\n";
+  }
+  if (errors + warnings == 0)
+    return "<section class=\"findings none\" data-errors=\"0\" data-warnings=\"0\">"
+           "<p>Data checks: no findings.</p></section>\n";
+  return "<section class=\"findings" + std::string(errors > 0 ? " has-errors" : "") +
+         "\" data-errors=\"" + std::to_string(errors) + "\" data-warnings=\"" +
+         std::to_string(warnings) + "\">\n<p>Data checks: " + std::to_string(errors) +
+         (errors == 1 ? " error, " : " errors, ") + std::to_string(warnings) +
+         (warnings == 1 ? " warning" : " warnings") + " (findings.csv has them all).</p>\n<ul>\n" +
+         items[0] + items[1] + "</ul>\n</section>\n";
+}
+
 constexpr char kStyle[] =
     "body{font:14px sans-serif;margin:16px;color:#222}"
     "table{border-collapse:collapse;margin:4px 0 12px}th,td{padding:2px 8px;text-align:left;"
@@ -338,7 +365,11 @@ constexpr char kStyle[] =
     ".key.max_end{border-left:2px solid #c0392b}.key.min_start{border-left:2px solid #27ae60}"
     ".key.burst{background:rgba(142,68,173,.35)}.key.mvc{background:rgba(241,196,15,.6)}"
     ".key.noise{background:rgba(22,160,133,.5)}"
-    "details{margin:6px 0}summary{cursor:pointer;font-weight:600}";
+    "details{margin:6px 0}summary{cursor:pointer;font-weight:600}"
+    ".findings{border:1px solid #e0b000;background:#fff8dc;padding:4px 12px;margin:8px 0 16px}"
+    ".findings.has-errors{border-color:#c0392b;background:#fdecea}"
+    ".findings.none{border-color:#2e9c4a;background:#eefaf0}"
+    ".findings li.error b{color:#c0392b}.findings li.warning b{color:#9a6b00}";
 
 }  // namespace
 
@@ -356,7 +387,7 @@ std::string check_page(const std::string& file, const RunSettings& settings,
   const std::string title = "Check page: " + escaped(file.c_str());
   std::string s = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
                   title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title +
-                  "</h1>\n";
+                  "</h1>\n" + findings_banner(evaluation);
   s += "<section class=\"header\">\n<h2>Recording</h2>\n<table>\n";
   s += row("Person", escaped(person)) + row("Sex", escaped(sex)) + row("Born", escaped(born)) +
        row("Creation", escaped(creation)) + row("Frequency", escaped(frequency)) +

@@ -1,5 +1,6 @@
 #include "study/evaluate.h"
 
+#include "analysis/checks.h"
 #include "analysis/evaluation.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
@@ -21,8 +22,10 @@ RecordingTables evaluate_recording(const Recording& recording, const RunSettings
     tables.runs = run_row(facts, s);
     return tables;
   }
+  // The stages overwrite raw values in place: what the checks need of them is taken first.
+  const RawFacts raw = raw_facts(read);
   run_analysis(s);
-  const Evaluation evaluation = evaluate(s.emg_threshold);
+  const Evaluation evaluation = evaluate(s.emg_threshold, raw);
   const ReportResult report =
       write_report_file(in_folder(out, recording.report), s.rms_time, s.mvc_time, s.nl_time,
                         s.emg_threshold, s.dist_threshold, evaluation);
@@ -43,10 +46,16 @@ RecordingTables evaluate_recording(const Recording& recording, const RunSettings
   }
   tables.ok = true;
   facts.status = tables.status = "ok";
+  for (const Finding& finding : evaluation.findings)
+    ++(rule_of(finding.check).severity == Severity::error ? tables.errors : tables.warnings);
+  facts.checked = true;
+  facts.warnings = tables.warnings;
+  facts.errors = tables.errors;
   tables.experiments = experiment_rows(recording.path, evaluation);
-  tables.indices = index_rows(recording.path, evaluation.indices);
+  tables.indices = index_rows(recording.path, evaluation.indices, evaluation.form);
   tables.cycles = cycle_rows(recording.path, evaluation);
   tables.runs = run_row(facts, s);
+  tables.findings = finding_rows(recording.path, evaluation.findings);
   return tables;
 }
 

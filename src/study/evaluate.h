@@ -6,11 +6,12 @@
 #include "run/options.h"
 #include "study/inputs.h"
 
-// The rows one recording contributes to the four tables, each record with its line end.
+// The rows one recording contributes to the five tables, each record with its line end.
 struct RecordingTables {
   bool ok = false;
-  std::string status;  // "ok", or why the recording failed
-  std::string experiments, indices, cycles, runs;
+  std::string status;            // "ok", or why the recording failed
+  int warnings = 0, errors = 0;  // the data checks' findings of each severity
+  std::string experiments, indices, cycles, runs, findings;
 };
 
 // Empties the store, reads the recording, runs the analysis stages, writes the report into the

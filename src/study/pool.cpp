@@ -13,14 +13,18 @@
 
 namespace {
 
-// A worker's rows in a file: a line "ok status-length experiments-length indices-length
-// cycles-length runs-length", then the five texts one after the other.
+// A worker's rows in a file: a line "ok warnings errors status-length experiments-length
+// indices-length cycles-length runs-length findings-length", then the six texts one after the
+// other.
+constexpr int kTexts = 6;
 bool write_fragment(const std::string& path, const RecordingTables& t) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
-  std::fprintf(file, "%d %zu %zu %zu %zu %zu\n", t.ok ? 1 : 0, t.status.size(),
-               t.experiments.size(), t.indices.size(), t.cycles.size(), t.runs.size());
-  for (const std::string* text : {&t.status, &t.experiments, &t.indices, &t.cycles, &t.runs})
+  std::fprintf(file, "%d %d %d %zu %zu %zu %zu %zu %zu\n", t.ok ? 1 : 0, t.warnings, t.errors,
+               t.status.size(), t.experiments.size(), t.indices.size(), t.cycles.size(),
+               t.runs.size(), t.findings.size());
+  for (const std::string* text :
+       {&t.status, &t.experiments, &t.indices, &t.cycles, &t.runs, &t.findings})
     std::fwrite(text->data(), 1, text->size(), file);
   const bool written = std::ferror(file) == 0;
   return std::fclose(file) == 0 && written;
@@ -30,12 +34,13 @@ bool read_fragment(const std::string& path, RecordingTables& t) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
   int ok = 0;
-  std::size_t size[5] = {};
-  bool good = std::fscanf(file, "%d %zu %zu %zu %zu %zu", &ok, &size[0], &size[1], &size[2],
-                          &size[3], &size[4]) == 6 &&
+  std::size_t size[kTexts] = {};
+  bool good = std::fscanf(file, "%d %d %d %zu %zu %zu %zu %zu %zu", &ok, &t.warnings, &t.errors,
+                          &size[0], &size[1], &size[2], &size[3], &size[4], &size[5]) == 9 &&
               std::fgetc(file) == '\n';
-  std::string* texts[5] = {&t.status, &t.experiments, &t.indices, &t.cycles, &t.runs};
-  for (int k = 0; good && k < 5; ++k) {
+  std::string* texts[kTexts] = {&t.status, &t.experiments, &t.indices,
+                                &t.cycles, &t.runs,        &t.findings};
+  for (int k = 0; good && k < kTexts; ++k) {
     texts[k]->resize(size[k]);
     good = std::fread(texts[k]->data(), 1, size[k], file) == size[k];
   }

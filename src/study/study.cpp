@@ -46,6 +46,15 @@ class TableFile {
   SafeFile file_;
 };
 
+// ", 1 error, 2 warnings" after a recording's status; empty without findings.
+std::string finding_counts(const RecordingTables& t) {
+  std::string s;
+  if (t.errors > 0) s += ", " + std::to_string(t.errors) + (t.errors == 1 ? " error" : " errors");
+  if (t.warnings > 0)
+    s += ", " + std::to_string(t.warnings) + (t.warnings == 1 ? " warning" : " warnings");
+  return s;
+}
+
 }  // namespace
 
 int chew_study_main(int argc, const char* const* argv) {
@@ -88,8 +97,8 @@ int chew_study_main(int argc, const char* const* argv) {
   }
 
   TableFile experiments(o.out, "experiments.csv"), indices(o.out, "indices.csv"),
-      cycles(o.out, "cycles.csv"), runs(o.out, "runs.csv");
-  for (const TableFile* table : {&experiments, &indices, &cycles, &runs}) {
+      cycles(o.out, "cycles.csv"), runs(o.out, "runs.csv"), findings(o.out, "findings.csv");
+  for (const TableFile* table : {&experiments, &indices, &cycles, &runs, &findings}) {
     if (!table->unwritable().empty()) {
       complain(table->unwritable());
       return 1;
@@ -99,8 +108,9 @@ int chew_study_main(int argc, const char* const* argv) {
   indices.write(indices_header());
   cycles.write(cycles_header());
   runs.write(runs_header());
+  findings.write(findings_header());
 
-  std::size_t done = 0, failed = 0;
+  std::size_t done = 0, failed = 0, with_errors = 0;
   PoolWork work;
   work.evaluate = [&](std::size_t i) {
     return evaluate_recording(recordings[i], o.settings, o.out, o.pages);
@@ -111,9 +121,11 @@ int chew_study_main(int argc, const char* const* argv) {
   work.finished = [&](std::size_t i, const RecordingTables& t) {
     ++done;
     if (!t.ok) ++failed;
+    if (t.errors > 0) ++with_errors;
     if (!o.quiet) {
-      std::fprintf(stderr, "[%zu/%zu] %s ... %s%s\n", done, recordings.size(),
-                   recordings[i].path.c_str(), t.ok ? "" : "failed: ", t.status.c_str());
+      std::fprintf(stderr, "[%zu/%zu] %s ... %s%s%s\n", done, recordings.size(),
+                   recordings[i].path.c_str(), t.ok ? "" : "failed: ", t.status.c_str(),
+                   finding_counts(t).c_str());
     }
   };
   work.in_order = [&](std::size_t, const RecordingTables& t) {
@@ -121,6 +133,7 @@ int chew_study_main(int argc, const char* const* argv) {
     indices.write(t.indices);
     cycles.write(t.cycles);
     runs.write(t.runs);
+    findings.write(t.findings);
   };
   const std::string pool_error = run_pool(recordings.size(), o.jobs, o.out, work);
   if (!pool_error.empty()) {
@@ -129,7 +142,7 @@ int chew_study_main(int argc, const char* const* argv) {
   }
 
   int status = 0;
-  for (TableFile* table : {&experiments, &indices, &cycles, &runs}) {
+  for (TableFile* table : {&experiments, &indices, &cycles, &runs, &findings}) {
     const std::string error = table->finish();
     if (!error.empty()) {
       complain(error);
@@ -139,6 +152,11 @@ int chew_study_main(int argc, const char* const* argv) {
   if (failed > 0) {
     complain(std::to_string(failed) + " of " + std::to_string(recordings.size()) +
              " recordings failed (see runs.csv)");
+    status = 1;
+  }
+  if (with_errors > 0 && o.strict) {
+    complain(std::to_string(with_errors) + " of " + std::to_string(recordings.size()) +
+             " recordings have error findings (--strict; see findings.csv)");
     status = 1;
   }
   return status;

@@ -125,6 +125,10 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
       o.pages = true;
       continue;
     }
+    if (arg == "--strict") {
+      o.strict = true;
+      continue;
+    }
     bool long_form = false;
     std::string name = name_of(arg, long_form);
     const char* value = nullptr;
@@ -162,12 +166,13 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
 
 void print_study_help(std::FILE* out) {
   std::fputs(
-      "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] [--pages]\n"
+      "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] [--pages] [--strict]\n"
       "                  recording.txt... | folder...\n"
       "\n"
       "Evaluates every recording as chew_eval does, writes its report <name>_output.txt into\n"
-      "DIR, and the tables experiments.csv, indices.csv, cycles.csv and runs.csv. A folder\n"
-      "stands for its *.txt files (not *_output.txt), in sorted order.\n"
+      "DIR, and the tables experiments.csv, indices.csv, cycles.csv, runs.csv and\n"
+      "findings.csv (what the data checks found). A folder stands for its *.txt files (not\n"
+      "*_output.txt), in sorted order.\n"
       "\n"
       "settings (chew_eval's, same defaults and meaning):\n"
       "  -rms_time MS,       --rms-time MS        RMS window (default 50 ms)\n"
@@ -182,9 +187,11 @@ void print_study_help(std::FILE* out) {
       "  --quiet     no progress on standard error\n"
       "  --pages     also a check page <name>_check.html per recording: one HTML file\n"
       "              drawing the detected cycles and bursts over the signals\n"
+      "  --strict    a recording with an error finding fails the exit status\n"
       "  --help      this text\n"
       "\n"
-      "exit status: 0 all recordings evaluated, 1 a recording or a table failed,\n"
-      "2 a bad command line (nothing is evaluated)\n",
+      "exit status: 0 all recordings evaluated, 1 a recording or a table failed (with\n"
+      "--strict also: a recording has an error finding), 2 a bad command line (nothing is\n"
+      "evaluated)\n",
       out);
 }

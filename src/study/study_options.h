@@ -13,6 +13,7 @@ struct StudyOptions {
   int jobs = 1;           // recordings evaluated at once, one process each
   bool quiet = false;     // no progress on standard error
   bool pages = false;     // a check page <name>_check.html per recording
+  bool strict = false;    // an error finding of the data checks fails the exit status
   bool help = false;
   std::vector<std::string> inputs;  // recordings and folders, in command-line order
 };

@@ -8,12 +8,10 @@
 
 namespace {
 
-const char* const kChannelPrefixes[kChannels] = {"mr", "ml", "tr", "tl"};
-
 // "mr_<quantity>", ... "tl_<quantity>".
 std::vector<std::string> per_channel(const std::string& quantity) {
   std::vector<std::string> names;
-  for (const char* prefix : kChannelPrefixes) names.push_back(std::string(prefix) + "_" + quantity);
+  for (const char* prefix : kChannelKeys) names.push_back(std::string(prefix) + "_" + quantity);
   return names;
 }
 
@@ -37,6 +35,7 @@ std::string experiments_header() {
 }
 
 std::string experiment_rows(const std::string& file, const Evaluation& evaluation) {
+  const int channels = evaluation.form.emg_channels;
   std::string rows;
   for (int k = 0; k < evaluation.no_experiments; ++k) {
     const Track& t = tracks[k];
@@ -46,18 +45,16 @@ std::string experiment_rows(const std::string& file, const Evaluation& evaluatio
     row.add(file).add(k + 1).add(trial_label(k)).add(t.first_entry).add(t.last_entry);
     row.add(x.duration_s);  // the index tables' trial length
     row.add(t.no_cycles);
-    chewing ? row.add(t.no_chewing_cycles) : row.empty();  // counted from experiment 13 on
-    row.add(t.Right_max).add(t.Left_max).add(t.Incisal_max);
-    for (int c = 0; c < kChannels; ++c) row.add(t.*kChannelMvc[c]);
-    for (int c = 0; c < kChannels; ++c) row.add(t.*kChannelNl[c]);
-    for (int c = 0; c < kChannels; ++c) row.add(t.*kChannelWork[c] / 1000);  // uVs, as shown
+    chewing ? row.add(t.no_chewing_cycles) : row.empty();     // counted from experiment 13 on
+    row.add(t.Right_max).add(t.Left_max).add(t.Incisal_max);  // every form tracks these points
+    for (int c = 0; c < kChannels; ++c) c < channels ? row.add(t.*kChannelMvc[c]) : row.empty();
+    for (int c = 0; c < kChannels; ++c) c < channels ? row.add(t.*kChannelNl[c]) : row.empty();
+    for (int c = 0; c < kChannels; ++c)  // uVs, as shown
+      c < channels ? row.add(t.*kChannelWork[c] / 1000) : row.empty();
     for (int c = 0; c < kChannels; ++c)
-      chewing ? row.add(evaluation.mvc_cycle_work.value[k][c]) : row.empty();
-    if (chewing) {
-      row.add(x.masseter_balance).add(x.temporalis_balance);
-    } else {
-      row.empty().empty();
-    }
+      (chewing && c < channels) ? row.add(evaluation.mvc_cycle_work.value[k][c]) : row.empty();
+    chewing ? row.add(x.masseter_balance) : row.empty();
+    (chewing && channels == kChannels) ? row.add(x.temporalis_balance) : row.empty();
     rows += row.str();
   }
   return rows;
@@ -68,17 +65,13 @@ namespace {
 class IndexRows {
  public:
   explicit IndexRows(const std::string& file) : file_(file) {}
+  // `carried`: the recording carries a channel the value is built from.
   void add(int index, const char* name, const char* muscle, const char* condition,
-           long double value, const char* unit) {
-    rows_ += CsvRow()
-                 .add(file_)
-                 .add(index)
-                 .add(name)
-                 .add(muscle)
-                 .add(condition)
-                 .add(value)
-                 .add(unit)
-                 .str();
+           long double value, bool carried, const char* unit) {
+    CsvRow row;
+    row.add(file_).add(index).add(name).add(muscle).add(condition);
+    carried ? row.add(value) : row.empty();
+    rows_ += row.add(unit).str();
   }
   const std::string& str() const { return rows_; }
 
@@ -93,7 +86,13 @@ std::string indices_header() {
   return csv_header({"file", "index", "name", "muscle", "condition", "value", "unit"});
 }
 
-std::string index_rows(const std::string& file, const IndexValues& values) {
+// Whether the recording carries a channel of `muscle` (M, T, MR, ML, TR, TL, or none).
+bool carries(const char* muscle, const RecordingForm& form) {
+  return muscle[0] != 'T' || form.emg_channels == kChannels;
+}
+
+std::string index_rows(const std::string& file, const IndexValues& values,
+                       const RecordingForm& form) {
   // Each row's values in the report's order, with the muscle and condition each one stands for.
   struct Layout {
     const char* name;
@@ -133,7 +132,7 @@ std::string index_rows(const std::string& file, const IndexValues& values) {
     const Layout& layout = kLayout[index];
     for (int k = 0; k < values.count[index]; ++k)
       rows.add(index, layout.name, layout.muscle[k], layout.condition[k], values.row[index][k],
-               layout.unit);
+               carries(layout.muscle[k], form), layout.unit);
   }
   return rows.str();
 }
@@ -148,6 +147,7 @@ std::string cycles_header() {
 }
 
 std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
+  const int channels = evaluation.form.emg_channels;
   std::string rows;
   for (const TrialEvaluation& trial : evaluation.trials) {
     const int k = trial.position;
@@ -160,7 +160,7 @@ std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
       row.add(figures.duration_ms);
       row.add(figures.incisal_max).add(figures.end_distance).add(figures.amplitude);
       row.add(figures.opening_speed).add(figures.closing_speed);
-      for (int c = 0; c < kChannels; ++c) row.add(cycle.burst_max[c]);
+      for (int c = 0; c < kChannels; ++c) c < channels ? row.add(cycle.burst_max[c]) : row.empty();
       row.add(cycle.confirmed ? 1 : 0);
       rows += row.str();
     }
@@ -171,7 +171,8 @@ std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
 std::string runs_header() {
   return csv_header({"file", "status", "report", "samples", "experiments", "calibration_type",
                      "skipped_lines", "sampling_rate_Hz", "rms_time_ms", "mvc_time_ms",
-                     "nl_time_ms", "emg_threshold", "dist_threshold_mm", "version"});
+                     "nl_time_ms", "emg_threshold", "dist_threshold_mm", "version", "points",
+                     "emg_channels", "warnings", "errors"});
 }
 
 RunFacts read_facts(const std::string& file, int skipped_lines) {
@@ -183,6 +184,7 @@ RunFacts read_facts(const std::string& file, int skipped_lines) {
   facts.calibration_type = calibration.type;
   facts.skipped_lines = skipped_lines;
   facts.sampling_rate = sampling_rate();
+  facts.form = recording_form();
   return facts;
 }
 
@@ -201,5 +203,29 @@ std::string run_row(const RunFacts& facts, const RunSettings& s) {
   row.add(s.rms_time).add(s.mvc_time).add(s.nl_time);
   row.add(s.emg_threshold).add(s.dist_threshold);  // the fraction of MVC the stages receive; mm
   row.add(kVersion);
+  facts.read ? row.add(facts.form.points).add(facts.form.emg_channels) : row.empty().empty();
+  facts.checked ? row.add(facts.warnings).add(facts.errors) : row.empty().empty();
   return row.str();
+}
+
+std::string findings_header() {
+  return csv_header({"file", "check", "severity", "experiment", "trial", "channel", "value",
+                     "limit", "unit", "message"});
+}
+
+std::string finding_rows(const std::string& file, const std::vector<Finding>& findings) {
+  std::string rows;
+  for (const Finding& finding : findings) {
+    const CheckRule& rule = rule_of(finding.check);
+    CsvRow row;
+    row.add(file).add(rule.name).add(severity_name(rule.severity));
+    if (finding.experiment > 0) {
+      row.add(finding.experiment).add(trial_label(finding.experiment - 1));
+    } else {
+      row.empty().empty();
+    }
+    row.add(finding.channel).add(finding.value).add(finding.limit).add(rule.unit);
+    rows += row.add(finding.message).str();
+  }
+  return rows;
 }

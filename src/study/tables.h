@@ -1,11 +1,13 @@
-// The study's tables: experiments.csv, indices.csv, cycles.csv and runs.csv. Every row holds
-// values the evaluator computes for its report, at full precision.
+// The study's tables: experiments.csv, indices.csv, cycles.csv, runs.csv and findings.csv. Every
+// row holds values the evaluator computes for its report, at full precision; a value of a channel
+// the recording does not carry is an empty field.
 //
 // Reads  the recording store after the analysis stages (tracks[], the `frequency` header) and
 //        the recording's evaluation.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "analysis/evaluation.h"
 #include "run/options.h"
@@ -14,12 +16,14 @@ std::string experiments_header();
 std::string indices_header();
 std::string cycles_header();
 std::string runs_header();
+std::string findings_header();
 
 // One row per experiment of the recording in the store.
 std::string experiment_rows(const std::string& file, const Evaluation& evaluation);
 
 // The eleven numbered indices of the report's index tables, one row per value.
-std::string index_rows(const std::string& file, const IndexValues& values);
+std::string index_rows(const std::string& file, const IndexValues& values,
+                       const RecordingForm& form);
 
 // One row per chewing cycle of experiments 13 to 18.
 std::string cycle_rows(const std::string& file, const Evaluation& evaluation);
@@ -35,9 +39,15 @@ struct RunFacts {
   int calibration_type = 0;
   int skipped_lines = 0;
   long double sampling_rate = 0;  // Hz, the `frequency` header as the index tables read it
+  RecordingForm form;             // meaningful when `read`
+  bool checked = false;           // the data checks ran: the counts below mean something
+  int warnings = 0, errors = 0;   // findings of each severity
 };
 
 // Facts of the recording in the store, as the reader left it.
 RunFacts read_facts(const std::string& file, int skipped_lines);
 
 std::string run_row(const RunFacts& facts, const RunSettings& settings);
+
+// One row per finding of the data checks.
+std::string finding_rows(const std::string& file, const std::vector<Finding>& findings);

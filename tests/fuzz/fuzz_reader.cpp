@@ -161,6 +161,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     fail("reader status " + std::to_string(static_cast<int>(read.status)) + ", reference " +
          std::to_string(static_cast<int>(expected.status)));
   }
+  if (read.skipped_lines != expected.skipped_lines ||
+      read.calibration_lines != expected.calibration_lines ||
+      read.samples_before_calibration != expected.samples_before_calibration)
+    fail("the reader's counts differ from the reference's");
   expect_same(expected_store, take_snapshot(), "reader");
   if (read.status != ReadStatus::ok) return 0;
 
@@ -171,14 +175,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   preprocessing_emg_reference(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
   const StoreSnapshot expected_emg = take_snapshot();
   reset_store();
-  read_data(path);
+  const RawFacts raw = raw_facts(read_data(path));  // the data checks see any input too
   preprocessing_emg(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
   expect_same(expected_emg, take_snapshot(), "EMG conditioning");
   preprocessing_distances();
   compute_cycles(v.dist_threshold);
   preprocessing_work();
   write_report(s.sink, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold,
-               evaluate(v.emg_threshold));
+               evaluate(v.emg_threshold, raw));
 
   // 3. The run of chew_eval with its defaults, report file included.
   reset_store();

@@ -97,6 +97,7 @@ bool sample_line(const char* line, Entry& working) {
     working.Aux3 = v[17];
     working.Channel1 = v[18];
     working.Channel2 = v[19];
+    working.emg_channels = 2;
     return true;
   }
   bool four =
@@ -114,6 +115,7 @@ bool sample_line(const char* line, Entry& working) {
   working.Channel2 = v[13];
   working.Channel3 = four ? v[14] : 0;
   working.Channel4 = four ? v[15] : 0;
+  working.emg_channels = four ? 4 : 2;
   return true;
 }
 
@@ -147,6 +149,8 @@ ReadResult read_data_reference(const char* path) {
         break;
       }
       calibration = working;
+      ++result.calibration_lines;
+      result.samples_before_calibration = no_entries;
     } else if (sample_line(line, working)) {
       if (no_entries >= kMaxEntries) {
         result.status = ReadStatus::too_many_entries;

@@ -18,7 +18,7 @@ bool same(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
               X(Channel3) X(Channel4) X(Channel1_burst) X(Channel2_burst) X(Channel3_burst)     \
                   X(Channel4_burst)
 #define CHEW_ENTRY_INTS(X) \
-  X(time) X(type) X(Right_dir) X(Left_dir) X(Incisal_dir) X(UK6_1_dir) X(UK6_2_dir) X(cycle_status)
+  X(time) X(type) X(emg_channels) X(Right_dir) X(Left_dir) X(Incisal_dir) X(UK6_1_dir) X(UK6_2_dir) X(cycle_status)
 #define CHEW_TRACK_FLOATS(X)                                                               \
   X(Right_max)                                                                             \
   X(Left_max)                                                                              \

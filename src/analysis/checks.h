@@ -1,0 +1,107 @@
+// Data checks: what in a recording makes its numbers meaningless or worth a second look.
+//
+// Two passes. raw_facts() runs right after the reader, before the analysis stages overwrite
+// the raw EMG with its RMS and make the positions relative to their own calibration offsets:
+// it gathers what only the raw samples and the reader know. check_recording() combines those
+// facts with the evaluation after the stages and returns the findings. Neither changes the
+// store, so no report byte depends on them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "recording/read_data.h"
+#include "recording/store.h"
+
+struct Evaluation;
+
+enum class Severity {
+  warning,  // look at the recording before using its numbers
+  error,    // the numbers are not meaningful
+};
+const char* severity_name(Severity severity);
+
+enum class Check {
+  no_calibration,
+  calibration_after_samples,
+  missing_experiments,
+  samples_before_first_experiment,
+  skipped_lines,
+  no_sampling_rate,
+  sampling_rate,
+  time_order,
+  time_gap,
+  non_finite,
+  emg_flat,
+  emg_clipping,
+  mvc_zero,
+  mvc_below_trial,
+  no_confirmed_cycle,
+  tracking,
+};
+constexpr int kChecks = static_cast<int>(Check::tracking) + 1;
+
+// A check's name, severity and limit; the table of them is in checks.cpp.
+struct CheckRule {
+  Check check;
+  const char* name;
+  Severity severity;
+  long double limit;
+  const char* unit;  // of the measured value and the limit
+};
+const CheckRule& rule_of(Check check);
+
+struct Finding {
+  Check check;
+  int experiment = 0;   // 1 to 18; 0 where the finding concerns the whole recording
+  std::string channel;  // EMG channel (mr, ml, tr, tl), point, point pair or field; may be empty
+  long double value = 0;
+  long double limit = 0;
+  std::string message;  // one line
+};
+
+// The sample form of a recording: what every one of its sample lines carried.
+struct RecordingForm {
+  int points = 5;        // 5, or 3 (right, left, incisal)
+  int emg_channels = 2;  // 2 (masseters), or 4 (and the temporales)
+};
+
+// Position fields, three per point, in file order; the first 3 x 3 are carried by every form.
+constexpr int kPoints = 5;
+constexpr int kPointPairs = kPoints * (kPoints - 1) / 2;
+constexpr int kPositionFields = 3 * kPoints;                 // as kPositionValue has them
+constexpr int kCheckedFields = kPositionFields + kChannels;  // positions, then EMG
+
+// What the raw samples of one experiment show.
+struct RawExperiment {
+  int non_finite[kCheckedFields] = {};        // NaN or infinite values per field
+  int first_non_finite[kCheckedFields] = {};  // sample index of the first
+  bool emg_flat[kChannels] = {};              // every raw value equal
+  long double emg_level[kChannels] = {};      // that value, when flat
+  long double pair_min[kPointPairs] = {}, pair_max[kPointPairs] = {};  // mm; 0/0 if no finite
+  int steps_not_rising = 0;      // neighbouring time stamps that fall or repeat
+  int first_not_rising = 0;      // sample index of the first sample that does
+  long double longest_step = 0;  // ms, between neighbouring samples
+  int longest_step_at = 0;       // sample index after that step
+  long double mean_step = 0;     // ms, (last time - first time) / (samples - 1); 0 if none
+};
+
+struct RawFacts {
+  ReadResult read;
+  RecordingForm form;
+  int samples_before_first_experiment = 0;
+  long double largest_emg[kChannels] = {};  // uV, the largest finite |raw value| per channel
+  int clipping_run[kChannels] = {};         // longest run of samples at that value
+  int clipping_at[kChannels] = {};          // the run's first sample
+  RawExperiment experiments[kMaxTracks];
+};
+
+// The form of the recording in the store, from its samples; a recording without samples has
+// the form the reader would have read them in.
+RecordingForm recording_form();
+
+// Requires the reader to have filled the store and no analysis stage to have run yet.
+RawFacts raw_facts(const ReadResult& read);
+
+// Requires the analysis stages to have run; `evaluation` is the recording's evaluation.
+std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& evaluation);
