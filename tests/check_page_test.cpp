@@ -252,6 +252,31 @@ TEST_F(CheckPageTest, MvcAndNoiseWindowsAreMarkedInExperimentsOneAndTwo) {
     EXPECT_EQ(count(others.at(experiment), "class=\"window"), 0u) << experiment;
 }
 
+TEST_F(CheckPageTest, EachTrialShowsItsConfirmedLoopsBySideInTheFrontalPlane) {
+  ASSERT_EQ(run_->status, 0) << describe(*run_);
+  const auto cycles = table(read_file(path("out/cycles.csv")));
+  for (const std::string& name : kNames) {
+    const std::string page = read_file(path("out/" + name + "_check.html"));
+    const std::string file = name == "b" ? "b.v2.txt" : name + ".txt";
+    for (const auto& [experiment, panel] : panels(page, "trial")) {
+      // The sides of the trial's confirmed cycles, in order, from the cycle table.
+      std::string sides;
+      for (const auto& c : cycles)
+        if (c.at("file") == file && c.at("experiment") == std::to_string(experiment) &&
+            c.at("confirmed") == "1")
+          sides += c.at("side_kinematic");
+      std::string drawn;
+      const std::regex loop(R"re(<path class="loop side-([RLC])")re");
+      for (auto it = std::sregex_iterator(panel.begin(), panel.end(), loop);
+           it != std::sregex_iterator(); ++it)
+        drawn += (*it)[1];
+      EXPECT_EQ(drawn, sides) << name << " experiment " << experiment;
+      EXPECT_FALSE(sides.empty()) << name << " experiment " << experiment;
+      EXPECT_NE(panel.find("<details class=\"cycles\">"), std::string::npos);
+    }
+  }
+}
+
 TEST_F(CheckPageTest, PagesAreTheSameWhateverTheJobsAndOnlyWrittenWhenAsked) {
   ASSERT_EQ(run_->status, 0) << describe(*run_);
   const CommandResult jobs = run_program(
@@ -322,11 +347,10 @@ TEST_F(CheckPageTest, APageThatDoesNotFitLeavesTheOlderPageAndNoTemporaryFile) {
   write_file(path("limited/c_check.html"), "the older page\n");
   // A file-size limit of 200 blocks (at least 100 KB): the report and the tables fit, the page of
   // some 1.2 MB does not. The signal is ignored, so the write fails with EFBIG instead.
-  const CommandResult r = run_program(
-      "/bin/sh",
-      {"-c", "trap '' XFSZ; ulimit -f 200; exec \"$0\" \"$@\"", kStudy, "--pages", "--quiet",
-       "--out", "limited", "c.txt"},
-      dir_->path());
+  const CommandResult r = run_program("/bin/sh",
+                                      {"-c", "trap '' XFSZ; ulimit -f 200; exec \"$0\" \"$@\"",
+                                       kStudy, "--pages", "--quiet", "--out", "limited", "c.txt"},
+                                      dir_->path());
   EXPECT_EQ(r.status, 1) << describe(r);
   EXPECT_EQ(read_file(path("limited/c_check.html")), "the older page\n");
   EXPECT_EQ(hidden_files(path("limited")), std::vector<std::string>());

@@ -39,7 +39,10 @@ CYCLE_COLUMNS = (
     ["file", "experiment", "trial", "cycle", "start_sample", "end_sample", "start_time_ms",
      "end_time_ms", "duration_ms", "incisal_max_mm", "end_distance_mm", "amplitude_mm",
      "opening_speed_mm_per_s", "closing_speed_mm_per_s"]
-    + [m + "_burst_max_uVms" for m in ("mr", "ml", "tr", "tl")] + ["confirmed"])
+    + [m + "_burst_max_uVms" for m in ("mr", "ml", "tr", "tl")] + ["confirmed"]
+    + ["opening_ms", "closing_ms", "occlusal_ms", "vertical_mm", "lateral_mm", "ap_mm", "path_mm",
+       "peak_opening_speed_mm_per_s", "peak_closing_speed_mm_per_s", "side_kinematic",
+       "side_emg"])
 RUN_COLUMNS = ["file", "status", "report", "samples", "experiments", "calibration_type",
                "skipped_lines", "sampling_rate_Hz", "rms_time_ms", "mvc_time_ms", "nl_time_ms",
                "emg_threshold", "dist_threshold_mm", "version", "points", "emg_channels",
@@ -384,6 +387,9 @@ def check_cycles(file, rows, experiment_rows, index_rows, threshold, carried):
     bounds = {int(r["experiment"]): (int(r["first_sample"]), int(r["last_sample"]))
               for r in experiment_rows}
     counted, sums, numbers = {}, {}, {}
+    last_cycle = {}  # the trial's last cycle has no next opening: no occlusal phase
+    for r in rows:
+        last_cycle[int(r["experiment"])] = int(r["cycle"])
     for r in rows:
         k = int(r["experiment"])
         where = f"{file} experiment {k} cycle {r['cycle']}"
@@ -396,7 +402,8 @@ def check_cycles(file, rows, experiment_rows, index_rows, threshold, carried):
         if not (value(r["incisal_max_mm"]) >= threshold > value(r["end_distance_mm"])):
             problem(f"{where}: does not cross the distance threshold {threshold}")
         check_empty_fields(where, r, [ch + "_burst_max_uVms" for ch in CHANNELS
-                                      if ch not in carried])
+                                      if ch not in carried]
+                           + (["occlusal_ms"] if int(r["cycle"]) == last_cycle[k] else []))
         burst = {ch: value(r[ch + "_burst_max_uVms"]) for ch in carried}
         confirmed = burst["mr"] > limit["mr"] or burst["ml"] > limit["ml"]
         if r["confirmed"] != ("1" if confirmed else "0"):

@@ -44,7 +44,7 @@ const std::vector<Simulated>& recordings() {
 }
 
 const std::vector<std::string> kTables = {"experiments.csv", "indices.csv", "cycles.csv",
-                                          "runs.csv", "findings.csv"};
+                                          "trials.csv",      "runs.csv",    "findings.csv"};
 
 // A runs.csv row as study_check.py prints it.
 struct RunRow {
@@ -189,6 +189,19 @@ TEST_F(StudyTest, TablesAndReportsDoNotDependOnTheNumberOfJobs) {
     ++files;
   }
   EXPECT_EQ(files, kTables.size() + recordings().size());
+}
+
+TEST_F(StudyTest, TrialsTableAgreesWithTheCyclesTable) {
+  ASSERT_EQ(default_run_->status, 0) << describe(*default_run_);
+  // Python's csv module recomputes every count, mean, SD and side figure of trials.csv from the
+  // confirmed cycles of cycles.csv, per trial and per condition.
+  const CommandResult check = run_program(
+      "python3", {source_path("tests/kinematics_check.py"), path("default")}, dir_->path());
+  EXPECT_EQ(check.status, 0) << check.out << check.err;
+  // Six trials and three conditions per recording.
+  EXPECT_NE(check.out.find("checked " + std::to_string(9 * recordings().size()) + " rows"),
+            std::string::npos)
+      << check.out;
 }
 
 TEST_F(StudyTest, OtherSettingsGiveChewEvalsReportsForThem) {

@@ -92,6 +92,11 @@ JawFrame jaw_frame() {
   return frame;
 }
 
+Vector3 incisal_in_frame(const JawFrame& frame, int origin, int i) {
+  const Vector3 d = incisal_point(entries[i]) - incisal_point(entries[origin]);
+  return {dot(d, frame.lateral), dot(d, frame.vertical), dot(d, frame.ap)};
+}
+
 std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track& track,
                                               const std::vector<ChewingCycle>& cycles) {
   std::vector<CycleKinematics> all;
@@ -104,12 +109,11 @@ std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track
     k.opening_start = start;
     k.opening_ms = elapsed(entries[cycle.start].time, entries[start].time);
     k.closing_ms = elapsed(entries[cycle.end].time, entries[cycle.start].time);
-    const Vector3 origin = incisal_point(entries[start]);
-    const Vector3 at_maximum = incisal_point(entries[cycle.start]) - origin;
-    k.vertical_mm = dot(at_maximum, frame.vertical);
-    k.ap_mm = dot(at_maximum, frame.ap);
+    const Vector3 at_maximum = incisal_in_frame(frame, start, cycle.start);
+    k.vertical_mm = at_maximum.y;
+    k.ap_mm = at_maximum.z;
     for (int i = cycle.start; i <= cycle.end; ++i) {
-      const long double lateral = dot(incisal_point(entries[i]) - origin, frame.lateral);
+      const long double lateral = incisal_in_frame(frame, start, i).x;
       if (std::fabs(lateral) > std::fabs(k.lateral_mm)) k.lateral_mm = lateral;
     }
     for (int i = start + 1; i <= cycle.end; ++i)

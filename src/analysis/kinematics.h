@@ -26,6 +26,10 @@ struct JawFrame {
 
 JawFrame jaw_frame();
 
+// The incisal point of sample i relative to sample `origin`, in the frame's coordinates: x along
+// the lateral axis, y along the opening axis, z antero-posterior (mm).
+Vector3 incisal_in_frame(const JawFrame& frame, int origin, int i);
+
 // A maximal opening whose part across the lateral axis is shorter than this gives no opening
 // axis; the calibrated plane gives it instead.
 constexpr long double kFlatOpening_mm = 1;

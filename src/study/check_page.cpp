@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -287,6 +288,89 @@ std::string emg_charts(const Track& track, const ExperimentEvaluation& experimen
   return s;
 }
 
+// Optional numbers as table cells: empty where there is no value.
+std::string cell(const std::optional<__int128>& value) {
+  return value ? std::to_string(static_cast<long long>(*value)) : "";
+}
+std::string side_name(char side) { return side == 0 ? "" : std::string(1, side); }
+
+// The frontal plane of a chewing trial: each confirmed cycle's loop of the incisal point, lateral
+// (+ toward the subject's right) across and opening down, from where its opening began, coloured
+// by its kinematic side; under it the side counts and the cycles' table, folded.
+std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
+  constexpr long double kSize = 320, kMargin = 40;
+  long double reach = 1, depth = 1;  // mm shown to either side, and down
+  for (std::size_t j = 0; j < trial.kinematics.size(); ++j) {
+    const CycleKinematics& k = trial.kinematics[j];
+    if (!k.confirmed) continue;
+    for (int i = k.opening_start; i <= trial.cycles[j].cycle.end; ++i) {
+      const Vector3 p = incisal_in_frame(frame, k.opening_start, i);
+      if (std::isfinite(p.x) && std::fabs(p.x) > reach) reach = std::fabs(p.x);
+      if (std::isfinite(p.y) && p.y > depth) depth = p.y;
+    }
+  }
+  reach *= 1.1L, depth *= 1.05L;
+  const long double plot = kSize - 2 * kMargin;
+  auto x_of = [&](long double lateral) { return kMargin + (lateral + reach) / (2 * reach) * plot; };
+  auto y_of = [&](long double vertical) { return kMargin / 2 + vertical / depth * plot; };
+  std::string svg = "<svg class=\"frontal\" width=\"" + px(kSize) + "\" height=\"" + px(kSize) +
+                    "\" viewBox=\"0 0 " + px(kSize) + " " + px(kSize) + "\">\n";
+  svg += "<g class=\"axis\"><line x1=\"" + px(x_of(0)) + "\" y1=\"" + px(y_of(0)) + "\" x2=\"" +
+         px(x_of(0)) + "\" y2=\"" + px(y_of(depth)) + "\"/><line x1=\"" + px(x_of(-reach)) +
+         "\" y1=\"" + px(y_of(0)) + "\" x2=\"" + px(x_of(reach)) + "\" y2=\"" + px(y_of(0)) +
+         "\"/><text x=\"" + px(x_of(reach)) + "\" y=\"" + px(y_of(0) - 4) +
+         "\" text-anchor=\"end\">right " + number(Format::short_number, reach) +
+         " mm</text><text x=\"" + px(x_of(-reach)) + "\" y=\"" + px(y_of(0) - 4) +
+         "\">left</text><text x=\"" + px(x_of(0) + 4) + "\" y=\"" + px(y_of(depth)) +
+         "\">opening " + number(Format::short_number, depth) + " mm</text></g>\n";
+  std::string rows;
+  for (std::size_t j = 0; j < trial.kinematics.size(); ++j) {
+    const CycleKinematics& k = trial.kinematics[j];
+    const ChewingCycle& cycle = trial.cycles[j].cycle;
+    rows += "<tr><td>" + std::to_string(j + 1) + "</td><td>" + (k.confirmed ? "yes" : "no") +
+            "</td><td>" + cell(k.opening_ms) + "</td><td>" + cell(k.closing_ms) + "</td><td>" +
+            cell(k.occlusal_ms) + "</td><td>" + number_text(k.vertical_mm) + "</td><td>" +
+            number_text(k.lateral_mm) + "</td><td>" + side_name(k.side_kinematic) + "</td><td>" +
+            side_name(k.side_emg) + "</td></tr>\n";
+    if (!k.confirmed) continue;
+    std::string d;
+    long double last_x = -1, last_y = -1;
+    for (int i = k.opening_start; i <= cycle.end; ++i) {
+      const Vector3 p = incisal_in_frame(frame, k.opening_start, i);
+      const long double x = x_of(p.x), y = y_of(p.y);
+      if (!std::isfinite(x) || !std::isfinite(y)) continue;
+      // Points closer than half a pixel to the last one drawn add nothing to the loop.
+      if (!d.empty() && i != cycle.end && std::fabs(x - last_x) < 0.5L &&
+          std::fabs(y - last_y) < 0.5L)
+        continue;
+      d += (d.empty() ? "M" : "L") + px(x) + " " + px(y);
+      last_x = x, last_y = y;
+    }
+    svg += "<path class=\"loop side-" + side_name(k.side_kinematic) + "\" d=\"" + d +
+           "\"><title>cycle " + std::to_string(j + 1) + ", side " + side_name(k.side_kinematic) +
+           ", lateral " + number_text(k.lateral_mm) + " mm, vertical " +
+           number_text(k.vertical_mm) + " mm</title></path>\n";
+  }
+  svg += "</svg>\n";
+  const KinematicSummary& sum = trial.summary;
+  std::string legend =
+      "<p class=\"legend\">Frontal plane of the confirmed cycles: <span "
+      "class=\"key side-R\"></span>" +
+      std::to_string(sum.side_right) + " right <span class=\"key side-L\"></span>" +
+      std::to_string(sum.side_left) + " left <span class=\"key side-C\"></span>" +
+      std::to_string(sum.side_central) + " central";
+  if (sum.side_preference_pct)
+    legend += ", side preference " + number(Format::short_number, *sum.side_preference_pct) + " %";
+  legend += "</p>\n";
+  return legend + svg + "<details class=\"cycles\">\n<summary>The " +
+         std::to_string(trial.kinematics.size()) +
+         " cycles of this "
+         "trial</summary>\n<table>\n<tr><th>cycle</th><th>confirmed</th><th>opening "
+         "ms</th><th>closing ms</th><th>occlusal ms</th><th>vertical mm</th><th>lateral "
+         "mm</th><th>side (movement)</th><th>side (EMG)</th></tr>\n" +
+         rows + "</table>\n</details>\n";
+}
+
 std::string panel(int position, const RunSettings& settings, const Evaluation& evaluation,
                   const TrialEvaluation* chewing) {
   const Track& t = tracks[position];
@@ -308,6 +392,7 @@ std::string panel(int position, const RunSettings& settings, const Evaluation& e
   } else {
     int confirmed = 0;
     s += distance_chart(t, chewing, settings.dist_threshold, &confirmed);
+    if (chewing != nullptr && evaluation.frame.valid) s += frontal_plot(*chewing, evaluation.frame);
     const bool mvc_experiment = position == kMvcExperiments[0] || position == kMvcExperiments[1];
     s += emg_charts(t, evaluation.experiments[position], mvc_experiment);
   }
@@ -369,7 +454,10 @@ constexpr char kStyle[] =
     ".findings{border:1px solid #e0b000;background:#fff8dc;padding:4px 12px;margin:8px 0 16px}"
     ".findings.has-errors{border-color:#c0392b;background:#fdecea}"
     ".findings.none{border-color:#2e9c4a;background:#eefaf0}"
-    ".findings li.error b{color:#c0392b}.findings li.warning b{color:#9a6b00}";
+    ".findings li.error b{color:#c0392b}.findings li.warning b{color:#9a6b00}"
+    "svg.frontal{display:block;background:#fff}.loop{fill:none;stroke-width:1;opacity:.8}"
+    ".loop.side-R{stroke:#1f6fd1}.loop.side-L{stroke:#e67e22}.loop.side-C{stroke:#7f8c8d}"
+    ".key.side-R{background:#1f6fd1}.key.side-L{background:#e67e22}.key.side-C{background:#7f8c8d}";
 
 }  // namespace
 

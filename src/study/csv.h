@@ -2,6 +2,7 @@
 // quoted (and its quotes doubled) when it holds a comma, a quote or a line break.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ class CsvRow {
   CsvRow& add(long long value);
   CsvRow& add(__int128 value);
   CsvRow& empty();  // a field without a value
+  // The value, or an empty field when there is none.
+  template <typename T>
+  CsvRow& add(const std::optional<T>& value) {
+    return value ? add(*value) : empty();
+  }
 
   // The record with its line end.
   std::string str() const { return text_ + "\r\n"; }

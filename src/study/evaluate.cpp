@@ -56,6 +56,7 @@ RecordingTables evaluate_recording(const Recording& recording, const RunSettings
   tables.cycles = cycle_rows(recording.path, evaluation);
   tables.runs = run_row(facts, s);
   tables.findings = finding_rows(recording.path, evaluation.findings);
+  tables.trials = trial_rows(recording.path, evaluation);
   return tables;
 }
 

@@ -11,7 +11,7 @@ struct RecordingTables {
   bool ok = false;
   std::string status;            // "ok", or why the recording failed
   int warnings = 0, errors = 0;  // the data checks' findings of each severity
-  std::string experiments, indices, cycles, runs, findings;
+  std::string experiments, indices, cycles, trials, runs, findings;
 };
 
 // Empties the store, reads the recording, runs the analysis stages, writes the report into the

@@ -6,47 +6,70 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "study/inputs.h"
 
 namespace {
 
-// A worker's rows in a file: a line "ok warnings errors status-length experiments-length
-// indices-length cycles-length runs-length findings-length", then the six texts one after the
-// other.
-constexpr int kTexts = 6;
-bool write_fragment(const std::string& path, const RecordingTables& t) {
+// The texts a worker hands back, in a fixed order.
+std::vector<std::string*> texts_of(RecordingTables& t) {
+  return {&t.status, &t.experiments, &t.indices, &t.cycles, &t.trials, &t.runs, &t.findings};
+}
+
+// A worker's rows in a file: a line of numbers "ok warnings errors" and the length of each text,
+// then the texts one after the other.
+bool write_fragment(const std::string& path, RecordingTables t) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
-  std::fprintf(file, "%d %d %d %zu %zu %zu %zu %zu %zu\n", t.ok ? 1 : 0, t.warnings, t.errors,
-               t.status.size(), t.experiments.size(), t.indices.size(), t.cycles.size(),
-               t.runs.size(), t.findings.size());
-  for (const std::string* text :
-       {&t.status, &t.experiments, &t.indices, &t.cycles, &t.runs, &t.findings})
-    std::fwrite(text->data(), 1, text->size(), file);
+  std::string header = std::to_string(t.ok ? 1 : 0) + " " + std::to_string(t.warnings) + " " +
+                       std::to_string(t.errors);
+  for (const std::string* text : texts_of(t)) header += " " + std::to_string(text->size());
+  header += "\n";
+  std::fwrite(header.data(), 1, header.size(), file);
+  for (const std::string* text : texts_of(t)) std::fwrite(text->data(), 1, text->size(), file);
   const bool written = std::ferror(file) == 0;
   return std::fclose(file) == 0 && written;
+}
+
+// The numbers of a fragment's first line, which this program wrote itself.
+bool read_numbers(std::FILE* file, std::vector<unsigned long long>& numbers) {
+  std::string line;
+  for (int c = std::fgetc(file); c != '\n'; c = std::fgetc(file)) {
+    if (c == EOF || line.size() > 1000) return false;
+    line += static_cast<char>(c);
+  }
+  const char* p = line.c_str();
+  while (*p != '\0') {
+    char* end = nullptr;
+    errno = 0;
+    numbers.push_back(std::strtoull(p, &end, 10));
+    if (end == p || errno != 0) return false;
+    p = end;
+  }
+  return true;
 }
 
 bool read_fragment(const std::string& path, RecordingTables& t) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
-  int ok = 0;
-  std::size_t size[kTexts] = {};
-  bool good = std::fscanf(file, "%d %d %d %zu %zu %zu %zu %zu %zu", &ok, &t.warnings, &t.errors,
-                          &size[0], &size[1], &size[2], &size[3], &size[4], &size[5]) == 9 &&
-              std::fgetc(file) == '\n';
-  std::string* texts[kTexts] = {&t.status, &t.experiments, &t.indices,
-                                &t.cycles, &t.runs,        &t.findings};
-  for (int k = 0; good && k < kTexts; ++k) {
-    texts[k]->resize(size[k]);
-    good = std::fread(texts[k]->data(), 1, size[k], file) == size[k];
+  const std::vector<std::string*> texts = texts_of(t);
+  std::vector<unsigned long long> numbers;
+  bool good = read_numbers(file, numbers) && numbers.size() == 3 + texts.size();
+  for (std::size_t k = 0; good && k < texts.size(); ++k) {
+    texts[k]->resize(numbers[3 + k]);
+    good = std::fread(texts[k]->data(), 1, texts[k]->size(), file) == texts[k]->size();
   }
   good = good && std::fgetc(file) == EOF;
   std::fclose(file);
-  t.ok = good && ok == 1;
+  t.ok = good && numbers[0] == 1;
+  if (good) {
+    t.warnings = static_cast<int>(numbers[1]);
+    t.errors = static_cast<int>(numbers[2]);
+  }
   return good;
 }
 

@@ -97,8 +97,9 @@ int chew_study_main(int argc, const char* const* argv) {
   }
 
   TableFile experiments(o.out, "experiments.csv"), indices(o.out, "indices.csv"),
-      cycles(o.out, "cycles.csv"), runs(o.out, "runs.csv"), findings(o.out, "findings.csv");
-  for (const TableFile* table : {&experiments, &indices, &cycles, &runs, &findings}) {
+      cycles(o.out, "cycles.csv"), trials(o.out, "trials.csv"), runs(o.out, "runs.csv"),
+      findings(o.out, "findings.csv");
+  for (const TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
     if (!table->unwritable().empty()) {
       complain(table->unwritable());
       return 1;
@@ -109,6 +110,7 @@ int chew_study_main(int argc, const char* const* argv) {
   cycles.write(cycles_header());
   runs.write(runs_header());
   findings.write(findings_header());
+  trials.write(trials_header());
 
   std::size_t done = 0, failed = 0, with_errors = 0;
   PoolWork work;
@@ -134,6 +136,7 @@ int chew_study_main(int argc, const char* const* argv) {
     cycles.write(t.cycles);
     runs.write(t.runs);
     findings.write(t.findings);
+    trials.write(t.trials);
   };
   const std::string pool_error = run_pool(recordings.size(), o.jobs, o.out, work);
   if (!pool_error.empty()) {
@@ -142,7 +145,7 @@ int chew_study_main(int argc, const char* const* argv) {
   }
 
   int status = 0;
-  for (TableFile* table : {&experiments, &indices, &cycles, &runs, &findings}) {
+  for (TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
     const std::string error = table->finish();
     if (!error.empty()) {
       complain(error);

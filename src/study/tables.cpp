@@ -143,8 +143,28 @@ std::string cycles_header() {
                "start_time_ms", "end_time_ms", "duration_ms", "incisal_max_mm", "end_distance_mm",
                "amplitude_mm", "opening_speed_mm_per_s", "closing_speed_mm_per_s"},
               per_channel("burst_max_uVms"),
-              {"confirmed"}}));
+              {"confirmed", "opening_ms", "closing_ms", "occlusal_ms", "vertical_mm", "lateral_mm",
+               "ap_mm", "path_mm", "peak_opening_speed_mm_per_s", "peak_closing_speed_mm_per_s",
+               "side_kinematic", "side_emg"}}));
 }
+
+namespace {
+
+// A side letter, or an empty field for none.
+std::string side_text(char side) { return side == 0 ? "" : std::string(1, side); }
+
+void add_kinematics(CsvRow& row, const CycleKinematics* k) {
+  if (k == nullptr) {
+    for (int n = 0; n < 11; ++n) row.empty();  // no jaw frame: no kinematics
+    return;
+  }
+  row.add(k->opening_ms).add(k->closing_ms).add(k->occlusal_ms);
+  row.add(k->vertical_mm).add(k->lateral_mm).add(k->ap_mm).add(k->path_mm);
+  row.add(k->peak_opening_speed).add(k->peak_closing_speed);
+  row.add(side_text(k->side_kinematic)).add(side_text(k->side_emg));
+}
+
+}  // namespace
 
 std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
   const int channels = evaluation.form.emg_channels;
@@ -162,6 +182,7 @@ std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
       row.add(figures.opening_speed).add(figures.closing_speed);
       for (int c = 0; c < kChannels; ++c) c < channels ? row.add(cycle.burst_max[c]) : row.empty();
       row.add(cycle.confirmed ? 1 : 0);
+      add_kinematics(row, trial.kinematics.empty() ? nullptr : &trial.kinematics[number - 1]);
       rows += row.str();
     }
   }
@@ -226,6 +247,70 @@ std::string finding_rows(const std::string& file, const std::vector<Finding>& fi
     }
     row.add(finding.channel).add(finding.value).add(finding.limit).add(rule.unit);
     rows += row.add(finding.message).str();
+  }
+  return rows;
+}
+
+std::string trials_header() {
+  std::vector<std::string> columns = {"file", "trial", "cycles", "confirmed"};
+  // Each quantity with its unit (mean and SD) and its coefficient of variation (per cent).
+  const char* const quantities[][2] = {{"closing_ms", "closing"},
+                                       {"opening_ms", "opening"},
+                                       {"vertical_mm", "vertical"},
+                                       {"lateral_abs_mm", "lateral_abs"},
+                                       {"peak_closing_speed_mm_per_s", "peak_closing_speed"}};
+  for (const auto& [with_unit, stem] : quantities) {
+    columns.push_back(std::string(with_unit) + "_mean");
+    columns.push_back(std::string(with_unit) + "_sd");
+    columns.push_back(std::string(stem) + "_cv_pct");
+  }
+  for (const char* column : {"side_right", "side_left", "side_central", "side_preference_pct",
+                             "side_agreement_pct", "side_switch_rate"})
+    columns.push_back(column);
+  return csv_header(columns);
+}
+
+namespace {
+
+std::string summary_row(const std::string& file, const std::string& trial, int cycles,
+                        int confirmed, const KinematicSummary* s) {
+  CsvRow row;
+  row.add(file).add(trial).add(cycles).add(confirmed);
+  if (s == nullptr) {
+    for (int n = 0; n < 5 * 3 + 6; ++n) row.empty();  // no jaw frame: no kinematics
+    return row.str();
+  }
+  for (const Spread* spread : {&s->closing_ms, &s->opening_ms, &s->vertical_mm, &s->lateral_abs_mm,
+                               &s->peak_closing_speed})
+    row.add(spread->mean).add(spread->sd).add(spread->cv_pct);
+  row.add(s->side_right).add(s->side_left).add(s->side_central);
+  row.add(s->side_preference_pct).add(s->side_agreement_pct).add(s->side_switch_rate);
+  return row.str();
+}
+
+int confirmed_of(const TrialEvaluation& trial) {
+  int confirmed = 0;
+  for (const CycleFigures& figures : trial.cycles) confirmed += figures.cycle.confirmed ? 1 : 0;
+  return confirmed;
+}
+
+}  // namespace
+
+std::string trial_rows(const std::string& file, const Evaluation& evaluation) {
+  const bool kinematics = evaluation.frame.valid;
+  std::string rows;
+  for (const TrialEvaluation& trial : evaluation.trials) {
+    rows += summary_row(file, trial_label(trial.position), static_cast<int>(trial.cycles.size()),
+                        confirmed_of(trial), kinematics ? &trial.summary : nullptr);
+  }
+  for (Condition c : kAllConditions) {
+    const std::size_t first = static_cast<std::size_t>(first_trial_of(c) - kFirstChewingTrial);
+    if (first + 1 >= evaluation.trials.size()) continue;  // the recording lacks a trial of it
+    const TrialEvaluation& a = evaluation.trials[first];
+    const TrialEvaluation& b = evaluation.trials[first + 1];
+    rows += summary_row(
+        file, kConditionLabels[c], static_cast<int>(a.cycles.size() + b.cycles.size()),
+        confirmed_of(a) + confirmed_of(b), kinematics ? &*evaluation.conditions[c] : nullptr);
   }
   return rows;
 }

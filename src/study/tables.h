@@ -1,4 +1,5 @@
-// The study's tables: experiments.csv, indices.csv, cycles.csv, runs.csv and findings.csv. Every
+// The study's tables: experiments.csv, indices.csv, cycles.csv, trials.csv, runs.csv and
+// findings.csv. Every
 // row holds values the evaluator computes for its report, at full precision; a value of a channel
 // the recording does not carry is an empty field.
 //
@@ -15,6 +16,7 @@
 std::string experiments_header();
 std::string indices_header();
 std::string cycles_header();
+std::string trials_header();
 std::string runs_header();
 std::string findings_header();
 
@@ -27,6 +29,10 @@ std::string index_rows(const std::string& file, const IndexValues& values,
 
 // One row per chewing cycle of experiments 13 to 18.
 std::string cycle_rows(const std::string& file, const Evaluation& evaluation);
+
+// One row per chewing trial the recording has, then one per condition whose two trials it has:
+// the kinematics of the confirmed cycles and the chewing side.
+std::string trial_rows(const std::string& file, const Evaluation& evaluation);
 
 // What runs.csv says about one recording.
 struct RunFacts {
