@@ -3,6 +3,7 @@
 // simulator's ground truth.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -370,6 +371,133 @@ INSTANTIATE_TEST_SUITE_P(
                       TruthCase{"14", "five-point", "50", {"--scale", "3"}},
                       TruthCase{"15", "three-point-4ch", "777", {"--scale", "0.3"}},
                       TruthCase{"16", "three-point-2ch", "100", {"--scale", "2"}}),
+    [](const ::testing::TestParamInfo<TruthCase>& info) { return "seed" + info.param.seed; });
+
+// A data file as written, in its own units: positions in 1/100 mm, EMG in 1/10 uV.
+struct WrittenSample {
+  long long time = 0;
+  std::vector<long long> position;  // x y z of each point
+  std::vector<long long> emg;
+};
+
+struct WrittenFile {
+  int points = 0;
+  std::vector<long long> calibration;
+  std::vector<std::vector<WrittenSample>> experiments;
+};
+
+long long hundredths(const std::string& word) {  // "-12.34" -> -1234, "5.6" -> 56
+  std::string digits;
+  for (char c : word)
+    if (c != '.') digits += c;
+  return std::stoll(digits);
+}
+
+WrittenFile parse_written(const std::string& text) {
+  WrittenFile file;
+  const std::vector<std::string> lines = lines_of(text);
+  for (std::size_t i = 5; i < lines.size(); ++i) {
+    const std::vector<std::string> w = words_of(lines[i]);
+    if (i == 5) {
+      for (std::size_t k = 1; k < w.size(); ++k) file.calibration.push_back(hundredths(w[k]));
+      file.points = static_cast<int>(file.calibration.size() / 3);
+      continue;
+    }
+    WrittenSample sample;
+    sample.time = std::stoll(w[0]);
+    for (int k = 0; k < 3 * file.points; ++k) sample.position.push_back(hundredths(w[1 + k]));
+    for (std::size_t k = 1 + 3 * file.points + 3; k < w.size(); ++k) {
+      sample.emg.push_back(hundredths(w[k]));
+    }
+    if (sample.time == 0) file.experiments.emplace_back();
+    file.experiments.back().push_back(sample);
+  }
+  return file;
+}
+
+using Vec3 = std::array<double, 3>;
+
+double dot3(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec3 minus3(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+
+// Point `p` of a position list, in mm.
+Vec3 point_of(const std::vector<long long>& position, int p) {
+  return {position[3 * p] / 100.0, position[3 * p + 1] / 100.0, position[3 * p + 2] / 100.0};
+}
+
+// The incisal point's displacement from the calibration, mm.
+Vec3 incisal_of(const WrittenFile& f, const WrittenSample& s) {
+  return minus3(point_of(s.position, 2), point_of(f.calibration, 2));
+}
+double distance_of(const WrittenFile& f, const WrittenSample& s) {
+  const Vec3 d = incisal_of(f, s);
+  return std::sqrt(dot3(d, d));
+}
+
+struct Simulated {
+  std::string data, truth;
+  WrittenFile file;
+};
+
+Simulated simulate_case(const TruthCase& c) {
+  TempDir dir;
+  std::vector<std::string> args = {"--seed", c.seed,  "--form",  c.form,    "--rate",
+                                   c.rate,   "--out", "sim.txt", "--truth", "sim.truth"};
+  args.insert(args.end(), c.size.begin(), c.size.end());
+  const CommandResult run = simulate(args, dir.path());
+  EXPECT_EQ(run.status, 0) << run.err;
+  Simulated sim;
+  sim.data = read_file(dir.file("sim.txt"));
+  sim.truth = read_file(dir.file("sim.truth"));
+  sim.file = parse_written(sim.data);
+  return sim;
+}
+
+class SimulateJawTest : public ::testing::TestWithParam<TruthCase> {};
+
+TEST_P(SimulateJawTest, TheMandibleMovesAsOneRigidBody) {
+  const Simulated sim = simulate_case(GetParam());
+  const WrittenFile& f = sim.file;
+  ASSERT_EQ(f.experiments.size(), 18u);
+  // Every distance between two tracked points stays what the calibration makes it, up to the
+  // rounding to 0.01 mm (at most 0.035 mm between two samples) and the tracker's noise.
+  for (int p = 0; p < f.points; ++p) {
+    for (int q = p + 1; q < f.points; ++q) {
+      const Vec3 at_rest = minus3(point_of(f.calibration, p), point_of(f.calibration, q));
+      double low = std::sqrt(dot3(at_rest, at_rest)), high = low;
+      for (const auto& experiment : f.experiments) {
+        for (const WrittenSample& s : experiment) {
+          const Vec3 d = minus3(point_of(s.position, p), point_of(s.position, q));
+          low = std::fmin(low, std::sqrt(dot3(d, d)));
+          high = std::fmax(high, std::sqrt(dot3(d, d)));
+        }
+      }
+      EXPECT_LT(high - low, 0.05) << "points " << p + 1 << " and " << q + 1;
+    }
+  }
+  // The condyles mostly turn: in chewing they glide a few mm at most, in the maximal openings
+  // far less than the incisal point moves; the incisal displacement itself is the script's.
+  for (int k : {2, 3, 12, 13, 14, 15, 16, 17}) {
+    double incisal = 0, condyle = 0;
+    for (const WrittenSample& s : f.experiments[k]) {
+      incisal = std::fmax(incisal, distance_of(f, s));
+      for (int p : {0, 1}) {
+        const Vec3 d = minus3(point_of(s.position, p), point_of(f.calibration, p));
+        condyle = std::fmax(condyle, std::sqrt(dot3(d, d)));
+      }
+    }
+    EXPECT_LT(condyle, k < 12 ? 0.3 * incisal : 4.0) << "experiment " << k + 1;
+    EXPECT_GT(condyle, k < 12 ? 0.1 * incisal : 0.5) << "experiment " << k + 1;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FormsRates, SimulateJawTest,
+    ::testing::Values(TruthCase{"21", "five-point", "1000", {"--scale", "0.3"}},
+                      TruthCase{"22", "three-point-4ch", "200", {"--scale", "1"}},
+                      TruthCase{"23", "three-point-2ch", "50", {"--scale", "1.5"}},
+                      TruthCase{"24", "five-point", "333", {"--samples", "60000"}},
+                      TruthCase{"25", "three-point-2ch", "777", {"--scale", "0.4"}}),
     [](const ::testing::TestParamInfo<TruthCase>& info) { return "seed" + info.param.seed; });
 
 // The shipped examples, with the commands that made them.

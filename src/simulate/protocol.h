@@ -1,9 +1,10 @@
 // The simulated subject and the plan of each experiment of the recording protocol.
 //
 // A plan (Script) gives, over the experiment's time in ms, the incisal distance from the
-// calibrated reference position (mm), the direction in which the incisal point is displaced, and
-// the activation envelope of each EMG channel (uV RMS). The sample writer (recording.h) turns it
-// into positions of all five tracked points and raw EMG with noise.
+// calibrated reference position (mm), the direction in which the incisal point is displaced (in
+// the subject's jaw frame: lateral along the axis through the two condyle points), and the
+// activation envelope of each EMG channel (uV RMS). The sample writer (recording.h) turns it
+// into positions of all five tracked points, moved as one rigid body, and raw EMG with noise.
 //
 // Experiments, 0-based: 0-1 maximal clenching, 2-3 maximal opening, 4 lateral movement to the
 // right, 5 to the left, 6-7 protrusion, 8-9 swallowing, 10-11 rest, 12-17 chewing FK1 FK2 RK1 RK2

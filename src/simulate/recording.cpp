@@ -119,6 +119,108 @@ class Line {
   int length_ = 0;
 };
 
+// Vectors in mm. Sums of three products are added left to right, so every machine rounds alike.
+struct Vec {
+  double x = 0, y = 0, z = 0;
+};
+Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec operator*(double f, Vec a) { return {f * a.x, f * a.y, f * a.z}; }
+double dot(Vec a, Vec b) { return (a.x * b.x + a.y * b.y) + a.z * b.z; }
+Vec cross(Vec a, Vec b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+Vec unit(Vec a) {
+  const double length = std::sqrt(dot(a, a));
+  return {a.x / length, a.y / length, a.z / length};
+}
+Vec centi(const long long (&p)[3]) {  // 1/100 mm to mm
+  return {static_cast<double>(p[0]) / 100, static_cast<double>(p[1]) / 100,
+          static_cast<double>(p[2]) / 100};
+}
+
+// A rotation, as the rows of its matrix.
+struct Rotation {
+  Vec row[3];
+  Vec operator()(Vec v) const { return {dot(row[0], v), dot(row[1], v), dot(row[2], v)}; }
+  Rotation operator*(const Rotation& o) const {  // this after `o`
+    const Vec column[3] = {{o.row[0].x, o.row[1].x, o.row[2].x},
+                           {o.row[0].y, o.row[1].y, o.row[2].y},
+                           {o.row[0].z, o.row[1].z, o.row[2].z}};
+    Rotation r;
+    for (int i = 0; i < 3; ++i) {
+      r.row[i] = {dot(row[i], column[0]), dot(row[i], column[1]), dot(row[i], column[2])};
+    }
+    return r;
+  }
+};
+
+// Rotations by the angle with sine `s` and cosine `c` about the first, second and third axis,
+// counter-clockwise seen from the axis' positive end.
+Rotation about_first(double c, double s) { return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}}; }
+Rotation about_second(double c, double s) { return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}}; }
+Rotation about_third(double c, double s) { return {{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}}; }
+double cosine_of(double sine) { return std::sqrt(1 - sine * sine); }
+
+// The subject's jaw frame: the lateral axis through the condyle points (+ toward the left), the
+// vertical axis perpendicular to it in the plane of the lateral axis and the room's vertical
+// (+ up), the sagittal axis completing a right-handed frame (+ forward). Scripts give directions
+// in it; with the condyle points level and side by side it is the room's frame.
+struct JawFrame {
+  Vec lateral, vertical, sagittal;
+  explicit JawFrame(const Subject& s) {
+    lateral = unit(centi(s.reference[1]) - centi(s.reference[0]));
+    const Vec up{0, 1, 0};
+    vertical = unit(up - dot(up, lateral) * lateral);
+    sagittal = cross(lateral, vertical);
+  }
+  Vec in_frame(Vec v) const { return {dot(v, lateral), dot(v, vertical), dot(v, sagittal)}; }
+  Vec in_room(Vec v) const { return (v.x * lateral + v.y * vertical) + v.z * sagittal; }
+};
+
+// The mandible moves as one rigid body: a point at `p` relative to the incisal reference point
+// (jaw frame) goes to R p + D, where D is the incisal displacement the script gives. R opens
+// about the hinge axis (parallel to the lateral axis) by the angle that keeps the hinge, the
+// midpoint of the condyle points, on the line from the displaced incisal point to where the
+// hinge was: what is left for the condyles is a glide along that line, the difference of the
+// hinge-incisor distances (about 2 mm at 20 mm opening, 12 mm at 50 mm, nothing on a pure
+// hinge opening). Then R turns about the vertical axis by the angle that carries the incisal
+// point three quarters of its lateral displacement; the last quarter is a sideways shift of the
+// whole jaw. This spreads a lateral displacement about evenly over the condyles' sideways shift
+// and their forward and backward swing (about half of it for either condyle).
+class JawMotion {
+ public:
+  explicit JawMotion(const Subject& s) {
+    const Vec incisal = centi(s.reference[2]);
+    const JawFrame frame(s);
+    for (int p = 0; p < kPoints; ++p)
+      relative_[p] = frame.in_frame(centi(s.reference[p]) - incisal);
+    hinge_to_incisal_ = -0.5 * (relative_[0] + relative_[1]);
+  }
+
+  // Displacements (jaw frame, mm) of the five points for the incisal displacement `d`.
+  void displace(Vec d, const Rotation& noise, Vec (&moved)[kPoints]) const {
+    const Vec a = hinge_to_incisal_;
+    const double before = std::sqrt(a.y * a.y + a.z * a.z);
+    const double b_y = a.y + d.y, b_z = a.z + d.z;
+    const double after = std::sqrt(b_y * b_y + b_z * b_z);
+    const double c = (a.y * b_y + a.z * b_z) / (before * after);
+    const double s = (a.y * b_z - a.z * b_y) / (before * after);
+    const double reach = s * a.y + c * a.z;  // forward, hinge to incisal point after opening
+    const double turn = clamp(kTurnedShare * d.x / reach, -0.3, 0.3);
+    const Rotation rotation = noise * (about_second(cosine_of(turn), turn) * about_first(c, s));
+    for (int p = 0; p < kPoints; ++p) moved[p] = (rotation(relative_[p]) - relative_[p]) + d;
+  }
+
+ private:
+  static constexpr double kTurnedShare = 0.75;
+  static double clamp(double v, double low, double high) {
+    return v < low ? low : v > high ? high : v;
+  }
+  Vec relative_[kPoints];  // reference positions relative to the incisal point
+  Vec hinge_to_incisal_;
+};
+
 int points_of(Form form) { return form == Form::five_point ? 5 : 3; }
 int channels_of(Form form) { return form == Form::three_point_4ch ? 4 : 2; }
 
@@ -198,14 +300,19 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
   line.text("\n");
   if (!line.write(out)) return false;
 
-  // Sensor noise (mm): the condyle markers are tracked less precisely than the incisal point.
-  const double deviation[kPoints] = {0.02, 0.02, 0.012, 0.015, 0.015};
+  // Sensor noise: the tracker follows the mandible as one body, so its error is a small
+  // displacement of the whole body (mm, the incisal point's) and a small turn about the incisal
+  // point (sine of the angle about each axis): 0.012 mm at the incisal point, 0.017 mm or so at
+  // the condyle points 11 cm behind it. Every sample draws 15 numbers for it, 6 of them used,
+  // whatever the form.
+  constexpr int kDraws = 15, kTurn = 0, kShift = 6;
   std::vector<Drift> drift;
-  for (int p = 0; p < kPoints; ++p) {
-    for (int a = 0; a < 3; ++a) drift.emplace_back(options.rate, 1.5, deviation[p]);
-  }
+  for (int a = 0; a < 3; ++a) drift.emplace_back(options.rate, 1.5, 0.00015);
+  for (int a = 0; a < 3; ++a) drift.emplace_back(options.rate, 1.5, 0.012);
   std::vector<EmgNoise> emg(kChannels, EmgNoise(options.rate));
   Rng noise(options.seed, kNoiseStream);
+  const JawFrame frame(s);
+  const JawMotion jaw(s);
 
   for (int k = 0; k < kExperiments; ++k) {
     const Script& script = recording.scripts[k];
@@ -213,36 +320,34 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
       const long long time = i * 1000 / options.rate;
       const double ms = static_cast<double>(time);
 
-      // Incisal displacement: `distance` along the script's direction.
+      // Incisal displacement: `distance` along the script's direction, in the jaw frame.
       const double distance = script.distance.at(ms);
       const double lateral = script.lateral.at(ms);
       const double length = std::sqrt((lateral * lateral + script.vertical * script.vertical) +
                                       script.sagittal * script.sagittal);
-      const double ix = distance * (lateral / length);
-      const double iy = distance * (script.vertical / length);
-      const double iz = distance * (script.sagittal / length);
-      // The other points follow it: the condyles translate forward by a fraction of the
-      // opening and the protrusion, the balancing-side condyle also forward, down and inward
-      // on a lateral shift; the molars lie between the hinge and the incisors.
-      const double opening = iy < 0 ? -iy : 0;
-      const double protrusion = iz > 0 ? iz : 0;
-      const double forward = 0.22 * opening + 0.9 * protrusion;
-      const double to_left = ix > 0 ? ix : 0, to_right = ix < 0 ? -ix : 0;
-      const double move[kPoints][3] = {
-          {0.3 * ix, -0.10 * opening - 0.15 * to_left, forward + 0.45 * to_left},
-          {0.3 * ix, -0.10 * opening - 0.15 * to_right, forward + 0.45 * to_right},
-          {ix, iy, iz},
-          {0.85 * ix, 0.55 * iy, 0.45 * iz + 0.4 * forward},
-          {0.85 * ix, 0.55 * iy, 0.45 * iz + 0.4 * forward}};
+      const Vec d{distance * (lateral / length), distance * (script.vertical / length),
+                  distance * (script.sagittal / length)};
+      double drawn[kDraws];
+      for (double& value : drawn) value = noise.noise();
+      double turn[3], shift[3];
+      for (int a = 0; a < 3; ++a) {
+        turn[a] = drift[a].next(drawn[kTurn + a]);
+        shift[a] = drift[3 + a].next(drawn[kShift + a]);
+      }
+      const Rotation error =
+          about_third(cosine_of(turn[2]), turn[2]) *
+          (about_second(cosine_of(turn[1]), turn[1]) * about_first(cosine_of(turn[0]), turn[0]));
+      Vec moved[kPoints];
+      jaw.displace(d, error, moved);
 
       line.clear();
       line.integer(time);
-      for (int p = 0; p < kPoints; ++p) {
+      for (int p = 0; p < points; ++p) {
+        const Vec room = frame.in_room(moved[p]);
+        const double value[3] = {room.x + shift[0], room.y + shift[1], room.z + shift[2]};
         for (int a = 0; a < 3; ++a) {
-          const double value = move[p][a] + drift[p * 3 + a].next(noise.noise());
-          if (p >= points) continue;
           line.text(" ");
-          line.fixed(s.reference[p][a] + rounded(value, 100), 2);
+          line.fixed(s.reference[p][a] + rounded(value[a], 100), 2);
         }
       }
       const bool task = ms >= script.task_start && ms < script.task_end;
