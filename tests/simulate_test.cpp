@@ -28,10 +28,11 @@ std::vector<std::string> words_of(const std::string& line) {
   return words;
 }
 
-// "EXPERIMENT CYCLES" lines of a truth file.
+// "EXPERIMENT CYCLES" lines of a truth file (its "stroke" lines are read by strokes_of).
 std::map<int, int> truth_of(const std::string& text) {
   std::map<int, int> truth;
   for (const std::string& line : lines_of(text)) {
+    if (line.rfind("stroke ", 0) == 0) continue;
     int experiment = 0, cycles = 0;
     char rest = 0;
     if (std::sscanf(line.c_str(), "%d %d%c", &experiment, &cycles, &rest) == 2) {
@@ -41,6 +42,37 @@ std::map<int, int> truth_of(const std::string& text) {
     }
   }
   return truth;
+}
+
+// "stroke EXPERIMENT PEAK_MS CLOSE_MS SIDE VERTICAL_MM KIND" lines of a truth file.
+struct TruthStroke {
+  int experiment = 0;
+  long long peak = 0, close = 0;  // ms
+  char side = 0;                  // 'R' or 'L'
+  double vertical = 0;            // mm
+  bool chewing = false;           // "chew", else "idle"
+};
+
+std::vector<TruthStroke> strokes_of(const std::string& text) {
+  std::vector<TruthStroke> strokes;
+  for (const std::string& line : lines_of(text)) {
+    if (line.rfind("stroke ", 0) != 0) continue;
+    const std::vector<std::string> w = words_of(line);
+    TruthStroke s;
+    char rest = 0, kind[8] = {};
+    const bool parsed = w.size() == 7 && (w[4] == "R" || w[4] == "L") &&
+                        (w[6] == "chew" || w[6] == "idle") && w[5].size() >= 4 &&
+                        w[5][w[5].size() - 3] == '.' &&
+                        std::sscanf(line.c_str(), "stroke %d %lld %lld %c %lf %7s%c", &s.experiment,
+                                    &s.peak, &s.close, &s.side, &s.vertical, kind, &rest) == 6;
+    if (!parsed) {
+      ADD_FAILURE() << "bad stroke line '" << line << "'";
+      continue;
+    }
+    s.chewing = w[6] == "chew";
+    strokes.push_back(s);
+  }
+  return strokes;
 }
 
 // Experiment number -> its "C." column, from the rows of the report's experiment table (the
@@ -170,6 +202,7 @@ TEST(SimulateTest, SameSeedSameBytesOtherSeedOtherBytes) {
     return read_file(dir.file(name)) + read_file(dir.file(name + ".truth"));
   };
   const std::string first = make("42", "a.txt");
+  EXPECT_NE(first.find("\nstroke 18 "), std::string::npos);  // the stroke lines too
   EXPECT_EQ(make("42", "b.txt"), first);
   EXPECT_NE(make("43", "c.txt"), first);
 }
@@ -212,7 +245,7 @@ TEST(SimulateTest, DashWritesTheRecordingToStandardOutput) {
   ASSERT_EQ(to_file.status, 0);
   ASSERT_EQ(to_console.status, 0);
   EXPECT_EQ(to_console.out, read_file(dir.file("rec.txt")));
-  EXPECT_EQ(lines_of(read_file(dir.file("rec.truth"))).size(), 6u);
+  EXPECT_EQ(truth_of(read_file(dir.file("rec.truth"))).size(), 6u);
   const CommandResult truth_to_console = simulate(
       {"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "rec2.txt", "--truth", "-"},
       dir.path());
@@ -419,6 +452,8 @@ using Vec3 = std::array<double, 3>;
 
 double dot3(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 Vec3 minus3(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+Vec3 scaled3(double f, const Vec3& a) { return {f * a[0], f * a[1], f * a[2]}; }
+Vec3 unit3(const Vec3& a) { return scaled3(1 / std::sqrt(dot3(a, a)), a); }
 
 // Point `p` of a position list, in mm.
 Vec3 point_of(const std::vector<long long>& position, int p) {
@@ -429,9 +464,37 @@ Vec3 point_of(const std::vector<long long>& position, int p) {
 Vec3 incisal_of(const WrittenFile& f, const WrittenSample& s) {
   return minus3(point_of(s.position, 2), point_of(f.calibration, 2));
 }
+// Its square in (1/100 mm)^2, exact: equal distances compare equal.
+long long squared_of(const WrittenFile& f, const WrittenSample& s) {
+  long long sum = 0;
+  for (int a = 6; a < 9; ++a)
+    sum += (s.position[a] - f.calibration[a]) * (s.position[a] - f.calibration[a]);
+  return sum;
+}
 double distance_of(const WrittenFile& f, const WrittenSample& s) {
   const Vec3 d = incisal_of(f, s);
   return std::sqrt(dot3(d, d));
+}
+
+// The jaw frame an evaluator builds: lateral from the calibrated left to the right point
+// (+ toward the subject's right), opening along the incisal displacement at the widest opening
+// of experiments 3 and 4, without its lateral part.
+struct Frame {
+  Vec3 lateral, opening;
+};
+
+Frame frame_of(const WrittenFile& f) {
+  Frame frame;
+  frame.lateral = unit3(minus3(point_of(f.calibration, 0), point_of(f.calibration, 1)));
+  Vec3 widest{0, 0, 0};
+  for (int k : {2, 3}) {
+    for (const WrittenSample& s : f.experiments[k]) {
+      const Vec3 d = incisal_of(f, s);
+      if (dot3(d, d) >= dot3(widest, widest)) widest = d;
+    }
+  }
+  frame.opening = unit3(minus3(widest, scaled3(dot3(widest, frame.lateral), frame.lateral)));
+  return frame;
 }
 
 struct Simulated {
@@ -488,6 +551,77 @@ TEST_P(SimulateJawTest, TheMandibleMovesAsOneRigidBody) {
     }
     EXPECT_LT(condyle, k < 12 ? 0.3 * incisal : 4.0) << "experiment " << k + 1;
     EXPECT_GT(condyle, k < 12 ? 0.1 * incisal : 0.5) << "experiment " << k + 1;
+  }
+}
+
+TEST_P(SimulateJawTest, StrokeLinesMarkEveryStrokeAsWritten) {
+  const Simulated sim = simulate_case(GetParam());
+  const WrittenFile& f = sim.file;
+  const Frame frame = frame_of(f);
+  const std::map<int, int> cycles = truth_of(sim.truth);
+  const std::vector<TruthStroke> strokes = strokes_of(sim.truth);
+  // The counts come first, so readers of "EXPERIMENT CYCLES" pairs stop at the first stroke.
+  const std::vector<std::string> lines = lines_of(sim.truth);
+  ASSERT_EQ(lines.size(), 6 + strokes.size());
+  for (std::size_t i = 6; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind("stroke ", 0), 0u);
+
+  for (int experiment = 13; experiment <= 18; ++experiment) {
+    const std::vector<WrittenSample>& samples = f.experiments[experiment - 1];
+    std::map<long long, std::size_t> at;  // time stamp -> sample
+    for (std::size_t i = 0; i < samples.size(); ++i) at[samples[i].time] = i;
+    std::vector<TruthStroke> mine;
+    for (const TruthStroke& s : strokes) {
+      if (s.experiment == experiment) mine.push_back(s);
+    }
+    int chewing = 0;
+    std::size_t previous_close = 0;
+    for (std::size_t n = 0; n < mine.size(); ++n) {
+      const TruthStroke& s = mine[n];
+      const std::string what =
+          "experiment " + std::to_string(experiment) + " stroke at " + std::to_string(s.peak);
+      ASSERT_EQ(at.count(s.peak), 1u) << what << ": no sample at the peak";
+      ASSERT_EQ(at.count(s.close), 1u) << what << ": no sample at the closing";
+      ASSERT_LT(s.peak, s.close) << what;
+      const std::size_t peak = at[s.peak], close = at[s.close];
+      ASSERT_GE(peak, previous_close) << what << ": before the previous closing";
+      const std::size_t next_peak = n + 1 < mine.size() ? at[mine[n + 1].peak] : samples.size();
+      // The peak is the last sample of the largest distance since the previous closing, the
+      // closing the first sample of the lowest distance after it (the next opening may start
+      // with a sample lower by the tracker's noise).
+      const long long top = squared_of(f, samples[peak]), bottom = squared_of(f, samples[close]);
+      long long lowest_before_peak = top;
+      std::size_t opening_start = peak;
+      for (std::size_t i = previous_close; i <= close; ++i) {
+        const long long d = squared_of(f, samples[i]);
+        if (i < peak) {
+          EXPECT_LE(d, top) << what << " sample " << i;
+        } else if (i > peak) {
+          EXPECT_LT(d, top) << what << " sample " << i;
+          if (i < close) {
+            EXPECT_GT(d, bottom) << what << " sample " << i;
+          }
+        }
+        if (i <= peak && d < lowest_before_peak) {
+          lowest_before_peak = d;
+          opening_start = i;
+        }
+      }
+      for (std::size_t i = close; i < next_peak; ++i) {
+        EXPECT_GE(distance_of(f, samples[i]), distance_of(f, samples[close]) - 0.05) << what;
+      }
+      // The vertical amplitude in the frame, from the opening's start: the lowest sample before
+      // the peak lies in the pause before it, where the jaw barely moves.
+      const Vec3 rise = minus3(incisal_of(f, samples[peak]), incisal_of(f, samples[opening_start]));
+      EXPECT_NEAR(s.vertical, dot3(rise, frame.opening), 0.1) << what;
+      if (s.chewing) {
+        ++chewing;
+        EXPECT_GE(s.vertical, 7.5) << what;  // the counted cycles open 8 mm or more
+      }
+      previous_close = close;
+    }
+    EXPECT_EQ(chewing, cycles.at(experiment)) << "experiment " << experiment;
+    ASSERT_FALSE(mine.empty());
+    EXPECT_LE(mine.back().close, samples.back().time) << "experiment " << experiment;
   }
 }
 

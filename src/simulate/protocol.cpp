@@ -67,6 +67,17 @@ void burst(Curve& envelope, double start, double end, double level, double rise,
   envelope.to(end, 0);
 }
 
+// A chewing stroke opening at `open_start` (ms); it ends where the next one opens.
+void add_stroke(Script& s, double open_start, bool left, bool chewing) {
+  if (!s.strokes.empty()) s.strokes.back().end = open_start;
+  Stroke stroke;
+  stroke.open_start = open_start;
+  stroke.end = open_start;
+  stroke.left = left;
+  stroke.chewing = chewing;
+  s.strokes.push_back(stroke);
+}
+
 void finish(Script& s, double duration) {
   s.distance.hold(duration);
   s.lateral.hold(duration);
@@ -274,6 +285,7 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
     s.lateral.to(close_start, -0.04 * sign);
     s.lateral.to(close_start + 0.5 * closing, deviation * sign);
     s.lateral.to(close_end, 0);
+    add_stroke(s, open_start, side == Side::left, !idle);
 
     if (!idle) {
       // Power stroke: from the last third of the closing through the occlusal pause, fading
@@ -308,6 +320,7 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
       if (t + up + down + stay + end_reserve <= duration) {
         const int working = side == Side::left ? kML : kMR;
         const double start = t;
+        add_stroke(s, start, side == Side::left, false);
         d.to(t += up, small_peak);
         d.to(t += down, small_bottom);
         d.to(t += stay, small_bottom);
@@ -316,6 +329,7 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
     }
   }
   s.task_end = t;
+  if (!s.strokes.empty()) s.strokes.back().end = t;
   // Back to the rest position: this rise gives the last closing its minimum.
   const double rest_end = s.cycles > 0 || idle_used ? d.last_value() + rng.uniform(0.5, 0.8) : rest;
   d.to(t + 250, rest_end);

@@ -11,6 +11,8 @@
 // LK1 LK2 (free, right side, left side).
 #pragma once
 
+#include <vector>
+
 #include "curve.h"
 #include "random.h"
 
@@ -36,6 +38,15 @@ struct Subject {
   int created[3];  // day, month, year
 };
 
+// One opening-closing stroke of a chewing trial: chewing cycles, idle strokes and small
+// irregular movements alike.
+struct Stroke {
+  double open_start = 0;  // ms, the knot where the rise toward the stroke's maximum begins
+  double end = 0;         // ms, where the next stroke's opening (or the final rise to rest) begins
+  bool left = false;      // working side: the subject's left (else right)
+  bool chewing = false;   // a counted cycle with its masseter burst (else idle or irregular)
+};
+
 struct Script {
   Curve distance;             // incisal distance from the reference position, mm
   Curve lateral;              // lateral part of the incisal direction, + toward the subject's left
@@ -45,6 +56,7 @@ struct Script {
   double task_start = 0;      // ms; Aux1 is 1 from here ...
   double task_end = 0;        // ... to here
   int cycles = 0;             // chewing cycles chew_eval must count (chewing experiments only)
+  std::vector<Stroke> strokes;  // chewing experiments only, in time order
 };
 
 Subject make_subject(Rng& rng);

@@ -265,6 +265,7 @@ std::vector<long long> sample_counts(const SimOptions& options, std::string& err
 
 Recording plan_recording(const SimOptions& options, const std::vector<long long>& samples) {
   Recording r;
+  r.rate = options.rate;
   r.samples = samples;
   for (long long n : samples) r.duration.push_back((n - 1) * 1000 / options.rate);
   Rng plan(options.seed, kPlanStream);
@@ -278,7 +279,8 @@ Recording plan_recording(const SimOptions& options, const std::vector<long long>
   return r;
 }
 
-bool write_recording(std::FILE* out, const SimOptions& options, const Recording& recording) {
+bool write_recording(std::FILE* out, const SimOptions& options, const Recording& recording,
+                     WrittenIncisal* incisal) {
   const Subject& s = recording.subject;
   const int points = points_of(options.form);
   const int channels = channels_of(options.form);
@@ -313,9 +315,12 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
   Rng noise(options.seed, kNoiseStream);
   const JawFrame frame(s);
   const JawMotion jaw(s);
+  if (incisal != nullptr) incisal->experiments.assign(kExperiments, {});
 
   for (int k = 0; k < kExperiments; ++k) {
     const Script& script = recording.scripts[k];
+    const bool keep = incisal != nullptr && (k == 2 || k == 3 || k >= kFirstChewing);
+    if (keep) incisal->experiments[k].reserve(static_cast<std::size_t>(recording.samples[k]));
     for (long long i = 0; i < recording.samples[k]; ++i) {
       const long long time = i * 1000 / options.rate;
       const double ms = static_cast<double>(time);
@@ -346,8 +351,13 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
         const Vec room = frame.in_room(moved[p]);
         const double value[3] = {room.x + shift[0], room.y + shift[1], room.z + shift[2]};
         for (int a = 0; a < 3; ++a) {
+          const long long written = s.reference[p][a] + rounded(value[a], 100);
+          if (p == 2 && keep) {
+            if (a == 0) incisal->experiments[k].emplace_back();
+            incisal->experiments[k].back()[a] = static_cast<std::int32_t>(written);
+          }
           line.text(" ");
-          line.fixed(s.reference[p][a] + rounded(value[a], 100), 2);
+          line.fixed(written, 2);
         }
       }
       const bool task = ms >= script.task_start && ms < script.task_end;
@@ -366,9 +376,100 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
   return std::ferror(out) == 0;
 }
 
-bool write_truth(std::FILE* out, const Recording& recording) {
+namespace {
+
+using Written = std::vector<std::array<std::int32_t, 3>>;
+
+// Squared incisal distance from the calibration, (1/100 mm)^2: exact, so ties are ties.
+long long squared_distance(const std::array<std::int32_t, 3>& p,
+                           const long long (&calibration)[3]) {
+  long long sum = 0;
+  for (int a = 0; a < 3; ++a) sum += (p[a] - calibration[a]) * (p[a] - calibration[a]);
+  return sum;
+}
+
+// `to` - `from`, both in 1/100 mm, in mm.
+template <typename To, typename From>
+Vec centi_difference(const To& to, const From& from) {
+  const long long d[3] = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
+  return centi(d);
+}
+
+// The opening axis an evaluator builds from the file: the incisal displacement at the largest
+// incisal distance of the maximal openings (the last of equal ones), without its part along
+// `lateral`. Without any opening there (a recording too short for one) the jaw's downward axis.
+Vec opening_axis(const WrittenIncisal& incisal, const Subject& s, Vec lateral) {
+  long long widest = 0;
+  Vec opening{0, 0, 0};
+  for (int k : {2, 3}) {
+    for (const auto& p : incisal.experiments[k]) {
+      const long long sq = squared_distance(p, s.reference[2]);
+      if (sq >= widest) {
+        widest = sq;
+        opening = centi_difference(p, s.reference[2]);
+      }
+    }
+  }
+  opening = opening - dot(opening, lateral) * lateral;
+  if (dot(opening, opening) == 0) return -1.0 * JawFrame(s).vertical;
+  return unit(opening);
+}
+
+// The last sample at or before `ms` of an experiment of `count` samples at `rate` Hz; sample i
+// has the time stamp i * 1000 / rate (integer division).
+std::size_t sample_at(double ms, int rate, std::size_t count) {
+  const long long whole = static_cast<long long>(std::floor(ms));
+  const long long i = ((whole + 1) * rate - 1) / 1000;
+  return static_cast<std::size_t>(i) < count ? static_cast<std::size_t>(i) : count - 1;
+}
+
+}  // namespace
+
+bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisal& incisal) {
   for (int k = kFirstChewing; k < kExperiments; ++k) {
     std::fprintf(out, "%d %d\n", k + 1, recording.scripts[k].cycles);
+  }
+  // One line per stroke, measured on the written incisal point as an evaluator sees it.
+  const Subject& s = recording.subject;
+  const Vec lateral = unit(centi(s.reference[0]) - centi(s.reference[1]));  // left to right
+  const Vec opening = opening_axis(incisal, s, lateral);
+  Line line;
+  for (int k = kFirstChewing; k < kExperiments; ++k) {
+    const Written& track = incisal.experiments[k];
+    const std::vector<Stroke>& strokes = recording.scripts[k].strokes;
+    for (const Stroke& stroke : strokes) {
+      const std::size_t start = sample_at(stroke.open_start, recording.rate, track.size());
+      const std::size_t end = sample_at(stroke.end, recording.rate, track.size());
+      std::size_t peak = start;
+      for (std::size_t i = start; i <= end; ++i) {
+        if (squared_distance(track[i], s.reference[2]) >=
+            squared_distance(track[peak], s.reference[2])) {
+          peak = i;
+        }
+      }
+      std::size_t close = peak + 1 <= end ? peak + 1 : peak;
+      for (std::size_t i = close; i <= end; ++i) {
+        if (squared_distance(track[i], s.reference[2]) <
+            squared_distance(track[close], s.reference[2])) {
+          close = i;
+        }
+      }
+      const double vertical = dot(centi_difference(track[peak], track[start]), opening);
+      const auto time = [&](std::size_t i) {
+        return static_cast<long long>(i) * 1000 / recording.rate;
+      };
+      line.clear();
+      line.text("stroke ");
+      line.integer(k + 1);
+      line.text(" ");
+      line.integer(time(peak));
+      line.text(" ");
+      line.integer(time(close));
+      line.text(stroke.left ? " L " : " R ");
+      line.fixed(rounded(vertical, 100), 2);
+      line.text(stroke.chewing ? " chew\n" : " idle\n");
+      if (!line.write(out)) return false;
+    }
   }
   return std::ferror(out) == 0;
 }
