@@ -3,6 +3,7 @@
 // simulator's ground truth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -623,6 +624,74 @@ TEST_P(SimulateJawTest, StrokeLinesMarkEveryStrokeAsWritten) {
     ASSERT_FALSE(mine.empty());
     EXPECT_LE(mine.back().close, samples.back().time) << "experiment " << experiment;
   }
+}
+
+TEST_P(SimulateJawTest, EveryChewingStrokeSwingsToItsWorkingSide) {
+  const Simulated sim = simulate_case(GetParam());
+  const WrittenFile& f = sim.file;
+  const Frame frame = frame_of(f);
+  const std::vector<TruthStroke> strokes = strokes_of(sim.truth);
+  // The clench of experiment 1 gives each masseter's scale (mean square of its raw EMG).
+  double clench[2] = {};
+  for (const WrittenSample& s : f.experiments[0]) {
+    for (int c = 0; c < 2; ++c) clench[c] += static_cast<double>(s.emg[c]) * s.emg[c];
+  }
+  int strokes_of_trial[18] = {}, on_side[18] = {}, switches[18] = {}, emg_agrees = 0, chewing = 0;
+  char last_side[18] = {};
+  std::size_t previous_close[18] = {};
+  for (const TruthStroke& s : strokes) {
+    const int k = s.experiment - 1;
+    const std::vector<WrittenSample>& samples = f.experiments[k];
+    std::size_t peak = 0, close = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+      if (samples[i].time == s.peak) peak = i;
+      if (samples[i].time == s.close) close = i;
+    }
+    // The opening starts at the lowest sample between the previous closing and the peak.
+    std::size_t start = previous_close[k];
+    for (std::size_t i = start; i <= peak; ++i) {
+      if (squared_of(f, samples[i]) < squared_of(f, samples[start])) start = i;
+    }
+    previous_close[k] = close;
+    if (!s.chewing) continue;
+    const std::string what =
+        "experiment " + std::to_string(s.experiment) + " stroke at " + std::to_string(s.peak);
+    const double toward = s.side == 'R' ? 1 : -1;  // the lateral axis points to the right
+    const Vec3 origin = incisal_of(f, samples[start]);
+    double opening_sway = 0, closing_swing = 0;
+    for (std::size_t i = start; i <= close; ++i) {
+      const double lateral = dot3(minus3(incisal_of(f, samples[i]), origin), frame.lateral);
+      if (i <= peak) opening_sway = std::fmax(opening_sway, std::fabs(lateral));
+      if (i >= peak) closing_swing = std::fmax(closing_swing, toward * lateral);
+    }
+    EXPECT_LE(opening_sway, 0.4) << what;
+    EXPECT_GE(closing_swing, 1.5) << what;
+    EXPECT_LE(closing_swing, 5.0) << what;
+    // The working masseter works harder, each against its own clench: over the closing and the
+    // occlusal pause up to the next stroke's peak.
+    const std::size_t end = std::min(samples.size(), close + (close - peak));
+    double burst[2] = {};
+    for (std::size_t i = peak; i < end; ++i) {
+      for (int c = 0; c < 2; ++c)
+        burst[c] += static_cast<double>(samples[i].emg[c]) * samples[i].emg[c];
+    }
+    const char louder = burst[0] / clench[0] > burst[1] / clench[1] ? 'R' : 'L';
+    emg_agrees += louder == s.side;
+    ++chewing;
+    ++strokes_of_trial[k];
+    on_side[k] += s.side == (k < 14 ? last_side[k] : k < 16 ? 'R' : 'L');
+    if (k < 14 && last_side[k] != 0 && s.side != last_side[k]) ++switches[k];
+    last_side[k] = s.side;
+  }
+  // The balancing side reaches up to 80 % of the working side's activation, and at low rates a
+  // burst holds a few samples of noise: nine strokes in ten are clear.
+  EXPECT_GE(emg_agrees, 0.9 * chewing) << emg_agrees << " of " << chewing;
+  // Right-side and left-side chewing keeps its side; free chewing changes it now and then.
+  for (int k = 14; k < 18; ++k) {
+    EXPECT_GE(on_side[k], 0.9 * strokes_of_trial[k]) << "experiment " << k + 1;
+  }
+  EXPECT_GE(switches[12] + switches[13], 1);
+  EXPECT_LE(switches[12] + switches[13], 0.5 * (strokes_of_trial[12] + strokes_of_trial[13]));
 }
 
 INSTANTIATE_TEST_SUITE_P(

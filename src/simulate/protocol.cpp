@@ -269,6 +269,7 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
     const double sign = side == Side::left ? 1 : -1;
     const double open_start = t;
     d.to(t += opening, peak);
+    const double first_top = t;
     if (double_peak) {
       d.to(t += dip_fall, dip);
       d.to(t += second_rise, second);
@@ -278,12 +279,24 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
     d.to(t += closing, bottom);
     const double close_end = t;
     d.to(t += pause, larger(0.1, bottom - rng.uniform(0, 0.1)));
-    // The chewing loop: a little to the balancing side while opening, well over to the working
-    // side while closing, back into the intercuspal position at the end.
-    const double deviation = rng.uniform(0.15, 0.3) + (mode == Chewing::free ? 0 : 0.07);
+    // The chewing loop: a little to the balancing side while opening (6 % of the swing: at most
+    // 0.26 mm, even on the higher top of a double peak), well over to the working side early in
+    // the closing (the swing, 1.8 to 4.4 mm, at 40 % of the closing; at most 60 % of the incisal
+    // distance there, which is 5 mm or more), back into the intercuspal position at its end.
+    // `lateral_part` is the lateral part of the direction that puts the incisal point `mm` to
+    // the side at the incisal distance `at`.
+    const double swing = rng.uniform(1.8, 3.6) + (mode == Chewing::free ? 0 : 0.4);
+    const double sagittal = std::sqrt(s.vertical * s.vertical + s.sagittal * s.sagittal);
+    const auto lateral_part = [&](double mm, double at) {
+      const double share = smaller(mm / at, 0.6);
+      return share * sagittal / std::sqrt(1 - share * share);
+    };
+    const double swing_at = close_start + 0.4 * closing;
+    const double sway = -sign * lateral_part(0.06 * swing, peak);
     s.lateral.to(open_start, 0);
-    s.lateral.to(close_start, -0.04 * sign);
-    s.lateral.to(close_start + 0.5 * closing, deviation * sign);
+    s.lateral.to(first_top, sway);
+    s.lateral.to(close_start, sway);
+    s.lateral.to(swing_at, sign * lateral_part(swing, d.at(swing_at)));
     s.lateral.to(close_end, 0);
     add_stroke(s, open_start, side == Side::left, !idle);
 
