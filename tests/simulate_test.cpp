@@ -3,6 +3,8 @@
 // simulator's ground truth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -27,10 +29,11 @@ std::vector<std::string> words_of(const std::string& line) {
   return words;
 }
 
-// "EXPERIMENT CYCLES" lines of a truth file.
+// "EXPERIMENT CYCLES" lines of a truth file (its "stroke" lines are read by strokes_of).
 std::map<int, int> truth_of(const std::string& text) {
   std::map<int, int> truth;
   for (const std::string& line : lines_of(text)) {
+    if (line.rfind("stroke ", 0) == 0) continue;
     int experiment = 0, cycles = 0;
     char rest = 0;
     if (std::sscanf(line.c_str(), "%d %d%c", &experiment, &cycles, &rest) == 2) {
@@ -40,6 +43,37 @@ std::map<int, int> truth_of(const std::string& text) {
     }
   }
   return truth;
+}
+
+// "stroke EXPERIMENT PEAK_MS CLOSE_MS SIDE VERTICAL_MM KIND" lines of a truth file.
+struct TruthStroke {
+  int experiment = 0;
+  long long peak = 0, close = 0;  // ms
+  char side = 0;                  // 'R' or 'L'
+  double vertical = 0;            // mm
+  bool chewing = false;           // "chew", else "idle"
+};
+
+std::vector<TruthStroke> strokes_of(const std::string& text) {
+  std::vector<TruthStroke> strokes;
+  for (const std::string& line : lines_of(text)) {
+    if (line.rfind("stroke ", 0) != 0) continue;
+    const std::vector<std::string> w = words_of(line);
+    TruthStroke s;
+    char rest = 0, kind[8] = {};
+    const bool parsed = w.size() == 7 && (w[4] == "R" || w[4] == "L") &&
+                        (w[6] == "chew" || w[6] == "idle") && w[5].size() >= 4 &&
+                        w[5][w[5].size() - 3] == '.' &&
+                        std::sscanf(line.c_str(), "stroke %d %lld %lld %c %lf %7s%c", &s.experiment,
+                                    &s.peak, &s.close, &s.side, &s.vertical, kind, &rest) == 6;
+    if (!parsed) {
+      ADD_FAILURE() << "bad stroke line '" << line << "'";
+      continue;
+    }
+    s.chewing = w[6] == "chew";
+    strokes.push_back(s);
+  }
+  return strokes;
 }
 
 // Experiment number -> its "C." column, from the rows of the report's experiment table (the
@@ -169,6 +203,7 @@ TEST(SimulateTest, SameSeedSameBytesOtherSeedOtherBytes) {
     return read_file(dir.file(name)) + read_file(dir.file(name + ".truth"));
   };
   const std::string first = make("42", "a.txt");
+  EXPECT_NE(first.find("\nstroke 18 "), std::string::npos);  // the stroke lines too
   EXPECT_EQ(make("42", "b.txt"), first);
   EXPECT_NE(make("43", "c.txt"), first);
 }
@@ -211,7 +246,7 @@ TEST(SimulateTest, DashWritesTheRecordingToStandardOutput) {
   ASSERT_EQ(to_file.status, 0);
   ASSERT_EQ(to_console.status, 0);
   EXPECT_EQ(to_console.out, read_file(dir.file("rec.txt")));
-  EXPECT_EQ(lines_of(read_file(dir.file("rec.truth"))).size(), 6u);
+  EXPECT_EQ(truth_of(read_file(dir.file("rec.truth"))).size(), 6u);
   const CommandResult truth_to_console = simulate(
       {"--seed", "3", "--rate", "100", "--scale", "0.1", "--out", "rec2.txt", "--truth", "-"},
       dir.path());
@@ -370,6 +405,302 @@ INSTANTIATE_TEST_SUITE_P(
                       TruthCase{"14", "five-point", "50", {"--scale", "3"}},
                       TruthCase{"15", "three-point-4ch", "777", {"--scale", "0.3"}},
                       TruthCase{"16", "three-point-2ch", "100", {"--scale", "2"}}),
+    [](const ::testing::TestParamInfo<TruthCase>& info) { return "seed" + info.param.seed; });
+
+// A data file as written, in its own units: positions in 1/100 mm, EMG in 1/10 uV.
+struct WrittenSample {
+  long long time = 0;
+  std::vector<long long> position;  // x y z of each point
+  std::vector<long long> emg;
+};
+
+struct WrittenFile {
+  int points = 0;
+  std::vector<long long> calibration;
+  std::vector<std::vector<WrittenSample>> experiments;
+};
+
+long long hundredths(const std::string& word) {  // "-12.34" -> -1234, "5.6" -> 56
+  std::string digits;
+  for (char c : word)
+    if (c != '.') digits += c;
+  return std::stoll(digits);
+}
+
+WrittenFile parse_written(const std::string& text) {
+  WrittenFile file;
+  const std::vector<std::string> lines = lines_of(text);
+  for (std::size_t i = 5; i < lines.size(); ++i) {
+    const std::vector<std::string> w = words_of(lines[i]);
+    if (i == 5) {
+      for (std::size_t k = 1; k < w.size(); ++k) file.calibration.push_back(hundredths(w[k]));
+      file.points = static_cast<int>(file.calibration.size() / 3);
+      continue;
+    }
+    WrittenSample sample;
+    sample.time = std::stoll(w[0]);
+    for (int k = 0; k < 3 * file.points; ++k) sample.position.push_back(hundredths(w[1 + k]));
+    for (std::size_t k = 1 + 3 * file.points + 3; k < w.size(); ++k) {
+      sample.emg.push_back(hundredths(w[k]));
+    }
+    if (sample.time == 0) file.experiments.emplace_back();
+    file.experiments.back().push_back(sample);
+  }
+  return file;
+}
+
+using Vec3 = std::array<double, 3>;
+
+double dot3(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec3 minus3(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+Vec3 scaled3(double f, const Vec3& a) { return {f * a[0], f * a[1], f * a[2]}; }
+Vec3 unit3(const Vec3& a) { return scaled3(1 / std::sqrt(dot3(a, a)), a); }
+
+// Point `p` of a position list, in mm.
+Vec3 point_of(const std::vector<long long>& position, int p) {
+  return {position[3 * p] / 100.0, position[3 * p + 1] / 100.0, position[3 * p + 2] / 100.0};
+}
+
+// The incisal point's displacement from the calibration, mm.
+Vec3 incisal_of(const WrittenFile& f, const WrittenSample& s) {
+  return minus3(point_of(s.position, 2), point_of(f.calibration, 2));
+}
+// Its square in (1/100 mm)^2, exact: equal distances compare equal.
+long long squared_of(const WrittenFile& f, const WrittenSample& s) {
+  long long sum = 0;
+  for (int a = 6; a < 9; ++a)
+    sum += (s.position[a] - f.calibration[a]) * (s.position[a] - f.calibration[a]);
+  return sum;
+}
+double distance_of(const WrittenFile& f, const WrittenSample& s) {
+  const Vec3 d = incisal_of(f, s);
+  return std::sqrt(dot3(d, d));
+}
+
+// The jaw frame an evaluator builds: lateral from the calibrated left to the right point
+// (+ toward the subject's right), opening along the incisal displacement at the widest opening
+// of experiments 3 and 4, without its lateral part.
+struct Frame {
+  Vec3 lateral, opening;
+};
+
+Frame frame_of(const WrittenFile& f) {
+  Frame frame;
+  frame.lateral = unit3(minus3(point_of(f.calibration, 0), point_of(f.calibration, 1)));
+  Vec3 widest{0, 0, 0};
+  for (int k : {2, 3}) {
+    for (const WrittenSample& s : f.experiments[k]) {
+      const Vec3 d = incisal_of(f, s);
+      if (dot3(d, d) >= dot3(widest, widest)) widest = d;
+    }
+  }
+  frame.opening = unit3(minus3(widest, scaled3(dot3(widest, frame.lateral), frame.lateral)));
+  return frame;
+}
+
+struct Simulated {
+  std::string data, truth;
+  WrittenFile file;
+};
+
+Simulated simulate_case(const TruthCase& c) {
+  TempDir dir;
+  std::vector<std::string> args = {"--seed", c.seed,  "--form",  c.form,    "--rate",
+                                   c.rate,   "--out", "sim.txt", "--truth", "sim.truth"};
+  args.insert(args.end(), c.size.begin(), c.size.end());
+  const CommandResult run = simulate(args, dir.path());
+  EXPECT_EQ(run.status, 0) << run.err;
+  Simulated sim;
+  sim.data = read_file(dir.file("sim.txt"));
+  sim.truth = read_file(dir.file("sim.truth"));
+  sim.file = parse_written(sim.data);
+  return sim;
+}
+
+class SimulateJawTest : public ::testing::TestWithParam<TruthCase> {};
+
+TEST_P(SimulateJawTest, TheMandibleMovesAsOneRigidBody) {
+  const Simulated sim = simulate_case(GetParam());
+  const WrittenFile& f = sim.file;
+  ASSERT_EQ(f.experiments.size(), 18u);
+  // Every distance between two tracked points stays what the calibration makes it, up to the
+  // rounding to 0.01 mm (at most 0.035 mm between two samples) and the tracker's noise.
+  for (int p = 0; p < f.points; ++p) {
+    for (int q = p + 1; q < f.points; ++q) {
+      const Vec3 at_rest = minus3(point_of(f.calibration, p), point_of(f.calibration, q));
+      double low = std::sqrt(dot3(at_rest, at_rest)), high = low;
+      for (const auto& experiment : f.experiments) {
+        for (const WrittenSample& s : experiment) {
+          const Vec3 d = minus3(point_of(s.position, p), point_of(s.position, q));
+          low = std::fmin(low, std::sqrt(dot3(d, d)));
+          high = std::fmax(high, std::sqrt(dot3(d, d)));
+        }
+      }
+      EXPECT_LT(high - low, 0.05) << "points " << p + 1 << " and " << q + 1;
+    }
+  }
+  // The condyles mostly turn: in chewing they glide a few mm at most, in the maximal openings
+  // far less than the incisal point moves; the incisal displacement itself is the script's.
+  for (int k : {2, 3, 12, 13, 14, 15, 16, 17}) {
+    double incisal = 0, condyle = 0;
+    for (const WrittenSample& s : f.experiments[k]) {
+      incisal = std::fmax(incisal, distance_of(f, s));
+      for (int p : {0, 1}) {
+        const Vec3 d = minus3(point_of(s.position, p), point_of(f.calibration, p));
+        condyle = std::fmax(condyle, std::sqrt(dot3(d, d)));
+      }
+    }
+    EXPECT_LT(condyle, k < 12 ? 0.3 * incisal : 4.0) << "experiment " << k + 1;
+    EXPECT_GT(condyle, k < 12 ? 0.1 * incisal : 0.5) << "experiment " << k + 1;
+  }
+}
+
+TEST_P(SimulateJawTest, StrokeLinesMarkEveryStrokeAsWritten) {
+  const Simulated sim = simulate_case(GetParam());
+  const WrittenFile& f = sim.file;
+  const Frame frame = frame_of(f);
+  const std::map<int, int> cycles = truth_of(sim.truth);
+  const std::vector<TruthStroke> strokes = strokes_of(sim.truth);
+  // The counts come first, so readers of "EXPERIMENT CYCLES" pairs stop at the first stroke.
+  const std::vector<std::string> lines = lines_of(sim.truth);
+  ASSERT_EQ(lines.size(), 6 + strokes.size());
+  for (std::size_t i = 6; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind("stroke ", 0), 0u);
+
+  for (int experiment = 13; experiment <= 18; ++experiment) {
+    const std::vector<WrittenSample>& samples = f.experiments[experiment - 1];
+    std::map<long long, std::size_t> at;  // time stamp -> sample
+    for (std::size_t i = 0; i < samples.size(); ++i) at[samples[i].time] = i;
+    std::vector<TruthStroke> mine;
+    for (const TruthStroke& s : strokes) {
+      if (s.experiment == experiment) mine.push_back(s);
+    }
+    int chewing = 0;
+    std::size_t previous_close = 0;
+    for (std::size_t n = 0; n < mine.size(); ++n) {
+      const TruthStroke& s = mine[n];
+      const std::string what =
+          "experiment " + std::to_string(experiment) + " stroke at " + std::to_string(s.peak);
+      ASSERT_EQ(at.count(s.peak), 1u) << what << ": no sample at the peak";
+      ASSERT_EQ(at.count(s.close), 1u) << what << ": no sample at the closing";
+      ASSERT_LT(s.peak, s.close) << what;
+      const std::size_t peak = at[s.peak], close = at[s.close];
+      ASSERT_GE(peak, previous_close) << what << ": before the previous closing";
+      const std::size_t next_peak = n + 1 < mine.size() ? at[mine[n + 1].peak] : samples.size();
+      // The peak is the last sample of the largest distance since the previous closing, the
+      // closing the first sample of the lowest distance after it (the next opening may start
+      // with a sample lower by the tracker's noise).
+      const long long top = squared_of(f, samples[peak]), bottom = squared_of(f, samples[close]);
+      long long lowest_before_peak = top;
+      std::size_t opening_start = peak;
+      for (std::size_t i = previous_close; i <= close; ++i) {
+        const long long d = squared_of(f, samples[i]);
+        if (i < peak) {
+          EXPECT_LE(d, top) << what << " sample " << i;
+        } else if (i > peak) {
+          EXPECT_LT(d, top) << what << " sample " << i;
+          if (i < close) {
+            EXPECT_GT(d, bottom) << what << " sample " << i;
+          }
+        }
+        if (i <= peak && d < lowest_before_peak) {
+          lowest_before_peak = d;
+          opening_start = i;
+        }
+      }
+      for (std::size_t i = close; i < next_peak; ++i) {
+        EXPECT_GE(distance_of(f, samples[i]), distance_of(f, samples[close]) - 0.05) << what;
+      }
+      // The vertical amplitude in the frame, from the opening's start: the lowest sample before
+      // the peak lies in the pause before it, where the jaw barely moves.
+      const Vec3 rise = minus3(incisal_of(f, samples[peak]), incisal_of(f, samples[opening_start]));
+      EXPECT_NEAR(s.vertical, dot3(rise, frame.opening), 0.1) << what;
+      if (s.chewing) {
+        ++chewing;
+        EXPECT_GE(s.vertical, 7.5) << what;  // the counted cycles open 8 mm or more
+      }
+      previous_close = close;
+    }
+    EXPECT_EQ(chewing, cycles.at(experiment)) << "experiment " << experiment;
+    ASSERT_FALSE(mine.empty());
+    EXPECT_LE(mine.back().close, samples.back().time) << "experiment " << experiment;
+  }
+}
+
+TEST_P(SimulateJawTest, EveryChewingStrokeSwingsToItsWorkingSide) {
+  const Simulated sim = simulate_case(GetParam());
+  const WrittenFile& f = sim.file;
+  const Frame frame = frame_of(f);
+  const std::vector<TruthStroke> strokes = strokes_of(sim.truth);
+  // The clench of experiment 1 gives each masseter's scale (mean square of its raw EMG).
+  double clench[2] = {};
+  for (const WrittenSample& s : f.experiments[0]) {
+    for (int c = 0; c < 2; ++c) clench[c] += static_cast<double>(s.emg[c]) * s.emg[c];
+  }
+  int strokes_of_trial[18] = {}, on_side[18] = {}, switches[18] = {}, emg_agrees = 0, chewing = 0;
+  char last_side[18] = {};
+  std::size_t previous_close[18] = {};
+  for (const TruthStroke& s : strokes) {
+    const int k = s.experiment - 1;
+    const std::vector<WrittenSample>& samples = f.experiments[k];
+    std::size_t peak = 0, close = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+      if (samples[i].time == s.peak) peak = i;
+      if (samples[i].time == s.close) close = i;
+    }
+    // The opening starts at the lowest sample between the previous closing and the peak.
+    std::size_t start = previous_close[k];
+    for (std::size_t i = start; i <= peak; ++i) {
+      if (squared_of(f, samples[i]) < squared_of(f, samples[start])) start = i;
+    }
+    previous_close[k] = close;
+    if (!s.chewing) continue;
+    const std::string what =
+        "experiment " + std::to_string(s.experiment) + " stroke at " + std::to_string(s.peak);
+    const double toward = s.side == 'R' ? 1 : -1;  // the lateral axis points to the right
+    const Vec3 origin = incisal_of(f, samples[start]);
+    double opening_sway = 0, closing_swing = 0;
+    for (std::size_t i = start; i <= close; ++i) {
+      const double lateral = dot3(minus3(incisal_of(f, samples[i]), origin), frame.lateral);
+      if (i <= peak) opening_sway = std::fmax(opening_sway, std::fabs(lateral));
+      if (i >= peak) closing_swing = std::fmax(closing_swing, toward * lateral);
+    }
+    EXPECT_LE(opening_sway, 0.4) << what;
+    EXPECT_GE(closing_swing, 1.5) << what;
+    EXPECT_LE(closing_swing, 5.0) << what;
+    // The working masseter works harder, each against its own clench: over the closing and the
+    // occlusal pause up to the next stroke's peak.
+    const std::size_t end = std::min(samples.size(), close + (close - peak));
+    double burst[2] = {};
+    for (std::size_t i = peak; i < end; ++i) {
+      for (int c = 0; c < 2; ++c)
+        burst[c] += static_cast<double>(samples[i].emg[c]) * samples[i].emg[c];
+    }
+    const char louder = burst[0] / clench[0] > burst[1] / clench[1] ? 'R' : 'L';
+    emg_agrees += louder == s.side;
+    ++chewing;
+    ++strokes_of_trial[k];
+    on_side[k] += s.side == (k < 14 ? last_side[k] : k < 16 ? 'R' : 'L');
+    if (k < 14 && last_side[k] != 0 && s.side != last_side[k]) ++switches[k];
+    last_side[k] = s.side;
+  }
+  // The balancing side reaches up to 80 % of the working side's activation, and at low rates a
+  // burst holds a few samples of noise: nine strokes in ten are clear.
+  EXPECT_GE(emg_agrees, 0.9 * chewing) << emg_agrees << " of " << chewing;
+  // Right-side and left-side chewing keeps its side; free chewing changes it now and then.
+  for (int k = 14; k < 18; ++k) {
+    EXPECT_GE(on_side[k], 0.9 * strokes_of_trial[k]) << "experiment " << k + 1;
+  }
+  EXPECT_GE(switches[12] + switches[13], 1);
+  EXPECT_LE(switches[12] + switches[13], 0.5 * (strokes_of_trial[12] + strokes_of_trial[13]));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FormsRates, SimulateJawTest,
+    ::testing::Values(TruthCase{"21", "five-point", "1000", {"--scale", "0.3"}},
+                      TruthCase{"22", "three-point-4ch", "200", {"--scale", "1"}},
+                      TruthCase{"23", "three-point-2ch", "50", {"--scale", "1.5"}},
+                      TruthCase{"24", "five-point", "333", {"--samples", "60000"}},
+                      TruthCase{"25", "three-point-2ch", "777", {"--scale", "0.4"}}),
     [](const ::testing::TestParamInfo<TruthCase>& info) { return "seed" + info.param.seed; });
 
 // The shipped examples, with the commands that made them.

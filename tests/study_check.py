@@ -9,10 +9,10 @@ rounded as the report's printf conversion rounds it, must give the report's prin
 the report derives from table values (the evaluation table from the MVC-based cycle work, which
 in turn follows from the cycles' burst maxima) are recomputed here with every operation rounded
 to the 80-bit format. With --truth, DIR/<name>.truth ("EXPERIMENT CYCLES" lines, from
-chew_simulate) must give the confirmed cycles of experiments 13 to 18. A value of a channel the
-recording does not carry (runs.csv's emg_channels is 2: the temporales) must be an empty field,
-and exactly those values and the ones outside the chewing trials may be; the findings of a
-recording must add up to its warnings and errors in runs.csv.
+chew_simulate; its "stroke" lines are skipped) must give the confirmed cycles of experiments 13
+to 18. A value of a channel the recording does not carry (runs.csv's emg_channels is 2: the
+temporales) must be an empty field, and exactly those values and the ones outside the chewing
+trials may be; the findings of a recording must add up to its warnings and errors in runs.csv.
 
 Prints one line per runs.csv row, "run" and its file, status, report, samples, experiments,
 skipped_lines, rms_time_ms, mvc_time_ms, nl_time_ms, emg_threshold, dist_threshold_mm, points,
@@ -479,6 +479,8 @@ def main(argv):
             if os.path.exists(truth_path):
                 with open(truth_path) as f:
                     for line in f:
+                        if line.startswith("stroke "):
+                            continue  # one chewing stroke; the counts are the other lines
                         k, n = (int(w) for w in line.split())
                         checked["truth counts"] += 1
                         if counted.get(k) != n:

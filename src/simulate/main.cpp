@@ -52,12 +52,15 @@ int main(int argc, char** argv) {
   if (samples.empty()) return usage_error(error);
   const Recording recording = plan_recording(options, samples);
 
+  WrittenIncisal incisal;
+  WrittenIncisal* wanted = options.truth.empty() ? nullptr : &incisal;
   if (!write_to(options.out,
-                [&](std::FILE* out) { return write_recording(out, options, recording); })) {
+                [&](std::FILE* out) { return write_recording(out, options, recording, wanted); })) {
     return 1;
   }
-  if (!options.truth.empty() &&
-      !write_to(options.truth, [&](std::FILE* out) { return write_truth(out, recording); })) {
+  if (!options.truth.empty() && !write_to(options.truth, [&](std::FILE* out) {
+        return write_truth(out, recording, incisal);
+      })) {
     return 1;
   }
   return 0;

@@ -67,6 +67,17 @@ void burst(Curve& envelope, double start, double end, double level, double rise,
   envelope.to(end, 0);
 }
 
+// A chewing stroke opening at `open_start` (ms); it ends where the next one opens.
+void add_stroke(Script& s, double open_start, bool left, bool chewing) {
+  if (!s.strokes.empty()) s.strokes.back().end = open_start;
+  Stroke stroke;
+  stroke.open_start = open_start;
+  stroke.end = open_start;
+  stroke.left = left;
+  stroke.chewing = chewing;
+  s.strokes.push_back(stroke);
+}
+
 void finish(Script& s, double duration) {
   s.distance.hold(duration);
   s.lateral.hold(duration);
@@ -258,6 +269,7 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
     const double sign = side == Side::left ? 1 : -1;
     const double open_start = t;
     d.to(t += opening, peak);
+    const double first_top = t;
     if (double_peak) {
       d.to(t += dip_fall, dip);
       d.to(t += second_rise, second);
@@ -267,13 +279,26 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
     d.to(t += closing, bottom);
     const double close_end = t;
     d.to(t += pause, larger(0.1, bottom - rng.uniform(0, 0.1)));
-    // The chewing loop: a little to the balancing side while opening, well over to the working
-    // side while closing, back into the intercuspal position at the end.
-    const double deviation = rng.uniform(0.15, 0.3) + (mode == Chewing::free ? 0 : 0.07);
+    // The chewing loop: a little to the balancing side while opening (6 % of the swing: at most
+    // 0.26 mm, even on the higher top of a double peak), well over to the working side early in
+    // the closing (the swing, 1.8 to 4.4 mm, at 40 % of the closing; at most 60 % of the incisal
+    // distance there, which is 5 mm or more), back into the intercuspal position at its end.
+    // `lateral_part` is the lateral part of the direction that puts the incisal point `mm` to
+    // the side at the incisal distance `at`.
+    const double swing = rng.uniform(1.8, 3.6) + (mode == Chewing::free ? 0 : 0.4);
+    const double sagittal = std::sqrt(s.vertical * s.vertical + s.sagittal * s.sagittal);
+    const auto lateral_part = [&](double mm, double at) {
+      const double share = smaller(mm / at, 0.6);
+      return share * sagittal / std::sqrt(1 - share * share);
+    };
+    const double swing_at = close_start + 0.4 * closing;
+    const double sway = -sign * lateral_part(0.06 * swing, peak);
     s.lateral.to(open_start, 0);
-    s.lateral.to(close_start, -0.04 * sign);
-    s.lateral.to(close_start + 0.5 * closing, deviation * sign);
+    s.lateral.to(first_top, sway);
+    s.lateral.to(close_start, sway);
+    s.lateral.to(swing_at, sign * lateral_part(swing, d.at(swing_at)));
     s.lateral.to(close_end, 0);
+    add_stroke(s, open_start, side == Side::left, !idle);
 
     if (!idle) {
       // Power stroke: from the last third of the closing through the occlusal pause, fading
@@ -308,6 +333,7 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
       if (t + up + down + stay + end_reserve <= duration) {
         const int working = side == Side::left ? kML : kMR;
         const double start = t;
+        add_stroke(s, start, side == Side::left, false);
         d.to(t += up, small_peak);
         d.to(t += down, small_bottom);
         d.to(t += stay, small_bottom);
@@ -316,6 +342,7 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
     }
   }
   s.task_end = t;
+  if (!s.strokes.empty()) s.strokes.back().end = t;
   // Back to the rest position: this rise gives the last closing its minimum.
   const double rest_end = s.cycles > 0 || idle_used ? d.last_value() + rng.uniform(0.5, 0.8) : rest;
   d.to(t + 250, rest_end);

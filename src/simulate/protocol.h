@@ -1,14 +1,17 @@
 // The simulated subject and the plan of each experiment of the recording protocol.
 //
 // A plan (Script) gives, over the experiment's time in ms, the incisal distance from the
-// calibrated reference position (mm), the direction in which the incisal point is displaced, and
-// the activation envelope of each EMG channel (uV RMS). The sample writer (recording.h) turns it
-// into positions of all five tracked points and raw EMG with noise.
+// calibrated reference position (mm), the direction in which the incisal point is displaced (in
+// the subject's jaw frame: lateral along the axis through the two condyle points), and the
+// activation envelope of each EMG channel (uV RMS). The sample writer (recording.h) turns it
+// into positions of all five tracked points, moved as one rigid body, and raw EMG with noise.
 //
 // Experiments, 0-based: 0-1 maximal clenching, 2-3 maximal opening, 4 lateral movement to the
 // right, 5 to the left, 6-7 protrusion, 8-9 swallowing, 10-11 rest, 12-17 chewing FK1 FK2 RK1 RK2
 // LK1 LK2 (free, right side, left side).
 #pragma once
+
+#include <vector>
 
 #include "curve.h"
 #include "random.h"
@@ -36,6 +39,15 @@ struct Subject {
   int created[3];  // day, month, year
 };
 
+// One opening-closing stroke of a chewing trial: chewing cycles, idle strokes and small
+// irregular movements alike.
+struct Stroke {
+  double open_start = 0;  // ms, the knot where the rise toward the stroke's maximum begins
+  double end = 0;         // ms, where the next stroke's opening (or the final rise to rest) begins
+  bool left = false;      // working side: the subject's left (else right)
+  bool chewing = false;   // a counted cycle with its masseter burst (else idle or irregular)
+};
+
 struct Script {
   Curve distance;             // incisal distance from the reference position, mm
   Curve lateral;              // lateral part of the incisal direction, + toward the subject's left
@@ -45,6 +57,7 @@ struct Script {
   double task_start = 0;      // ms; Aux1 is 1 from here ...
   double task_end = 0;        // ... to here
   int cycles = 0;             // chewing cycles chew_eval must count (chewing experiments only)
+  std::vector<Stroke> strokes;  // chewing experiments only, in time order
 };
 
 Subject make_subject(Rng& rng);

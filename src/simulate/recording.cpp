@@ -1,6 +1,5 @@
 #include "recording.h"
 
-#include <array>
 #include <cmath>
 
 namespace {
@@ -35,51 +34,6 @@ class Drift {
   double a_ = 0, gain_ = 0;
   double first_ = 0, second_ = 0;
 };
-
-// A rotation of the jaw about an axis through the incisal point (Rodrigues' formula).
-struct Turn {
-  double axis[3] = {1, 0, 0};  // unit vector
-  double cos = 1, sin = 0;
-
-  // The displacement of point p of the jaw when the incisal point moves by `incisal` (mm) and
-  // the jaw turns by this rotation about it.
-  void displacement(const Subject& s, int p, const std::array<double, 3>& incisal,
-                    double out[3]) const {
-    double v[3];
-    for (int a = 0; a < 3; ++a) v[a] = (s.reference[p][a] - s.reference[kIncisal][a]) / 100.0;
-    const double cross[3] = {axis[1] * v[2] - axis[2] * v[1], axis[2] * v[0] - axis[0] * v[2],
-                             axis[0] * v[1] - axis[1] * v[0]};
-    const double along = axis[0] * v[0] + axis[1] * v[1] + axis[2] * v[2];
-    for (int a = 0; a < 3; ++a) {
-      const double turned = v[a] * cos + cross[a] * sin + axis[a] * along * (1 - cos);
-      out[a] = incisal[a] + turned - v[a];
-    }
-  }
-};
-
-// The turn that points the line from the condyles' midpoint to the incisal point at the
-// incisal point's new place, the midpoint moved by `hinge_move` (mm).
-Turn turn_towards(const Subject& s, const std::array<double, 3>& incisal,
-                  const double hinge_move[3]) {
-  double from[3], to[3];
-  for (int a = 0; a < 3; ++a) {
-    const double hinge = (s.reference[kRightCondyle][a] + s.reference[kLeftCondyle][a]) / 200.0;
-    from[a] = s.reference[kIncisal][a] / 100.0 - hinge;
-    to[a] = from[a] + incisal[a] - hinge_move[a];
-  }
-  const double cross[3] = {from[1] * to[2] - from[2] * to[1], from[2] * to[0] - from[0] * to[2],
-                           from[0] * to[1] - from[1] * to[0]};
-  const double cross_length =
-      std::sqrt((cross[0] * cross[0] + cross[1] * cross[1]) + cross[2] * cross[2]);
-  const double from_length = std::sqrt((from[0] * from[0] + from[1] * from[1]) + from[2] * from[2]);
-  const double to_length = std::sqrt((to[0] * to[0] + to[1] * to[1]) + to[2] * to[2]);
-  Turn turn;
-  if (cross_length == 0 || from_length == 0 || to_length == 0) return turn;
-  for (int a = 0; a < 3; ++a) turn.axis[a] = cross[a] / cross_length;
-  turn.sin = cross_length / (from_length * to_length);
-  turn.cos = ((from[0] * to[0] + from[1] * to[1]) + from[2] * to[2]) / (from_length * to_length);
-  return turn;
-}
 
 // Band-limited unit-variance noise for the EMG: a first-order high pass at 20 Hz and two
 // first-order low passes at 150 Hz (both lowered at low sampling rates). The gain comes from
@@ -165,6 +119,108 @@ class Line {
   int length_ = 0;
 };
 
+// Vectors in mm. Sums of three products are added left to right, so every machine rounds alike.
+struct Vec {
+  double x = 0, y = 0, z = 0;
+};
+Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec operator*(double f, Vec a) { return {f * a.x, f * a.y, f * a.z}; }
+double dot(Vec a, Vec b) { return (a.x * b.x + a.y * b.y) + a.z * b.z; }
+Vec cross(Vec a, Vec b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+Vec unit(Vec a) {
+  const double length = std::sqrt(dot(a, a));
+  return {a.x / length, a.y / length, a.z / length};
+}
+Vec centi(const long long (&p)[3]) {  // 1/100 mm to mm
+  return {static_cast<double>(p[0]) / 100, static_cast<double>(p[1]) / 100,
+          static_cast<double>(p[2]) / 100};
+}
+
+// A rotation, as the rows of its matrix.
+struct Rotation {
+  Vec row[3];
+  Vec operator()(Vec v) const { return {dot(row[0], v), dot(row[1], v), dot(row[2], v)}; }
+  Rotation operator*(const Rotation& o) const {  // this after `o`
+    const Vec column[3] = {{o.row[0].x, o.row[1].x, o.row[2].x},
+                           {o.row[0].y, o.row[1].y, o.row[2].y},
+                           {o.row[0].z, o.row[1].z, o.row[2].z}};
+    Rotation r;
+    for (int i = 0; i < 3; ++i) {
+      r.row[i] = {dot(row[i], column[0]), dot(row[i], column[1]), dot(row[i], column[2])};
+    }
+    return r;
+  }
+};
+
+// Rotations by the angle with sine `s` and cosine `c` about the first, second and third axis,
+// counter-clockwise seen from the axis' positive end.
+Rotation about_first(double c, double s) { return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}}; }
+Rotation about_second(double c, double s) { return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}}; }
+Rotation about_third(double c, double s) { return {{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}}; }
+double cosine_of(double sine) { return std::sqrt(1 - sine * sine); }
+
+// The subject's jaw frame: the lateral axis through the condyle points (+ toward the left), the
+// vertical axis perpendicular to it in the plane of the lateral axis and the room's vertical
+// (+ up), the sagittal axis completing a right-handed frame (+ forward). Scripts give directions
+// in it; with the condyle points level and side by side it is the room's frame.
+struct JawFrame {
+  Vec lateral, vertical, sagittal;
+  explicit JawFrame(const Subject& s) {
+    lateral = unit(centi(s.reference[1]) - centi(s.reference[0]));
+    const Vec up{0, 1, 0};
+    vertical = unit(up - dot(up, lateral) * lateral);
+    sagittal = cross(lateral, vertical);
+  }
+  Vec in_frame(Vec v) const { return {dot(v, lateral), dot(v, vertical), dot(v, sagittal)}; }
+  Vec in_room(Vec v) const { return (v.x * lateral + v.y * vertical) + v.z * sagittal; }
+};
+
+// The mandible moves as one rigid body: a point at `p` relative to the incisal reference point
+// (jaw frame) goes to R p + D, where D is the incisal displacement the script gives. R opens
+// about the hinge axis (parallel to the lateral axis) by the angle that keeps the hinge, the
+// midpoint of the condyle points, on the line from the displaced incisal point to where the
+// hinge was: what is left for the condyles is a glide along that line, the difference of the
+// hinge-incisor distances (about 2 mm at 20 mm opening, 12 mm at 50 mm, nothing on a pure
+// hinge opening). Then R turns about the vertical axis by the angle that carries the incisal
+// point three quarters of its lateral displacement; the last quarter is a sideways shift of the
+// whole jaw. This spreads a lateral displacement about evenly over the condyles' sideways shift
+// and their forward and backward swing (about half of it for either condyle).
+class JawMotion {
+ public:
+  explicit JawMotion(const Subject& s) {
+    const Vec incisal = centi(s.reference[2]);
+    const JawFrame frame(s);
+    for (int p = 0; p < kPoints; ++p)
+      relative_[p] = frame.in_frame(centi(s.reference[p]) - incisal);
+    hinge_to_incisal_ = -0.5 * (relative_[0] + relative_[1]);
+  }
+
+  // Displacements (jaw frame, mm) of the five points for the incisal displacement `d`.
+  void displace(Vec d, const Rotation& noise, Vec (&moved)[kPoints]) const {
+    const Vec a = hinge_to_incisal_;
+    const double before = std::sqrt(a.y * a.y + a.z * a.z);
+    const double b_y = a.y + d.y, b_z = a.z + d.z;
+    const double after = std::sqrt(b_y * b_y + b_z * b_z);
+    const double c = (a.y * b_y + a.z * b_z) / (before * after);
+    const double s = (a.y * b_z - a.z * b_y) / (before * after);
+    const double reach = s * a.y + c * a.z;  // forward, hinge to incisal point after opening
+    const double turn = clamp(kTurnedShare * d.x / reach, -0.3, 0.3);
+    const Rotation rotation = noise * (about_second(cosine_of(turn), turn) * about_first(c, s));
+    for (int p = 0; p < kPoints; ++p) moved[p] = (rotation(relative_[p]) - relative_[p]) + d;
+  }
+
+ private:
+  static constexpr double kTurnedShare = 0.75;
+  static double clamp(double v, double low, double high) {
+    return v < low ? low : v > high ? high : v;
+  }
+  Vec relative_[kPoints];  // reference positions relative to the incisal point
+  Vec hinge_to_incisal_;
+};
+
 int points_of(Form form) { return form == Form::five_point ? 5 : 3; }
 int channels_of(Form form) { return form == Form::three_point_4ch ? 4 : 2; }
 
@@ -209,6 +265,7 @@ std::vector<long long> sample_counts(const SimOptions& options, std::string& err
 
 Recording plan_recording(const SimOptions& options, const std::vector<long long>& samples) {
   Recording r;
+  r.rate = options.rate;
   r.samples = samples;
   for (long long n : samples) r.duration.push_back((n - 1) * 1000 / options.rate);
   Rng plan(options.seed, kPlanStream);
@@ -222,7 +279,8 @@ Recording plan_recording(const SimOptions& options, const std::vector<long long>
   return r;
 }
 
-bool write_recording(std::FILE* out, const SimOptions& options, const Recording& recording) {
+bool write_recording(std::FILE* out, const SimOptions& options, const Recording& recording,
+                     WrittenIncisal* incisal) {
   const Subject& s = recording.subject;
   const int points = points_of(options.form);
   const int channels = channels_of(options.form);
@@ -244,52 +302,62 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
   line.text("\n");
   if (!line.write(out)) return false;
 
-  // Sensor noise (mm): the condyle markers are tracked less precisely than the incisal point.
-  const double deviation[kPoints] = {0.02, 0.02, 0.012, 0.015, 0.015};
+  // Sensor noise: the tracker follows the mandible as one body, so its error is a small
+  // displacement of the whole body (mm, the incisal point's) and a small turn about the incisal
+  // point (sine of the angle about each axis): 0.012 mm at the incisal point, 0.017 mm or so at
+  // the condyle points 11 cm behind it. Every sample draws 15 numbers for it, 6 of them used,
+  // whatever the form.
+  constexpr int kDraws = 15, kTurn = 0, kShift = 6;
   std::vector<Drift> drift;
-  for (int p = 0; p < kPoints; ++p) {
-    for (int a = 0; a < 3; ++a) drift.emplace_back(options.rate, 1.5, deviation[p]);
-  }
+  for (int a = 0; a < 3; ++a) drift.emplace_back(options.rate, 1.5, 0.00015);
+  for (int a = 0; a < 3; ++a) drift.emplace_back(options.rate, 1.5, 0.012);
   std::vector<EmgNoise> emg(kChannels, EmgNoise(options.rate));
   Rng noise(options.seed, kNoiseStream);
+  const JawFrame frame(s);
+  const JawMotion jaw(s);
+  if (incisal != nullptr) incisal->experiments.assign(kExperiments, {});
 
   for (int k = 0; k < kExperiments; ++k) {
     const Script& script = recording.scripts[k];
+    const bool keep = incisal != nullptr && (k == 2 || k == 3 || k >= kFirstChewing);
+    if (keep) incisal->experiments[k].reserve(static_cast<std::size_t>(recording.samples[k]));
     for (long long i = 0; i < recording.samples[k]; ++i) {
       const long long time = i * 1000 / options.rate;
       const double ms = static_cast<double>(time);
 
-      // Incisal displacement: `distance` along the script's direction.
+      // Incisal displacement: `distance` along the script's direction, in the jaw frame.
       const double distance = script.distance.at(ms);
       const double lateral = script.lateral.at(ms);
       const double length = std::sqrt((lateral * lateral + script.vertical * script.vertical) +
                                       script.sagittal * script.sagittal);
-      const double ix = distance * (lateral / length);
-      const double iy = distance * (script.vertical / length);
-      const double iz = distance * (script.sagittal / length);
-      // The other points sit on the same rigid jaw. The condyles' midpoint would translate
-      // forward by a fraction of the opening and the protrusion, down on opening and on a lateral
-      // shift; the jaw turns so that the line from that midpoint to the incisal point points at
-      // the incisal point's new place, and every point follows that turn and the incisal shift,
-      // so the distances between the points stay as they are.
-      const double opening = iy < 0 ? -iy : 0;
-      const double protrusion = iz > 0 ? iz : 0;
-      const double forward = 0.22 * opening + 0.9 * protrusion;
-      const double shift = ix > 0 ? ix : -ix;
-      const double hinge_move[3] = {0.3 * ix, -0.10 * opening - 0.075 * shift,
-                                    forward + 0.225 * shift};
-      const Turn turn = turn_towards(recording.subject, {ix, iy, iz}, hinge_move);
-      double move[kPoints][3];
-      for (int p = 0; p < kPoints; ++p) turn.displacement(s, p, {ix, iy, iz}, move[p]);
+      const Vec d{distance * (lateral / length), distance * (script.vertical / length),
+                  distance * (script.sagittal / length)};
+      double drawn[kDraws];
+      for (double& value : drawn) value = noise.noise();
+      double turn[3], shift[3];
+      for (int a = 0; a < 3; ++a) {
+        turn[a] = drift[a].next(drawn[kTurn + a]);
+        shift[a] = drift[3 + a].next(drawn[kShift + a]);
+      }
+      const Rotation error =
+          about_third(cosine_of(turn[2]), turn[2]) *
+          (about_second(cosine_of(turn[1]), turn[1]) * about_first(cosine_of(turn[0]), turn[0]));
+      Vec moved[kPoints];
+      jaw.displace(d, error, moved);
 
       line.clear();
       line.integer(time);
-      for (int p = 0; p < kPoints; ++p) {
+      for (int p = 0; p < points; ++p) {
+        const Vec room = frame.in_room(moved[p]);
+        const double value[3] = {room.x + shift[0], room.y + shift[1], room.z + shift[2]};
         for (int a = 0; a < 3; ++a) {
-          const double value = move[p][a] + drift[p * 3 + a].next(noise.noise());
-          if (p >= points) continue;
+          const long long written = s.reference[p][a] + rounded(value[a], 100);
+          if (p == 2 && keep) {
+            if (a == 0) incisal->experiments[k].emplace_back();
+            incisal->experiments[k].back()[a] = static_cast<std::int32_t>(written);
+          }
           line.text(" ");
-          line.fixed(s.reference[p][a] + rounded(value, 100), 2);
+          line.fixed(written, 2);
         }
       }
       const bool task = ms >= script.task_start && ms < script.task_end;
@@ -308,9 +376,100 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
   return std::ferror(out) == 0;
 }
 
-bool write_truth(std::FILE* out, const Recording& recording) {
+namespace {
+
+using Written = std::vector<std::array<std::int32_t, 3>>;
+
+// Squared incisal distance from the calibration, (1/100 mm)^2: exact, so ties are ties.
+long long squared_distance(const std::array<std::int32_t, 3>& p,
+                           const long long (&calibration)[3]) {
+  long long sum = 0;
+  for (int a = 0; a < 3; ++a) sum += (p[a] - calibration[a]) * (p[a] - calibration[a]);
+  return sum;
+}
+
+// `to` - `from`, both in 1/100 mm, in mm.
+template <typename To, typename From>
+Vec centi_difference(const To& to, const From& from) {
+  const long long d[3] = {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
+  return centi(d);
+}
+
+// The opening axis an evaluator builds from the file: the incisal displacement at the largest
+// incisal distance of the maximal openings (the last of equal ones), without its part along
+// `lateral`. Without any opening there (a recording too short for one) the jaw's downward axis.
+Vec opening_axis(const WrittenIncisal& incisal, const Subject& s, Vec lateral) {
+  long long widest = 0;
+  Vec opening{0, 0, 0};
+  for (int k : {2, 3}) {
+    for (const auto& p : incisal.experiments[k]) {
+      const long long sq = squared_distance(p, s.reference[2]);
+      if (sq >= widest) {
+        widest = sq;
+        opening = centi_difference(p, s.reference[2]);
+      }
+    }
+  }
+  opening = opening - dot(opening, lateral) * lateral;
+  if (dot(opening, opening) == 0) return -1.0 * JawFrame(s).vertical;
+  return unit(opening);
+}
+
+// The last sample at or before `ms` of an experiment of `count` samples at `rate` Hz; sample i
+// has the time stamp i * 1000 / rate (integer division).
+std::size_t sample_at(double ms, int rate, std::size_t count) {
+  const long long whole = static_cast<long long>(std::floor(ms));
+  const long long i = ((whole + 1) * rate - 1) / 1000;
+  return static_cast<std::size_t>(i) < count ? static_cast<std::size_t>(i) : count - 1;
+}
+
+}  // namespace
+
+bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisal& incisal) {
   for (int k = kFirstChewing; k < kExperiments; ++k) {
     std::fprintf(out, "%d %d\n", k + 1, recording.scripts[k].cycles);
+  }
+  // One line per stroke, measured on the written incisal point as an evaluator sees it.
+  const Subject& s = recording.subject;
+  const Vec lateral = unit(centi(s.reference[0]) - centi(s.reference[1]));  // left to right
+  const Vec opening = opening_axis(incisal, s, lateral);
+  Line line;
+  for (int k = kFirstChewing; k < kExperiments; ++k) {
+    const Written& track = incisal.experiments[k];
+    const std::vector<Stroke>& strokes = recording.scripts[k].strokes;
+    for (const Stroke& stroke : strokes) {
+      const std::size_t start = sample_at(stroke.open_start, recording.rate, track.size());
+      const std::size_t end = sample_at(stroke.end, recording.rate, track.size());
+      std::size_t peak = start;
+      for (std::size_t i = start; i <= end; ++i) {
+        if (squared_distance(track[i], s.reference[2]) >=
+            squared_distance(track[peak], s.reference[2])) {
+          peak = i;
+        }
+      }
+      std::size_t close = peak + 1 <= end ? peak + 1 : peak;
+      for (std::size_t i = close; i <= end; ++i) {
+        if (squared_distance(track[i], s.reference[2]) <
+            squared_distance(track[close], s.reference[2])) {
+          close = i;
+        }
+      }
+      const double vertical = dot(centi_difference(track[peak], track[start]), opening);
+      const auto time = [&](std::size_t i) {
+        return static_cast<long long>(i) * 1000 / recording.rate;
+      };
+      line.clear();
+      line.text("stroke ");
+      line.integer(k + 1);
+      line.text(" ");
+      line.integer(time(peak));
+      line.text(" ");
+      line.integer(time(close));
+      line.text(stroke.left ? " L " : " R ");
+      line.fixed(rounded(vertical, 100), 2);
+      line.text(stroke.chewing ? " chew\n" : " idle\n");
+      if (!line.write(out)) return false;
+    }
   }
   return std::ferror(out) == 0;
 }

@@ -3,9 +3,12 @@
 // The data file holds the five header lines, one calibration line and the 18 experiments, each
 // opened by a sample of time 0. Sample lines carry the time stamp (integer ms), the positions
 // of 5 or 3 points (mm, 2 decimals), three aux values and 2 or 4 raw EMG values (uV,
-// 1 decimal). The ground truth lists the chewing cycles planned in experiments 13 to 18.
+// 1 decimal). The ground truth lists the chewing cycles planned in experiments 13 to 18 and
+// every stroke of them as written.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,6 +21,13 @@ struct Recording {
   std::vector<long long> duration;  // ms, per experiment: the time stamp of its last sample
   Subject subject;
   std::vector<Script> scripts;
+  int rate = 0;  // Hz
+};
+
+// The incisal point's coordinates as written (1/100 mm) in the experiments the ground truth
+// reads: the maximal openings and the chewing trials; the other experiments stay empty.
+struct WrittenIncisal {
+  std::vector<std::vector<std::array<std::int32_t, 3>>> experiments;
 };
 
 // Samples per experiment for the options: proportional to the protocol's durations, exactly
@@ -27,6 +37,8 @@ std::vector<long long> sample_counts(const SimOptions& options, std::string& err
 
 Recording plan_recording(const SimOptions& options, const std::vector<long long>& samples);
 
-// Both return false when a write failed (errno tells why).
-bool write_recording(std::FILE* out, const SimOptions& options, const Recording& recording);
-bool write_truth(std::FILE* out, const Recording& recording);
+// Both return false when a write failed (errno tells why). `incisal`, when given, receives the
+// incisal coordinates write_truth needs.
+bool write_recording(std::FILE* out, const SimOptions& options, const Recording& recording,
+                     WrittenIncisal* incisal = nullptr);
+bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisal& incisal);
