@@ -82,6 +82,29 @@ TEST(KinematicsTest, StrokesStraightDownAndToEitherSide) {
   }
 }
 
+TEST(KinematicsTest, ADoublePeakOpensAtItsFirstMaximumAndPeaksAtItsLargest) {
+  // The jaw opens to 10 mm, closes to 8 (a minimum above the threshold does not end the cycle),
+  // opens on to 12 and closes through 3 mm to the right.
+  std::string text = recording(0);
+  text.resize(text.find("0 -50 0 0 50 0 0 0 0 100 0 0 0 0 0 0 0 0 0 2000"));
+  text += sample(0, 0, 0, 0, 2000) + sample(10, 0, -5, 0, 2000) + sample(20, 0, -10, 0, 2000) +
+          sample(30, 0, -8, 0, 2000) + sample(40, 0, -12, 0, 2000) + sample(50, -3, -4, 0, 2000) +
+          sample(60, 0, 0, 0, 2000) + sample(70, 0, -5, 0, 2000);
+  const Evaluation e = evaluated(text);
+  ASSERT_EQ(e.trials.at(0).kinematics.size(), 1u);
+  const CycleKinematics& k = e.trials[0].kinematics[0];
+  EXPECT_EQ(e.trials[0].cycles[0].cycle.start, 16);  // the first maximum opens the cycle
+  EXPECT_EQ(k.peak, 18);                             // the second, larger one is its peak
+  EXPECT_EQ(k.opening_ms, 40);                       // 0 ms to the peak at 40 ms
+  EXPECT_EQ(k.closing_ms, 40);                       // 20 ms (opening maximum) to 60 ms
+  EXPECT_EQ(k.vertical_mm, 12);
+  EXPECT_EQ(k.lateral_mm, 3);
+  EXPECT_EQ(k.side_kinematic, 'R');
+  EXPECT_EQ(k.peak_opening_speed, 500);  // 5 mm in 10 ms, the fastest step up to the peak
+  // Closing from the peak: (-3, 8) then (3, 4): sqrt(73) mm in 10 ms is the fastest step.
+  EXPECT_EQ(k.peak_closing_speed, (std::sqrt(73.0L) * 1000) / 10);
+}
+
 TEST(KinematicsTest, FrameFromTheMaximalOpeningOrFromTheCalibratedPlane) {
   const Evaluation opening = evaluated(recording(-2));
   EXPECT_EQ(opening.frame.lateral.x, -1);

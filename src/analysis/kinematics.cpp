@@ -107,19 +107,25 @@ std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track
     int start = cycle.start;
     while (start > track.first_entry && entries[start].Incisal_dir == kRose) --start;
     k.opening_start = start;
-    k.opening_ms = elapsed(entries[cycle.start].time, entries[start].time);
+    // The peak: the last sample of the largest incisal distance from the opening maximum on.
+    int peak = cycle.start;
+    for (int i = cycle.start + 1; i <= cycle.end; ++i)
+      if (entries[i].Incisal_dist >= entries[peak].Incisal_dist) peak = i;
+    k.peak = peak;
+    k.peak_time = entries[peak].time;
+    k.opening_ms = elapsed(entries[peak].time, entries[start].time);
     k.closing_ms = elapsed(entries[cycle.end].time, entries[cycle.start].time);
-    const Vector3 at_maximum = incisal_in_frame(frame, start, cycle.start);
-    k.vertical_mm = at_maximum.y;
-    k.ap_mm = at_maximum.z;
-    for (int i = cycle.start; i <= cycle.end; ++i) {
+    const Vector3 at_peak = incisal_in_frame(frame, start, peak);
+    k.vertical_mm = at_peak.y;
+    k.ap_mm = at_peak.z;
+    for (int i = peak; i <= cycle.end; ++i) {
       const long double lateral = incisal_in_frame(frame, start, i).x;
       if (std::fabs(lateral) > std::fabs(k.lateral_mm)) k.lateral_mm = lateral;
     }
     for (int i = start + 1; i <= cycle.end; ++i)
       k.path_mm += norm(incisal_point(entries[i]) - incisal_point(entries[i - 1]));
-    k.peak_opening_speed = peak_speed(start, cycle.start);
-    k.peak_closing_speed = peak_speed(cycle.start, cycle.end);
+    k.peak_opening_speed = peak_speed(start, peak);
+    k.peak_closing_speed = peak_speed(peak, cycle.end);
     if (k.lateral_mm >= kCentralLateral_mm)
       k.side_kinematic = 'R';
     else if (k.lateral_mm <= -kCentralLateral_mm)

@@ -36,23 +36,27 @@ constexpr long double kFlatOpening_mm = 1;
 
 // Limits of the side rules.
 constexpr long double kCentralLateral_mm = 0.5;  // |lateral_mm| below this: a central stroke
-constexpr long double kEmgSideMargin = 1.1;      // one masseter's share must exceed this x other's
+constexpr long double kEmgSideMargin = 1.05;     // one masseter's share must exceed this x other's
 
-// The movement of one chewing cycle (opening start -> maximum `start` -> closing sample `end`).
+// The movement of one chewing cycle: from the start of the rise that leads to the maximum that
+// opens it (`start`), through its peak (its largest incisal distance: the same sample unless the
+// jaw opens further within the cycle), to its closing sample (`end`).
 struct CycleKinematics {
-  bool confirmed = false;               // as the cycle: a masseter burst above 10 x its MVC
-  int opening_start = 0;                // sample where the rise to the cycle's maximum begins
-  __int128 opening_ms = 0;              // opening start to maximum
-  __int128 closing_ms = 0;              // maximum to closing sample
+  bool confirmed = false;   // as the cycle: a masseter burst above 10 x its MVC
+  int opening_start = 0;    // sample where the rise to the cycle's opening maximum begins
+  int peak = 0;             // the last sample of the cycle's largest incisal distance
+  long long peak_time = 0;  // ms, its time stamp
+  __int128 opening_ms = 0;  // opening start to peak
+  __int128 closing_ms = 0;  // opening maximum (`start`) to closing sample
   std::optional<__int128> occlusal_ms;  // closing sample to the next cycle's opening start
-  long double vertical_mm = 0;  // at the maximum, along the opening axis, from the opening start
-  long double lateral_mm = 0;   // largest lateral deviation while closing, signed (+ right)
-  long double ap_mm = 0;        // at the maximum, along the antero-posterior axis
-  long double path_mm = 0;      // 3-D path over opening and closing
-  long double peak_opening_speed = 0;  // mm/s, 3-D, over the opening
-  long double peak_closing_speed = 0;  // mm/s, 3-D, over the closing
-  char side_kinematic = 'C';           // 'R', 'L' or 'C'
-  char side_emg = 0;                   // 'R', 'L', 'B', or 0 when a masseter's MVC is 0
+  long double vertical_mm = 0;          // at the peak along the opening axis, from the start
+  long double lateral_mm = 0;           // largest lateral deviation while closing (+ right)
+  long double ap_mm = 0;                // at the peak along the antero-posterior axis
+  long double path_mm = 0;              // 3-D path over opening and closing
+  long double peak_opening_speed = 0;   // mm/s, 3-D, over the opening
+  long double peak_closing_speed = 0;   // mm/s, 3-D, over the closing
+  char side_kinematic = 'C';            // 'R', 'L' or 'C'
+  char side_emg = 0;                    // 'R', 'L', 'B', or 0 when a masseter's MVC is 0
 };
 
 // The kinematics of a trial's cycles, in order; `cycles` as cycle recognition walked them over

@@ -437,9 +437,19 @@ bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisa
   for (int k = kFirstChewing; k < kExperiments; ++k) {
     const Written& track = incisal.experiments[k];
     const std::vector<Stroke>& strokes = recording.scripts[k].strokes;
+    std::vector<bool> rising(track.size(), false);  // the distance rose into the sample
+    for (std::size_t i = 1; i < track.size(); ++i) {
+      const long long before = squared_distance(track[i - 1], s.reference[2]);
+      const long long here = squared_distance(track[i], s.reference[2]);
+      rising[i] = here > before || (here == before && rising[i - 1]);
+    }
     for (const Stroke& stroke : strokes) {
-      const std::size_t start = sample_at(stroke.open_start, recording.rate, track.size());
+      std::size_t start = sample_at(stroke.open_start, recording.rate, track.size());
       const std::size_t end = sample_at(stroke.end, recording.rate, track.size());
+      // Where the written distance was already rising before the plan's opening (a small
+      // movement that runs into the stroke), the rise and so the stroke begin earlier: back while
+      // the distance rose, an unchanged distance keeping the direction before it.
+      while (start > 0 && rising[start]) --start;
       std::size_t peak = start;
       for (std::size_t i = start; i <= end; ++i) {
         if (squared_distance(track[i], s.reference[2]) >=

@@ -138,14 +138,14 @@ std::string index_rows(const std::string& file, const IndexValues& values,
 }
 
 std::string cycles_header() {
-  return csv_header(
-      joined({{"file", "experiment", "trial", "cycle", "start_sample", "end_sample",
-               "start_time_ms", "end_time_ms", "duration_ms", "incisal_max_mm", "end_distance_mm",
-               "amplitude_mm", "opening_speed_mm_per_s", "closing_speed_mm_per_s"},
-              per_channel("burst_max_uVms"),
-              {"confirmed", "opening_ms", "closing_ms", "occlusal_ms", "vertical_mm", "lateral_mm",
-               "ap_mm", "path_mm", "peak_opening_speed_mm_per_s", "peak_closing_speed_mm_per_s",
-               "side_kinematic", "side_emg"}}));
+  return csv_header(joined(
+      {{"file", "experiment", "trial", "cycle", "start_sample", "end_sample", "start_time_ms",
+        "end_time_ms", "duration_ms", "incisal_max_mm", "end_distance_mm", "amplitude_mm",
+        "opening_speed_mm_per_s", "closing_speed_mm_per_s"},
+       per_channel("burst_max_uVms"),
+       {"confirmed", "peak_sample", "peak_time_ms", "opening_ms", "closing_ms", "occlusal_ms",
+        "vertical_mm", "lateral_mm", "ap_mm", "path_mm", "peak_opening_speed_mm_per_s",
+        "peak_closing_speed_mm_per_s", "side_kinematic", "side_emg"}}));
 }
 
 namespace {
@@ -155,10 +155,10 @@ std::string side_text(char side) { return side == 0 ? "" : std::string(1, side);
 
 void add_kinematics(CsvRow& row, const CycleKinematics* k) {
   if (k == nullptr) {
-    for (int n = 0; n < 11; ++n) row.empty();  // no jaw frame: no kinematics
+    for (int n = 0; n < 13; ++n) row.empty();  // no jaw frame: no kinematics
     return;
   }
-  row.add(k->opening_ms).add(k->closing_ms).add(k->occlusal_ms);
+  row.add(k->peak).add(k->peak_time).add(k->opening_ms).add(k->closing_ms).add(k->occlusal_ms);
   row.add(k->vertical_mm).add(k->lateral_mm).add(k->ap_mm).add(k->path_mm);
   row.add(k->peak_opening_speed).add(k->peak_closing_speed);
   row.add(side_text(k->side_kinematic)).add(side_text(k->side_emg));
