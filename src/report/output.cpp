@@ -11,8 +11,11 @@
 #include "report/safe_file.h"
 
 std::string report_name(const char* path) {
-  std::string name(path, std::strcspn(path, "."));
-  return name + "_output.txt";
+  // Only the file's own name is cut: dots in folder names ("./", "../", "a.b/") must not move
+  // the report away from its recording.
+  const char* slash = std::strrchr(path, '/');
+  const char* name = slash == nullptr ? path : slash + 1;
+  return std::string(path, name) + std::string(name, std::strcspn(name, ".")) + "_output.txt";
 }
 
 void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,

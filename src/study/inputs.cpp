@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "report/output.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -28,9 +30,10 @@ bool file_id(const std::string& path, std::pair<dev_t, ino_t>& id) {
 }  // namespace
 
 std::string study_report_name(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-  return file.substr(0, file.find('.')) + "_output.txt";
+  // chew_eval's report name without its folder part, so both programs name a report alike.
+  const std::string beside = report_name(path.c_str());
+  const std::size_t slash = beside.rfind('/');
+  return slash == std::string::npos ? beside : beside.substr(slash + 1);
 }
 
 std::string in_folder(const std::string& folder, const std::string& name) {

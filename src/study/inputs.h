@@ -11,7 +11,8 @@ struct Recording {
 };
 
 // The file name of `path` (what follows its last "/") up to its first ".", with "_output.txt"
-// appended: data/s01.v2.txt gives s01_output.txt.
+// appended: data/s01.v2.txt gives s01_output.txt. It is chew_eval's report_name without the
+// folder part.
 std::string study_report_name(const std::string& path);
 
 struct Expansion {
