@@ -18,6 +18,11 @@
 // (as does a path ending in "/", which can only name a folder: its reading fails first).
 std::string report_name(const char* path);
 
+// True when report_name(path) and path are one existing file (the same device and inode) under
+// two names: a hard link, or a symbolic link from either name to the other. chew_eval refuses
+// such a run: its report would take the recording's place under one of the recording's names.
+bool report_is_data_file(const char* path);
+
 // Run summary: 18 labelled lines and a blank line.
 void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
                    long double emg_threshold, long double dist_threshold);

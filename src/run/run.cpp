@@ -58,6 +58,13 @@ int chew_eval_main(int argc, const char* const* argv) {
     return 2;
   }
   const char* path = command_line.path;
+  if (report_is_data_file(path)) {
+    std::fprintf(stderr,
+                 "chew_eval: the report '%s' would replace the data file '%s' (both names lead "
+                 "to one file); nothing written\n",
+                 report_name(path).c_str(), path);
+    return 1;
+  }
   const ReadResult read = read_data(path);
   if (read.status != ReadStatus::ok) {
     const std::string message = read_failure(read, path);
