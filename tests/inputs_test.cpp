@@ -1,5 +1,6 @@
-// Where chew_eval puts its report, end to end on files written here: beside its data file however
-// the path is spelled, never in the data file's place.
+// What the programs take as a recording and where chew_eval puts its report, end to end on files
+// written here: the report beside its data file however the path is spelled, never in the data
+// file's place, and hidden files left out of a study folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -65,6 +66,54 @@ std::string plain_report(const std::string& content) {
   const CommandResult r = run_program(kEval, {"rec.txt"}, dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   return read_file(dir.file("rec_output.txt"));
+}
+
+// The records of a CSV table (RFC 4180: quoted fields, CRLF), each a map from column name to
+// field, so the checks do not depend on the order or number of the columns.
+std::vector<std::map<std::string, std::string>> csv_records(const std::string& text) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::string field;
+  bool quoted = false, row_started = false;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const char c = text[k];
+    if (quoted) {
+      if (c == '"' && k + 1 < text.size() && text[k + 1] == '"') {
+        field += '"';
+        ++k;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = row_started = true;
+    } else if (c == ',') {
+      rows.back().push_back(field);
+      field.clear();
+      row_started = true;
+    } else if (c == '\r' && k + 1 < text.size() && text[k + 1] == '\n') {
+      rows.back().push_back(field);
+      field.clear();
+      rows.emplace_back();
+      row_started = false;
+      ++k;
+    } else {
+      field += c;
+      row_started = true;
+    }
+  }
+  if (row_started) rows.back().push_back(field);  // a last record without its line end
+  if (rows.back().empty()) rows.pop_back();
+  std::vector<std::map<std::string, std::string>> records;
+  if (rows.empty()) return records;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    EXPECT_EQ(rows[r].size(), rows[0].size()) << "record " << r;
+    std::map<std::string, std::string> record;
+    for (std::size_t c = 0; c < rows[0].size() && c < rows[r].size(); ++c)
+      record[rows[0][c]] = rows[r][c];
+    records.push_back(record);
+  }
+  return records;
 }
 
 TEST(InputsTest, ChewEvalWritesTheReportBesideItsDataFile) {
@@ -178,6 +227,32 @@ TEST(InputsTest, StudyRefusesAReportThatIsOneOfItsRecordings) {
         << r.err;
     EXPECT_TRUE(tree(dir.path()) == before) << path;
   }
+}
+
+TEST(InputsTest, StudyFolderLeavesOutHiddenFiles) {
+  TempDir dir;
+  fs::create_directories(dir.file("rec"));
+  write_file(dir.file("rec/r1.txt"), recording("one"));
+  // What some systems leave beside every file, and a hidden recording: neither is evaluated, and
+  // their common report name _output.txt no longer makes the study refuse.
+  write_file(dir.file("rec/._r1.txt"), std::string("\0\5\26\7\0\2\0\0Mac OS X", 16));
+  write_file(dir.file("rec/.hidden.txt"), recording("hidden"));
+  ASSERT_EQ(mkfifo(dir.file("rec/r0.txt").c_str(), 0600), 0);  // no regular file: left out
+  const CommandResult r = study_within({"--out", "out", "rec"}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.rfind("[1/1] rec/r1.txt ... ok", 0), 0u) << r.err;
+  EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;
+  const auto records = csv_records(read_file(dir.file("out/runs.csv")));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].at("file"), "rec/r1.txt");
+  EXPECT_EQ(records[0].at("status"), "ok");
+  EXPECT_TRUE(file_exists(dir.file("out/r1_output.txt")));
+  EXPECT_FALSE(file_exists(dir.file("out/_output.txt")));
+
+  // Named on the command line, a hidden file is a recording like any other.
+  const CommandResult named = study_within({"--out", "named", "rec/.hidden.txt"}, dir.path());
+  EXPECT_EQ(named.status, 0) << named.err;
+  EXPECT_EQ(read_file(dir.file("named/_output.txt")), plain_report(recording("hidden")));
 }
 
 }  // namespace

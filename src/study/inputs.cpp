@@ -53,7 +53,9 @@ Expansion expand_inputs(const std::vector<std::string>& inputs) {
     for (fs::directory_iterator it(input, error), end; !error && it != end; it.increment(error)) {
       const std::string name = it->path().filename().string();
       std::error_code type_error;
-      if (ends_with(name, ".txt") && !ends_with(name, "_output.txt") &&
+      // Hidden names are left out: some systems leave a "._name.txt" of metadata beside every
+      // file, which is no recording and would share its report name with every other one.
+      if (name[0] != '.' && ends_with(name, ".txt") && !ends_with(name, "_output.txt") &&
           it->is_regular_file(type_error)) {
         names.push_back(name);
       }

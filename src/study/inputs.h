@@ -21,8 +21,9 @@ struct Expansion {
   std::string error;                  // a folder that could not be listed
 };
 
-// A folder stands for its regular *.txt files that are no reports (*_output.txt), sorted by
-// name; any other input is a recording, whether it exists or not.
+// A folder stands for its regular *.txt files that are neither reports (*_output.txt) nor hidden
+// (a name beginning with "."), sorted by name; any other input is a recording, whether it exists
+// or not.
 Expansion expand_inputs(const std::vector<std::string>& inputs);
 
 // Messages for recordings that would write the same report, or whose report would replace one

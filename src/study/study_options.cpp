@@ -167,7 +167,7 @@ void print_study_help(std::FILE* out) {
       "\n"
       "Evaluates every recording as chew_eval does, writes its report <name>_output.txt into\n"
       "DIR, and the tables experiments.csv, indices.csv, cycles.csv and runs.csv. A folder\n"
-      "stands for its *.txt files (not *_output.txt), in sorted order.\n"
+      "stands for its *.txt files (not *_output.txt, not hidden .*), in sorted order.\n"
       "\n"
       "settings (chew_eval's, same defaults and meaning):\n"
       "  -rms_time MS,       --rms-time MS        RMS window (default 50 ms)\n"
