@@ -1,11 +1,16 @@
 // What the programs take as a recording and where chew_eval puts its report, end to end on files
 // written here: the report beside its data file however the path is spelled, never in the data
-// file's place, and hidden files left out of a study folder.
+// file's place, hidden files left out of a study folder, and FIFOs and devices refused unopened.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -226,6 +231,100 @@ TEST(InputsTest, StudyRefusesAReportThatIsOneOfItsRecordings) {
               std::string::npos)
         << r.err;
     EXPECT_TRUE(tree(dir.path()) == before) << path;
+  }
+}
+
+// A socket file at `path`, left behind when its descriptor is closed.
+void make_socket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof(address.sun_path)) << path;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  close(fd);
+}
+
+TEST(InputsTest, ChewEvalRefusesWhatIsNoRegularFile) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("pipe.txt").c_str(), 0600), 0);
+  // /dev/null through a link, so that a run taking it for an empty recording would put its
+  // report here and not into /dev.
+  fs::create_symlink("/dev/null", dir.file("null.txt"));
+  fs::create_symlink("/dev/zero", dir.file("zero.txt"));
+  make_socket(dir.file("sock.txt"));
+  struct Case {
+    std::string path, kind;
+  } cases[] = {
+      {"pipe.txt", "a FIFO"},  // opening it would wait for a writer
+      {"null.txt", "a character device"},   // a link counts as what it leads to
+      {"/dev/zero", "a character device"},  // reading it would never end
+      {"zero.txt", "a character device"},
+      {"sock.txt", "a socket"},
+  };
+  const std::map<std::string, std::string> before = tree(dir.path());
+  for (const Case& c : cases) {
+    const CommandResult r = eval_within({c.path}, dir.path());
+    EXPECT_EQ(r.status, 1) << c.path;  // 124: it blocked
+    EXPECT_EQ(r.out, "") << c.path;
+    EXPECT_EQ(r.err, "chew_eval: not a regular file: '" + c.path + "' (" + c.kind + ")\n");
+    EXPECT_TRUE(tree(dir.path()) == before) << c.path;
+  }
+  // A missing file and a link to one keep the message of a file that cannot be opened.
+  fs::create_symlink("gone.txt", dir.file("dangling.txt"));
+  for (const std::string path : {"gone.txt", "dangling.txt"}) {
+    const CommandResult r = eval_within({path}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "chew_eval: cannot open '" + path + "': No such file or directory\n");
+  }
+}
+
+TEST(InputsTest, StudyGivesWhatIsNoRegularFileAFailedRowAndGoesOn) {
+  TempDir dir;
+  write_file(dir.file("r1.txt"), recording("one"));
+  write_file(dir.file("r2.txt"), recording("two"));
+  ASSERT_EQ(mkfifo(dir.file("pipe.txt").c_str(), 0600), 0);
+  const std::vector<std::string> inputs = {"r1.txt", "pipe.txt", "/dev/null", "/dev/zero",
+                                           "r2.txt"};
+  const std::vector<std::string> statuses = {
+      "ok", "not a regular file: 'pipe.txt' (a FIFO)",
+      "not a regular file: '/dev/null' (a character device)",
+      "not a regular file: '/dev/zero' (a character device)", "ok"};
+  std::string first_runs;
+  for (const char* jobs : {"1", "3"}) {
+    const std::string out = std::string("out") + jobs;
+    std::vector<std::string> args = {"--jobs", jobs, "--out", out};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    const CommandResult r = study_within(args, dir.path());
+    EXPECT_EQ(r.status, 1) << r.err;  // 124: it blocked
+    EXPECT_NE(r.err.find("chew_study: 3 of 5 recordings failed (see runs.csv)\n"),
+              std::string::npos)
+        << r.err;
+    if (std::string(jobs) == "1") {
+      EXPECT_NE(r.err.find("[2/5] pipe.txt ... failed: not a regular file: 'pipe.txt' (a FIFO)\n"),
+                std::string::npos)
+          << r.err;
+    }
+    const std::string runs = read_file(dir.file(out + "/runs.csv"));
+    const auto records = csv_records(runs);
+    ASSERT_EQ(records.size(), inputs.size()) << runs;
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+      EXPECT_EQ(records[k].at("file"), inputs[k]);
+      EXPECT_EQ(records[k].at("status"), statuses[k]);
+      const bool ok = statuses[k] == "ok";
+      EXPECT_EQ(records[k].at("samples"), ok ? "10" : "") << inputs[k];  // failed: read nothing
+      EXPECT_EQ(records[k].at("report"), ok ? fs::path(inputs[k]).stem().string() + "_output.txt"
+                                            : "");
+    }
+    EXPECT_EQ(read_file(dir.file(out + "/r1_output.txt")), plain_report(recording("one")));
+    EXPECT_EQ(read_file(dir.file(out + "/r2_output.txt")), plain_report(recording("two")));
+    for (const char* name : {"pipe_output.txt", "null_output.txt", "zero_output.txt"})
+      EXPECT_FALSE(file_exists(dir.file(out + "/" + name))) << name;
+    if (first_runs.empty())
+      first_runs = runs;
+    else
+      EXPECT_TRUE(runs == first_runs);  // failed rows too, whatever the number of jobs
   }
 }
 

@@ -22,8 +22,8 @@ struct Expansion {
 };
 
 // A folder stands for its regular *.txt files that are neither reports (*_output.txt) nor hidden
-// (a name beginning with "."), sorted by name; any other input is a recording, whether it exists
-// or not.
+// (a name beginning with "."), sorted by name; any other input is a recording, whether it
+// exists or not, and whatever kind of file it is (the reader refuses what is no regular file).
 Expansion expand_inputs(const std::vector<std::string>& inputs);
 
 // Messages for recordings that would write the same report, or whose report would replace one
