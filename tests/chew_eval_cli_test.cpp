@@ -172,12 +172,13 @@ TEST(ChewEvalCliTest, ALinkAtTheReportsNameIsReplacedAndItsTargetLeftAlone) {
   EXPECT_EQ(read_file(dir.file("data_output.txt")).rfind("Version", 0), 0u);
 }
 
-TEST(ChewEvalCliTest, ReportNameFollowsTheFirstPointOfThePath) {
+TEST(ChewEvalCliTest, ReportLiesBesideItsDataFile) {
   TempDir dir;
   std::filesystem::create_directories(dir.file("a.b/data"));
   write_file(dir.file("a.b/data/rec.txt"), small_recording());
   ASSERT_EQ(eval(dir, {"a.b/data/rec.txt"}).status, 0);
-  EXPECT_TRUE(file_exists(dir.file("a_output.txt")));
+  EXPECT_TRUE(file_exists(dir.file("a.b/data/rec_output.txt")));
+  EXPECT_FALSE(file_exists(dir.file("a_output.txt")));
 
   write_file(dir.file("nodot"), small_recording());
   ASSERT_EQ(eval(dir, {"nodot"}).status, 0);

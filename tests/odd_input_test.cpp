@@ -531,9 +531,10 @@ TEST(OddInputTest, DataPathsAndTheReportName) {
     std::string path;    // as given to chew_eval, from the folder
     std::string report;  // where the report appears, from the folder
   } cases[] = {
-      {"x.d/y.d/rec.txt", "x_output.txt"},  // the first point is in a folder name
-      {"./rec.txt", "_output.txt"},         // ... or the path's first character
-      {"x.d/y.d/rec", "x_output.txt"},
+      {"x.d/y.d/rec.txt", "x.d/y.d/rec_output.txt"},  // points in folder names do not count
+      {"./rec.txt", "rec_output.txt"},                // ... nor the "./" before the name
+      {"x.d/../rec.b.txt", "rec_output.txt"},         // ... nor a "../"; the name's first does
+      {"x.d/y.d/rec", "x.d/y.d/rec_output.txt"},
       {"norec", "norec_output.txt"},  // no point at all
       {long_path, deep.substr(dir.path().size() + 1) + "/rec_output.txt"},
   };
@@ -555,8 +556,8 @@ TEST(OddInputTest, DataPathsAndTheReportName) {
 }
 
 TEST(OddInputTest, ReportThatCannotBeCreated) {
-  // The report goes beside the data file or into a folder above it, so its folder exists
-  // whenever the data file could be read; a data path into a missing folder ends as a file that
+  // The report goes beside the data file, so its folder exists whenever the data file could be
+  // read; a data path into a missing folder ends as a file that
   // cannot be opened. A folder where no file can be created, even by root, is /proc.
   TempDir dir;
   CommandResult r = run_program(kEval, {"missing/rec.txt"}, dir.path());

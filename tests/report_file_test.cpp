@@ -13,7 +13,7 @@
 
 namespace {
 
-TEST(ReportNameTest, EverythingFromTheFirstPointIsDropped) {
+TEST(ReportNameTest, TheFileNameIsCutAtItsFirstPointAndItsFolderKept) {
   struct Case {
     const char* path;
     const char* name;
@@ -21,13 +21,29 @@ TEST(ReportNameTest, EverythingFromTheFirstPointIsDropped) {
       {"recording.txt", "recording_output.txt"},
       {"recording", "recording_output.txt"},
       {"rec.b.txt", "rec_output.txt"},
-      {"./data/rec.txt", "_output.txt"},
-      {"/home/a.b/data/rec.txt", "/home/a_output.txt"},
+      {"data/s01.txt", "data/s01_output.txt"},
+      {"./data/rec.txt", "./data/rec_output.txt"},
+      {"../data/s01.txt", "../data/s01_output.txt"},
+      {"/home/a.b/rec.txt", "/home/a.b/rec_output.txt"},
+      {"/home/a.b/data/rec", "/home/a.b/data/rec_output.txt"},
+      {"x.d/y.d/rec.v2.txt", "x.d/y.d/rec_output.txt"},
+      {"a//b.c//rec.txt", "a//b.c//rec_output.txt"},
+      // A report's own name gets a second suffix, never the data file's name.
+      {"a.d/../a_output.txt", "a.d/../a_output_output.txt"},
+      // A name beginning with "." leaves nothing before the suffix, in its own folder.
+      {"data/.hidden.txt", "data/_output.txt"},
+      {"._r1.txt", "_output.txt"},
+      {"..", "_output.txt"},
+      // A path ending in "/" (a folder, which is never read) keeps the folder whole.
+      {"data.d/", "data.d/_output.txt"},
+      {"/", "/_output.txt"},
       {"", "_output.txt"},
   };
   for (const Case& c : cases) EXPECT_EQ(report_name(c.path), c.name) << c.path;
   const std::string long_stem(5000, 'x');
   EXPECT_EQ(report_name((long_stem + ".txt").c_str()), long_stem + "_output.txt");
+  EXPECT_EQ(report_name((long_stem + ".d/" + long_stem + ".txt").c_str()),
+            long_stem + ".d/" + long_stem + "_output.txt");
 }
 
 std::string summary_of(long long rms, long long mvc, long long nl, long double emg,

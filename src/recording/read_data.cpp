@@ -1,5 +1,7 @@
 #include "recording/read_data.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -165,6 +167,16 @@ bool scan_sample(const char* line, Entry& working) {
 ReadResult read_data(const char* path) {
   no_entries = 0;
   no_tracks = 0;
+  // Opening a FIFO blocks until a writer comes, and a device such as /dev/zero never ends, so
+  // only what stat calls a regular file is opened. A folder is opened too: its read fails with a
+  // message of its own. A path stat cannot follow is left to fopen, which says why.
+  struct stat info;
+  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    ReadResult refused;
+    refused.status = ReadStatus::not_regular_file;
+    refused.file_type = info.st_mode & S_IFMT;
+    return refused;
+  }
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return {ReadStatus::cannot_open, errno};
   // Blocks go straight into the reader's own buffer.

@@ -15,6 +15,7 @@ enum class ReadStatus {
   too_many_tracks,    // an experiment beyond kMaxTracks
   cannot_open,        // the file could not be opened (sys_errno says why)
   read_error,         // reading failed midway, e.g. the path is a folder (sys_errno says why)
+  not_regular_file,   // a FIFO, a device or a socket: refused unopened (file_type says which)
 };
 
 struct ReadResult {
@@ -23,9 +24,11 @@ struct ReadResult {
   int skipped_lines = 0;      // line pieces that are neither blank nor of any recognised form
   int calibration_lines = 0;  // "Calibr" lines read
   int samples_before_calibration = 0;  // samples accepted before the last of them
+  unsigned int file_type = 0;  // the S_IFMT bits of st_mode, for not_regular_file
 };
 
-// The store must hold its process-start zeros, or those reset_store() gives.
+// The store must hold its process-start zeros, or those reset_store() gives. Only a regular file
+// (or a folder, whose reading fails) is opened; anything else is refused after a stat, unopened.
 ReadResult read_data(const char* path);
 
 // Line pieces as the reader classifies them: at most this many characters, newline included.

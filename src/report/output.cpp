@@ -1,5 +1,7 @@
 #include "report/output.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "recording/protocol.h"
@@ -11,8 +13,17 @@
 #include "report/safe_file.h"
 
 std::string report_name(const char* path) {
-  std::string name(path, std::strcspn(path, "."));
-  return name + "_output.txt";
+  // Only the file's own name is cut: dots in folder names ("./", "../", "a.b/") must not move
+  // the report away from its recording.
+  const char* slash = std::strrchr(path, '/');
+  const char* name = slash == nullptr ? path : slash + 1;
+  return std::string(path, name) + std::string(name, std::strcspn(name, ".")) + "_output.txt";
+}
+
+bool report_is_data_file(const char* path) {
+  struct stat data, report;
+  if (stat(path, &data) != 0 || stat(report_name(path).c_str(), &report) != 0) return false;
+  return data.st_dev == report.st_dev && data.st_ino == report.st_ino;
 }
 
 void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,

@@ -2,7 +2,8 @@
 //
 // Reads  the whole recording store (header texts, counts, calibration type, run-wide MVC and
 //        noise levels in uV, run-wide maxima in mm) and what the section writers read.
-// Writes <data path up to its first ".">_output.txt, or nothing when it cannot be written whole.
+// Writes the report beside the data file (report_name), or nothing when it cannot be written
+//        whole.
 #pragma once
 
 #include <cstdio>
@@ -10,8 +11,17 @@
 
 #include "analysis/evaluation.h"
 
-// The data path up to (not including) its first ".", with "_output.txt" appended.
+// The report's path: the data path's folder part as given (up to and including its last "/"),
+// then the file's own name up to (not including) the name's first ".", then "_output.txt".
+// data/s01.v2.txt gives data/s01_output.txt, ../a.b/rec.txt gives ../a.b/rec_output.txt. A name
+// that begins with "." leaves nothing before the suffix: data/.hidden.txt gives data/_output.txt
+// (as does a path ending in "/", which can only name a folder: its reading fails first).
 std::string report_name(const char* path);
+
+// True when report_name(path) and path are one existing file (the same device and inode) under
+// two names: a hard link, or a symbolic link from either name to the other. chew_eval refuses
+// such a run: its report would take the recording's place under one of the recording's names.
+bool report_is_data_file(const char* path);
 
 // Run summary: 18 labelled lines and a blank line.
 void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,

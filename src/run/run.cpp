@@ -1,5 +1,7 @@
 #include "run/run.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -22,6 +24,25 @@ void run_analysis_after_emg(const RunSettings& s) {
   preprocessing_work();
 }
 
+namespace {
+
+// What a file that is not a regular file is, for the message that refuses it.
+std::string kind_of_file(unsigned int type) {
+  switch (type) {
+    case S_IFIFO:
+      return " (a FIFO)";
+    case S_IFCHR:
+      return " (a character device)";
+    case S_IFBLK:
+      return " (a block device)";
+    case S_IFSOCK:
+      return " (a socket)";
+  }
+  return "";
+}
+
+}  // namespace
+
 std::string read_failure(const ReadResult& read, const std::string& path) {
   switch (read.status) {
     case ReadStatus::ok:
@@ -36,6 +57,8 @@ std::string read_failure(const ReadResult& read, const std::string& path) {
       return "cannot open '" + path + "': " + std::strerror(read.sys_errno);
     case ReadStatus::read_error:
       return "cannot read '" + path + "': " + std::strerror(read.sys_errno);
+    case ReadStatus::not_regular_file:
+      return "not a regular file: '" + path + "'" + kind_of_file(read.file_type);
   }
   return "";
 }
@@ -58,6 +81,13 @@ int chew_eval_main(int argc, const char* const* argv) {
     return 2;
   }
   const char* path = command_line.path;
+  if (report_is_data_file(path)) {
+    std::fprintf(stderr,
+                 "chew_eval: the report '%s' would replace the data file '%s' (both names lead "
+                 "to one file); nothing written\n",
+                 report_name(path).c_str(), path);
+    return 1;
+  }
   const ReadResult read = read_data(path);
   if (read.status != ReadStatus::ok) {
     const std::string message = read_failure(read, path);

@@ -16,7 +16,8 @@ RecordingTables evaluate_recording(const Recording& recording, const RunSettings
   const ReadResult read = read_data(recording.path.c_str());
   RunFacts facts = read_facts(recording.path, read.skipped_lines);
   // A file that could not be read at all has no counts.
-  facts.read = read.status != ReadStatus::cannot_open && read.status != ReadStatus::read_error;
+  facts.read = read.status != ReadStatus::cannot_open && read.status != ReadStatus::read_error &&
+               read.status != ReadStatus::not_regular_file;
   if (read.status != ReadStatus::ok) {
     facts.status = tables.status = read_failure(read, recording.path);
     tables.runs = run_row(facts, s);

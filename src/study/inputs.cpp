@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "report/output.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -28,9 +30,10 @@ bool file_id(const std::string& path, std::pair<dev_t, ino_t>& id) {
 }  // namespace
 
 std::string study_report_name(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-  return file.substr(0, file.find('.')) + "_output.txt";
+  // chew_eval's report name without its folder part, so both programs name a report alike.
+  const std::string beside = report_name(path.c_str());
+  const std::size_t slash = beside.rfind('/');
+  return slash == std::string::npos ? beside : beside.substr(slash + 1);
 }
 
 std::string in_folder(const std::string& folder, const std::string& name) {
@@ -50,7 +53,9 @@ Expansion expand_inputs(const std::vector<std::string>& inputs) {
     for (fs::directory_iterator it(input, error), end; !error && it != end; it.increment(error)) {
       const std::string name = it->path().filename().string();
       std::error_code type_error;
-      if (ends_with(name, ".txt") && !ends_with(name, "_output.txt") &&
+      // Hidden names are left out: some systems leave a "._name.txt" of metadata beside every
+      // file, which is no recording and would share its report name with every other one.
+      if (name[0] != '.' && ends_with(name, ".txt") && !ends_with(name, "_output.txt") &&
           it->is_regular_file(type_error)) {
         names.push_back(name);
       }

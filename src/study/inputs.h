@@ -11,7 +11,8 @@ struct Recording {
 };
 
 // The file name of `path` (what follows its last "/") up to its first ".", with "_output.txt"
-// appended: data/s01.v2.txt gives s01_output.txt.
+// appended: data/s01.v2.txt gives s01_output.txt. It is chew_eval's report_name without the
+// folder part.
 std::string study_report_name(const std::string& path);
 
 struct Expansion {
@@ -20,8 +21,9 @@ struct Expansion {
   std::string error;                  // a folder that could not be listed
 };
 
-// A folder stands for its regular *.txt files that are no reports (*_output.txt), sorted by
-// name; any other input is a recording, whether it exists or not.
+// A folder stands for its regular *.txt files that are neither reports (*_output.txt) nor hidden
+// (a name beginning with "."), sorted by name; any other input is a recording, whether it
+// exists or not, and whatever kind of file it is (the reader refuses what is no regular file).
 Expansion expand_inputs(const std::vector<std::string>& inputs);
 
 // Messages for recordings that would write the same report, or whose report would replace one
