@@ -274,6 +274,18 @@ const std::vector<Case>& cases() {
          }
        },
        {{"no_confirmed_cycle", "warning", "17", ""}}},
+      // The incisal point held at its calibrated position through both maximal openings: they
+      // give no opening axis, so the calibrated plane stands in for it.
+      {"jaw_frame_from_plane",
+       false,
+       [](Recording& r) {
+         const std::size_t calibration = r.find("Calibr");
+         for (int experiment : {3, 4})
+           for (std::size_t i : r.experiment(experiment))
+             for (int field = 7; field <= 9; ++field)
+               r.set(i, field, r.field(calibration, field));
+       },
+       {{"jaw_frame_from_plane", "warning", "", ""}}},
       // The right point 10 mm further right (x - 10) for a stretch of experiment 5. In the
       // five-point file the pairs with the incisal point and the right molar move less than 2 mm.
       {"tracking5",

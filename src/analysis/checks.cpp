@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "analysis/evaluation.h"
+#include "analysis/kinematics.h"
 #include "recording/protocol.h"
 
 namespace {
@@ -14,6 +15,10 @@ namespace {
 constexpr CheckRule kRules[kChecks] = {
     // Without one every position is measured from 0 and lines are read in the five-point form.
     {Check::no_calibration, "no_calibration", Severity::error, 1, "lines"},
+    // The maximal openings give the jaw's opening axis; a shorter opening across the lateral axis
+    // gives no direction, and the plane of the calibrated points has to stand in for it.
+    {Check::jaw_frame_from_plane, "jaw_frame_from_plane", Severity::warning, kFlatOpening_mm,
+     "mm"},
     // The last calibration line is the reference of every sample, also of those read before it,
     // which were read in the form in force then: an edited or joined file.
     {Check::calibration_after_samples, "calibration_after_samples", Severity::warning, 0,
@@ -206,6 +211,8 @@ const char* severity_name(Severity severity) {
   return severity == Severity::error ? "error" : "warning";
 }
 
+static_assert(sizeof kRules / sizeof kRules[0] == kChecks, "one rule per check");
+
 const CheckRule& rule_of(Check check) { return kRules[static_cast<int>(check)]; }
 
 RecordingForm recording_form() {
@@ -252,6 +259,12 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
             "a calibration line follows " +
                 plural(raw.read.samples_before_calibration, "sample", "samples") +
                 ": it is their reference too");
+  }
+  if (evaluation.frame.valid && !evaluation.frame.from_openings) {
+    out.add(Check::jaw_frame_from_plane, 0, "", evaluation.frame.opening_mm,
+            rule_of(Check::jaw_frame_from_plane).limit,
+            "the maximal openings (experiments 3 and 4) give no opening axis: the kinematics use "
+            "the plane of the calibrated points");
   }
   if (experiments < rule_of(Check::missing_experiments).limit) {
     out.add(Check::missing_experiments, 0, "", experiments,

@@ -23,6 +23,7 @@ const char* severity_name(Severity severity);
 
 enum class Check {
   no_calibration,
+  jaw_frame_from_plane,
   calibration_after_samples,
   missing_experiments,
   samples_before_first_experiment,

@@ -72,6 +72,7 @@ JawFrame jaw_frame() {
   if (widest_opening(opening)) {
     const Vector3 vertical = opening - dot(opening, frame.lateral) * frame.lateral;
     const long double length = norm(vertical);
+    frame.opening_mm = length;
     if (length > kFlatOpening_mm) {
       frame.vertical = (1 / length) * vertical;
       frame.from_openings = true;

@@ -21,6 +21,7 @@ struct Vector3 {
 struct JawFrame {
   Vector3 lateral, vertical, ap;
   bool from_openings = false;  // vertical from the maximal openings, not the calibrated plane
+  long double opening_mm = 0;  // the maximal opening across the lateral axis (0 without one)
   bool valid = false;          // false when the calibration gives no lateral axis
 };
 
