@@ -63,7 +63,7 @@ try {
 
   const trials = await page.$$eval('section.panel.trial', (sections) => sections.map((s) => ({
     experiment: Number(s.dataset.experiment),
-    svgs: [...s.querySelectorAll('svg')].map((svg) => {
+    svgs: [...s.querySelectorAll('svg.chart')].map((svg) => {
       const box = svg.getBoundingClientRect();
       return { width: box.width, height: box.height, paths: svg.querySelectorAll('path.signal').length };
     }),
@@ -72,6 +72,9 @@ try {
       .filter((r) => r.getBoundingClientRect().width > 0 && getComputedStyle(r).fill !== 'none').length,
     rejectedColour: [...s.querySelectorAll('rect.cycle.rejected')].map((r) => getComputedStyle(r).fill)[0],
     confirmedColour: [...s.querySelectorAll('rect.cycle.confirmed')].map((r) => getComputedStyle(r).fill)[0],
+    // The frontal plane: one drawn loop per confirmed cycle, in its side's colour.
+    loops: [...s.querySelectorAll('svg.frontal path.loop')]
+      .filter((p) => p.getBoundingClientRect().width > 0 && getComputedStyle(p).stroke !== 'none').length,
   })));
   const numbers = trials.map((t) => t.experiment).join(',');
   if (numbers !== '13,14,15,16,17,18') problems.push(`trial panels ${numbers}, not 13 to 18`);
@@ -83,14 +86,18 @@ try {
     }
     if (t.confirmed !== expected[t.experiment])
       problems.push(`experiment ${t.experiment}: ${t.confirmed} confirmed cycles drawn, report C. ${expected[t.experiment]}`);
+    if (t.loops !== expected[t.experiment])
+      problems.push(`experiment ${t.experiment}: ${t.loops} loops drawn in the frontal plane, report C. ${expected[t.experiment]}`);
     if (t.rejectedColour && t.rejectedColour === t.confirmedColour)
       problems.push(`experiment ${t.experiment}: confirmed and rejected cycles look alike`);
   }
   const total = trials.reduce((n, t) => n + t.confirmed, 0);
   if (total === 0) problems.push('no confirmed cycle at all in a simulated recording');
   // The other experiments are folded away.
-  const folded = await page.$$eval('details', (d) => d.filter((x) => !x.open).length);
+  const folded = await page.$$eval('details:not(.cycles)', (d) => d.filter((x) => !x.open).length);
   if (folded !== 12) problems.push(`${folded} folded experiments, not 12`);
+  const tables = await page.$$eval('details.cycles', (d) => d.filter((x) => !x.open).length);
+  if (tables !== 6) problems.push(`${tables} folded cycle tables, not one per chewing trial`);
   if (errors.length) problems.push(`console errors: ${errors.join(' | ')}`);
   if (requests.length) problems.push(`requests outside the file: ${requests.join(' ')}`);
 
