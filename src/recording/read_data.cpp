@@ -101,13 +101,7 @@ bool is(const char* line, const char* keyword) {
   return std::strncmp(line, keyword, std::strlen(keyword)) == 0;
 }
 
-// The position fields in file order: five points, x y z each.
-constexpr long double Entry::*kPositions[15] = {
-    &Entry::Right_x, &Entry::Right_y,   &Entry::Right_z,   &Entry::Left_x,    &Entry::Left_y,
-    &Entry::Left_z,  &Entry::Incisal_x, &Entry::Incisal_y, &Entry::Incisal_z, &Entry::UK6_1_x,
-    &Entry::UK6_1_y, &Entry::UK6_1_z,   &Entry::UK6_2_x,   &Entry::UK6_2_y,   &Entry::UK6_2_z};
-
-long double* position(Entry& e, int index) { return &(e.*kPositions[index]); }
+long double* position(Entry& e, int index) { return &(e.*kPositionValue[index]); }
 
 // Scans the calibration into `working`: 15 numbers select five points, 9 to 14 three; false when
 // fewer than 9 numbers convert.
