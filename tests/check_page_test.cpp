@@ -18,8 +18,6 @@ namespace {
 
 const std::string kStudy = CHEW_STUDY_PATH;
 
-std::string describe(const CommandResult& r) { return "out:\n" + r.out + "err:\n" + r.err; }
-
 // Occurrences of `needle` in `text`.
 std::size_t count(const std::string& text, const std::string& needle) {
   std::size_t n = 0;
@@ -40,29 +38,8 @@ std::map<int, int> report_cycles(const std::string& report) {
   return cycles;
 }
 
-std::vector<std::string> split(const std::string& line) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::istringstream in(line);
-  while (std::getline(in, field, ',')) fields.push_back(field);
-  return fields;
-}
-
-// The rows of a CSV table without quoted fields (the simulated file names have none), each as
-// column name -> value.
 std::vector<std::map<std::string, std::string>> table(const std::string& text) {
-  std::vector<std::map<std::string, std::string>> rows;
-  std::vector<std::string> lines = lines_of(text);
-  for (std::string& line : lines)
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-  const std::vector<std::string> header = split(lines.at(0));
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    const std::vector<std::string> fields = split(lines[i]);
-    std::map<std::string, std::string> row;
-    for (std::size_t c = 0; c < header.size() && c < fields.size(); ++c) row[header[c]] = fields[c];
-    rows.push_back(row);
-  }
-  return rows;
+  return csv_table(text);
 }
 
 // The text of each panel of a page, by experiment number; `trials` tells whether it is one of

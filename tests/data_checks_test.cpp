@@ -23,54 +23,9 @@ namespace {
 
 const std::string kStudy = CHEW_STUDY_PATH;
 
-std::string describe(const CommandResult& r) { return "out:\n" + r.out + "err:\n" + r.err; }
-
-// RFC 4180 records: quoted fields may hold commas and doubled quotes.
-std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
-  std::vector<std::vector<std::string>> records;
-  std::vector<std::string> record;
-  std::string field;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      record.push_back(field);
-      field.clear();
-    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      record.push_back(field);
-      field.clear();
-      records.push_back(record);
-      record.clear();
-      ++i;
-    } else {
-      field += c;
-    }
-  }
-  return records;
-}
-
-// A table as rows of column name -> value.
+// A table of the study as rows of column name -> value.
 std::vector<std::map<std::string, std::string>> table(const std::string& path) {
-  const auto records = parse_csv(read_file(path));
-  std::vector<std::map<std::string, std::string>> rows;
-  for (std::size_t r = 1; r < records.size(); ++r) {
-    std::map<std::string, std::string> row;
-    for (std::size_t c = 0; c < records[0].size() && c < records[r].size(); ++c)
-      row[records[0][c]] = records[r][c];
-    rows.push_back(row);
-  }
-  return rows;
+  return csv_table(read_file(path));
 }
 
 // A recording as lines, with what the tests change in it.
@@ -282,8 +237,7 @@ const std::vector<Case>& cases() {
          const std::size_t calibration = r.find("Calibr");
          for (int experiment : {3, 4})
            for (std::size_t i : r.experiment(experiment))
-             for (int field = 7; field <= 9; ++field)
-               r.set(i, field, r.field(calibration, field));
+             for (int field = 7; field <= 9; ++field) r.set(i, field, r.field(calibration, field));
        },
        {{"jaw_frame_from_plane", "warning", "", ""}}},
       // The right point 10 mm further right (x - 10) for a stretch of experiment 5. In the

@@ -73,54 +73,6 @@ std::string plain_report(const std::string& content) {
   return read_file(dir.file("rec_output.txt"));
 }
 
-// The records of a CSV table (RFC 4180: quoted fields, CRLF), each a map from column name to
-// field, so the checks do not depend on the order or number of the columns.
-std::vector<std::map<std::string, std::string>> csv_records(const std::string& text) {
-  std::vector<std::vector<std::string>> rows(1);
-  std::string field;
-  bool quoted = false, row_started = false;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    const char c = text[k];
-    if (quoted) {
-      if (c == '"' && k + 1 < text.size() && text[k + 1] == '"') {
-        field += '"';
-        ++k;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      quoted = row_started = true;
-    } else if (c == ',') {
-      rows.back().push_back(field);
-      field.clear();
-      row_started = true;
-    } else if (c == '\r' && k + 1 < text.size() && text[k + 1] == '\n') {
-      rows.back().push_back(field);
-      field.clear();
-      rows.emplace_back();
-      row_started = false;
-      ++k;
-    } else {
-      field += c;
-      row_started = true;
-    }
-  }
-  if (row_started) rows.back().push_back(field);  // a last record without its line end
-  if (rows.back().empty()) rows.pop_back();
-  std::vector<std::map<std::string, std::string>> records;
-  if (rows.empty()) return records;
-  for (std::size_t r = 1; r < rows.size(); ++r) {
-    EXPECT_EQ(rows[r].size(), rows[0].size()) << "record " << r;
-    std::map<std::string, std::string> record;
-    for (std::size_t c = 0; c < rows[0].size() && c < rows[r].size(); ++c)
-      record[rows[0][c]] = rows[r][c];
-    records.push_back(record);
-  }
-  return records;
-}
-
 TEST(InputsTest, ChewEvalWritesTheReportBesideItsDataFile) {
   // One tree, runs from several working folders; each run must add exactly its report, at the
   // data file's folder as the path spells it, holding that recording's report.
@@ -257,7 +209,7 @@ TEST(InputsTest, ChewEvalRefusesWhatIsNoRegularFile) {
   struct Case {
     std::string path, kind;
   } cases[] = {
-      {"pipe.txt", "a FIFO"},  // opening it would wait for a writer
+      {"pipe.txt", "a FIFO"},               // opening it would wait for a writer
       {"null.txt", "a character device"},   // a link counts as what it leads to
       {"/dev/zero", "a character device"},  // reading it would never end
       {"zero.txt", "a character device"},
@@ -287,10 +239,10 @@ TEST(InputsTest, StudyGivesWhatIsNoRegularFileAFailedRowAndGoesOn) {
   ASSERT_EQ(mkfifo(dir.file("pipe.txt").c_str(), 0600), 0);
   const std::vector<std::string> inputs = {"r1.txt", "pipe.txt", "/dev/null", "/dev/zero",
                                            "r2.txt"};
-  const std::vector<std::string> statuses = {
-      "ok", "not a regular file: 'pipe.txt' (a FIFO)",
-      "not a regular file: '/dev/null' (a character device)",
-      "not a regular file: '/dev/zero' (a character device)", "ok"};
+  const std::vector<std::string> statuses = {"ok", "not a regular file: 'pipe.txt' (a FIFO)",
+                                             "not a regular file: '/dev/null' (a character device)",
+                                             "not a regular file: '/dev/zero' (a character device)",
+                                             "ok"};
   std::string first_runs;
   for (const char* jobs : {"1", "3"}) {
     const std::string out = std::string("out") + jobs;
@@ -307,15 +259,15 @@ TEST(InputsTest, StudyGivesWhatIsNoRegularFileAFailedRowAndGoesOn) {
           << r.err;
     }
     const std::string runs = read_file(dir.file(out + "/runs.csv"));
-    const auto records = csv_records(runs);
+    const auto records = csv_table(runs);
     ASSERT_EQ(records.size(), inputs.size()) << runs;
     for (std::size_t k = 0; k < inputs.size(); ++k) {
       EXPECT_EQ(records[k].at("file"), inputs[k]);
       EXPECT_EQ(records[k].at("status"), statuses[k]);
       const bool ok = statuses[k] == "ok";
       EXPECT_EQ(records[k].at("samples"), ok ? "10" : "") << inputs[k];  // failed: read nothing
-      EXPECT_EQ(records[k].at("report"), ok ? fs::path(inputs[k]).stem().string() + "_output.txt"
-                                            : "");
+      EXPECT_EQ(records[k].at("report"),
+                ok ? fs::path(inputs[k]).stem().string() + "_output.txt" : "");
     }
     EXPECT_EQ(read_file(dir.file(out + "/r1_output.txt")), plain_report(recording("one")));
     EXPECT_EQ(read_file(dir.file(out + "/r2_output.txt")), plain_report(recording("two")));
@@ -341,7 +293,7 @@ TEST(InputsTest, StudyFolderLeavesOutHiddenFiles) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err.rfind("[1/1] rec/r1.txt ... ok", 0), 0u) << r.err;
   EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;
-  const auto records = csv_records(read_file(dir.file("out/runs.csv")));
+  const auto records = csv_table(read_file(dir.file("out/runs.csv")));
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].at("file"), "rec/r1.txt");
   EXPECT_EQ(records[0].at("status"), "ok");

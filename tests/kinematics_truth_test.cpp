@@ -35,15 +35,6 @@ std::vector<Stroke> strokes_of(const std::string& truth) {
   return strokes;
 }
 
-std::vector<std::string> fields_of(std::string line) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  std::vector<std::string> fields;
-  std::istringstream in(line);
-  for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
-  if (!line.empty() && line.back() == ',') fields.push_back("");
-  return fields;
-}
-
 struct Config {
   const char* form;
   int rate;
@@ -71,11 +62,8 @@ TEST(KinematicsTruthTest, ConfirmedCyclesMatchTheSimulatedStrokes) {
   const CommandResult study = run_program(CHEW_STUDY_PATH, args, dir.path());
   ASSERT_EQ(study.status, 0) << study.err;
 
-  const std::vector<std::string> rows = lines_of(read_file(dir.file("out/cycles.csv")));
-  ASSERT_GT(rows.size(), 1u);
-  const std::vector<std::string> header = fields_of(rows[0]);
-  std::map<std::string, std::size_t> column;
-  for (std::size_t k = 0; k < header.size(); ++k) column[header[k]] = k;
+  const auto cycles = csv_table(read_file(dir.file("out/cycles.csv")));
+  ASSERT_FALSE(cycles.empty());
 
   for (const Config& c : configs) {
     SCOPED_TRACE(std::string(c.form) + " at " + std::to_string(c.rate) + " Hz");
@@ -84,12 +72,11 @@ TEST(KinematicsTruthTest, ConfirmedCyclesMatchTheSimulatedStrokes) {
     ASSERT_FALSE(strokes.empty());
     const long long step = (1000 + c.rate - 1) / c.rate;  // ms between samples, rounded up
     int confirmed = 0, kinematic = 0, emg = 0;
-    for (std::size_t r = 1; r < rows.size(); ++r) {
-      const std::vector<std::string> f = fields_of(rows[r]);
-      if (f[column["file"]] != name + ".txt" || f[column["confirmed"]] != "1") continue;
+    for (const auto& f : cycles) {
+      if (f.at("file") != name + ".txt" || f.at("confirmed") != "1") continue;
       ++confirmed;
-      const int experiment = std::stoi(f[column["experiment"]]);
-      const long long peak = std::stoll(f[column["peak_time_ms"]]);
+      const int experiment = std::stoi(f.at("experiment"));
+      const long long peak = std::stoll(f.at("peak_time_ms"));
       const Stroke* nearest = nullptr;
       for (const Stroke& s : strokes)
         if (s.experiment == experiment &&
@@ -97,12 +84,11 @@ TEST(KinematicsTruthTest, ConfirmedCyclesMatchTheSimulatedStrokes) {
              std::llabs(s.peak_ms - peak) < std::llabs(nearest->peak_ms - peak)))
           nearest = &s;
       ASSERT_NE(nearest, nullptr);
-      const std::string where =
-          "experiment " + f[column["experiment"]] + " cycle " + f[column["cycle"]];
+      const std::string where = "experiment " + f.at("experiment") + " cycle " + f.at("cycle");
       EXPECT_LE(std::llabs(nearest->peak_ms - peak), step) << where;
-      EXPECT_NEAR(std::stod(f[column["vertical_mm"]]), nearest->vertical_mm, 0.5) << where;
-      kinematic += f[column["side_kinematic"]] == nearest->side;
-      emg += f[column["side_emg"]] == nearest->side;
+      EXPECT_NEAR(std::stod(f.at("vertical_mm")), nearest->vertical_mm, 0.5) << where;
+      kinematic += f.at("side_kinematic") == nearest->side;
+      emg += f.at("side_emg") == nearest->side;
     }
     ASSERT_GT(confirmed, 20);
     EXPECT_GE(kinematic, 0.95 * confirmed) << kinematic << " of " << confirmed;

@@ -87,8 +87,6 @@ Check check_tables(const std::string& out, const std::string& truth = "") {
   return check;
 }
 
-std::string describe(const CommandResult& r) { return "out:\n" + r.out + "err:\n" + r.err; }
-
 class StudyTest : public ::testing::Test {
  protected:
   // The study folder: the simulated recordings, and things a folder must not expand to.

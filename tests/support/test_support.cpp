@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -86,3 +87,53 @@ std::string capture(const std::function<void(std::FILE*)>& write) {
   std::free(buffer);
   return text;
 }
+
+// The records of a CSV table (RFC 4180: quoted fields, CRLF), each a map from column name to
+// field, so the checks do not depend on the order or number of the columns.
+std::vector<std::map<std::string, std::string>> csv_table(const std::string& text) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::string field;
+  bool quoted = false, row_started = false;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const char c = text[k];
+    if (quoted) {
+      if (c == '"' && k + 1 < text.size() && text[k + 1] == '"') {
+        field += '"';
+        ++k;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = row_started = true;
+    } else if (c == ',') {
+      rows.back().push_back(field);
+      field.clear();
+      row_started = true;
+    } else if (c == '\r' && k + 1 < text.size() && text[k + 1] == '\n') {
+      rows.back().push_back(field);
+      field.clear();
+      rows.emplace_back();
+      row_started = false;
+      ++k;
+    } else {
+      field += c;
+      row_started = true;
+    }
+  }
+  if (row_started) rows.back().push_back(field);  // a last record without its line end
+  if (rows.back().empty()) rows.pop_back();
+  std::vector<std::map<std::string, std::string>> records;
+  if (rows.empty()) return records;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    EXPECT_EQ(rows[r].size(), rows[0].size()) << "record " << r;
+    std::map<std::string, std::string> record;
+    for (std::size_t c = 0; c < rows[0].size() && c < rows[r].size(); ++c)
+      record[rows[0][c]] = rows[r][c];
+    records.push_back(record);
+  }
+  return records;
+}
+
+std::string describe(const CommandResult& r) { return "out:\n" + r.out + "err:\n" + r.err; }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,13 @@ struct CommandResult {
   std::string out;  // standard output
   std::string err;  // standard error
 };
+
+// A run's standard output and error, for a failure message.
+std::string describe(const CommandResult& result);
+
+// The records of a CSV table (RFC 4180: quoted fields, CRLF), each a map from column name to
+// field, so the checks do not depend on the order or number of the columns.
+std::vector<std::map<std::string, std::string>> csv_table(const std::string& text);
 
 // Runs `program` with `args` in the folder `cwd`.
 CommandResult run_program(const std::string& program, const std::vector<std::string>& args,
