@@ -342,4 +342,19 @@ TEST_F(CheckPageTest, APageThatDoesNotFitLeavesTheOlderPageAndNoTemporaryFile) {
   EXPECT_TRUE(read_file(path("limited/c_output.txt")) == read_file(path("out/c_output.txt")));
 }
 
+// The largest recording the evaluator holds: 500000 samples at 1000 Hz. Its charts are reduced
+// to their pixel columns and its frontal loops to their pixels, so the page stays under 3 MB.
+TEST(CheckPageSizeTest, TheCapacityRecordingsPageStaysUnderThreeMegabytes) {
+  TempDir dir;
+  const CommandResult made = run_program(
+      CHEW_SIMULATE_PATH, {"--samples", "500000", "--rate", "1000", "--out", "cap.txt"}, dir.path());
+  ASSERT_EQ(made.status, 0) << describe(made);
+  const CommandResult r =
+      run_program(kStudy, {"--pages", "--quiet", "--out", "out", "cap.txt"}, dir.path());
+  ASSERT_EQ(r.status, 0) << describe(r);
+  const std::string page = read_file(dir.file("out/cap_check.html"));
+  EXPECT_GT(page.size(), 100u * 1000);  // a page with its charts
+  EXPECT_LT(page.size(), 3u * 1000 * 1000);
+}
+
 }  // namespace

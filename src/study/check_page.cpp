@@ -319,9 +319,9 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
       const Vector3 p = incisal_in_frame(frame, k.opening_start, i);
       const long double x = x_of(p.x), y = y_of(p.y);
       if (!std::isfinite(x) || !std::isfinite(y)) continue;
-      // Points closer than half a pixel to the last one drawn add nothing to the loop.
-      if (!d.empty() && i != cycle.end && std::fabs(x - last_x) < 0.5L &&
-          std::fabs(y - last_y) < 0.5L)
+      // Points within a pixel of the last one drawn add nothing to a 1 px line, and at high
+      // sampling rates they would make up most of a long recording's page.
+      if (!d.empty() && i != cycle.end && std::fabs(x - last_x) < 1 && std::fabs(y - last_y) < 1)
         continue;
       d += (d.empty() ? "M" : "L") + px(x) + " " + px(y);
       last_x = x, last_y = y;
