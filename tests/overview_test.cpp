@@ -79,7 +79,7 @@ TEST(OverviewTest, AThousandRecordingsMakeAPageUnderFiveMegabytesWithTheOddOneMa
   // The odd MVC in its table cell and as its point; nothing else lies beyond 3.5.
   EXPECT_EQ(count(page, "<td class=\"out\""), 1u);
   EXPECT_EQ(count(page, "<circle class=\"out\""), 1u);
-  EXPECT_NE(page.find("<circle class=\"out\"", page.find("subject17.txt, mr:") - 200),
+  EXPECT_NE(page.find("<circle class=\"out\"", page.find("#18 subject17.txt, mr:") - 200),
             std::string::npos);
   EXPECT_NE(page.find("Error reading calibration"), std::string::npos);
   EXPECT_EQ(count(page, "<script"), 0u);

@@ -311,7 +311,15 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const RunSetting
   }
   s += "</tbody>\n</table></div>\n</div>\n";
 
-  // A strip plot per group: a column per figure, every recording's value a point.
+  // A strip plot per group: a column per figure, every recording's value a point, named by its
+  // row and file name (the folders, repeated at every point, would make up much of the page).
+  std::vector<std::string> point_names;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const std::size_t slash = rows[r].file.find_last_of('/');
+    point_names.push_back(
+        "#" + std::to_string(r + 1) + " " +
+        html_escaped(slash == std::string::npos ? rows[r].file : rows[r].file.substr(slash + 1)));
+  }
   s += "<h2>Key figures across the study</h2>\n<div class=\"strips\">\n";
   for (std::size_t k = 0; k < n;) {
     std::size_t end = k;
@@ -356,7 +364,7 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const RunSetting
         const std::string circle = "<circle" + std::string(is_out(z) ? " class=\"out\"" : "") +
                                    " cx=\"" + px(centre + jitter(r)) + "\" cy=\"" + px(y(value)) +
                                    "\" r=\"" + (is_out(z) ? "5" : "3") + "\"><title>" +
-                                   html_escaped(row.file) + ", " + figures[f].label + ": " +
+                                   point_names[r] + ", " + figures[f].label + ": " +
                                    fixed(value, group.decimals) + " " + group.unit +
                                    (is_out(z) ? ", " + z_text(z) : "") + "</title></circle>";
         (is_out(z) ? marked : points) += circle;
