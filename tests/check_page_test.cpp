@@ -356,8 +356,9 @@ TEST_F(CheckPageTest, APageThatDoesNotFitLeavesTheOlderPageAndNoTemporaryFile) {
 // to their pixel columns and its frontal loops to their pixels, so the page stays under 3 MB.
 TEST(CheckPageSizeTest, TheCapacityRecordingsPageStaysUnderThreeMegabytes) {
   TempDir dir;
-  const CommandResult made = run_program(
-      CHEW_SIMULATE_PATH, {"--samples", "500000", "--rate", "1000", "--out", "cap.txt"}, dir.path());
+  const CommandResult made =
+      run_program(CHEW_SIMULATE_PATH, {"--samples", "500000", "--rate", "1000", "--out", "cap.txt"},
+                  dir.path());
   ASSERT_EQ(made.status, 0) << describe(made);
   const CommandResult r =
       run_program(kStudy, {"--pages", "--quiet", "--out", "out", "cap.txt"}, dir.path());

@@ -1,13 +1,13 @@
 // The study's overview page: robust z-scores against values worked out by hand, and a page for
 // a thousand recordings that stays small, escapes what the file names hold and marks only the
 // recording made odd.
+#include "study/overview.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
-
-#include "study/overview.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ TEST(OverviewTest, RobustZScoresMatchHandComputedValues) {
   RobustScale s = robust_scale({1, 2, 3, 4, 100, NAN});
   EXPECT_EQ(s.median, 3);
   EXPECT_NEAR(s.scale, 1.4826L, 1e-15L);
-  EXPECT_NEAR(robust_z(100, s), 97 / 1.4826L, 1e-12L);  // 65.425...
+  EXPECT_NEAR(robust_z(100, s), 97 / 1.4826L, 1e-12L);       // 65.425...
   EXPECT_NEAR(robust_z(1, s), -1.348981518953190L, 1e-12L);  // -2 / 1.4826
 
   // Even count: median (2 + 3) / 2 = 2.5, |deviations| 1.5 0.5 0.5 1.5, MAD (0.5 + 1.5) / 2 = 1.
@@ -34,7 +34,8 @@ TEST(OverviewTest, RobustZScoresMatchHandComputedValues) {
 
   // All equal, one value, none: no spread, every z 0.
   for (const std::vector<long double>& values :
-       {std::vector<long double>{5, 5, 5}, std::vector<long double>{7}, std::vector<long double>{}}) {
+       {std::vector<long double>{5, 5, 5}, std::vector<long double>{7},
+        std::vector<long double>{}}) {
     s = robust_scale(values);
     EXPECT_EQ(s.scale, 0);
     EXPECT_EQ(robust_z(5, s), 0);

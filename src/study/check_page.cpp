@@ -152,8 +152,8 @@ class Chart {
   }
 
  private:
-  std::string rect(const std::string& css_class, int a, int b, long double top,
-                   long double height, const std::string& title) const {
+  std::string rect(const std::string& css_class, int a, int b, long double top, long double height,
+                   const std::string& title) const {
     long double x1 = x_of(a), w = x_of(b) - x1;
     if (w < 1) w = 1;
     std::string s = "<rect class=\"" + css_class + "\" x=\"" + px(x1) + "\" y=\"" + px(top) +
@@ -170,7 +170,8 @@ std::string row(const std::string& name, const std::string& value) {
   return "<tr><th>" + name + "</th><td>" + value + "</td></tr>\n";
 }
 
-std::string distance_chart(const Track& track, const TrialEvaluation* trial, long double threshold) {
+std::string distance_chart(const Track& track, const TrialEvaluation* trial,
+                           long double threshold) {
   long double top = threshold;
   for (int i = track.first_entry; i <= track.last_entry; ++i) {
     const long double v = entries[i].Incisal_dist;
@@ -191,9 +192,9 @@ std::string distance_chart(const Track& track, const TrialEvaluation* trial, lon
                           std::to_string(cycle.start) + " to " + std::to_string(cycle.end) + ", " +
                           number_text(figures.incisal_max) + " mm, " + kind);
     }
-    legend += key("confirmed", std::to_string(confirmed) + " chewing cycles confirmed by the "
-                                                           "masseters") +
-              key("rejected", std::to_string(rejected) + " cycles without masseter activity");
+    legend +=
+        key("confirmed", std::to_string(confirmed) + " chewing cycles confirmed by the masseters") +
+        key("rejected", std::to_string(rejected) + " cycles without masseter activity");
   }
   s += chart.level("threshold", threshold, "distance threshold " + number_text(threshold) + " mm");
   s += chart.signal(&Entry::Incisal_dist);
@@ -299,10 +300,10 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
          px(x_of(0)) + "\" y2=\"" + px(y_of(depth)) + "\"/><line x1=\"" + px(x_of(-reach)) +
          "\" y1=\"" + px(y_of(0)) + "\" x2=\"" + px(x_of(reach)) + "\" y2=\"" + px(y_of(0)) +
          "\"/><text x=\"" + px(x_of(reach)) + "\" y=\"" + px(y_of(0) - 4) +
-         "\" text-anchor=\"end\">right " + short_number(reach) +
-         " mm</text><text x=\"" + px(x_of(-reach)) + "\" y=\"" + px(y_of(0) - 4) +
-         "\">left</text><text x=\"" + px(x_of(0) + 4) + "\" y=\"" + px(y_of(depth)) +
-         "\">opening " + short_number(depth) + " mm</text></g>\n";
+         "\" text-anchor=\"end\">right " + short_number(reach) + " mm</text><text x=\"" +
+         px(x_of(-reach)) + "\" y=\"" + px(y_of(0) - 4) + "\">left</text><text x=\"" +
+         px(x_of(0) + 4) + "\" y=\"" + px(y_of(depth)) + "\">opening " + short_number(depth) +
+         " mm</text></g>\n";
   std::string rows;
   for (std::size_t j = 0; j < trial.kinematics.size(); ++j) {
     const CycleKinematics& k = trial.kinematics[j];
@@ -454,10 +455,11 @@ std::string check_page_name(const std::string& report_name) {
 std::string check_page(const std::string& file, const RunSettings& settings,
                        const Evaluation& evaluation) {
   const std::string title = "Check page: " + escaped(file.c_str());
-  std::string s = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                  "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
-                  title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title +
-                  "</h1>\n" + findings_banner(evaluation);
+  std::string s =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
+      title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n" +
+      findings_banner(evaluation);
   s += "<section class=\"header\">\n<h2>Recording</h2>\n<table>\n";
   s += row("Person", escaped(person)) + row("Sex", escaped(sex)) + row("Born", escaped(born)) +
        row("Creation", escaped(creation)) + row("Frequency", escaped(frequency)) +
@@ -466,8 +468,7 @@ std::string check_page(const std::string& file, const RunSettings& settings,
   s += row("RMS window", std::to_string(settings.rms_time) + " ms") +
        row("MVC window", std::to_string(settings.mvc_time) + " ms") +
        row("Noise-level window", std::to_string(settings.nl_time) + " ms") +
-       row("EMG threshold",
-           short_number(settings.emg_threshold * 100) + " % of the MVC") +
+       row("EMG threshold", short_number(settings.emg_threshold * 100) + " % of the MVC") +
        row("Distance threshold", number_text(settings.dist_threshold) + " mm");
   const int channels = evaluation.form.emg_channels;
   const std::string uv = kMicrovolt;

@@ -1,12 +1,11 @@
 #include "study/overview.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 
 #include "recording/protocol.h"
 #include "recording/store.h"
@@ -31,7 +30,8 @@ std::string link_target(const std::string& name) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (const unsigned char c : name) {
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' ||
+        c == '.' || c == '_' || c == '~') {
       out += static_cast<char>(c);
     } else {
       out += '%';
@@ -99,8 +99,8 @@ RobustScale robust_scale(const std::vector<long double>& values) {
     sum += deviations.back();
   }
   const long double mad = median_of(deviations);
-  s.scale = mad > 0 ? kMadToSd * mad
-                    : kMeanDeviationToSd * sum / static_cast<long double>(finite.size());
+  s.scale =
+      mad > 0 ? kMadToSd * mad : kMeanDeviationToSd * sum / static_cast<long double>(finite.size());
   return s;
 }
 
@@ -225,7 +225,8 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const RunSetting
   std::string s =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>Study overview</title>\n"
-      "<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>Study overview</h1>\n";
+      "<style>" +
+      std::string(kStyle) + "</style>\n</head>\n<body>\n<h1>Study overview</h1>\n";
   auto setting = [](const std::string& name, const std::string& value) {
     return "<tr><th>" + name + "</th><td>" + value + "</td></tr>\n";
   };
@@ -236,14 +237,15 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const RunSetting
                                  std::to_string(with_errors) + " with errors, " +
                                  std::to_string(failed) + " failed") +
        setting("Evaluator", std::string("chew_study ") + kVersion) + setting("Written", date) +
-       setting("Settings",
-               "RMS window " + std::to_string(settings.rms_time) + " ms, MVC window " +
-                   std::to_string(settings.mvc_time) + " ms, noise-level window " +
-                   std::to_string(settings.nl_time) + " ms, EMG threshold " +
-                   short_number(settings.emg_threshold * 100) + " % of the MVC, distance threshold " +
-                   fixed(settings.dist_threshold, 2) + " mm") +
+       setting("Settings", "RMS window " + std::to_string(settings.rms_time) + " ms, MVC window " +
+                               std::to_string(settings.mvc_time) + " ms, noise-level window " +
+                               std::to_string(settings.nl_time) + " ms, EMG threshold " +
+                               short_number(settings.emg_threshold * 100) +
+                               " % of the MVC, distance threshold " +
+                               fixed(settings.dist_threshold, 2) + " mm") +
        "</table>\n";
-  if (!failures.empty()) s += "<h2>Failed recordings</h2>\n<ul class=\"failed\">\n" + failures + "</ul>\n";
+  if (!failures.empty())
+    s += "<h2>Failed recordings</h2>\n<ul class=\"failed\">\n" + failures + "</ul>\n";
   s += "<p>A value more than " + short_number(kOutlierZ) +
        " robust z-scores from the study's median is <span class=\"out\">marked</span>: z = (value "
        "&#8722; median) / (1.4826 &#215; MAD) over the recordings that have the value (README, "
@@ -260,8 +262,10 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const RunSetting
     columns += "<col style=\"width:" + std::to_string(kFigureColumnWidth) + "px\">";
   columns += "</colgroup>\n";
   const std::string table = "<div class=\"block\"><table class=\"recordings\">\n" + columns;
-  s += "<div class=\"scroll\">\n" + table + "<thead>\n<tr><th rowspan=\"2\">#</th>"
-       "<th rowspan=\"2\" class=\"name\">recording</th><th rowspan=\"2\">status</th><th rowspan=\"2\">errors</th>"
+  s += "<div class=\"scroll\">\n" + table +
+       "<thead>\n<tr><th rowspan=\"2\">#</th>"
+       "<th rowspan=\"2\" class=\"name\">recording</th><th rowspan=\"2\">status</th><th "
+       "rowspan=\"2\">errors</th>"
        "<th rowspan=\"2\">warnings</th>";
   for (std::size_t k = 0; k < n;) {
     std::size_t end = k;
@@ -284,8 +288,7 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const RunSetting
     s += "<tr class=\"" + status + "\"><td>" + std::to_string(r + 1) + "</td><td class=\"name\">";
     if (row.ok) {
       s += "<a href=\"" + link_target(row.page) + "\" title=\"" + html_escaped(row.file) + "\">" +
-           html_escaped(row.file) +
-           "</a> (<a href=\"" + link_target(row.report) + "\">report</a>)";
+           html_escaped(row.file) + "</a> (<a href=\"" + link_target(row.report) + "\">report</a>)";
     } else {
       s += html_escaped(row.file);
     }
@@ -328,7 +331,8 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const RunSetting
     long double low = INFINITY, high = -INFINITY;
     for (const OverviewRow& row : rows)
       for (std::size_t f = k; f < end && f < row.values.size(); ++f)
-        if (row.ok && row.values[f]) low = std::min(low, *row.values[f]), high = std::max(high, *row.values[f]);
+        if (row.ok && row.values[f])
+          low = std::min(low, *row.values[f]), high = std::max(high, *row.values[f]);
     if (!(low <= high)) low = 0, high = 1;
     if (low > 0 && low < high / 2) low = 0;  // a scale from 0 where that costs little
     if (high - low <= 0) low -= 1, high += 1;
@@ -341,7 +345,8 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const RunSetting
       return kStripTop + plot - (v - bottom_value) / (top_value - bottom_value) * plot;
     };
     // Each plot at its own width, so every column and label has the same size on the page.
-    std::string svg = "<figure style=\"flex-basis:" + px(width) + "px\"><figcaption>" + std::string(group.name) + " (" + group.unit +
+    std::string svg = "<figure style=\"flex-basis:" + px(width) + "px\"><figcaption>" +
+                      std::string(group.name) + " (" + group.unit +
                       ")</figcaption>\n<svg class=\"strip\" viewBox=\"0 0 " + px(width) + " " +
                       px(kStripHeight) + "\" role=\"img\">\n<g class=\"axis\"><line x1=\"" +
                       px(kStripLeft) + "\" y1=\"" + px(kStripTop) + "\" x2=\"" + px(kStripLeft) +
