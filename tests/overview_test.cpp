@@ -95,6 +95,11 @@ TEST(OverviewTest, FileNamesAreEscapedInTextAndEncodedInLinks) {
   EXPECT_NE(page.find("a&lt;b&gt;&amp;&quot;c&#39;.txt"), std::string::npos);
   EXPECT_EQ(page.find("a<b>"), std::string::npos);
   EXPECT_NE(page.find("href=\"a%20%231%3F%25_check.html\""), std::string::npos);
+  // A value of a damaged recording far beyond any measurement is written whole, not cut short.
+  rows[1].values[0] = 1e100L;
+  char digits[256];
+  std::snprintf(digits, sizeof digits, ">%.2Lf<", 1e100L);
+  EXPECT_NE(overview_page(rows, RunSettings{}, "today").find(digits), std::string::npos);
 }
 
 }  // namespace

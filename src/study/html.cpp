@@ -33,9 +33,10 @@ std::string html_escaped(const std::string& text) {
 std::string px(long double value) { return fixed(value, 1); }
 
 std::string fixed(long double value, int decimals) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*Lf", decimals, value);
-  return buffer;
+  // A finite long double may have thousands of digits before the point.
+  std::string text(std::snprintf(nullptr, 0, "%.*Lf", decimals, value), '\0');
+  std::snprintf(text.data(), text.size() + 1, "%.*Lf", decimals, value);
+  return text;
 }
 
 std::string short_number(long double value) {
