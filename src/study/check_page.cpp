@@ -239,7 +239,8 @@ std::string emg_charts(const Track& track, const ExperimentEvaluation& experimen
       ++bursts;
       svg += chart.band("burst", i, j,
                         "burst " + std::to_string(bursts) + ", " +
-                            number_text(entries[i].*kChannelBurst[c]) + " " + kMicrovolt + "ms");
+                            number_text(entries[i].*kChannelBurst[c]) + " " + kMicrovolt +
+                            "\xC2\xB7ms");
       i = j;
     }
     legend += key("level", "activity level " + number_text(level) + uv) +
