@@ -146,11 +146,14 @@ TEST_F(CheckPageTest, TrialPanelsShadeTheReportsCyclesAndTheOthersAreFolded) {
       EXPECT_EQ(count(panel, "<rect class=\"cycle rejected\""), rejected_rows)
           << name << experiment;
       EXPECT_EQ(confirmed + rejected_rows, rows) << name << " " << experiment;
-      // A distance chart and four EMG charts, each with its level line.
+      // A distance chart and an EMG chart per channel the recording carries (c.txt alone has
+      // the temporales), each with its level line; absent channels are said, not drawn.
+      const std::size_t channels = name == "c" ? 4 : 2;
       EXPECT_EQ(count(panel, "<svg class=\"chart distance\""), 1u);
-      EXPECT_EQ(count(panel, "<svg class=\"chart emg\""), 4u);
+      EXPECT_EQ(count(panel, "<svg class=\"chart emg\""), channels);
       EXPECT_EQ(count(panel, "<line class=\"threshold\""), 1u);
-      EXPECT_EQ(count(panel, "<line class=\"level\""), 4u);
+      EXPECT_EQ(count(panel, "<line class=\"level\""), channels);
+      EXPECT_EQ(count(panel, "has no temporalis channels"), channels == 4 ? 0u : 1u) << name;
       EXPECT_NE(panel.find("time (s)"), std::string::npos);
       EXPECT_NE(panel.find("incisal distance (mm)"), std::string::npos);
     }
@@ -202,14 +205,14 @@ TEST_F(CheckPageTest, MvcAndNoiseWindowsAreMarkedInExperimentsOneAndTwo) {
     for (const auto& r : experiments)
       if (r.at("file") == "a.txt" && r.at("experiment") == std::to_string(experiment)) row = r;
     duration_ms = std::stod(row.at("duration_s")) * 1000;
-    // A noise-level window for every channel (a silent one's is 0 uV); an MVC window for every
-    // channel with an MVC above 0 (the simulated temporales of this form are silent).
+    // A noise-level window and an MVC window for each of the two channels a five-point
+    // recording carries.
     std::size_t active = 0;
     for (const char* channel : {"mr", "ml", "tr", "tl"})
       if (std::strtold(row.at(std::string(channel) + "_mvc_uV").c_str(), nullptr) > 0) ++active;
     EXPECT_EQ(active, 2u) << experiment;
     EXPECT_EQ(count(panel, "<rect class=\"window mvc\""), active) << experiment;
-    EXPECT_EQ(count(panel, "<rect class=\"window noise\""), 4u) << experiment;
+    EXPECT_EQ(count(panel, "<rect class=\"window noise\""), 2u) << experiment;
     const std::regex window(
         R"re(<rect class="window (mvc|noise)" x="[0-9.]+" y="[0-9.]+" width="([0-9.]+)")re");
     for (auto it = std::sregex_iterator(panel.begin(), panel.end(), window);
@@ -220,7 +223,7 @@ TEST_F(CheckPageTest, MvcAndNoiseWindowsAreMarkedInExperimentsOneAndTwo) {
     // Each window is labelled with the experiment's MVC as the table gives it.
     for (const char* channel : {"mr", "ml"}) {
       char text[64];
-      std::snprintf(text, sizeof text, "MVC window, mean %.2Lf uV",
+      std::snprintf(text, sizeof text, "MVC window, mean %.2Lf \xC2\xB5V",
                     std::strtold(row.at(std::string(channel) + "_mvc_uV").c_str(), nullptr));
       EXPECT_NE(panel.find(text), std::string::npos) << experiment << " " << text;
     }
@@ -265,11 +268,21 @@ TEST_F(CheckPageTest, PagesAreTheSameWhateverTheJobsAndOnlyWrittenWhenAsked) {
                 read_file(path("out/" + name + "_check.html")))
         << name;
   }
+  // The overview's figures come back from the worker processes whole: the same page but for
+  // the time it was written.
+  auto undated = [](std::string page) {
+    const std::size_t at = page.find("<tr><th>Written</th>");
+    return at == std::string::npos ? page : page.erase(at, page.find('\n', at) - at);
+  };
+  const std::string index = read_file(path("out/index.html"));
+  EXPECT_NE(index.find("<tr class=\"ok\">"), std::string::npos);
+  EXPECT_TRUE(undated(read_file(path("jobs/index.html"))) == undated(index));
   const CommandResult plain = run_program(
       kStudy, {"--quiet", "--out", "plain", "a.txt", "b.v2.txt", "c.txt"}, dir_->path());
   ASSERT_EQ(plain.status, 0) << describe(plain);
   for (const std::string& name : kNames)
     EXPECT_FALSE(file_exists(path("plain/" + name + "_check.html"))) << name;
+  EXPECT_FALSE(file_exists(path("plain/index.html")));
   for (const char* t : {"experiments.csv", "indices.csv", "cycles.csv", "runs.csv"})
     EXPECT_TRUE(read_file(path("plain/") + t) == read_file(path("out/") + t)) << t;
 }
@@ -337,6 +350,22 @@ TEST_F(CheckPageTest, APageThatDoesNotFitLeavesTheOlderPageAndNoTemporaryFile) {
   EXPECT_NE(runs[0].at("status").find("File too large"), std::string::npos);
   EXPECT_EQ(runs[0].at("report"), "c_output.txt");
   EXPECT_TRUE(read_file(path("limited/c_output.txt")) == read_file(path("out/c_output.txt")));
+}
+
+// The largest recording the evaluator holds: 500000 samples at 1000 Hz. Its charts are reduced
+// to their pixel columns and its frontal loops to their pixels, so the page stays under 3 MB.
+TEST(CheckPageSizeTest, TheCapacityRecordingsPageStaysUnderThreeMegabytes) {
+  TempDir dir;
+  const CommandResult made =
+      run_program(CHEW_SIMULATE_PATH, {"--samples", "500000", "--rate", "1000", "--out", "cap.txt"},
+                  dir.path());
+  ASSERT_EQ(made.status, 0) << describe(made);
+  const CommandResult r =
+      run_program(kStudy, {"--pages", "--quiet", "--out", "out", "cap.txt"}, dir.path());
+  ASSERT_EQ(r.status, 0) << describe(r);
+  const std::string page = read_file(dir.file("out/cap_check.html"));
+  EXPECT_GT(page.size(), 100u * 1000);  // a page with its charts
+  EXPECT_LT(page.size(), 3u * 1000 * 1000);
 }
 
 }  // namespace

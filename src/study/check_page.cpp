@@ -11,77 +11,34 @@
 #include "recording/protocol.h"
 #include "recording/store.h"
 #include "report/safe_file.h"
+#include "study/html.h"
 
 namespace {
 
 const char* const kChannelNames[kChannels] = {"M. masseter right", "M. masseter left",
                                               "M. temporalis right", "M. temporalis left"};
 
-// Chart geometry in CSS pixels: the plot area is kPlotWidth columns wide.
+// Chart geometry in the SVG's own units, which the page scales to the window's width: the plot
+// area is kPlotWidth columns wide. An EMG plot stays at least 120 px high down to a 1000 px
+// window (140 units at 968/1082 of their size).
 constexpr long double kLeft = 70, kRight = 12, kTop = 12, kBottom = 34;
 constexpr int kPlotWidth = 1000;
-constexpr long double kDistanceHeight = 220, kEmgHeight = 110;
-
-enum class Format { pixel, report, short_number };
-
-std::string number(Format format, long double value) {
-  char buffer[64];
-  switch (format) {
-    case Format::pixel:
-      std::snprintf(buffer, sizeof buffer, "%.1Lf", value);
-      break;
-    case Format::report:
-      std::snprintf(buffer, sizeof buffer, "%.2Lf", value);
-      break;
-    case Format::short_number:
-      std::snprintf(buffer, sizeof buffer, "%.4Lg", value);
-      break;
-  }
-  return buffer;
-}
-
-std::string px(long double value) { return number(Format::pixel, value); }
+constexpr long double kDistanceHeight = 220, kEmgHeight = kTop + 140 + kBottom;
 
 // A value as the report prints it.
-std::string number_text(long double value) { return number(Format::report, value); }
+std::string number_text(long double value) { return fixed(value, 2); }
 
 // Text for HTML: the header value without its line end and surrounding blanks, escaped.
 std::string escaped(const char* text) {
   std::string raw = text;
   const std::size_t first = raw.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return "";
-  raw = raw.substr(first, raw.find_last_not_of(" \t\r\n") - first + 1);
-  std::string out;
-  for (const char c : raw) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  return html_escaped(raw.substr(first, raw.find_last_not_of(" \t\r\n") - first + 1));
 }
 
-// A step of 1, 2 or 5 times a power of ten giving about five ticks over `range`.
-long double tick_step(long double range) {
-  const long double raw = range / 5;
-  const long double magnitude = std::pow(10.0L, std::floor(std::log10(raw)));
-  const long double norm = raw / magnitude;
-  return (norm < 1.5L ? 1 : norm < 3 ? 2 : norm < 7 ? 5 : 10) * magnitude;
+// The legend's sample of an overlay: a span styled as the overlay is drawn.
+std::string key(const std::string& css_class, const std::string& text) {
+  return "<span class=\"entry\"><span class=\"key " + css_class + "\"></span>" + text + "</span> ";
 }
 
 // One chart: time (ms from the experiment's first time stamp) across, a value up.
@@ -106,8 +63,7 @@ class Chart {
 
   // Opens the svg and draws both axes with their ticks and labels.
   std::string open(const std::string& css_class, const std::string& y_label) const {
-    std::string s = "<svg class=\"chart " + css_class + "\" width=\"" + px(width()) +
-                    "\" height=\"" + px(height_) + "\" viewBox=\"0 0 " + px(width()) + " " +
+    std::string s = "<svg class=\"chart " + css_class + "\" viewBox=\"0 0 " + px(width()) + " " +
                     px(height_) + "\">\n";
     const long double bottom = height_ - kBottom;
     s += "<g class=\"axis\"><line x1=\"" + px(kLeft) + "\" y1=\"" + px(kTop) + "\" x2=\"" +
@@ -117,7 +73,7 @@ class Chart {
     for (long double v = 0; v <= top_; v += ystep) {
       s += "<line x1=\"" + px(kLeft - 4) + "\" y1=\"" + px(y(v)) + "\" x2=\"" + px(kLeft) +
            "\" y2=\"" + px(y(v)) + "\"/><text x=\"" + px(kLeft - 6) + "\" y=\"" + px(y(v) + 4) +
-           "\" text-anchor=\"end\">" + number(Format::short_number, v) + "</text>";
+           "\" text-anchor=\"end\">" + short_number(v) + "</text>";
     }
     const long double seconds = (t1_ - t0_) / 1000;
     const long double xstep = tick_step(seconds);
@@ -125,7 +81,7 @@ class Chart {
       const long double at = x(t0_ + v * 1000);
       s += "<line x1=\"" + px(at) + "\" y1=\"" + px(bottom) + "\" x2=\"" + px(at) + "\" y2=\"" +
            px(bottom + 4) + "\"/><text x=\"" + px(at) + "\" y=\"" + px(bottom + 16) +
-           "\" text-anchor=\"middle\">" + number(Format::short_number, v) + "</text>";
+           "\" text-anchor=\"middle\">" + short_number(v) + "</text>";
     }
     s += "<text class=\"label\" x=\"" + px(kLeft + kPlotWidth) + "\" y=\"" + px(height_ - 4) +
          "\" text-anchor=\"end\">time (s)</text>";
@@ -136,11 +92,13 @@ class Chart {
 
   // A band over samples a..b across the plot's height.
   std::string band(const std::string& css_class, int a, int b, const std::string& title) const {
-    long double x1 = x_of(a), w = x_of(b) - x1;
-    if (w < 1) w = 1;
-    std::string s = "<rect class=\"" + css_class + "\" x=\"" + px(x1) + "\" y=\"" + px(kTop) +
-                    "\" width=\"" + px(w) + "\" height=\"" + px(height_ - kTop - kBottom) + "\"";
-    return title.empty() ? s + "/>\n" : s + "><title>" + title + "</title></rect>\n";
+    return rect(css_class, a, b, kTop, height_ - kTop - kBottom, title);
+  }
+
+  // A bar over samples a..b along the plot's top edge: a window marked this way leaves the bands
+  // under it in their own colour.
+  std::string bar(const std::string& css_class, int a, int b, const std::string& title) const {
+    return rect(css_class, a, b, kTop, 8, title);
   }
 
   std::string level(const std::string& css_class, long double v, const std::string& label) const {
@@ -175,20 +133,34 @@ class Chart {
     return "<path class=\"signal\" d=\"" + d + "\"/>\n";
   }
 
-  // A tick at every sample carrying the status bit, pointing up (max_end) or down (min_start).
-  std::string marks(std::uint8_t bit, const std::string& css_class, int* count) const {
+  // A tick at every sample of the cycles carrying the status bit: up at the peak of an opening
+  // (max_end), down at a closing minimum (min_start). Outside the cycles the turning points are
+  // the baseline's small wobbles, which would only crowd the chart.
+  std::string marks(std::uint8_t bit, const std::string& css_class,
+                    const std::vector<CycleFigures>& cycles, int* count) const {
     std::string d;
     *count = 0;
-    for (int i = f_; i <= l_; ++i) {
-      if (!(entries[i].cycle_status & bit)) continue;
-      ++*count;
-      d += "M" + px(x_of(i)) + " " + px(y(entries[i].Incisal_dist)) +
-           (bit == max_end ? "v-7" : "v7");
+    for (const CycleFigures& figures : cycles) {
+      for (int i = figures.cycle.start; i <= figures.cycle.end && i <= l_; ++i) {
+        if (i < f_ || !(entries[i].cycle_status & bit)) continue;
+        ++*count;
+        d += "M" + px(x_of(i)) + " " + px(y(entries[i].Incisal_dist)) +
+             (bit == max_end ? "v-7" : "v7");
+      }
     }
     return "<path class=\"mark " + css_class + "\" d=\"" + d + "\"/>\n";
   }
 
  private:
+  std::string rect(const std::string& css_class, int a, int b, long double top, long double height,
+                   const std::string& title) const {
+    long double x1 = x_of(a), w = x_of(b) - x1;
+    if (w < 1) w = 1;
+    std::string s = "<rect class=\"" + css_class + "\" x=\"" + px(x1) + "\" y=\"" + px(top) +
+                    "\" width=\"" + px(w) + "\" height=\"" + px(height) + "\"";
+    return title.empty() ? s + "/>\n" : s + "><title>" + title + "</title></rect>\n";
+  }
+
   int f_, l_;
   long double height_;
   long double t0_, t1_, top_;
@@ -198,8 +170,8 @@ std::string row(const std::string& name, const std::string& value) {
   return "<tr><th>" + name + "</th><td>" + value + "</td></tr>\n";
 }
 
-std::string distance_chart(const Track& track, const TrialEvaluation* trial, long double threshold,
-                           int* confirmed) {
+std::string distance_chart(const Track& track, const TrialEvaluation* trial,
+                           long double threshold) {
   long double top = threshold;
   for (int i = track.first_entry; i <= track.last_entry; ++i) {
     const long double v = entries[i].Incisal_dist;
@@ -207,64 +179,58 @@ std::string distance_chart(const Track& track, const TrialEvaluation* trial, lon
   }
   const Chart chart(track, kDistanceHeight, top);
   std::string s = chart.open("distance", "incisal distance (mm)");
-  *confirmed = 0;
-  int rejected = 0;
+  std::string legend = key("signal", "incisal distance");
   if (trial != nullptr) {
-    int number = 0;
+    int number = 0, confirmed = 0, rejected = 0;
     for (const CycleFigures& figures : trial->cycles) {
       const ChewingCycle& cycle = figures.cycle;
       ++number;
-      cycle.confirmed ? ++*confirmed : ++rejected;
+      cycle.confirmed ? ++confirmed : ++rejected;
       const std::string kind = cycle.confirmed ? "confirmed" : "rejected";
       s += chart.band("cycle " + kind, cycle.start, cycle.end,
                       "cycle " + std::to_string(number) + ", samples " +
                           std::to_string(cycle.start) + " to " + std::to_string(cycle.end) + ", " +
                           number_text(figures.incisal_max) + " mm, " + kind);
     }
+    legend +=
+        key("confirmed", std::to_string(confirmed) + " chewing cycles confirmed by the masseters") +
+        key("rejected", std::to_string(rejected) + " cycles without masseter activity");
   }
   s += chart.level("threshold", threshold, "distance threshold " + number_text(threshold) + " mm");
   s += chart.signal(&Entry::Incisal_dist);
-  int maxima = 0, minima = 0;
-  s += chart.marks(max_end, "max_end", &maxima);
-  s += chart.marks(min_start, "min_start", &minima);
+  legend += key("threshold", "distance threshold " + number_text(threshold) + " mm");
+  if (trial != nullptr) {
+    int peaks = 0, minima = 0;
+    s += chart.marks(max_end, "max_end", trial->cycles, &peaks);
+    s += chart.marks(min_start, "min_start", trial->cycles, &minima);
+    legend += key("max_end", std::to_string(peaks) + " peaks of opening") +
+              key("min_start", std::to_string(minima) + " closing minima");
+  }
   s += "</svg>\n";
-  return "<p class=\"legend\"><span class=\"key confirmed\"></span>" + std::to_string(*confirmed) +
-         " confirmed cycles <span class=\"key rejected\"></span>" + std::to_string(rejected) +
-         " rejected <span class=\"key threshold\"></span>distance threshold " +
-         number_text(threshold) + " mm <span class=\"key max_end\"></span>" +
-         std::to_string(maxima) + " max_end <span class=\"key min_start\"></span>" +
-         std::to_string(minima) + " min_start</p>\n" + s;
+  return "<p class=\"legend\">" + legend + "</p>\n" + s;
 }
 
-// The four smoothed channels of one experiment, each with its activity level and bursts, and
-// in experiments 1 and 2 the windows of the experiment's MVC and noise level.
+// The EMG channels the recording carries, smoothed, each with its activity level and bursts,
+// and in experiments 1 and 2 the windows of the experiment's MVC and noise level. The right and
+// left channel of a muscle share one scale, so they compare by eye.
 std::string emg_charts(const Track& track, const ExperimentEvaluation& experiment,
-                       bool show_windows) {
-  std::string s;
-  for (int c = 0; c < kChannels; ++c) {
-    const long double level = experiment.activity_level[c];
-    long double top = level;
+                       const RecordingForm& form, bool show_windows) {
+  const std::string uv = std::string(" ") + kMicrovolt;
+  long double top[kChannels] = {};
+  for (int c = 0; c < form.emg_channels; ++c) {
+    top[c] = experiment.activity_level[c];
     for (int i = track.first_entry; i <= track.last_entry; ++i) {
       const long double v = entries[i].*kChannelValue[c];
-      if (std::isfinite(v) && v > top) top = v;
+      if (std::isfinite(v) && v > top[c]) top[c] = v;
     }
-    const Chart chart(track, kEmgHeight, top);
-    std::string svg = chart.open("emg", "uV");
-    std::string notes;
-    const EmgWindow& mvc = experiment.mvc_window[c];
-    const EmgWindow& noise = experiment.nl_window[c];
-    if (show_windows && mvc.found) {
-      svg += chart.band("window mvc", mvc.first, mvc.last,
-                        "MVC window, mean " + number_text(track.*kChannelMvc[c]) + " uV");
-      notes += " <span class=\"key mvc\"></span>MVC window " + number_text(track.*kChannelMvc[c]) +
-               " uV";
-    }
-    if (show_windows && noise.found) {
-      svg += chart.band("window noise", noise.first, noise.last,
-                        "noise-level window, mean " + number_text(track.*kChannelNl[c]) + " uV");
-      notes += " <span class=\"key noise\"></span>noise window " +
-               number_text(track.*kChannelNl[c]) + " uV";
-    }
+  }
+  std::string s;
+  for (int c = 0; c < form.emg_channels; ++c) {
+    const long double level = experiment.activity_level[c];
+    const int partner = c ^ 1;  // right and left of the same muscle
+    const Chart chart(track, kEmgHeight, std::max(top[c], top[partner]));
+    std::string svg = chart.open("emg", "EMG (" + std::string(kMicrovolt) + ")");
+    std::string legend = key("signal", "smoothed EMG");
     int bursts = 0;
     for (int i = track.first_entry; i <= track.last_entry; ++i) {
       if (!(entries[i].*kChannelBurst[c] > 0)) continue;
@@ -273,18 +239,34 @@ std::string emg_charts(const Track& track, const ExperimentEvaluation& experimen
       ++bursts;
       svg += chart.band("burst", i, j,
                         "burst " + std::to_string(bursts) + ", " +
-                            number_text(entries[i].*kChannelBurst[c]) + " uVms");
+                            number_text(entries[i].*kChannelBurst[c]) + " " + kMicrovolt +
+                            "\xC2\xB7ms");
       i = j;
     }
-    svg += chart.level("level", level, "activity level " + number_text(level) + " uV");
+    legend += key("level", "activity level " + number_text(level) + uv) +
+              key("burst", std::to_string(bursts) + (bursts == 1 ? " burst" : " bursts"));
+    const EmgWindow& mvc = experiment.mvc_window[c];
+    const EmgWindow& noise = experiment.nl_window[c];
+    if (show_windows && mvc.found) {
+      svg += chart.bar("window mvc", mvc.first, mvc.last,
+                       "MVC window, mean " + number_text(track.*kChannelMvc[c]) + uv);
+      legend += key("mvc", "MVC window, mean " + number_text(track.*kChannelMvc[c]) + uv);
+    }
+    if (show_windows && noise.found) {
+      svg += chart.bar("window noise", noise.first, noise.last,
+                       "noise-level window, mean " + number_text(track.*kChannelNl[c]) + uv);
+      legend += key("noise", "noise-level window, mean " + number_text(track.*kChannelNl[c]) + uv);
+    }
+    svg += chart.level("level", level, "activity level " + number_text(level) + uv);
     svg += chart.signal(kChannelValue[c]);
     svg += "</svg>\n";
     s += "<div class=\"channel\" data-channel=\"" + std::to_string(c + 1) +
-         "\"><p class=\"legend\">" + kChannelNames[c] +
-         ": <span class=\"key level\"></span>activity level " + number_text(level) +
-         " uV <span class=\"key burst\"></span>" + std::to_string(bursts) + " bursts" + notes +
-         "</p>\n" + svg + "</div>\n";
+         "\"><p class=\"legend\"><b>" + kChannelNames[c] + "</b> " + legend + "</p>\n" + svg +
+         "</div>\n";
   }
+  if (form.emg_channels < kChannels)
+    s += "<p class=\"absent\">This recording has no temporalis channels (it carries the "
+         "masseters only).</p>\n";
   return s;
 }
 
@@ -319,10 +301,10 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
          px(x_of(0)) + "\" y2=\"" + px(y_of(depth)) + "\"/><line x1=\"" + px(x_of(-reach)) +
          "\" y1=\"" + px(y_of(0)) + "\" x2=\"" + px(x_of(reach)) + "\" y2=\"" + px(y_of(0)) +
          "\"/><text x=\"" + px(x_of(reach)) + "\" y=\"" + px(y_of(0) - 4) +
-         "\" text-anchor=\"end\">right " + number(Format::short_number, reach) +
-         " mm</text><text x=\"" + px(x_of(-reach)) + "\" y=\"" + px(y_of(0) - 4) +
-         "\">left</text><text x=\"" + px(x_of(0) + 4) + "\" y=\"" + px(y_of(depth)) +
-         "\">opening " + number(Format::short_number, depth) + " mm</text></g>\n";
+         "\" text-anchor=\"end\">right " + short_number(reach) + " mm</text><text x=\"" +
+         px(x_of(-reach)) + "\" y=\"" + px(y_of(0) - 4) + "\">left</text><text x=\"" +
+         px(x_of(0) + 4) + "\" y=\"" + px(y_of(depth)) + "\">opening " + short_number(depth) +
+         " mm</text></g>\n";
   std::string rows;
   for (std::size_t j = 0; j < trial.kinematics.size(); ++j) {
     const CycleKinematics& k = trial.kinematics[j];
@@ -339,9 +321,9 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
       const Vector3 p = incisal_in_frame(frame, k.opening_start, i);
       const long double x = x_of(p.x), y = y_of(p.y);
       if (!std::isfinite(x) || !std::isfinite(y)) continue;
-      // Points closer than half a pixel to the last one drawn add nothing to the loop.
-      if (!d.empty() && i != cycle.end && std::fabs(x - last_x) < 0.5L &&
-          std::fabs(y - last_y) < 0.5L)
+      // Points within a pixel of the last one drawn add nothing to a 1 px line, and at high
+      // sampling rates they would make up most of a long recording's page.
+      if (!d.empty() && i != cycle.end && std::fabs(x - last_x) < 1 && std::fabs(y - last_y) < 1)
         continue;
       d += (d.empty() ? "M" : "L") + px(x) + " " + px(y);
       last_x = x, last_y = y;
@@ -360,7 +342,7 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
       std::to_string(sum.side_left) + " left <span class=\"key side-C\"></span>" +
       std::to_string(sum.side_central) + " central";
   if (sum.side_preference_pct)
-    legend += ", side preference " + number(Format::short_number, *sum.side_preference_pct) + " %";
+    legend += ", side preference " + short_number(*sum.side_preference_pct) + " %";
   legend += "</p>\n";
   return legend + svg + "<details class=\"cycles\">\n<summary>The " +
          std::to_string(trial.kinematics.size()) +
@@ -375,7 +357,8 @@ std::string panel(int position, const RunSettings& settings, const Evaluation& e
                   const TrialEvaluation* chewing) {
   const Track& t = tracks[position];
   const bool trial = chewing != nullptr;
-  std::string title = "Experiment " + std::to_string(position + 1);
+  std::string title =
+      "Experiment " + std::to_string(position + 1) + ": " + kExperimentTasks[position];
   if (trial) title += " (" + std::string(trial_label(position)) + ")";
   std::string s = "<section class=\"panel " + std::string(trial ? "trial" : "other") +
                   "\" data-experiment=\"" + std::to_string(position + 1) + "\"";
@@ -390,11 +373,10 @@ std::string panel(int position, const RunSettings& settings, const Evaluation& e
   if (t.last_entry < t.first_entry || t.first_entry < 0 || t.last_entry >= no_entries) {
     s += "<p>no samples</p>\n";
   } else {
-    int confirmed = 0;
-    s += distance_chart(t, chewing, settings.dist_threshold, &confirmed);
+    s += distance_chart(t, chewing, settings.dist_threshold);
     if (chewing != nullptr && evaluation.frame.valid) s += frontal_plot(*chewing, evaluation.frame);
     const bool mvc_experiment = position == kMvcExperiments[0] || position == kMvcExperiments[1];
-    s += emg_charts(t, evaluation.experiments[position], mvc_experiment);
+    s += emg_charts(t, evaluation.experiments[position], evaluation.form, mvc_experiment);
   }
   s += "</section>\n";
   if (!trial) s += "</details>\n";
@@ -433,7 +415,7 @@ constexpr char kStyle[] =
     "table{border-collapse:collapse;margin:4px 0 12px}th,td{padding:2px 8px;text-align:left;"
     "border-bottom:1px solid #ddd}th{font-weight:600}"
     ".panel{margin:12px 0 24px}.legend{margin:4px 0}"
-    "svg.chart{display:block;background:#fff}"
+    "svg.chart{display:block;width:100%;height:auto;max-width:1600px;background:#fff}"
     ".axis line{stroke:#444;stroke-width:1}.axis text{font-size:11px;fill:#333}"
     ".axis .label{font-size:12px}"
     ".signal{fill:none;stroke:#1f4e9c;stroke-width:1}"
@@ -441,15 +423,16 @@ constexpr char kStyle[] =
     "rect.cycle.confirmed{fill:#2e9c4a;fill-opacity:.22}"
     "rect.cycle.rejected{fill:#c0392b;fill-opacity:.14}"
     "rect.burst{fill:#8e44ad;fill-opacity:.2}"
-    "rect.window.mvc{fill:#f1c40f;fill-opacity:.45}"
-    "rect.window.noise{fill:#16a085;fill-opacity:.35}"
+    "rect.window.mvc{fill:#f1c40f}rect.window.noise{fill:#16a085}"
     ".mark{fill:none;stroke-width:1.2}.mark.max_end{stroke:#c0392b}.mark.min_start{stroke:#27ae60}"
-    ".key{display:inline-block;width:14px;height:10px;margin:0 4px 0 10px;vertical-align:middle}"
+    ".entry{white-space:nowrap;margin-right:10px}.absent{font-style:italic;color:#555}"
+    ".key{display:inline-block;width:14px;height:10px;margin:0 4px 0 0;vertical-align:middle}"
+    ".key.signal{border-top:2px solid #1f4e9c;height:0}"
     ".key.confirmed{background:rgba(46,156,74,.4)}.key.rejected{background:rgba(192,57,43,.3)}"
     ".key.threshold,.key.level{border-top:2px dashed #d35400;height:0}"
     ".key.max_end{border-left:2px solid #c0392b}.key.min_start{border-left:2px solid #27ae60}"
-    ".key.burst{background:rgba(142,68,173,.35)}.key.mvc{background:rgba(241,196,15,.6)}"
-    ".key.noise{background:rgba(22,160,133,.5)}"
+    ".key.burst{background:rgba(142,68,173,.35)}.key.mvc{background:#f1c40f}"
+    ".key.noise{background:#16a085}"
     "details{margin:6px 0}summary{cursor:pointer;font-weight:600}"
     ".findings{border:1px solid #e0b000;background:#fff8dc;padding:4px 12px;margin:8px 0 16px}"
     ".findings.has-errors{border-color:#c0392b;background:#fdecea}"
@@ -473,9 +456,11 @@ std::string check_page_name(const std::string& report_name) {
 std::string check_page(const std::string& file, const RunSettings& settings,
                        const Evaluation& evaluation) {
   const std::string title = "Check page: " + escaped(file.c_str());
-  std::string s = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-                  title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title +
-                  "</h1>\n" + findings_banner(evaluation);
+  std::string s =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
+      title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n" +
+      findings_banner(evaluation);
   s += "<section class=\"header\">\n<h2>Recording</h2>\n<table>\n";
   s += row("Person", escaped(person)) + row("Sex", escaped(sex)) + row("Born", escaped(born)) +
        row("Creation", escaped(creation)) + row("Frequency", escaped(frequency)) +
@@ -484,17 +469,18 @@ std::string check_page(const std::string& file, const RunSettings& settings,
   s += row("RMS window", std::to_string(settings.rms_time) + " ms") +
        row("MVC window", std::to_string(settings.mvc_time) + " ms") +
        row("Noise-level window", std::to_string(settings.nl_time) + " ms") +
-       row("EMG threshold",
-           number(Format::short_number, settings.emg_threshold * 100) + " % of the MVC") +
+       row("EMG threshold", short_number(settings.emg_threshold * 100) + " % of the MVC") +
        row("Distance threshold", number_text(settings.dist_threshold) + " mm");
+  const int channels = evaluation.form.emg_channels;
+  const std::string uv = kMicrovolt;
   s += "</table>\n<h2>Summary</h2>\n<table>\n<tr><th></th>";
-  for (const char* channel : kChannelNames) s += "<th>" + std::string(channel) + "</th>";
-  s += "</tr>\n<tr><th>MVC (uV)</th>";
-  for (int c = 0; c < kChannels; ++c) s += "<td>" + number_text(*kRunMvc[c]) + "</td>";
-  s += "</tr>\n<tr><th>Noise level (uV)</th>";
-  for (int c = 0; c < kChannels; ++c) s += "<td>" + number_text(*kRunNl[c]) + "</td>";
-  s += "</tr>\n<tr><th>Activity level in the chewing trials (uV)</th>";
-  for (int c = 0; c < kChannels; ++c)
+  for (int c = 0; c < channels; ++c) s += "<th>" + std::string(kChannelNames[c]) + "</th>";
+  s += "</tr>\n<tr><th>MVC (" + uv + ")</th>";
+  for (int c = 0; c < channels; ++c) s += "<td>" + number_text(*kRunMvc[c]) + "</td>";
+  s += "</tr>\n<tr><th>Noise level (" + uv + ")</th>";
+  for (int c = 0; c < channels; ++c) s += "<td>" + number_text(*kRunNl[c]) + "</td>";
+  s += "</tr>\n<tr><th>Activity level in the chewing trials (" + uv + ")</th>";
+  for (int c = 0; c < channels; ++c)
     s += "<td>" + number_text(settings.emg_threshold * *kRunMvc[c]) + " + noise level</td>";
   s += "</tr>\n</table>\n<table>\n";
   s += row("Maximal distance right / left / incisal", number_text(Right_max) + " / " +

@@ -7,6 +7,7 @@
 #include "report/output.h"
 #include "run/run.h"
 #include "study/check_page.h"
+#include "study/overview.h"
 #include "study/tables.h"
 
 RecordingTables evaluate_recording(const Recording& recording, const RunSettings& s,
@@ -58,6 +59,7 @@ RecordingTables evaluate_recording(const Recording& recording, const RunSettings
   tables.runs = run_row(facts, s);
   tables.findings = finding_rows(recording.path, evaluation.findings);
   tables.trials = trial_rows(recording.path, evaluation);
+  tables.key_figures = key_values_text(key_values(evaluation));
   return tables;
 }
 

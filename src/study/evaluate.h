@@ -12,6 +12,7 @@ struct RecordingTables {
   std::string status;            // "ok", or why the recording failed
   int warnings = 0, errors = 0;  // the data checks' findings of each severity
   std::string experiments, indices, cycles, trials, runs, findings;
+  std::string key_figures;  // the overview page's figures (key_values_text); empty when failed
 };
 
 // Empties the store, reads the recording, runs the analysis stages, writes the report into the

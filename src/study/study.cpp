@@ -10,6 +10,7 @@
 #include "report/safe_file.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
+#include "study/overview.h"
 #include "study/pool.h"
 #include "study/study_options.h"
 #include "study/tables.h"
@@ -130,7 +131,9 @@ int chew_study_main(int argc, const char* const* argv) {
                    finding_counts(t).c_str());
     }
   };
-  work.in_order = [&](std::size_t, const RecordingTables& t) {
+  std::vector<OverviewRow> overview;
+  work.in_order = [&](std::size_t i, const RecordingTables& t) {
+    if (o.pages) overview.push_back(overview_row(recordings[i], t));
     experiments.write(t.experiments);
     indices.write(t.indices);
     cycles.write(t.cycles);
@@ -147,6 +150,13 @@ int chew_study_main(int argc, const char* const* argv) {
   int status = 0;
   for (TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
     const std::string error = table->finish();
+    if (!error.empty()) {
+      complain(error);
+      status = 1;
+    }
+  }
+  if (o.pages) {
+    const std::string error = write_overview_page(o.out, overview, o.settings);
     if (!error.empty()) {
       complain(error);
       status = 1;

@@ -1,0 +1,82 @@
+// The study's overview page, index.html beside the check pages: a row per recording in input
+// order with its status and key figures, the values far from the study's median marked, and a
+// strip plot per key figure, so an odd recording stands out among many.
+//
+// The key figures are taken from each recording's evaluation in the process that evaluated it
+// and handed to the study as a line of text (the recordings may be evaluated in other
+// processes); the page itself needs only those lines.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/evaluation.h"
+#include "run/options.h"
+#include "study/evaluate.h"
+#include "study/inputs.h"
+
+// Robust z-scores over the study: z = (x - median) / scale with
+//   scale = 1.4826 x MAD, MAD = median of |x_i - median|        (1.4826 MAD estimates the SD of
+//   normally distributed values), or, when MAD is 0 (more than half the values are equal),
+//   scale = 1.2533 x the mean of |x_i - median|                 (likewise, for the mean deviation);
+//   when that too is 0, every value equals the median and z = 0.
+constexpr long double kMadToSd = 1.4826L;
+constexpr long double kMeanDeviationToSd = 1.2533L;
+// A value with |z| above this is marked.
+constexpr long double kOutlierZ = 3.5L;
+
+struct RobustScale {
+  long double median = 0;
+  long double scale = 0;  // 0 when every value equals the median (or there is none)
+};
+// Over the finite values; the others are left out.
+RobustScale robust_scale(const std::vector<long double>& values);
+long double robust_z(long double value, const RobustScale& scale);
+
+// One key figure of the overview: its group (one strip plot each) and its label in the group.
+struct KeyFigure {
+  int group;
+  std::string label;  // e.g. "mr", "FK1", "RK"
+};
+struct KeyFigureGroup {
+  const char* name;
+  const char* unit;  // as the page writes it
+  int decimals;      // as the table shows the values
+};
+extern const std::vector<KeyFigureGroup> kKeyFigureGroups;
+// Every key figure, in the table's column order.
+const std::vector<KeyFigure>& key_figures();
+
+// A recording's key figures, in key_figures() order; absent where the recording has no such
+// value (a channel or trial it lacks, a value without digits).
+using KeyValues = std::vector<std::optional<long double>>;
+
+// Requires the recording's analysis stages in the store (the run-wide MVC and noise levels).
+KeyValues key_values(const Evaluation& evaluation);
+
+// The values as one line of text and back, exactly (hexadecimal floating point).
+std::string key_values_text(const KeyValues& values);
+KeyValues key_values_from_text(const std::string& text);
+
+// What the page shows of one recording.
+struct OverviewRow {
+  std::string file;    // the recording's path as given
+  std::string report;  // its report's file name in the output folder
+  std::string page;    // its check page's file name
+  bool ok = false;
+  std::string status;  // "ok" or why it failed
+  int errors = 0, warnings = 0;
+  KeyValues values;  // empty for a failed recording
+};
+
+// The row of a recording the study evaluated.
+OverviewRow overview_row(const Recording& recording, const RecordingTables& tables);
+
+// The page as text; `date` is shown in its header.
+std::string overview_page(const std::vector<OverviewRow>& rows, const RunSettings& settings,
+                          const std::string& date);
+
+// Writes the page as index.html into `folder`; an empty text when it is written, else why not.
+std::string write_overview_page(const std::string& folder, const std::vector<OverviewRow>& rows,
+                                const RunSettings& settings);
