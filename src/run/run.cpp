@@ -71,6 +71,10 @@ bool is_reader_message(ReadStatus status) {
 int chew_eval_main(int argc, const char* const* argv) {
   const CommandLine command_line = scan_options(argc, argv);
   const RunSettings& s = command_line.settings;
+  if (command_line.version) {
+    print_version(stdout);
+    return 0;
+  }
   if (command_line.path == nullptr || command_line.help) {
     print_help(stdout, command_line);
     return 0;

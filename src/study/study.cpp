@@ -64,6 +64,10 @@ int chew_study_main(int argc, const char* const* argv) {
     return 2;
   }
   const StudyOptions& o = parsed.options;
+  if (o.version) {
+    print_study_version(stdout);
+    return 0;
+  }
   if (o.help) {
     print_study_help(stdout);
     return 0;

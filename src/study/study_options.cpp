@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "recording/protocol.h"
+
 namespace {
 
 enum class Setting { rms_time, mvc_time, nl_time, emg_threshold, dist_threshold, out, jobs };
@@ -117,6 +119,10 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
       o.help = true;
       continue;
     }
+    if (arg == "--version") {
+      o.version = true;
+      continue;
+    }
     if (arg == "--quiet") {
       o.quiet = true;
       continue;
@@ -189,9 +195,12 @@ void print_study_help(std::FILE* out) {
       "              drawing the detected cycles and bursts over the signals\n"
       "  --strict    a recording with an error finding fails the exit status\n"
       "  --help      this text\n"
+      "  --version   the version, as the reports print it\n"
       "\n"
       "exit status: 0 all recordings evaluated, 1 a recording or a table failed (with\n"
       "--strict also: a recording has an error finding), 2 a bad command line (nothing is\n"
       "evaluated)\n",
       out);
 }
+
+void print_study_version(std::FILE* out) { std::fprintf(out, "chew_study %s\n", kVersion); }
