@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "report/safe_file.h"
+#include "study/console.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
 #include "study/pool.h"
+#include "study/signals.h"
 #include "study/study_options.h"
 #include "study/tables.h"
 
@@ -19,7 +21,7 @@ namespace {
 constexpr char kProgram[] = "chew_study";
 
 void complain(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  std::fprintf(stderr, "%s: %s\n", kProgram, printable(message).c_str());
 }
 
 // One table, written through a temporary file renamed into place when it is complete, so a failed
@@ -58,6 +60,7 @@ std::string finding_counts(const RecordingTables& t) {
 }  // namespace
 
 int chew_study_main(int argc, const char* const* argv) {
+  stop_study_on_signals();
   const ParsedStudyOptions parsed = parse_study_options(argc, argv);
   if (!parsed.error.empty()) {
     complain(parsed.error);
@@ -130,8 +133,8 @@ int chew_study_main(int argc, const char* const* argv) {
     if (t.errors > 0) ++with_errors;
     if (!o.quiet) {
       std::fprintf(stderr, "[%zu/%zu] %s ... %s%s%s\n", done, recordings.size(),
-                   recordings[i].path.c_str(), t.ok ? "" : "failed: ", t.status.c_str(),
-                   finding_counts(t).c_str());
+                   printable(recordings[i].path).c_str(), t.ok ? "" : "failed: ",
+                   printable(t.status).c_str(), finding_counts(t).c_str());
     }
   };
   work.in_order = [&](std::size_t, const RecordingTables& t) {
@@ -149,8 +152,13 @@ int chew_study_main(int argc, const char* const* argv) {
   }
 
   int status = 0;
-  for (TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
-    const std::string error = table->finish();
+  std::vector<std::string> errors;
+  {
+    const SignalsHeld held;  // all six tables of this study in place, or none
+    for (TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings})
+      errors.push_back(table->finish());
+  }
+  for (const std::string& error : errors) {
     if (!error.empty()) {
       complain(error);
       status = 1;
