@@ -11,6 +11,7 @@
 #include "study/console.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
+#include "study/merge.h"
 #include "study/pool.h"
 #include "study/signals.h"
 #include "study/study_options.h"
@@ -61,6 +62,7 @@ std::string finding_counts(const RecordingTables& t) {
 
 int chew_study_main(int argc, const char* const* argv) {
   stop_study_on_signals();
+  if (argc > 1 && std::strcmp(argv[1], "merge") == 0) return merge_parts_main(argc - 1, argv + 1);
   const ParsedStudyOptions parsed = parse_study_options(argc, argv);
   if (!parsed.error.empty()) {
     complain(parsed.error);

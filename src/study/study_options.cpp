@@ -174,6 +174,7 @@ void print_study_help(std::FILE* out) {
   std::fputs(
       "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] [--pages] [--strict]\n"
       "                  recording.txt... | folder...\n"
+      "       chew_study merge PART... --out DIR   (see chew_study merge --help)\n"
       "\n"
       "Evaluates every recording as chew_eval does, writes its report <name>_output.txt into\n"
       "DIR, and the tables experiments.csv, indices.csv, cycles.csv, trials.csv, runs.csv and\n"
