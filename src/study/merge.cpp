@@ -18,12 +18,10 @@
 #include "study/console.h"
 #include "study/inputs.h"
 #include "study/signals.h"
+#include "study/tables.h"
 
 namespace {
 
-constexpr const char* kTables[] = {"experiments.csv", "indices.csv", "cycles.csv",
-                                   "trials.csv",      "runs.csv",    "findings.csv"};
-constexpr int kRunsTable = 4;
 // The runs.csv columns that must agree across the parts: the settings and the version.
 constexpr const char* kAgreeing[] = {"rms_time_ms",       "mvc_time_ms", "nl_time_ms",
                                      "emg_threshold", "dist_threshold_mm", "version"};
@@ -88,7 +86,12 @@ std::string read_table(const std::string& part, const char* name, Table& table) 
 
 struct Part {
   std::string folder;
-  Table tables[std::size(kTables)];
+  Table tables[std::size(kTables)];  // in the order of kTables
+  const Table& runs() const {
+    for (std::size_t t = 0; t < std::size(kTables); ++t)
+      if (std::strcmp(kTables[t], kRunsTable) == 0) return tables[t];
+    return tables[0];
+  }
 };
 
 // A recording of a part, as its runs.csv row names it.
@@ -110,7 +113,7 @@ std::vector<std::string> refusals(const std::vector<Part>& parts) {
   }
   if (!found.empty()) return found;
 
-  const Table& first_runs = first.tables[kRunsTable];
+  const Table& first_runs = first.runs();
   const std::vector<std::string> columns = fields_of(first_runs.records[0]);
   auto column = [&](const std::string& name) {
     for (std::size_t c = 0; c < columns.size(); ++c)
@@ -124,7 +127,7 @@ std::vector<std::string> refusals(const std::vector<Part>& parts) {
   std::string reference_file;
   std::map<std::string, Seen> by_file, by_report;
   for (const Part& part : parts) {
-    const Table& runs = part.tables[kRunsTable];
+    const Table& runs = part.runs();
     bool settings_differ = false;  // said once per part
     for (std::size_t r = 1; r < runs.records.size(); ++r) {
       const std::vector<std::string> fields = fields_of(runs.records[r]);

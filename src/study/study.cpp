@@ -105,9 +105,9 @@ int chew_study_main(int argc, const char* const* argv) {
     return 1;
   }
 
-  TableFile experiments(o.out, "experiments.csv"), indices(o.out, "indices.csv"),
-      cycles(o.out, "cycles.csv"), trials(o.out, "trials.csv"), runs(o.out, "runs.csv"),
-      findings(o.out, "findings.csv");
+  TableFile experiments(o.out, kExperimentsTable), indices(o.out, kIndicesTable),
+      cycles(o.out, kCyclesTable), trials(o.out, kTrialsTable), runs(o.out, kRunsTable),
+      findings(o.out, kFindingsTable);
   for (const TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
     if (!table->unwritable().empty()) {
       complain(table->unwritable());
