@@ -1,10 +1,13 @@
 #include "report/safe_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "report/interrupt.h"
 
 namespace {
 
@@ -22,9 +25,16 @@ int last_error() { return errno != 0 ? errno : EIO; }
 }  // namespace
 
 SafeFile::SafeFile(const std::string& target) : target_(target), temp_(temporary_pattern(target)) {
+  // No signal between creating the file and entering it, or a signal would miss it.
+  sigset_t all, old;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &old);
   const int fd = mkstemp(temp_.data());
+  const int create_error = last_error();
+  if (fd >= 0) enter_temporary(temp_.c_str());
+  sigprocmask(SIG_SETMASK, &old, nullptr);
   if (fd < 0) {
-    open_error_ = last_error();
+    open_error_ = create_error;
     return;
   }
   // The file gets the permissions fopen(target, "w") would give it, not mkstemp's 0600.
@@ -36,6 +46,7 @@ SafeFile::SafeFile(const std::string& target) : target_(target), temp_(temporary
     open_error_ = last_error();
     close(fd);
     unlink(temp_.c_str());
+    leave_temporary(temp_.c_str());
   }
 }
 
@@ -43,6 +54,7 @@ SafeFile::~SafeFile() {
   if (stream_ != nullptr) {
     std::fclose(stream_);
     unlink(temp_.c_str());
+    leave_temporary(temp_.c_str());
   }
 }
 
@@ -62,10 +74,10 @@ int SafeFile::commit() {
   if (std::fclose(stream_) != 0 && error == 0) error = last_error();
   stream_ = nullptr;
   if (error == 0 && std::rename(temp_.c_str(), target_.c_str()) != 0) error = last_error();
-  if (error != 0) {
-    unlink(temp_.c_str());
-    return error;
-  }
+  if (error != 0) unlink(temp_.c_str());
+  // Left only now: until the rename a signal must find it, and after it the name is free.
+  leave_temporary(temp_.c_str());
+  if (error != 0) return error;
   committed_ = true;
   return 0;
 }

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "recording/protocol.h"
+
 CommandLine scan_options(int argc, const char* const* argv) {
   CommandLine result;
   int n = 0;
@@ -41,14 +43,20 @@ CommandLine scan_options(int argc, const char* const* argv) {
       s.track = std::atoi(cursor[1]);
       cursor += 2, n -= 2, matched = true;
     }
-    if (n > 0 && is("-h")) {
+    if (n > 0 && (is("-h") || is("--help"))) {
       result.help = true;
+      cursor += 1, n -= 1, matched = true;
+    }
+    if (n > 0 && is("--version")) {
+      result.version = true;
       cursor += 1, n -= 1, matched = true;
     }
   }
   if (n > 0) result.path = *cursor;
   return result;
 }
+
+void print_version(std::FILE* out) { std::fprintf(out, "chew_eval %s\n", kVersion); }
 
 void print_help(std::FILE* out, const CommandLine& c) {
   const RunSettings& s = c.settings;

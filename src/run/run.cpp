@@ -11,6 +11,7 @@
 #include "analysis/work.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
+#include "report/interrupt.h"
 #include "report/output.h"
 
 void run_analysis(const RunSettings& s) {
@@ -69,8 +70,13 @@ bool is_reader_message(ReadStatus status) {
 }
 
 int chew_eval_main(int argc, const char* const* argv) {
+  remove_temporaries_on_interrupt();
   const CommandLine command_line = scan_options(argc, argv);
   const RunSettings& s = command_line.settings;
+  if (command_line.version) {
+    print_version(stdout);
+    return 0;
+  }
   if (command_line.path == nullptr || command_line.help) {
     print_help(stdout, command_line);
     return 0;

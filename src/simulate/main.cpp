@@ -43,6 +43,10 @@ int main(int argc, char** argv) {
   const ParsedOptions parsed = parse_options(argc, argv);
   if (!parsed.error.empty()) return usage_error(parsed.error);
   const SimOptions& options = parsed.options;
+  if (options.version) {
+    print_version(stdout);
+    return 0;
+  }
   if (options.help) {
     print_usage(stdout);
     return 0;

@@ -31,7 +31,8 @@ constexpr char kUsage[] =
     "                 (default 1)\n"
     "  --samples N    exactly N samples in all, 18 to 500000: the trials are shortened or\n"
     "                 lengthened in proportion to fit (not together with --scale)\n"
-    "  --help         print this help and exit\n"
+    "  -h, --help     print this help and exit\n"
+    "  --version      print the version and exit\n"
     "\n"
     "Exit status: 0 written, 1 a file could not be written, 2 bad command line.\n";
 
@@ -69,6 +70,8 @@ const char* form_name(Form form) {
 
 void print_usage(std::FILE* out) { std::fputs(kUsage, out); }
 
+void print_version(std::FILE* out) { std::fprintf(out, "chew_simulate %s\n", CHEW_VERSION); }
+
 ParsedOptions parse_options(int argc, const char* const* argv) {
   ParsedOptions parsed;
   SimOptions& o = parsed.options;
@@ -83,8 +86,12 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       name.resize(equals);
       has_value = true;
     }
-    if (name == "--help" && !has_value) {
+    if ((name == "--help" || name == "-h") && !has_value) {
       o.help = true;
+      continue;
+    }
+    if (name == "--version" && !has_value) {
+      o.version = true;
       continue;
     }
     const bool takes_value = name == "--out" || name == "--truth" || name == "--seed" ||
@@ -149,7 +156,7 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
       o.samples = static_cast<long long>(integer);
     }
   }
-  if (o.help) return parsed;
+  if (o.help || o.version) return parsed;
   if (scale_given && o.samples > 0) {
     parsed.error = "--scale and --samples exclude each other";
   } else if (o.out.empty()) {

@@ -28,6 +28,7 @@ struct SimOptions {
   std::string out;        // recording; "-" is standard output
   std::string truth;      // ground truth; empty when not wanted, "-" is standard output
   bool help = false;
+  bool version = false;
 };
 
 struct ParsedOptions {
@@ -35,9 +36,12 @@ struct ParsedOptions {
   std::string error;  // empty when the command line is good
 };
 
-// Long options, as "--name value" or "--name=value".
+// Long options, as "--name value" or "--name=value"; -h is --help.
 ParsedOptions parse_options(int argc, const char* const* argv);
 
 void print_usage(std::FILE* out);
+
+// "chew_simulate 2.0": the evaluator's version, which the simulator is released with.
+void print_version(std::FILE* out);
 
 const char* form_name(Form form);

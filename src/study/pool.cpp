@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "study/inputs.h"
+#include "study/signals.h"
 
 namespace {
 
@@ -113,8 +114,12 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
     return "";
   }
   std::string scratch = in_folder(scratch_parent, ".chew_study_XXXXXX");
-  if (mkdtemp(scratch.data()) == nullptr)
-    return "cannot make a scratch folder in '" + scratch_parent + "': " + std::strerror(errno);
+  {
+    const SignalsHeld held;  // made and entered at once
+    if (mkdtemp(scratch.data()) == nullptr)
+      return "cannot make a scratch folder in '" + scratch_parent + "': " + std::strerror(errno);
+    enter_scratch(scratch.c_str());
+  }
   auto fragment = [&](std::size_t i) { return scratch + "/" + std::to_string(i); };
 
   std::signal(SIGCHLD, SIG_DFL);  // an inherited SIG_IGN would reap the workers unseen
@@ -122,42 +127,69 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
   std::size_t next = 0;
   while (next < count || !running.empty()) {
     while (next < count && running.size() < static_cast<std::size_t>(jobs)) {
-      const std::size_t i = next++;
+      const std::size_t i = next;
       std::fflush(nullptr);  // a child must not write what this process buffered
-      const pid_t pid = fork();
+      pid_t pid;
+      int fork_error;
+      {
+        const SignalsHeld held;  // the worker is entered before a signal can look for it
+        pid = fork();
+        fork_error = errno;
+        if (pid == 0) become_worker();
+        if (pid > 0) enter_worker(pid, i);
+      }
       if (pid == 0) {
         const bool written = write_fragment(fragment(i), work.evaluate(i));
         _exit(written ? 0 : 3);
       }
+      // At a process limit, a worker that finishes frees a place: wait for it and try again.
+      if (pid < 0 && fork_error == EAGAIN && !running.empty()) break;
+      ++next;
       if (pid < 0) {
         ordering.finished(i, work.failed(i, std::string("cannot start a worker process: ") +
-                                                std::strerror(errno)));
+                                                std::strerror(fork_error)));
         continue;
       }
       running.emplace(pid, i);
     }
     if (running.empty()) continue;
-    int status = 0;
-    pid_t pid;
+    // Waits without reaping: until the worker is left, its pid cannot pass to another process.
+    siginfo_t info{};
+    int waited;
     do {
-      pid = waitpid(-1, &status, 0);
-    } while (pid < 0 && errno == EINTR);
-    if (pid < 0) {  // no children left to wait for, though `running` says otherwise
+      waited = waitid(P_ALL, 0, &info, WEXITED | WNOWAIT);
+    } while (waited < 0 && errno == EINTR);
+    if (waited < 0) {  // no children left to wait for, though `running` says otherwise
       const std::string message = std::string("lost its worker process: ") + std::strerror(errno);
-      for (const auto& [lost, i] : running) ordering.finished(i, work.failed(i, message));
+      for (const auto& [lost, i] : running) {
+        leave_worker(lost);
+        ordering.finished(i, work.failed(i, message));
+      }
       running.clear();
       continue;
     }
-    auto it = running.find(pid);
+    const pid_t pid = info.si_pid;
+    const auto it = running.find(pid);
+    int status = 0;
+    RecordingTables tables;
+    bool handed_back = false;
+    {
+      const SignalsHeld held;  // the fragment is read and removed before the worker is left
+      waitpid(pid, &status, 0);
+      if (it != running.end()) {
+        handed_back = WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+                      read_fragment(fragment(it->second), tables);
+        std::remove(fragment(it->second).c_str());
+        leave_worker(pid);
+      }
+    }
     if (it == running.end()) continue;
     const std::size_t i = it->second;
     running.erase(it);
-    RecordingTables tables;
-    const bool handed_back =
-        WIFEXITED(status) && WEXITSTATUS(status) == 0 && read_fragment(fragment(i), tables);
-    std::remove(fragment(i).c_str());
     ordering.finished(i, handed_back ? std::move(tables) : work.failed(i, ending(status)));
   }
+  const SignalsHeld held;
   rmdir(scratch.c_str());
+  leave_scratch();
   return "";
 }

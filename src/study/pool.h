@@ -22,6 +22,8 @@ struct PoolWork {
 // Evaluates recordings 0 .. count-1. With jobs == 1 they are evaluated in this process; with
 // more, each in a forked process of its own, at most `jobs` at a time, which hands its rows
 // back through a file in a scratch folder made inside `scratch_parent` and removed afterwards.
+// When the system refuses another process (EAGAIN: a process limit), it waits for a running
+// worker to finish and tries again; a recording fails only when no worker is running.
 // Returns an error message when the scratch folder cannot be made, else an empty text.
 std::string run_pool(std::size_t count, int jobs, const std::string& scratch_parent,
                      const PoolWork& work);

@@ -8,10 +8,13 @@
 #include <vector>
 
 #include "report/safe_file.h"
+#include "study/console.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
+#include "study/merge.h"
 #include "study/overview.h"
 #include "study/pool.h"
+#include "study/signals.h"
 #include "study/study_options.h"
 #include "study/tables.h"
 
@@ -20,7 +23,7 @@ namespace {
 constexpr char kProgram[] = "chew_study";
 
 void complain(const std::string& message) {
-  std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+  std::fprintf(stderr, "%s: %s\n", kProgram, printable(message).c_str());
 }
 
 // One table, written through a temporary file renamed into place when it is complete, so a failed
@@ -59,12 +62,18 @@ std::string finding_counts(const RecordingTables& t) {
 }  // namespace
 
 int chew_study_main(int argc, const char* const* argv) {
+  stop_study_on_signals();
+  if (argc > 1 && std::strcmp(argv[1], "merge") == 0) return merge_parts_main(argc - 1, argv + 1);
   const ParsedStudyOptions parsed = parse_study_options(argc, argv);
   if (!parsed.error.empty()) {
     complain(parsed.error);
     return 2;
   }
   const StudyOptions& o = parsed.options;
+  if (o.version) {
+    print_study_version(stdout);
+    return 0;
+  }
   if (o.help) {
     print_study_help(stdout);
     return 0;
@@ -97,9 +106,9 @@ int chew_study_main(int argc, const char* const* argv) {
     return 1;
   }
 
-  TableFile experiments(o.out, "experiments.csv"), indices(o.out, "indices.csv"),
-      cycles(o.out, "cycles.csv"), trials(o.out, "trials.csv"), runs(o.out, "runs.csv"),
-      findings(o.out, "findings.csv");
+  TableFile experiments(o.out, kExperimentsTable), indices(o.out, kIndicesTable),
+      cycles(o.out, kCyclesTable), trials(o.out, kTrialsTable), runs(o.out, kRunsTable),
+      findings(o.out, kFindingsTable);
   for (const TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
     if (!table->unwritable().empty()) {
       complain(table->unwritable());
@@ -127,8 +136,8 @@ int chew_study_main(int argc, const char* const* argv) {
     if (t.errors > 0) ++with_errors;
     if (!o.quiet) {
       std::fprintf(stderr, "[%zu/%zu] %s ... %s%s%s\n", done, recordings.size(),
-                   recordings[i].path.c_str(), t.ok ? "" : "failed: ", t.status.c_str(),
-                   finding_counts(t).c_str());
+                   printable(recordings[i].path).c_str(), t.ok ? "" : "failed: ",
+                   printable(t.status).c_str(), finding_counts(t).c_str());
     }
   };
   std::vector<OverviewRow> overview;
@@ -148,8 +157,13 @@ int chew_study_main(int argc, const char* const* argv) {
   }
 
   int status = 0;
-  for (TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
-    const std::string error = table->finish();
+  std::vector<std::string> errors;
+  {
+    const SignalsHeld held;  // all six tables of this study in place, or none
+    for (TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings})
+      errors.push_back(table->finish());
+  }
+  for (const std::string& error : errors) {
     if (!error.empty()) {
       complain(error);
       status = 1;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "recording/protocol.h"
+
 namespace {
 
 enum class Setting { rms_time, mvc_time, nl_time, emg_threshold, dist_threshold, out, jobs };
@@ -117,6 +119,10 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
       o.help = true;
       continue;
     }
+    if (arg == "--version") {
+      o.version = true;
+      continue;
+    }
     if (arg == "--quiet") {
       o.quiet = true;
       continue;
@@ -168,6 +174,7 @@ void print_study_help(std::FILE* out) {
   std::fputs(
       "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] [--pages] [--strict]\n"
       "                  recording.txt... | folder...\n"
+      "       chew_study merge PART... --out DIR   (see chew_study merge --help)\n"
       "\n"
       "Evaluates every recording as chew_eval does, writes its report <name>_output.txt into\n"
       "DIR, and the tables experiments.csv, indices.csv, cycles.csv, trials.csv, runs.csv and\n"
@@ -190,9 +197,12 @@ void print_study_help(std::FILE* out) {
       "              index.html, the study's overview with every recording's key figures\n"
       "  --strict    a recording with an error finding fails the exit status\n"
       "  --help      this text\n"
+      "  --version   the version, as the reports print it\n"
       "\n"
       "exit status: 0 all recordings evaluated, 1 a recording or a table failed (with\n"
       "--strict also: a recording has an error finding), 2 a bad command line (nothing is\n"
       "evaluated)\n",
       out);
 }
+
+void print_study_version(std::FILE* out) { std::fprintf(out, "chew_study %s\n", kVersion); }

@@ -15,6 +15,7 @@ struct StudyOptions {
   bool pages = false;     // a check page <name>_check.html per recording
   bool strict = false;    // an error finding of the data checks fails the exit status
   bool help = false;
+  bool version = false;
   std::vector<std::string> inputs;  // recordings and folders, in command-line order
 };
 
@@ -32,3 +33,6 @@ constexpr int kMaxJobs = 256;
 ParsedStudyOptions parse_study_options(int argc, const char* const* argv);
 
 void print_study_help(std::FILE* out);
+
+// "chew_study 2.0": the version the reports and runs.csv print.
+void print_study_version(std::FILE* out);

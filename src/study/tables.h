@@ -13,6 +13,16 @@
 #include "analysis/evaluation.h"
 #include "run/options.h"
 
+// The tables' file names in the study's output folder.
+constexpr char kExperimentsTable[] = "experiments.csv";
+constexpr char kIndicesTable[] = "indices.csv";
+constexpr char kCyclesTable[] = "cycles.csv";
+constexpr char kTrialsTable[] = "trials.csv";
+constexpr char kRunsTable[] = "runs.csv";
+constexpr char kFindingsTable[] = "findings.csv";
+constexpr const char* kTables[] = {kExperimentsTable, kIndicesTable, kCyclesTable,
+                                   kTrialsTable,      kRunsTable,    kFindingsTable};
+
 std::string experiments_header();
 std::string indices_header();
 std::string cycles_header();

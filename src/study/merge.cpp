@@ -1,0 +1,272 @@
+#include "study/merge.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "report/safe_file.h"
+#include "study/console.h"
+#include "study/inputs.h"
+#include "study/signals.h"
+#include "study/tables.h"
+
+namespace {
+
+// The runs.csv columns that must agree across the parts: the settings and the version.
+constexpr const char* kAgreeing[] = {"rms_time_ms",       "mvc_time_ms", "nl_time_ms",
+                                     "emg_threshold", "dist_threshold_mm", "version"};
+
+void complain(const std::string& message) {
+  std::fprintf(stderr, "chew_study: %s\n", printable(message).c_str());
+}
+
+// A table as written: its records, each with its CRLF (a quoted field may hold line breaks).
+struct Table {
+  std::string path;
+  std::vector<std::string> records;  // the header first
+};
+
+// Splits `text` into records; false when it does not end with a whole record.
+bool split_records(const std::string& text, std::vector<std::string>& records) {
+  bool quoted = false;
+  std::size_t start = 0;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (text[k] == '"') quoted = !quoted;  // a doubled quote toggles twice
+    if (!quoted && text[k] == '\n' && k > start && text[k - 1] == '\r') {
+      records.push_back(text.substr(start, k + 1 - start));
+      start = k + 1;
+    }
+  }
+  return start == text.size() && !records.empty();
+}
+
+// The fields of one record.
+std::vector<std::string> fields_of(const std::string& record) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  const std::size_t end = record.size() - 2;  // without its CRLF
+  for (std::size_t k = 0; k < end; ++k) {
+    const char c = record[k];
+    if (quoted && c == '"' && k + 1 < end && record[k + 1] == '"') {
+      fields.back() += '"';
+      ++k;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+// Reads one table of a part; an empty text when it is read, else why not.
+std::string read_table(const std::string& part, const char* name, Table& table) {
+  table.path = in_folder(part, name);
+  std::ifstream file(table.path, std::ios::binary);
+  if (!file) return "cannot read '" + table.path + "': " + std::strerror(errno);
+  std::ostringstream text;
+  text << file.rdbuf();
+  if (file.bad()) return "cannot read '" + table.path + "': " + std::strerror(errno);
+  if (!split_records(text.str(), table.records))
+    return "'" + table.path + "' is no complete table (cut short, or not written by chew_study)";
+  return "";
+}
+
+struct Part {
+  std::string folder;
+  Table tables[std::size(kTables)];  // in the order of kTables
+  const Table& runs() const {
+    for (std::size_t t = 0; t < std::size(kTables); ++t)
+      if (std::strcmp(kTables[t], kRunsTable) == 0) return tables[t];
+    return tables[0];
+  }
+};
+
+// A recording of a part, as its runs.csv row names it.
+struct Seen {
+  std::string file;
+  std::string part;
+};
+
+// Why the parts cannot be joined; empty when they can.
+std::vector<std::string> refusals(const std::vector<Part>& parts) {
+  std::vector<std::string> found;
+  const Part& first = parts.front();
+  for (const Part& part : parts) {
+    for (std::size_t t = 0; t < std::size(kTables); ++t) {
+      if (part.tables[t].records[0] != first.tables[t].records[0])
+        found.push_back("'" + part.tables[t].path + "' has other columns than '" +
+                        first.tables[t].path + "' (written by another version?)");
+    }
+  }
+  if (!found.empty()) return found;
+
+  const Table& first_runs = first.runs();
+  const std::vector<std::string> columns = fields_of(first_runs.records[0]);
+  auto column = [&](const std::string& name) {
+    for (std::size_t c = 0; c < columns.size(); ++c)
+      if (columns[c] == name) return c;
+    return columns.size();
+  };
+  for (const char* name : {"file", "report"})
+    if (column(name) == columns.size()) return {"'" + first_runs.path + "' has no column " + name};
+  // The first recording's settings, which every other recording must share.
+  std::vector<std::string> reference;
+  std::string reference_file;
+  std::map<std::string, Seen> by_file, by_report;
+  for (const Part& part : parts) {
+    const Table& runs = part.runs();
+    bool settings_differ = false;  // said once per part
+    for (std::size_t r = 1; r < runs.records.size(); ++r) {
+      const std::vector<std::string> fields = fields_of(runs.records[r]);
+      auto field = [&](const std::string& name) {
+        const std::size_t c = column(name);
+        return c < fields.size() ? fields[c] : std::string();
+      };
+      const std::string file = field("file");
+      std::vector<std::string> settings;
+      for (const char* name : kAgreeing) settings.push_back(field(name));
+      if (reference_file.empty()) {
+        reference = settings;
+        reference_file = "'" + file + "' in '" + part.folder + "'";
+      }
+      for (std::size_t k = 0; k < settings.size() && !settings_differ; ++k) {
+        settings_differ = settings[k] != reference[k];
+        if (settings_differ)
+          found.push_back("'" + file + "' in '" + part.folder + "' has " + kAgreeing[k] + " " +
+                          settings[k] + ", " + reference_file + " " + reference[k]);
+      }
+      const Seen seen{file, part.folder};
+      const auto [same_file, new_file] = by_file.emplace(file, seen);
+      if (!new_file) {
+        found.push_back("the recording '" + file + "' is in '" + same_file->second.part +
+                        "' and in '" + part.folder + "'");
+        continue;
+      }
+      const std::string report = study_report_name(file);
+      const auto [same_report, new_report] = by_report.emplace(report, seen);
+      if (!new_report)
+        found.push_back("'" + same_report->second.file + "' in '" + same_report->second.part +
+                        "' and '" + file + "' in '" + part.folder + "' both have the report " +
+                        report);
+    }
+  }
+  return found;
+}
+
+bool same_folder(const std::string& a, const std::string& b) {
+  struct stat x, y;
+  return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
+         x.st_ino == y.st_ino;
+}
+
+constexpr char kUsage[] =
+    "usage: chew_study merge PART... --out DIR\n"
+    "\n"
+    "Joins the tables of part folders, each written by a chew_study run over a part of a study,\n"
+    "into DIR: one header per table, the rows in the order of the parts, the same bytes one run\n"
+    "over all the recordings in that order writes. Refuses, writing nothing, parts whose settings\n"
+    "or versions differ and parts that hold the same recording or report name. The reports stay\n"
+    "in the parts.\n"
+    "\n"
+    "exit status: 0 joined, 1 a part could not be read or a table not written, 2 a bad command\n"
+    "line or parts refused\n";
+
+}  // namespace
+
+int merge_parts_main(int argc, const char* const* argv) {
+  std::vector<std::string> folders;
+  std::string out;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (options_ended || arg.empty() || arg[0] != '-') {
+      folders.push_back(arg);
+    } else if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--out" && i + 1 < argc) {
+      out = argv[++i];
+    } else if (arg.compare(0, 6, "--out=") == 0) {
+      out = arg.substr(6);
+    } else {
+      complain(arg == "--out" ? "--out needs a folder"
+                              : "unknown option '" + arg + "' (see merge --help)");
+      return 2;
+    }
+  }
+  if (out.empty()) {
+    complain("merge needs --out DIR (see merge --help)");
+    return 2;
+  }
+  if (folders.empty()) {
+    complain("merge needs the part folders (see merge --help)");
+    return 2;
+  }
+
+  std::vector<Part> parts(folders.size());
+  for (std::size_t p = 0; p < folders.size(); ++p) {
+    parts[p].folder = folders[p];
+    for (std::size_t t = 0; t < std::size(kTables); ++t) {
+      const std::string error = read_table(folders[p], kTables[t], parts[p].tables[t]);
+      if (!error.empty()) {
+        complain(error + "; nothing written");
+        return 1;
+      }
+    }
+    if (same_folder(folders[p], out)) {
+      complain("the output folder '" + out + "' is the part '" + folders[p] +
+               "'; nothing written");
+      return 2;
+    }
+  }
+  const std::vector<std::string> found = refusals(parts);
+  if (!found.empty()) {
+    for (const std::string& refusal : found) complain(refusal);
+    complain("parts not joined; nothing written");
+    return 2;
+  }
+
+  std::error_code made;
+  std::filesystem::create_directories(out, made);
+  if (made) {
+    complain("cannot make the output folder '" + out + "': " + made.message());
+    return 1;
+  }
+  int status = 0;
+  std::vector<std::string> errors;
+  {
+    std::vector<std::unique_ptr<SafeFile>> files;
+    for (std::size_t t = 0; t < std::size(kTables); ++t) {
+      files.push_back(std::make_unique<SafeFile>(in_folder(out, kTables[t])));
+      files[t]->write(parts[0].tables[t].records[0]);
+      for (const Part& part : parts)
+        for (std::size_t r = 1; r < part.tables[t].records.size(); ++r)
+          files[t]->write(part.tables[t].records[r]);
+    }
+    const SignalsHeld held;  // all six tables in place, or none
+    for (const auto& file : files) {
+      if (const int error = file->commit())
+        errors.push_back("cannot write table '" + file->target() + "': " + std::strerror(error));
+    }
+  }
+  for (const std::string& error : errors) {
+    complain(error);
+    status = 1;
+  }
+  return status;
+}

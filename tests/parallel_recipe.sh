@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The README's recipe for a study too large for one machine, run as the README writes it: GNU
+# parallel with this machine as the only node, then `chew_study merge`. The joined tables must be
+# the bytes of a single run over the whole study; merge must refuse parts that cannot be joined,
+# writing nothing.
+# Usage: parallel_recipe.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+source_dir=$1 build=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "parallel_recipe: $*" >&2; exit 1; }
+command -v parallel >/dev/null || fail "GNU parallel is not installed (Debian: apt-get install parallel)"
+export PATH="$build:$PATH"
+cd "$work"
+
+# The code blocks (lines indented by four spaces) of the README's section on large studies.
+blocks=$(awk '/^### A study too large/ { on = 1; next } /^### / { on = 0 }
+              on && /^    / { print substr($0, 5); next } on && !/^    / { print "" }' \
+         "$source_dir/README.md")
+block_with() { awk -v RS= -v key="$1" 'index($0, key) { print; exit }' <<<"$blocks"; }
+evaluate=$(block_with 'parallel --sshloginfile')
+join=$(block_with 'chew_study merge $(')
+[ -n "$evaluate" ] && [ -n "$join" ] || fail "the README's recipe is not where this test looks"
+
+mkdir study
+for seed in $(seq 11); do  # eleven parts: 10 sorts before 2, the join must sort numerically
+  form=$(sed -n "$(( seed % 3 + 1 ))p" <<<$'five-point\nthree-point-4ch\nthree-point-2ch')
+  chew_simulate --seed "$seed" --form "$form" --rate 250 --scale 0.3 --out "study/r$seed.txt"
+done
+echo : > nodes.txt             # GNU parallel's name of the local machine
+
+bash -euo pipefail -c "$evaluate" || fail "the parallel recipe failed"
+[ "$(ls parts | wc -l)" -eq 11 ] || fail "not one part per recording: $(ls parts)"
+bash -euo pipefail -c "$join" || fail "the join failed"
+chew_study --quiet --out single study
+for table in experiments indices cycles trials runs findings; do
+  cmp "results/$table.csv" "single/$table.csv" || fail "$table.csv differs from a single run's"
+done
+for report in single/*_output.txt; do
+  cmp "$report" "results/${report#single/}" || fail "$report differs"
+done
+
+# Refusals: status 2, a message, no output folder.
+chew_study --quiet -rms_time 40 --out other study/r1.txt
+cp -R parts/4 twin  # parts/4 is study/r2.txt, after r1, r10 and r11
+mkdir elsewhere && cp study/r2.txt elsewhere/
+chew_study --quiet --out namesake elsewhere/r2.txt
+refused() {  # MESSAGE PART...
+  local message=$1 status=0
+  shift
+  chew_study merge "$@" --out refused 2>err.txt || status=$?
+  [ "$status" -eq 2 ] || fail "merge $* gave status $status"
+  grep -qF -- "$message" err.txt || fail "merge $*: $(cat err.txt)"
+  [ ! -e refused ] || fail "merge $* wrote something"
+}
+refused "'study/r1.txt' in 'other' has rms_time_ms 40, 'study/r1.txt' in 'parts/1' 50" parts/1 other
+refused "the recording 'study/r2.txt' is in 'parts/4' and in 'twin'" parts/3 parts/4 twin
+refused "'study/r2.txt' in 'parts/4' and 'elsewhere/r2.txt' in 'namesake' both have the report r2_output.txt" \
+  parts/4 namesake
+version=$(chew_study --version | cut -d' ' -f2)
+sed -i "s/,${version//./\\.},/,0.9,/" twin/runs.csv
+refused "'study/r2.txt' in 'twin' has version 0.9, 'study/r1.txt' in 'parts/1' $version" parts/1 twin
+status=0
+chew_study merge parts/1 missing --out refused 2>err.txt || status=$?
+[ "$status" -eq 1 ] && [ ! -e refused ] || fail "a missing part gave status $status"
+echo "the README's parallel recipe and merge give a single run's tables"
