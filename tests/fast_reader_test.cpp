@@ -172,6 +172,30 @@ TEST(FastReaderTest, OddNumbersAgreeWithTheReference) {
   }
 }
 
+// The general scanner remembers conversions of short texts: many distinct ones sharing its
+// slots, repeated in another order, long ones past what it remembers, and texts that convert to
+// nothing.
+TEST(FastReaderTest, RepeatedConversionsAgreeWithTheReference) {
+  std::string content = "Calibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n";
+  for (int round = 0; round < 2; ++round) {
+    for (int k = 0; k < 1500; ++k) {
+      const int key = round == 0 ? k : (k * 7919) % 1500;
+      std::string line = std::to_string(k % 500);
+      for (int field = 0; field < 20; ++field) {
+        const int v = key + field * 31;
+        if (k % 100 == 0 && field == 5)
+          line += " 1" + std::string(70, '0') + "e-4990";
+        else if (k % 17 == 0 && field == 19)
+          line += " .e";
+        else
+          line += " " + std::to_string(v % 997) + ".5e-" + std::to_string(4900 + v % 60);
+      }
+      content += line + "\n";
+    }
+  }
+  expect_same_reading(content, "repeated conversions");
+}
+
 TEST(FastReaderTest, RandomLinesAgreeWithTheReference) {
   const char* pieces[] = {"0",    "1",    "12", "3.5",     "-",         "+",   ".",  "e",
                           "E5",   " ",    " ",  " ",       "\t",        "\r",  "\n", "\n",

@@ -85,6 +85,21 @@ TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
       {"last-bit differences",
        [](int i) { return std::nextafter(1.0L, 2.0L * (i % 2)) + (i % 997 == 0); }},
       {"bursts", [&](int i) { return (i / 250) % 2 ? 300 + unit(random) : unit(random) * 3; }},
+      // Values a window is decided by without summing, and plateaus of one value.
+      {"not-a-number in places",
+       [&](int i) { return i % 400 == 123 ? NAN : static_cast<long double>(unit(random)) * 9; }},
+      {"not-a-number everywhere", [](int) { return static_cast<long double>(NAN); }},
+      {"infinity in places",
+       [&](int i) { return i % 900 == 5 ? INFINITY : static_cast<long double>(unit(random)); }},
+      {"infinity and not-a-number",
+       [](int i) { return i % 3 == 0   ? INFINITY
+                          : i % 7 == 0 ? NAN
+                                       : 1.0L; }},
+      {"plateaus", [](int i) { return i < 200         ? 0.5L * i
+                                      : (i / 700) % 2 ? 7.1L
+                                                      : 0.3L; }},
+      {"constant but for one value", [](int i) { return i == 1500 ? 0.1L : 0.2L; }},
+      {"denormal", [](int i) { return 0x1p-16440L * (i % 5); }},
   };
   for (const Signal& signal : signals) {
     fill(n, signal.value);
@@ -110,7 +125,7 @@ TEST(WindowMeansTest, LeavesOtherExperimentsToTheFullScan) {
   fill(
       100, [](int i) { return static_cast<long double>(i); }, [](int i) { return 100LL - i; });
   EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());  // falling time
-  fill(100, [](int i) { return i == 50 ? NAN : 1.0L; });
+  fill(100, [](int i) { return i == 50 ? -INFINITY : 1.0L; });
   EXPECT_FALSE(smallest_window_mean(0, 99, &Entry::Channel1, 10, 0, 1000).has_value());
   fill(100, [](int i) { return i == 50 ? -1.0L : 1.0L; });
   EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <optional>
+#include <vector>
 
+#include "analysis/extended_bits.h"
 #include "analysis/window_means.h"
 #include "recording/protocol.h"
 #include "recording/store.h"
@@ -40,6 +42,85 @@ bool rising_times(int f, int l) {
   return true;
 }
 
+// Squares of raw values as x * x gives them, deciding from the bits where the unit would be slow:
+// a magnitude below 2^-8223 squares to +0 (less than half the smallest denormal), and a value
+// that is not finite is multiplied only when its bits differ from the last such value's.
+class Squares {
+ public:
+  long double operator()(long double x) {
+    const ExtendedBits bits = ExtendedBits::of(x);
+    if (!bits.finite()) {
+      if (!have_last_ || bits != last_) {
+        last_ = bits;
+        last_square_ = x * x;
+        have_last_ = true;
+      }
+      return last_square_;
+    }
+    if (bits.exponent() <= kLargestUnderflowingExponent) return 0;
+    return x * x;
+  }
+
+ private:
+  // Biased exponent 8159 holds magnitudes below 2^(8159 - 16382) = 2^-8223.
+  static constexpr int kLargestUnderflowingExponent = 8159;
+  ExtendedBits last_{};
+  long double last_square_ = 0;
+  bool have_last_ = false;
+};
+
+// a + b for two squares in a window sum of which `a` is not finite, without arithmetic where the
+// result is one of them: a quiet not-a-number absorbs a finite value or an infinity, and +infinity
+// absorbs a finite value and itself. Two different not-a-numbers are added.
+long double absorb(long double a, long double b) {
+  const ExtendedBits x = ExtendedBits::of(a), y = ExtendedBits::of(b);
+  if (x.nan()) return y.nan() && y != x ? a + b : a;
+  return y.finite() ? a : b;  // a is +infinity; b finite, +infinity or a not-a-number
+}
+
+// The squares of one channel that are not finite, found from a sample back. For each sample of
+// the experiment: the last such square at or before it (f - 1 when there is none), and the latest
+// such square that is followed, at or before the sample, by one of other bits.
+class NonFiniteSquares {
+ public:
+  NonFiniteSquares(int f, int l, long double Entry::*square) : f_(f), square_(square) {
+    const std::size_t n = static_cast<std::size_t>(l - f + 1);
+    last_.resize(n);
+    last_before_change_.resize(n);
+    int last = f - 1, before_change = f - 1;
+    for (int i = f; i <= l; ++i) {
+      const ExtendedBits bits = ExtendedBits::of(entries[i].*square);
+      if (!bits.finite()) {
+        if (last >= f && ExtendedBits::of(entries[last].*square) != bits) before_change = last;
+        last = i;
+      }
+      last_[static_cast<std::size_t>(i - f)] = last;
+      last_before_change_[static_cast<std::size_t>(i - f)] = before_change;
+    }
+  }
+  bool in_window(int low, int i) const { return at(last_, i) >= low; }
+
+  // The window's sum, from i down to low as it is summed: once a square is not finite, the sum
+  // is decided by those that are not finite alone, and where they are all alike, by any of them.
+  // Dividing by the count and taking the root leave it unchanged.
+  long double decided_sum(int low, int i) const {
+    int j = at(last_, i);
+    long double sum = entries[j].*square_;
+    if (at(last_before_change_, i) < low) return sum;
+    for (j = at(last_, j - 1); j >= low; j = at(last_, j - 1))
+      sum = absorb(sum, entries[j].*square_);
+    return sum;
+  }
+
+ private:
+  int at(const std::vector<int>& v, int i) const {
+    return i < f_ ? f_ - 1 : v[static_cast<std::size_t>(i - f_)];
+  }
+  int f_;
+  long double Entry::*square_;
+  std::vector<int> last_, last_before_change_;
+};
+
 // Trailing RMS over the samples at most rms_time ms before each sample, in place. Each square is
 // formed once, into the burst integral of its sample (the burst integration overwrites every one of
 // them), and summed from there in the same order; a channel whose raw values are all zero smooths
@@ -50,21 +131,34 @@ void smooth(int f, int l, long long rms_time) {
     return;
   }
   bool active[kChannels] = {false, false, false, false};
+  Squares square[kChannels];
   for (int i = f; i <= l; ++i) {
     for (int c = 0; c < kChannels; ++c) {
       const long double x = entries[i].*kChannelValue[c];
-      entries[i].*kChannelBurst[c] = x * x;
-      if (x != 0) active[c] = true;
+      entries[i].*kChannelBurst[c] = square[c](x);
+      const ExtendedBits bits = ExtendedBits::of(x);
+      if (bits.exponent() != 0 || bits.mantissa != 0) active[c] = true;
     }
   }
   int channels[kChannels], used = 0;
+  std::optional<NonFiniteSquares> non_finite[kChannels];
   for (int c = 0; c < kChannels; ++c) {
     if (active[c]) {
       channels[used++] = c;
+      non_finite[c].emplace(f, l, kChannelBurst[c]);
+      if (!non_finite[c]->in_window(f, l)) non_finite[c].reset();
     } else {
       for (int i = f; i <= l; ++i) entries[i].*kChannelValue[c] = 0;
     }
   }
+  // Whether some channel's window [low, i] holds a square that is not finite.
+  auto decided = [&](int low, int i) {
+    for (int k = 0; k < used; ++k) {
+      const std::optional<NonFiniteSquares>& bad = non_finite[channels[k]];
+      if (bad && bad->in_window(low, i)) return true;
+    }
+    return false;
+  };
   // The first sample of the window of i; with rising time stamps it only moves down as i does.
   auto window_start = [&](int i, int low) {
     while (low > f && entries[i].time - entries[low - 1].time <= rms_time) --low;
@@ -74,7 +168,19 @@ void smooth(int f, int l, long long rms_time) {
   for (int i = l; i >= f; --i) {
     low = window_start(i, low > i ? i : low);
     const int n = i - low + 1;
-    if (used == 4) {
+    if (decided(low, i)) {
+      for (int k = 0; k < used; ++k) {
+        const int c = channels[k];
+        if (non_finite[c] && non_finite[c]->in_window(low, i)) {
+          entries[i].*kChannelValue[c] = non_finite[c]->decided_sum(low, i);
+        } else {
+          long double const Entry::*square = kChannelBurst[c];
+          long double sum = 0;
+          for (int j = i; j >= low; --j) sum += entries[j].*square;
+          entries[i].*kChannelValue[c] = std::sqrt(sum / n);
+        }
+      }
+    } else if (used == 4) {
       // The four sums proceed side by side.
       long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
       for (int j = i; j >= low; --j) {
@@ -87,7 +193,7 @@ void smooth(int f, int l, long long rms_time) {
       entries[i].Channel2 = std::sqrt(s1 / n);
       entries[i].Channel3 = std::sqrt(s2 / n);
       entries[i].Channel4 = std::sqrt(s3 / n);
-    } else if (used == 2 && i > f) {
+    } else if (used == 2 && i > f && !decided(window_start(i - 1, low), i - 1)) {
       // Two channels: the windows of i and i - 1 proceed side by side as well, each summed in
       // its own order.
       const int low2 = window_start(i - 1, low);

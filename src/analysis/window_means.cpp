@@ -2,13 +2,18 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "analysis/extended_bits.h"
 
 namespace {
 
 // 2^-60: sixteen units in the last place of the 64-bit mantissa, a generous allowance for every
 // rounding of the running sum, of the bounds themselves and of the exact sum they stand for.
 constexpr long double kUlp = 0x1p-60L;
-constexpr long double kLargest = std::numeric_limits<long double>::max();
+constexpr long double kInfinity = std::numeric_limits<long double>::infinity();
 
 struct Bounds {
   long double low, high;  // the exact windowed mean lies between them
@@ -16,47 +21,113 @@ struct Bounds {
 
 enum class Extreme { largest, smallest };
 
-// Walks the qualifying starts with a running window sum; calls visit(s, end, bounds) for each.
-// False when the experiment is not one the bounds hold for.
+// A window's share of the values that are not finite. A not-a-number makes its mean not a number,
+// which no strict comparison picks; an infinity (values are not negative) makes it +infinity.
+struct NonFinite {
+  int nan = 0, infinite = 0;
+  void count(ExtendedBits x, int by) {
+    if (x.nan())
+      nan += by;
+    else if (x.infinite())
+      infinite += by;
+  }
+  bool any() const { return nan > 0 || infinite > 0; }
+};
+
+// Walks the qualifying starts with a running sum of the window's finite values; calls
+// visit(s, end, bounds, non_finite) for each. False when the bounds do not hold (the running sum
+// overflowed).
 template <typename Visit>
 bool walk_windows(int l, long double Entry::*channel, long long span, int first, int last,
                   Visit&& visit) {
-  long double sum = 0, error = 0;  // |sum - exact sum of the window| <= error
+  long double sum = 0, error = 0;  // |sum - exact sum of the window's finite values| <= error
+  NonFinite window;
   int end = first - 1;
   for (int s = first; s <= last; ++s) {
     if (s > first) {
-      sum -= entries[s - 1].*channel;
-      error += std::fabs(sum) * kUlp;
+      const long double leaving = entries[s - 1].*channel;
+      if (ExtendedBits::of(leaving).finite()) {
+        sum -= leaving;
+        error += std::fabs(sum) * kUlp;
+      } else {
+        window.count(ExtendedBits::of(leaving), -1);
+      }
     }
     while (end < l && entries[end + 1].time - entries[s].time <= span) {
       ++end;
-      sum += entries[end].*channel;
-      error += std::fabs(sum) * kUlp;
+      const long double entering = entries[end].*channel;
+      if (ExtendedBits::of(entering).finite()) {
+        sum += entering;
+        error += std::fabs(sum) * kUlp;
+      } else {
+        window.count(ExtendedBits::of(entering), 1);
+      }
     }
     if (end < s) continue;  // cannot happen with rising time stamps and span >= 0
     const long double count = static_cast<long double>(end - s + 1);
     // The sequential sum of n values differs from their exact sum by at most (n - 1) units of
     // rounding of that sum; the division adds one more.
     const long double slack = (count + 4) * kUlp;
-    visit(s, end, Bounds{(sum - error) / count * (1 - slack), (sum + error) / count * (1 + slack)});
+    visit(s, end, Bounds{(sum - error) / count * (1 - slack), (sum + error) / count * (1 + slack)},
+          window);
   }
   return std::isfinite(error);
 }
 
-long double exact_mean(int s, int end, long double Entry::*channel) {
-  long double sum = 0;
-  for (int n = s; n <= end; ++n) sum += entries[n].*channel;
-  return sum / (end - s + 1);
-}
+// Exact means of windows, summed from their start. A window inside a run of one value has the
+// mean of that many copies of it, whatever the run's position: such means are summed once per
+// value and count.
+class ExactMeans {
+ public:
+  ExactMeans(int f, int l, long double Entry::*channel)
+      : f_(f), channel_(channel), run_end_(static_cast<std::size_t>(l - f + 1)) {
+    for (int i = l; i >= f; --i) {
+      const bool continues = i < l && ExtendedBits::of(entries[i].*channel) ==
+                                          ExtendedBits::of(entries[i + 1].*channel);
+      run_end_[static_cast<std::size_t>(i - f)] =
+          continues ? run_end_[static_cast<std::size_t>(i - f + 1)] : i;
+    }
+  }
+
+  long double operator()(int s, int end) {
+    const long double first = entries[s].*channel_;
+    const int n = end - s + 1;
+    if (run_end_[static_cast<std::size_t>(s - f_)] < end) return summed(s, end);
+    const auto key = std::make_pair(ExtendedBits::of(first), n);
+    const auto known = constant_means_.find(key);
+    if (known != constant_means_.end()) return known->second;
+    long double sum = 0;
+    for (int k = 0; k < n; ++k) sum += first;
+    return constant_means_[key] = sum / n;
+  }
+
+ private:
+  long double summed(int s, int end) const {
+    long double sum = 0;
+    for (int n = s; n <= end; ++n) sum += entries[n].*channel_;
+    return sum / (end - s + 1);
+  }
+
+  int f_;
+  long double Entry::*channel_;
+  std::vector<int> run_end_;  // the last sample of the run of equal values each sample is in
+  std::map<std::pair<ExtendedBits, int>, long double> constant_means_;
+};
 
 // Whether every time stamp of the experiment is at least the one before it, and every value of
-// the channel finite and not negative. Also tells whether all values are zero.
+// the channel not negative: finite, +infinity or not a number. Also tells whether all values
+// are zero.
 bool well_formed(int f, int l, long double Entry::*channel, bool& all_zero) {
   all_zero = true;
   for (int i = f; i <= l; ++i) {
     const long double x = entries[i].*channel;
-    if (!(x >= 0 && x <= kLargest)) return false;  // also false for not-a-number
-    if (x != 0) all_zero = false;
+    const ExtendedBits bits = ExtendedBits::of(x);
+    if (bits.nan()) {
+      all_zero = false;
+    } else {
+      if (!(x >= 0)) return false;
+      if (x != 0) all_zero = false;
+    }
     if (i > f && entries[i].time < entries[i - 1].time) return false;
   }
   return true;
@@ -67,7 +138,8 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
                                               long long earliest, bool use_earliest,
                                               long double initial) {
   bool all_zero = false;
-  if (span < 0 || !well_formed(f, l, channel, all_zero)) return std::nullopt;
+  if (span < 0 || !std::isfinite(initial) || !well_formed(f, l, channel, all_zero))
+    return std::nullopt;
   // Differences of time stamps and spans must stay far from the 64-bit limits.
   constexpr long long kLimit = 1LL << 61;
   if (entries[f].time < -kLimit || entries[l].time > kLimit || span > kLimit) return std::nullopt;
@@ -89,24 +161,34 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
   }
 
   // First walk: the threshold no extreme can fall short of (beyond) that some window reaches.
+  // Windows with a value that is not finite are decided here: one with not-a-number never wins,
+  // and the first with +infinity alone is the largest, above any finite initial value.
   long double threshold = initial;
   bool have_bound = false;
   long double best_bound = 0;
-  if (!walk_windows(l, channel, span, first, last, [&](int, int, Bounds b) {
+  WindowMean infinite = none;
+  if (!walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b, NonFinite w) {
+        if (w.any()) {
+          if (w.nan == 0 && !infinite.window.found) infinite = {kInfinity, {true, s, end}};
+          return;
+        }
         const long double bound = extreme == Extreme::largest ? b.low : b.high;
         if (!have_bound || (extreme == Extreme::largest ? bound > best_bound : bound < best_bound))
           best_bound = bound, have_bound = true;
       }))
     return std::nullopt;
+  if (extreme == Extreme::largest && infinite.window.found) return infinite;
   if (have_bound && (extreme == Extreme::largest ? best_bound > threshold : best_bound < threshold))
     threshold = best_bound;
 
   // Second walk: only the windows that may reach the threshold are summed exactly, in order, so
   // the window kept is the first with the extreme mean.
   WindowMean result = none;
-  walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b) {
+  ExactMeans exact(f, l, channel);
+  walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b, NonFinite w) {
+    if (w.any()) return;
     if (extreme == Extreme::largest ? b.high < threshold : b.low > threshold) return;
-    const long double mean = exact_mean(s, end, channel);
+    const long double mean = exact(s, end);
     if (extreme == Extreme::largest ? mean > result.value : mean < result.value)
       result = {mean, {true, s, end}};
   });

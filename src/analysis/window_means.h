@@ -7,9 +7,14 @@
 // extreme; the windows left are summed exactly that way. The result is the value a scan of every
 // window with strict comparisons gives, bit for bit.
 //
+// A window holding a value that is not a number has a mean that is not a number, which no strict
+// comparison picks; one holding +infinity (and no such value) has the mean +infinity. Both are
+// decided from the values' bits, without arithmetic on them. A window inside a run of one value
+// has the mean of that many copies of it, summed once per value and count.
+//
 // Reads entries[f..l].time (ms) and the channel (uV). Handles experiments whose time stamps do
-// not fall and whose channel values are finite and not negative, with span >= 0; returns
-// std::nullopt for any other, which the caller then scans window by window.
+// not fall and whose channel values are not negative (finite, +infinity or not a number), with
+// span >= 0; returns std::nullopt for any other, which the caller then scans window by window.
 #pragma once
 
 #include <optional>
