@@ -38,14 +38,14 @@ struct NonFinite {
 // visit(s, end, bounds, non_finite) for each. False when the bounds do not hold (the running sum
 // overflowed).
 template <typename Visit>
-bool walk_windows(int l, long double Entry::*channel, long long span, int first, int last,
-                  Visit&& visit) {
+bool walk_windows(int l, const std::vector<long double>& channel, long long span, int first,
+                  int last, Visit&& visit) {
   long double sum = 0, error = 0;  // |sum - exact sum of the window's finite values| <= error
   NonFinite window;
   int end = first - 1;
   for (int s = first; s <= last; ++s) {
     if (s > first) {
-      const long double leaving = entries[s - 1].*channel;
+      const long double leaving = channel[s - 1];
       if (ExtendedBits::of(leaving).finite()) {
         sum -= leaving;
         error += std::fabs(sum) * kUlp;
@@ -53,9 +53,9 @@ bool walk_windows(int l, long double Entry::*channel, long long span, int first,
         window.count(ExtendedBits::of(leaving), -1);
       }
     }
-    while (end < l && entries[end + 1].time - entries[s].time <= span) {
+    while (end < l && samples.time[end + 1] - samples.time[s] <= span) {
       ++end;
-      const long double entering = entries[end].*channel;
+      const long double entering = channel[end];
       if (ExtendedBits::of(entering).finite()) {
         sum += entering;
         error += std::fabs(sum) * kUlp;
@@ -79,18 +79,18 @@ bool walk_windows(int l, long double Entry::*channel, long long span, int first,
 // value and count.
 class ExactMeans {
  public:
-  ExactMeans(int f, int l, long double Entry::*channel)
+  ExactMeans(int f, int l, const std::vector<long double>& channel)
       : f_(f), channel_(channel), run_end_(static_cast<std::size_t>(l - f + 1)) {
     for (int i = l; i >= f; --i) {
-      const bool continues = i < l && ExtendedBits::of(entries[i].*channel) ==
-                                          ExtendedBits::of(entries[i + 1].*channel);
+      const bool continues =
+          i < l && ExtendedBits::of(channel[i]) == ExtendedBits::of(channel[i + 1]);
       run_end_[static_cast<std::size_t>(i - f)] =
           continues ? run_end_[static_cast<std::size_t>(i - f + 1)] : i;
     }
   }
 
   long double operator()(int s, int end) {
-    const long double first = entries[s].*channel_;
+    const long double first = channel_[s];
     const int n = end - s + 1;
     if (run_end_[static_cast<std::size_t>(s - f_)] < end) return summed(s, end);
     const auto key = std::make_pair(ExtendedBits::of(first), n);
@@ -104,12 +104,12 @@ class ExactMeans {
  private:
   long double summed(int s, int end) const {
     long double sum = 0;
-    for (int n = s; n <= end; ++n) sum += entries[n].*channel_;
+    for (int n = s; n <= end; ++n) sum += channel_[n];
     return sum / (end - s + 1);
   }
 
   int f_;
-  long double Entry::*channel_;
+  const std::vector<long double>& channel_;
   std::vector<int> run_end_;  // the last sample of the run of equal values each sample is in
   std::map<std::pair<ExtendedBits, int>, long double> constant_means_;
 };
@@ -117,10 +117,15 @@ class ExactMeans {
 // Whether every time stamp of the experiment is at least the one before it, and every value of
 // the channel not negative: finite, +infinity or not a number. Also tells whether all values
 // are zero.
-bool well_formed(int f, int l, long double Entry::*channel, bool& all_zero) {
+bool well_formed(int f, int l, const std::vector<long double>& channel, bool& all_zero) {
   all_zero = true;
+  if (channel.empty()) {
+    for (int i = f + 1; i <= l; ++i)
+      if (samples.time[i] < samples.time[i - 1]) return false;
+    return true;
+  }
   for (int i = f; i <= l; ++i) {
-    const long double x = entries[i].*channel;
+    const long double x = channel[i];
     const ExtendedBits bits = ExtendedBits::of(x);
     if (bits.nan()) {
       all_zero = false;
@@ -128,27 +133,27 @@ bool well_formed(int f, int l, long double Entry::*channel, bool& all_zero) {
       if (!(x >= 0)) return false;
       if (x != 0) all_zero = false;
     }
-    if (i > f && entries[i].time < entries[i - 1].time) return false;
+    if (i > f && samples.time[i] < samples.time[i - 1]) return false;
   }
   return true;
 }
 
 std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
-                                              long double Entry::*channel, long long span,
-                                              long long earliest, bool use_earliest,
+                                              const std::vector<long double>& channel,
+                                              long long span, long long earliest, bool use_earliest,
                                               long double initial) {
   bool all_zero = false;
   if (span < 0 || !std::isfinite(initial) || !well_formed(f, l, channel, all_zero))
     return std::nullopt;
   // Differences of time stamps and spans must stay far from the 64-bit limits.
   constexpr long long kLimit = 1LL << 61;
-  if (entries[f].time < -kLimit || entries[l].time > kLimit || span > kLimit) return std::nullopt;
+  if (samples.time[f] < -kLimit || samples.time[l] > kLimit || span > kLimit) return std::nullopt;
   // Time stamps do not fall, so the qualifying starts form one contiguous stretch: the window
   // fits while t[l] - t[s] >= span, and t[s] >= earliest from some sample on.
   int first = f, last = l;
-  while (last >= f && !(entries[l].time - entries[last].time >= span)) --last;
+  while (last >= f && !(samples.time[l] - samples.time[last] >= span)) --last;
   if (use_earliest)
-    while (first <= last && !(entries[first].time >= earliest)) ++first;
+    while (first <= last && !(samples.time[first] >= earliest)) ++first;
   const WindowMean none = {initial, {false, 0, 0}};
   if (first > last) return none;
   if (all_zero) {
@@ -156,7 +161,7 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
     const long double zero = 0;
     if (!(extreme == Extreme::largest ? zero > initial : zero < initial)) return none;
     int end = first;
-    while (end < l && entries[end + 1].time - entries[first].time <= span) ++end;
+    while (end < l && samples.time[end + 1] - samples.time[first] <= span) ++end;
     return WindowMean{zero, {true, first, end}};
   }
 
@@ -197,12 +202,13 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
 
 }  // namespace
 
-std::optional<WindowMean> largest_window_mean(int f, int l, long double Entry::*channel,
+std::optional<WindowMean> largest_window_mean(int f, int l, const std::vector<long double>& channel,
                                               long long span, long double initial) {
   return extreme_window_mean(Extreme::largest, f, l, channel, span, 0, false, initial);
 }
 
-std::optional<WindowMean> smallest_window_mean(int f, int l, long double Entry::*channel,
+std::optional<WindowMean> smallest_window_mean(int f, int l,
+                                               const std::vector<long double>& channel,
                                                long long span, long long earliest,
                                                long double initial) {
   return extreme_window_mean(Extreme::smallest, f, l, channel, span, earliest, true, initial);
