@@ -48,7 +48,7 @@ bool rising_times(int f, int l) {
 // that is not finite is multiplied only when its bits differ from the last such value's.
 class Squares {
  public:
-  long double operator()(long double x) {
+  long double operator()(const long double& x) {
     const ExtendedBits bits = ExtendedBits::of(x);
     if (!bits.finite()) {
       if (!have_last_ || bits != last_) {

@@ -10,7 +10,8 @@ struct ExtendedBits {
   std::uint64_t mantissa;       // the explicit integer bit and 63 fraction bits
   std::uint16_t sign_exponent;  // sign bit and 15-bit biased exponent
 
-  static ExtendedBits of(long double x) {
+  // From the value's own storage: no copy through the floating-point unit.
+  static ExtendedBits of(const long double& x) {
     ExtendedBits b;
     std::memcpy(&b.mantissa, &x, sizeof b.mantissa);
     std::memcpy(&b.sign_exponent, reinterpret_cast<const char*>(&x) + sizeof b.mantissa,

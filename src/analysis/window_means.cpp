@@ -43,9 +43,11 @@ bool walk_windows(int l, const std::vector<long double>& channel, long long span
   long double sum = 0, error = 0;  // |sum - exact sum of the window's finite values| <= error
   NonFinite window;
   int end = first - 1;
+  int count = 0;  // samples in the window, which the factors below are for
+  long double low_factor = 0, high_factor = 0;
   for (int s = first; s <= last; ++s) {
     if (s > first) {
-      const long double leaving = channel[s - 1];
+      const long double& leaving = channel[s - 1];
       if (ExtendedBits::of(leaving).finite()) {
         sum -= leaving;
         error += std::fabs(sum) * kUlp;
@@ -55,7 +57,7 @@ bool walk_windows(int l, const std::vector<long double>& channel, long long span
     }
     while (end < l && samples.time[end + 1] - samples.time[s] <= span) {
       ++end;
-      const long double entering = channel[end];
+      const long double& entering = channel[end];
       if (ExtendedBits::of(entering).finite()) {
         sum += entering;
         error += std::fabs(sum) * kUlp;
@@ -64,35 +66,34 @@ bool walk_windows(int l, const std::vector<long double>& channel, long long span
       }
     }
     if (end < s) continue;  // cannot happen with rising time stamps and span >= 0
-    const long double count = static_cast<long double>(end - s + 1);
-    // The sequential sum of n values differs from their exact sum by at most (n - 1) units of
-    // rounding of that sum; the division adds one more.
-    const long double slack = (count + 4) * kUlp;
-    visit(s, end, Bounds{(sum - error) / count * (1 - slack), (sum + error) / count * (1 + slack)},
-          window);
+    if (end - s + 1 != count) {
+      count = end - s + 1;
+      // The sequential sum of n values differs from their exact sum by at most (n - 1) units of
+      // rounding of that sum; dividing by multiplying with the rounded reciprocal adds two more.
+      const long double n = static_cast<long double>(count);
+      const long double reciprocal = 1 / n;
+      low_factor = reciprocal * (1 - (n + 4) * kUlp);
+      high_factor = reciprocal * (1 + (n + 4) * kUlp);
+    }
+    visit(s, end, Bounds{(sum - error) * low_factor, (sum + error) * high_factor}, window);
   }
   return std::isfinite(error);
 }
 
 // Exact means of windows, summed from their start. A window inside a run of one value has the
 // mean of that many copies of it, whatever the run's position: such means are summed once per
-// value and count.
+// value and count. The runs are found only once more than a few windows need summing, which
+// happens where many windows come close to the extreme (a constant signal).
 class ExactMeans {
  public:
   ExactMeans(int f, int l, const std::vector<long double>& channel)
-      : f_(f), channel_(channel), run_end_(static_cast<std::size_t>(l - f + 1)) {
-    for (int i = l; i >= f; --i) {
-      const bool continues =
-          i < l && ExtendedBits::of(channel[i]) == ExtendedBits::of(channel[i + 1]);
-      run_end_[static_cast<std::size_t>(i - f)] =
-          continues ? run_end_[static_cast<std::size_t>(i - f + 1)] : i;
-    }
-  }
+      : f_(f), l_(l), channel_(channel) {}
 
   long double operator()(int s, int end) {
+    if (++asked_ == kSummedBeforeRuns) find_runs();
+    if (run_end_.empty() || run_end_[static_cast<std::size_t>(s - f_)] < end) return summed(s, end);
     const long double first = channel_[s];
     const int n = end - s + 1;
-    if (run_end_[static_cast<std::size_t>(s - f_)] < end) return summed(s, end);
     const auto key = std::make_pair(ExtendedBits::of(first), n);
     const auto known = constant_means_.find(key);
     if (known != constant_means_.end()) return known->second;
@@ -108,8 +109,20 @@ class ExactMeans {
     return sum / (end - s + 1);
   }
 
-  int f_;
+  void find_runs() {
+    run_end_.resize(static_cast<std::size_t>(l_ - f_ + 1));
+    for (int i = l_; i >= f_; --i) {
+      const bool continues =
+          i < l_ && ExtendedBits::of(channel_[i]) == ExtendedBits::of(channel_[i + 1]);
+      run_end_[static_cast<std::size_t>(i - f_)] =
+          continues ? run_end_[static_cast<std::size_t>(i - f_ + 1)] : i;
+    }
+  }
+
+  static constexpr int kSummedBeforeRuns = 16;
+  int f_, l_;
   const std::vector<long double>& channel_;
+  int asked_ = 0;
   std::vector<int> run_end_;  // the last sample of the run of equal values each sample is in
   std::map<std::pair<ExtendedBits, int>, long double> constant_means_;
 };
@@ -125,7 +138,7 @@ bool well_formed(int f, int l, const std::vector<long double>& channel, bool& al
     return true;
   }
   for (int i = f; i <= l; ++i) {
-    const long double x = channel[i];
+    const long double& x = channel[i];
     const ExtendedBits bits = ExtendedBits::of(x);
     if (bits.nan()) {
       all_zero = false;

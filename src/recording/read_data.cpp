@@ -164,18 +164,20 @@ bool same_bits(const long double (&a)[kPositionFields], const long double (&b)[k
   return true;
 }
 
-// A sample's positions relative to the calibration and the distance of each point, in the
-// order the distance stage defines them.
+// A sample's positions relative to the calibration and each point's squared distance, in the
+// order the distance stage defines them: a distance is the root of (x*x + y*y) + z*z. The root
+// rises with its argument, so an experiment's largest distance is the root of its largest
+// square, taken once.
 struct Relative {
   long double position[kPositionFields];
-  long double dist[kPoints];
+  long double square[kPoints];
 };
 Relative relative_to_calibration(const long double (&raw)[kPositionFields]) {
   Relative r;
   for (int k = 0; k < kPositionFields; ++k) r.position[k] = raw[k] - calibration.position[k];
   for (int p = 0; p < kPoints; ++p) {
     const long double x = r.position[3 * p], y = r.position[3 * p + 1], z = r.position[3 * p + 2];
-    r.dist[p] = std::sqrt((x * x + y * y) + z * z);
+    r.square[p] = (x * x + y * y) + z * z;
   }
   return r;
 }
@@ -260,6 +262,7 @@ class Pass {
     }
     if (result.status == ReadStatus::ok && reader.failed())
       result = {ReadStatus::read_error, errno};
+    take_maxima();
     return result;
   }
 
@@ -283,7 +286,7 @@ class Pass {
     if (type_ != 0) sample_forms.three_point = true;
     if (working_.emg_channels != kChannels) sample_forms.two_channels = true;
     const Relative r = relative_to_calibration(working_.position);
-    s.incisal_dist.push_back(r.dist[kIncisal]);
+    s.incisal_dist.push_back(std::sqrt(r.square[kIncisal]));
     s.incisal_x.push_back(r.position[3 * kIncisal]);
     s.incisal_y.push_back(r.position[3 * kIncisal + 1]);
     s.incisal_z.push_back(r.position[3 * kIncisal + 2]);
@@ -301,7 +304,7 @@ class Pass {
     const int i = sample_++;
     if (working_.time == 0) ++experiment_;
     const Relative r = relative_to_calibration(working_.position);
-    samples.incisal_dist[i] = r.dist[kIncisal];
+    samples.incisal_dist[i] = std::sqrt(r.square[kIncisal]);
     samples.incisal_x[i] = r.position[3 * kIncisal];
     samples.incisal_y[i] = r.position[3 * kIncisal + 1];
     samples.incisal_z[i] = r.position[3 * kIncisal + 2];
@@ -311,7 +314,13 @@ class Pass {
 
   void raise_maxima(int t, const Relative& r) {
     for (int p = 0; p < kPoints; ++p)
-      if (r.dist[p] > distance_max[t][p]) distance_max[t][p] = r.dist[p];
+      if (r.square[p] > largest_square_[t][p]) largest_square_[t][p] = r.square[p];
+  }
+
+  // Each experiment's largest distances, from the largest squares so far.
+  void take_maxima() const {
+    for (int t = 0; t < kMaxTracks; ++t)
+      for (int p = 0; p < kPoints; ++p) distance_max[t][p] = std::sqrt(largest_square_[t][p]);
   }
 
   SampleDetail detail_;
@@ -321,6 +330,7 @@ class Pass {
   bool stale_ = false;
   int sample_ = 0;       // second pass: the next sample
   int experiment_ = -1;  // second pass: the experiment of the last sample
+  long double largest_square_[kMaxTracks][kPoints] = {};
 };
 
 // The capacity a file's samples can need at most: every sample line holds at least 15 numbers
@@ -370,7 +380,6 @@ ReadResult read_data(const char* path, SampleDetail detail) {
   if (result.status == ReadStatus::ok && no_tracks > 0)
     tracks[no_tracks - 1].last_entry = no_entries - 1;
   if (result.status == ReadStatus::ok && first.stale()) {
-    std::memset(distance_max, 0, sizeof distance_max);
     Pass again(detail, true);
     if (std::fseek(file, 0, SEEK_SET) != 0) {
       result = {ReadStatus::read_error, errno};
