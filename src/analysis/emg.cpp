@@ -357,10 +357,14 @@ void spread_bursts(const Track& track) {
 void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time,
                        long double emg_threshold) {
   for (int c = 0; c < kChannels; ++c) {
-    if (samples.channel[c].empty())
+    if (samples.channel[c].empty()) {
       samples.burst[c].clear();
-    else
-      samples.burst[c].assign(samples.channel[c].size(), 0);
+    } else {
+      const std::size_t n = samples.channel[c].size();
+      samples.burst[c].reserve(n);
+      prefault(samples.burst[c], 0, n);
+      samples.burst[c].assign(n, 0);
+    }
   }
   for (int t = 0; t < no_tracks; ++t) smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time);
 

@@ -272,6 +272,7 @@ class Pass {
  private:
   void store_sample() {
     Samples& s = samples;
+    if (no_entries % kPrefaultSamples == 0) prefault_columns();
     s.time.push_back(working_.time);
     for (int c = 0; c < kChannels; ++c) {
       // A channel's column stays empty until a value other than +0 comes.
@@ -296,6 +297,21 @@ class Pass {
         gather_raw_positions(no_tracks - 1, no_entries, working_.position);
     }
   }
+
+  // The columns' pages for the next kPrefaultSamples samples.
+  static void prefault_columns() {
+    const std::size_t from = static_cast<std::size_t>(no_entries), to = from + kPrefaultSamples;
+    Samples& s = samples;
+    prefault(s.time, from, to);
+    for (const std::vector<long double>& channel : s.channel)
+      if (!channel.empty()) prefault(channel, from, to);
+    for (const std::vector<long double>* column :
+         {&s.incisal_dist, &s.incisal_x, &s.incisal_y, &s.incisal_z})
+      prefault(*column, from, to);
+    prefault(s.incisal_dir, from, to);
+    prefault(s.cycle_status, from, to);
+  }
+  static constexpr int kPrefaultSamples = 1 << 14;
 
   // The next sample of the first pass, measured from the final calibration; false after the
   // last of them.

@@ -1,5 +1,9 @@
 #include "recording/store.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 
@@ -22,6 +26,17 @@ char frequency[kHeaderSize];
 long double Right_max, Left_max, Incisal_max, UK6_1_max, UK6_2_max;
 long double Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc;
 long double Channel1_nl, Channel2_nl, Channel3_nl, Channel4_nl;
+
+void prefault(const void* begin, const void* end) {
+#ifdef MADV_POPULATE_WRITE
+  static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(begin) & ~(page - 1);
+  const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end);
+  madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+  (void)begin, (void)end;
+#endif
+}
 
 void reset_store() {
   samples = Samples{};
