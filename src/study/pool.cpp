@@ -1,8 +1,10 @@
 #include "study/pool.h"
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -117,46 +119,144 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
   auto fragment = [&](std::size_t i) { return scratch + "/" + std::to_string(i); };
 
   std::signal(SIGCHLD, SIG_DFL);  // an inherited SIG_IGN would reap the workers unseen
-  std::map<pid_t, std::size_t> running;
+  // A worker that died leaves its task pipe without reader: writing to it must not end this
+  // process, the worker's end shows on its result pipe.
+  const auto previous_sigpipe = std::signal(SIGPIPE, SIG_IGN);
+
+  // Each worker process evaluates recording after recording, as this process hands it their
+  // indices, and reports each one done; one process for many recordings spares each the cost of
+  // a fresh process and fresh memory.
+  struct Worker {
+    pid_t pid = -1;
+    int tasks = -1, results = -1;  // this process's ends of the two pipes
+    bool busy = false;
+    std::size_t index = 0;  // the recording it works on, while busy
+  };
+  std::vector<Worker> workers(std::min(count, static_cast<std::size_t>(jobs)));
   std::size_t next = 0;
-  while (next < count || !running.empty()) {
-    while (next < count && running.size() < static_cast<std::size_t>(jobs)) {
-      const std::size_t i = next++;
-      std::fflush(nullptr);  // a child must not write what this process buffered
-      const pid_t pid = fork();
-      if (pid == 0) {
-        const bool written = write_fragment(fragment(i), work.evaluate(i));
-        _exit(written ? 0 : 3);
+  auto start = [&](Worker& w) {
+    int tasks[2], results[2];
+    if (pipe(tasks) != 0) return false;
+    if (pipe(results) != 0) {
+      close(tasks[0]), close(tasks[1]);
+      return false;
+    }
+    std::fflush(nullptr);  // a child must not write what this process buffered
+    const pid_t pid = fork();
+    if (pid == 0) {
+      close(tasks[1]);
+      close(results[0]);
+      for (const Worker& other : workers) {
+        if (other.tasks >= 0) close(other.tasks);
+        if (other.results >= 0) close(other.results);
       }
-      if (pid < 0) {
-        ordering.finished(i, work.failed(i, std::string("cannot start a worker process: ") +
-                                                std::strerror(errno)));
+      std::size_t i;
+      while (read(tasks[0], &i, sizeof i) == static_cast<ssize_t>(sizeof i)) {
+        if (!write_fragment(fragment(i), work.evaluate(i))) _exit(3);
+        if (write(results[1], &i, sizeof i) != static_cast<ssize_t>(sizeof i)) _exit(3);
+      }
+      _exit(0);
+    }
+    close(tasks[0]);
+    close(results[1]);
+    if (pid < 0) {
+      close(tasks[1]), close(results[0]);
+      return false;
+    }
+    w = Worker{pid, tasks[1], results[0], false, 0};
+    return true;
+  };
+  auto assign = [&](Worker& w) {
+    if (next >= count) return;
+    const std::size_t i = next++;
+    w.busy = true;
+    w.index = i;
+    // A failed write means the worker is gone, which its result pipe tells.
+    if (write(w.tasks, &i, sizeof i) < 0) return;
+  };
+  auto stop = [&](Worker& w) {
+    close(w.tasks), close(w.results);
+    w.tasks = w.results = -1;
+  };
+  for (Worker& w : workers) {
+    if (start(w)) {
+      assign(w);
+    } else {
+      const std::string message =
+          std::string("cannot start a worker process: ") + std::strerror(errno);
+      while (next < count && w.pid < 0) {
+        const std::size_t i = next++;
+        ordering.finished(i, work.failed(i, message));
+        if (start(w)) assign(w);
+      }
+    }
+  }
+  for (;;) {
+    std::vector<pollfd> watched;
+    std::vector<Worker*> of;
+    for (Worker& w : workers) {
+      if (w.results < 0) continue;
+      watched.push_back({w.results, POLLIN, 0});
+      of.push_back(&w);
+    }
+    if (watched.empty()) break;
+    if (poll(watched.data(), watched.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (std::size_t k = 0; k < watched.size(); ++k) {
+      if (watched[k].revents == 0) continue;
+      Worker& w = *of[k];
+      std::size_t i;
+      if (read(w.results, &i, sizeof i) == static_cast<ssize_t>(sizeof i) && w.busy &&
+          i == w.index) {
+        w.busy = false;
+        RecordingTables tables;
+        const bool handed_back = read_fragment(fragment(i), tables);
+        std::remove(fragment(i).c_str());
+        ordering.finished(i, handed_back
+                                 ? std::move(tables)
+                                 : work.failed(i, "evaluation failed to hand back its results"));
+        if (next < count) {
+          assign(w);
+        } else {
+          stop(w);  // it reads the end of its tasks and exits
+        }
         continue;
       }
-      running.emplace(pid, i);
+      // The worker ended: after its last task, or in the middle of one.
+      stop(w);
+      int status = 0;
+      pid_t ended;
+      do {
+        ended = waitpid(w.pid, &status, 0);
+      } while (ended < 0 && errno == EINTR);
+      w.pid = -1;
+      if (w.busy) {
+        w.busy = false;
+        std::remove(fragment(w.index).c_str());
+        ordering.finished(
+            w.index, work.failed(w.index, ended < 0 ? std::string("lost its worker process: ") +
+                                                          std::strerror(errno)
+                                                    : ending(status)));
+        if (next < count && start(w)) assign(w);
+      }
     }
-    if (running.empty()) continue;
-    int status = 0;
-    pid_t pid;
-    do {
-      pid = waitpid(-1, &status, 0);
-    } while (pid < 0 && errno == EINTR);
-    if (pid < 0) {  // no children left to wait for, though `running` says otherwise
-      const std::string message = std::string("lost its worker process: ") + std::strerror(errno);
-      for (const auto& [lost, i] : running) ordering.finished(i, work.failed(i, message));
-      running.clear();
-      continue;
-    }
-    auto it = running.find(pid);
-    if (it == running.end()) continue;
-    const std::size_t i = it->second;
-    running.erase(it);
-    RecordingTables tables;
-    const bool handed_back =
-        WIFEXITED(status) && WEXITSTATUS(status) == 0 && read_fragment(fragment(i), tables);
-    std::remove(fragment(i).c_str());
-    ordering.finished(i, handed_back ? std::move(tables) : work.failed(i, ending(status)));
   }
+  // The workers that finished their last task exit on the closed pipe.
+  for (Worker& w : workers) {
+    if (w.pid < 0) continue;
+    int status;
+    while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  // Recordings no worker could take (none could be started again).
+  const std::string message = "cannot start a worker process";
+  while (next < count) {
+    const std::size_t i = next++;
+    ordering.finished(i, work.failed(i, message));
+  }
+  std::signal(SIGPIPE, previous_sigpipe);
   rmdir(scratch.c_str());
   return "";
 }
