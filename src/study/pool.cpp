@@ -243,8 +243,13 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
       }
     }
   }
-  // The workers that finished their last task exit on the closed pipe.
+  // The workers exit on their closed task pipes; one still busy here was lost to a failed poll.
   for (Worker& w : workers) {
+    if (w.tasks >= 0) stop(w);
+    if (w.busy) {
+      w.busy = false;
+      ordering.finished(w.index, work.failed(w.index, "lost its worker process"));
+    }
     if (w.pid < 0) continue;
     int status;
     while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
