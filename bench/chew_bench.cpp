@@ -2,6 +2,10 @@
 // time with sscanf, every EMG window summed afresh) and by the fast one, side by side.
 //
 //   chew_bench [--repeat N] recording.txt
+//   chew_bench --stages N recording.txt       each stage of the fast one alone: best of N, shares
+//   chew_bench --process N program [args...]  a program run N times: the median of its user +
+//                                             system CPU time in ms, its largest peak resident
+//                                             memory in KiB and the median wall time in ms
 //
 // Prints each stage's time for both in this process (the best of N runs, after the first has
 // touched the store), whether the two reports are identical byte for byte, and then the time and
@@ -21,12 +25,12 @@
 #include "analysis/cycles.h"
 #include "analysis/distances.h"
 #include "analysis/emg.h"
-#include "analysis/work.h"
 #include "analysis/evaluation.h"
+#include "analysis/work.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
-#include "reference/read_reference.h"
 #include "reference/emg_reference.h"
+#include "reference/read_reference.h"
 #include "report/output.h"
 #include "run/options.h"
 
@@ -115,9 +119,62 @@ Process run_process(const char* self, const char* path, bool fast) {
   return {now() - start, usage.ru_maxrss};
 }
 
+// The median user + system CPU time (ms) of n runs of argv[0..], the largest peak memory and the
+// median wall time.
+int measure_process(int n, char** argv) {
+  std::vector<double> cpu_ms, wall_ms;
+  long peak_kib = 0;
+  for (int r = 0; r < n; ++r) {
+    const double start = now();
+    const pid_t child = fork();
+    if (child == 0) {
+      std::freopen("/dev/null", "w", stdout);  // what it prints would mix with the figures
+      execv(argv[0], argv);
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) < 0 || !WIFEXITED(status)) {
+      std::fprintf(stderr, "chew_bench: '%s' did not run\n", argv[0]);
+      return 1;
+    }
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    wall_ms.push_back((now() - start) * 1e3);
+    cpu_ms.push_back(ms(usage.ru_utime) + ms(usage.ru_stime));
+    peak_kib = std::max(peak_kib, usage.ru_maxrss);
+  }
+  std::sort(cpu_ms.begin(), cpu_ms.end());
+  std::sort(wall_ms.begin(), wall_ms.end());
+  std::printf("%.1f %ld %.1f\n", cpu_ms[cpu_ms.size() / 2], peak_kib, wall_ms[wall_ms.size() / 2]);
+  return 0;
+}
+
+// The fast evaluation's stages, each the best of n runs, and their shares of the whole.
+int measure_stages(int n, const char* path) {
+  Run best;
+  for (int r = 0; r < n; ++r) {
+    Run run = evaluate(path, true);
+    if (!run.ok) {
+      std::fprintf(stderr, "chew_bench: cannot evaluate '%s'\n", path);
+      return 1;
+    }
+    for (int st = 0; st < kStageCount; ++st)
+      best.seconds[st] = r == 0 ? run.seconds[st] : std::min(best.seconds[st], run.seconds[st]);
+  }
+  for (int st = 0; st < kStageCount; ++st)
+    std::printf("  %-24s %8.1f ms %6.1f%%\n", kStages[st], best.seconds[st] * 1e3,
+                100 * best.seconds[st] / best.total());
+  std::printf("  %-24s %8.1f ms\n", "all stages", best.total() * 1e3);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 4 && std::strcmp(argv[1], "--process") == 0)
+    return measure_process(std::max(1, std::atoi(argv[2])), argv + 3);
+  if (argc == 4 && std::strcmp(argv[1], "--stages") == 0)
+    return measure_stages(std::max(1, std::atoi(argv[2])), argv[3]);
   int repeat = 3;
   const char* path = nullptr;
   for (int k = 1; k < argc; ++k) {

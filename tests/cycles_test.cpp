@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "recording/store.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -19,35 +20,32 @@ struct Sample {
 
 // Appends an experiment with these incisal distances and their direction flags (1 rose, 2 fell,
 // else the previous flag; 0 at the first sample). Every status byte starts as garbage.
-int add_experiment(const std::vector<Sample>& samples) {
+int add_experiment(const std::vector<Sample>& rows) {
   Track& track = tracks[no_tracks];
   track.first_entry = no_entries;
-  for (std::size_t k = 0; k < samples.size(); ++k) {
-    Entry& e = entries[no_entries];
-    e.Incisal_dist = samples[k].d;
-    e.Channel1_burst = samples[k].b1;
-    e.Channel2_burst = samples[k].b2;
-    e.Channel3_burst = samples[k].b3;
-    e.Channel4_burst = samples[k].b4;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const int i = append_sample();
+    samples.incisal_dist[i] = rows[k].d;
+    samples.burst[0][i] = rows[k].b1;
+    samples.burst[1][i] = rows[k].b2;
+    samples.burst[2][i] = rows[k].b3;
+    samples.burst[3][i] = rows[k].b4;
     if (k == 0) {
-      e.Incisal_dir = 0;
+      samples.incisal_dir[i] = 0;
     } else {
-      const Entry& before = entries[no_entries - 1];
-      e.Incisal_dir = e.Incisal_dist > before.Incisal_dist   ? 1
-                      : before.Incisal_dist > e.Incisal_dist ? 2
-                                                             : before.Incisal_dir;
+      const long double d = samples.incisal_dist[i], before = samples.incisal_dist[i - 1];
+      samples.incisal_dir[i] = d > before ? 1 : before > d ? 2 : samples.incisal_dir[i - 1];
     }
-    e.cycle_status = 0xff;
-    ++no_entries;
+    samples.cycle_status[i] = 0xff;
   }
   track.last_entry = no_entries - 1;
   return no_tracks++;
 }
 
 int add_distances(const std::vector<long double>& d) {
-  std::vector<Sample> samples;
-  for (long double v : d) samples.push_back({v});
-  return add_experiment(samples);
+  std::vector<Sample> rows;
+  for (long double v : d) rows.push_back({v});
+  return add_experiment(rows);
 }
 
 // The marks of an experiment, one character per sample: M max_end, m min_start, . none,
@@ -55,7 +53,7 @@ int add_distances(const std::vector<long double>& d) {
 std::string marks(int t) {
   std::string text;
   for (int i = tracks[t].first_entry; i <= tracks[t].last_entry; ++i) {
-    const int status = entries[i].cycle_status;
+    const int status = samples.cycle_status[i];
     text += status == 0 ? '.' : status == max_end ? 'M' : status == min_start ? 'm' : '?';
   }
   return text;

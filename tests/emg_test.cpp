@@ -13,10 +13,6 @@
 
 namespace {
 
-constexpr long double Entry::*kValue[] = {&Entry::Channel1, &Entry::Channel2, &Entry::Channel3,
-                                          &Entry::Channel4};
-constexpr long double Entry::*kBurst[] = {&Entry::Channel1_burst, &Entry::Channel2_burst,
-                                          &Entry::Channel3_burst, &Entry::Channel4_burst};
 constexpr long double Track::*kMvc[] = {&Track::Channel1_mvc, &Track::Channel2_mvc,
                                         &Track::Channel3_mvc, &Track::Channel4_mvc};
 constexpr long double Track::*kNl[] = {&Track::Channel1_nl, &Track::Channel2_nl,
@@ -28,7 +24,7 @@ long double* const kRunNl[] = {&Channel1_nl, &Channel2_nl, &Channel3_nl, &Channe
 int add_experiment(const std::vector<long long>& times) {
   Track& track = tracks[no_tracks];
   track.first_entry = no_entries;
-  for (long long time : times) entries[no_entries++].time = time;
+  for (long long time : times) samples.time[append_sample()] = time;
   track.last_entry = no_entries - 1;
   return no_tracks++;
 }
@@ -42,14 +38,14 @@ std::vector<long long> every_ms(long long last_ms) {
 
 void set_values(int track, int channel, const std::vector<long double>& values) {
   for (std::size_t k = 0; k < values.size(); ++k) {
-    entries[tracks[track].first_entry + static_cast<int>(k)].*kValue[channel] = values[k];
+    samples.channel[channel][tracks[track].first_entry + static_cast<std::size_t>(k)] = values[k];
   }
 }
 
-std::vector<long double> field(int track, long double Entry::*member) {
+std::vector<long double> field(int track, const std::vector<long double>& column) {
   std::vector<long double> values;
   for (int i = tracks[track].first_entry; i <= tracks[track].last_entry; ++i) {
-    values.push_back(entries[i].*member);
+    values.push_back(column.empty() ? 0 : column[i]);  // an empty column holds +0
   }
   return values;
 }
@@ -65,12 +61,12 @@ TEST(EmgSmoothingTest, TrailingWindowIsClosedAtBothEndsAndStartsAtTheExperiment)
     set_values(loud, c, std::vector<long double>(21, 100));
     const int quiet = add_experiment(every_ms(120));
     const int f = tracks[quiet].first_entry;
-    entries[f].*kValue[c] = -3;
-    entries[f + 60].*kValue[c] = 2;
+    samples.channel[c][f] = -3;
+    samples.channel[c][f + 60] = 2;
 
     preprocessing_emg(50, 500, 100, 0.03L);
 
-    const std::vector<long double> y = field(quiet, kValue[c]);
+    const std::vector<long double> y = field(quiet, samples.channel[c]);
     EXPECT_EQ(y[0], 3);                      // the magnitude of the first raw value
     EXPECT_EQ(y[10], std::sqrt(9.0L / 11));  // 11 samples from the experiment's start
     EXPECT_EQ(y[50], std::sqrt(9.0L / 51));  // 0 ms is exactly 50 ms back: inside
@@ -81,7 +77,7 @@ TEST(EmgSmoothingTest, TrailingWindowIsClosedAtBothEndsAndStartsAtTheExperiment)
     EXPECT_EQ(y[111], 0);
     for (int other = 0; other < 4; ++other) {
       if (other != c) {
-        EXPECT_EQ(field(quiet, kValue[other]), std::vector<long double>(121, 0));
+        EXPECT_EQ(field(quiet, samples.channel[other]), std::vector<long double>(121, 0));
       }
     }
   }
@@ -92,7 +88,7 @@ TEST(EmgSmoothingTest, WindowIsMeasuredOnTimeStampsNotSampleCounts) {
   const int t = add_experiment({0, 30, 60, 70});
   set_values(t, 0, {1, 2, 3, 4});
   preprocessing_emg(50, 500, 100, 0.03L);
-  EXPECT_EQ(field(t, &Entry::Channel1),
+  EXPECT_EQ(field(t, samples.channel[0]),
             (std::vector<long double>{1, std::sqrt((4 + 1) / 2.0L), std::sqrt((9 + 4) / 2.0L),
                                       std::sqrt((16 + 9 + 4) / 3.0L)}));
 }
@@ -221,9 +217,9 @@ TEST(EmgBurstTest, IntegralsOfActiveStretchesHoldTheirTotals) {
     ASSERT_EQ(tracks[t].*kNl[c], scale);
     std::vector<long double> expected;
     for (long double b : totals) expected.push_back(b * scale);
-    EXPECT_EQ(field(t, kBurst[c]), expected);
+    EXPECT_EQ(field(t, samples.burst[c]), expected);
     // Experiment 1's level is 0.5 * 8 + 8 = 12: nothing active.
-    EXPECT_EQ(field(mvc_source, kBurst[c]), std::vector<long double>(2, 0));
+    EXPECT_EQ(field(mvc_source, samples.burst[c]), std::vector<long double>(2, 0));
   }
 }
 
@@ -243,13 +239,13 @@ TEST(EmgBurstTest, ConstantSignalIsOneBurstBetweenFirstAndLastSample) {
   std::vector<long double> expected(201, 398);
   expected.front() = expected.back() = 0;
   for (int c = 0; c < 2; ++c) {
-    EXPECT_EQ(field(0, kValue[c]), std::vector<long double>(201, 2));
+    EXPECT_EQ(field(0, samples.channel[c]), std::vector<long double>(201, 2));
     EXPECT_EQ(tracks[0].*kNl[c], 2);
-    EXPECT_EQ(field(0, kBurst[c]), expected);
+    EXPECT_EQ(field(0, samples.burst[c]), expected);
   }
   for (int c = 2; c < 4; ++c) {
-    EXPECT_EQ(field(0, kValue[c]), std::vector<long double>(201, 0));
-    EXPECT_EQ(field(0, kBurst[c]), std::vector<long double>(201, 0));
+    EXPECT_EQ(field(0, samples.channel[c]), std::vector<long double>(201, 0));
+    EXPECT_EQ(field(0, samples.burst[c]), std::vector<long double>(201, 0));
     EXPECT_EQ(tracks[0].*kMvc[c], 0);
     EXPECT_EQ(tracks[0].*kNl[c], 0);
     EXPECT_EQ(*kRunMvc[c], 0);
@@ -271,7 +267,7 @@ TEST(EmgWindowsTest, NegativeWindowLengthsGiveEmptyWindows) {
   add_experiment(every_ms(300));
   set_values(t, 0, std::vector<long double>(301, 3));
   preprocessing_emg(-1, 100, 100, 0.03L);
-  EXPECT_EQ(field(t, &Entry::Channel1), std::vector<long double>(301, 0));
+  EXPECT_EQ(field(t, samples.channel[0]), std::vector<long double>(301, 0));
   EXPECT_EQ(tracks[t].Channel1_mvc, 0);
 }
 
@@ -285,7 +281,7 @@ TEST(EmgWindowsTest, TimeStampsFarApartDoNotOverflow) {
   const int t = add_experiment({0, big, small, 5});
   set_values(t, 0, {1, 2, 3, 4});
   preprocessing_emg(50, 500, 100, 0.03L);
-  EXPECT_EQ(field(t, &Entry::Channel1),
+  EXPECT_EQ(field(t, samples.channel[0]),
             (std::vector<long double>{1, 2, std::sqrt((9 + 4 + 1) / 3.0L), 4}));
 }
 

@@ -84,19 +84,22 @@ TEST(DecimalTest, EverythingElseIsLeftToTheGeneralScanner) {
   EXPECT_EQ(integer, -123456789012345678LL);
 }
 
-// Reads `content` with both readers and compares status and store.
+// Reads `content` with both readers, for the report and for the study, and compares status and
+// store.
 void expect_same_reading(const std::string& content, const std::string& what) {
   TempDir dir;
   const std::string path = dir.file("data.txt");
   write_file(path, content);
-  reset_store();
-  ReadResult reference = read_data_reference(path.c_str());
-  StoreSnapshot expected = take_snapshot();
-  reset_store();
-  ReadResult fast = read_data(path.c_str());
-  StoreSnapshot actual = take_snapshot();
-  EXPECT_EQ(static_cast<int>(fast.status), static_cast<int>(reference.status)) << what;
-  EXPECT_EQ(first_difference(expected, actual), "") << what;
+  for (SampleDetail detail : {SampleDetail::report, SampleDetail::study}) {
+    reset_store();
+    ReadResult reference = read_data_reference(path.c_str(), detail);
+    StoreSnapshot expected = take_snapshot();
+    reset_store();
+    ReadResult fast = read_data(path.c_str(), detail);
+    StoreSnapshot actual = take_snapshot();
+    EXPECT_EQ(static_cast<int>(fast.status), static_cast<int>(reference.status)) << what;
+    EXPECT_EQ(first_difference(expected, actual), "") << what;
+  }
   reset_store();
 }
 
@@ -130,6 +133,13 @@ TEST(FastReaderTest, OddLinesAgreeWithTheReference) {
       five + std::string(2046 - five.size(), ' ') + "\r\n" + five + "\n",
       "\t" + five + "\t\n \v" + five + "\n\f" + five + "\n",
       "Frequency:   1000\n" + std::string(300, 'P') + "\nPerson " + std::string(300, 'n') + "\n",
+      // Calibration lines after samples: the last is every sample's reference, also where it
+      // repeats an earlier one or comes after the last sample.
+      five + "\n" + numbers(20, "2.5") + "\nCalibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n" + five +
+          "\nCalibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n" + numbers(20, "-1") +
+          "\nCalibr 9 8 7 6 5 4 3 2 1\n" + three + "\n" + numbers(20, "nan") + "\n",
+      "Calibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n" + five + "\n" + five +
+          "\nCalibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n",
   };
   int n = 0;
   for (const std::string& content : cases)
@@ -170,6 +180,30 @@ TEST(FastReaderTest, OddNumbersAgreeWithTheReference) {
     content += std::string("Calibr 1 2 3 4 5 6 7 8 ") + odd + " 10 11\n" + numbers(16) + "\n";
     expect_same_reading(content, odd);
   }
+}
+
+// The general scanner remembers conversions of short texts: many distinct ones sharing its
+// slots, repeated in another order, long ones past what it remembers, and texts that convert to
+// nothing.
+TEST(FastReaderTest, RepeatedConversionsAgreeWithTheReference) {
+  std::string content = "Calibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n";
+  for (int round = 0; round < 2; ++round) {
+    for (int k = 0; k < 1500; ++k) {
+      const int key = round == 0 ? k : (k * 7919) % 1500;
+      std::string line = std::to_string(k % 500);
+      for (int field = 0; field < 20; ++field) {
+        const int v = key + field * 31;
+        if (k % 100 == 0 && field == 5)
+          line += " 1" + std::string(70, '0') + "e-4990";
+        else if (k % 17 == 0 && field == 19)
+          line += " .e";
+        else
+          line += " " + std::to_string(v % 997) + ".5e-" + std::to_string(4900 + v % 60);
+      }
+      content += line + "\n";
+    }
+  }
+  expect_same_reading(content, "repeated conversions");
 }
 
 TEST(FastReaderTest, RandomLinesAgreeWithTheReference) {

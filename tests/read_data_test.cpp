@@ -29,18 +29,19 @@ TEST(ReadDataTest, FivePointLinesFillTwoChannels) {
                 .status,
             ReadStatus::ok);
   EXPECT_EQ(calibration.type, 0);
-  EXPECT_EQ(calibration.UK6_2_z, 15.0L);
+  EXPECT_EQ(calibration.position[14], 15.0L);
   ASSERT_EQ(no_entries, 2);  // the 19-number line is no sample
-  const Entry& e = entries[1];
-  EXPECT_EQ(e.time, 5);
-  EXPECT_EQ(e.Right_x, 101.0L);
-  EXPECT_EQ(e.UK6_2_z, 115.0L);
-  EXPECT_EQ(e.Aux1, 116.0L);
-  EXPECT_EQ(e.Aux3, 118.0L);
-  EXPECT_EQ(e.Channel1, 119.0L);
-  EXPECT_EQ(e.Channel2, 120.0L);  // the 21st and 22nd numbers are ignored
-  EXPECT_EQ(e.Channel3, 0.0L);
-  EXPECT_EQ(e.Channel4, 0.0L);
+  EXPECT_EQ(samples.time[1], 5);
+  // The incisal point is numbers 7 to 9, measured from the calibration's.
+  EXPECT_EQ(samples.incisal_x[1], 100.0L);
+  EXPECT_EQ(samples.incisal_z[1], 100.0L);
+  EXPECT_EQ(distance_max[0][4], std::sqrt(3 * 100.0L * 100.0L));  // the second molar point
+  EXPECT_EQ(samples.channel[0][1], 119.0L);                       // after three auxiliary numbers
+  EXPECT_EQ(samples.channel[1][1], 120.0L);  // the 21st and 22nd numbers are ignored
+  EXPECT_EQ(channel_value(2, 1), 0.0L);
+  EXPECT_EQ(channel_value(3, 1), 0.0L);
+  EXPECT_FALSE(sample_forms.three_point);
+  EXPECT_TRUE(sample_forms.two_channels);
   EXPECT_EQ(no_tracks, 1);
   EXPECT_EQ(tracks[0].first_entry, 0);
   EXPECT_EQ(tracks[0].last_entry, 1);
@@ -53,21 +54,20 @@ TEST(ReadDataTest, ThreePointLinesTakeFourChannelsOrTwo) {
             ReadStatus::ok);
   EXPECT_EQ(calibration.type, 1);
   ASSERT_EQ(no_entries, 4);
-  EXPECT_EQ(entries[0].Channel3, 15.0L);
-  EXPECT_EQ(entries[0].Channel4, 16.0L);
-  EXPECT_EQ(entries[0].type, 1);
+  EXPECT_EQ(samples.channel[2][0], 15.0L);
+  EXPECT_EQ(samples.channel[3][0], 16.0L);
+  EXPECT_TRUE(sample_forms.three_point);
   // 15 and 14 numbers: two channels, the temporales set to 0.
-  EXPECT_EQ(entries[1].Channel1, 113.0L);
-  EXPECT_EQ(entries[1].Channel2, 114.0L);
-  EXPECT_EQ(entries[1].Channel3, 0.0L);
-  EXPECT_EQ(entries[1].Channel4, 0.0L);
-  EXPECT_EQ(entries[2].Channel2, 214.0L);
-  EXPECT_EQ(entries[2].Channel3, 0.0L);
+  EXPECT_EQ(samples.channel[0][1], 113.0L);
+  EXPECT_EQ(samples.channel[1][1], 114.0L);
+  EXPECT_EQ(samples.channel[2][1], 0.0L);
+  EXPECT_EQ(samples.channel[3][1], 0.0L);
+  EXPECT_EQ(samples.channel[1][2], 214.0L);
+  EXPECT_EQ(samples.channel[2][2], 0.0L);
   // A five-point line is a four-channel line of its first 16 numbers.
-  EXPECT_EQ(entries[3].Incisal_z, 309.0L);
-  EXPECT_EQ(entries[3].Aux1, 310.0L);
-  EXPECT_EQ(entries[3].Channel4, 316.0L);
-  EXPECT_EQ(entries[3].UK6_1_x, 0.0L);
+  EXPECT_EQ(samples.incisal_z[3], 300.0L);
+  EXPECT_EQ(samples.channel[3][3], 316.0L);
+  EXPECT_EQ(distance_max[0][3], 0.0L);  // the first molar point: no line carried it
 }
 
 TEST(ReadDataTest, FieldsAFormDoesNotCarryKeepEarlierValues) {
@@ -78,15 +78,16 @@ TEST(ReadDataTest, FieldsAFormDoesNotCarryKeepEarlierValues) {
                 .status,
             ReadStatus::ok);
   EXPECT_EQ(calibration.type, 1);
-  EXPECT_EQ(calibration.UK6_1_x, 110.0L);
-  EXPECT_EQ(calibration.Right_x, 1.0L);
+  EXPECT_EQ(calibration.position[9], 110.0L);
+  EXPECT_EQ(calibration.position[0], 1.0L);
   ASSERT_EQ(no_entries, 2);
-  EXPECT_EQ(entries[0].type, 0);
-  EXPECT_EQ(entries[1].type, 1);
-  EXPECT_EQ(entries[1].UK6_1_x, 110.0L);
-  EXPECT_EQ(entries[1].UK6_2_z, 115.0L);
-  EXPECT_EQ(entries[1].Channel3, 215.0L);
-  EXPECT_EQ(entries[0].Channel3, 0.0L);
+  EXPECT_TRUE(sample_forms.three_point);
+  // The three-point sample's molar points are the five-point sample's, as are the calibration's.
+  EXPECT_EQ(distance_max[1][3], 0.0L);
+  EXPECT_EQ(distance_max[1][4], 0.0L);
+  EXPECT_EQ(distance_max[1][0], std::sqrt(3 * 200.0L * 200.0L));
+  EXPECT_EQ(samples.channel[2][1], 215.0L);
+  EXPECT_EQ(samples.channel[2][0], 0.0L);
 }
 
 TEST(ReadDataTest, ALineThatFailsItsFormWritesNothing) {
@@ -95,10 +96,10 @@ TEST(ReadDataTest, ALineThatFailsItsFormWritesNothing) {
       read_text("Calibr 1 2 3 4 5 6 7 8 9 10 11 12\n" + sample(0, 13, 50) + sample(0, 14)).status,
       ReadStatus::ok);
   EXPECT_EQ(calibration.type, 1);
-  EXPECT_EQ(calibration.Incisal_z, 9.0L);
-  EXPECT_EQ(calibration.UK6_1_x, 0.0L);
+  EXPECT_EQ(calibration.position[8], 9.0L);
+  EXPECT_EQ(calibration.position[9], 0.0L);
   ASSERT_EQ(no_entries, 1);
-  EXPECT_EQ(entries[0].Right_x, 1.0L);
+  EXPECT_EQ(samples.channel[0][0], 13.0L);
 }
 
 TEST(ReadDataTest, UnreadableCalibrationEndsTheRead) {
@@ -110,7 +111,7 @@ TEST(ReadDataTest, UnreadableCalibrationEndsTheRead) {
   // Without a calibration line the five-point form is read with an all-zero calibration.
   ASSERT_EQ(read_text(sample(0, 20)).status, ReadStatus::ok);
   EXPECT_EQ(calibration.type, 0);
-  EXPECT_EQ(calibration.Right_x, 0.0L);
+  EXPECT_EQ(calibration.position[0], 0.0L);
   EXPECT_EQ(no_entries, 1);
 }
 
@@ -146,8 +147,8 @@ TEST(ReadDataTest, LinesLongerThan2047CharactersAreSplitIntoPieces) {
   first += std::string(kLinePiece - first.size(), ' ');
   ASSERT_EQ(read_text(first + sample(7, 20, 10)).status, ReadStatus::ok);
   ASSERT_EQ(no_entries, 2);
-  EXPECT_EQ(entries[1].time, 7);
-  EXPECT_EQ(entries[1].Right_x, 11.0L);
+  EXPECT_EQ(samples.time[1], 7);
+  EXPECT_EQ(samples.incisal_x[1], 17.0L);
 
   // A header longer than a piece keeps 255 characters; its remainder is skipped as text.
   ASSERT_EQ(read_text("Person " + std::string(3000, 'p') + "\n" + sample(0, 20)).status,
@@ -192,22 +193,28 @@ TEST(ReadDataTest, ExperimentBoundsFollowTimeZero) {
 }
 
 TEST(ReadDataTest, NumbersConvertAsScanfConvertsThem) {
-  ASSERT_EQ(read_text("0 +1.5 .5 5. 1e3 nan inf 0x1p3 -0 1e-4950 9 10 11 12 13 14 15 16 17 18 "
-                      "20abc\n1 1.5abc 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\n")
+  // Odd spellings in the incisal point's place (numbers 7 to 9, measured from a zero calibration)
+  // and in the EMG's.
+  const std::string before = " 1 2 3 4 5 6 ", after = " 10 11 12 13 14 15 16 17 18 ";
+  ASSERT_EQ(read_text("0" + before + "+1.5 .5 5." + after + "19 20abc\n" +  //
+                      "1" + before + "1e3 nan inf" + after + "1e-4950 -0\n" + "2" + before +
+                      "0x1p3 -0 1e-4950" + after + "19 20\n" +
+                      "3 1.5abc 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\n")
                 .status,
             ReadStatus::ok);
-  ASSERT_EQ(no_entries, 1);
-  const Entry& e = entries[0];
-  EXPECT_EQ(e.Right_x, 1.5L);
-  EXPECT_EQ(e.Right_y, 0.5L);
-  EXPECT_EQ(e.Right_z, 5.0L);
-  EXPECT_EQ(e.Left_x, 1000.0L);
-  EXPECT_TRUE(std::isnan(e.Left_y));
-  EXPECT_TRUE(std::isinf(e.Left_z));
-  EXPECT_EQ(e.Incisal_x, 8.0L);
-  EXPECT_TRUE(std::signbit(e.Incisal_y));
-  EXPECT_GT(e.Incisal_z, 0.0L);  // a denormal of the extended format
-  EXPECT_EQ(e.Channel2, 20.0L);  // conversion stops before "abc"
+  ASSERT_EQ(no_entries, 3);  // the last line stops short at "abc"
+  EXPECT_EQ(samples.incisal_x[0], 1.5L);
+  EXPECT_EQ(samples.incisal_y[0], 0.5L);
+  EXPECT_EQ(samples.incisal_z[0], 5.0L);
+  EXPECT_EQ(samples.channel[1][0], 20.0L);  // conversion stops before "abc"
+  EXPECT_EQ(samples.incisal_x[1], 1000.0L);
+  EXPECT_TRUE(std::isnan(samples.incisal_y[1]));
+  EXPECT_TRUE(std::isinf(samples.incisal_z[1]));
+  EXPECT_GT(samples.channel[0][1], 0.0L);  // a denormal of the extended format
+  EXPECT_TRUE(std::signbit(samples.channel[1][1]));
+  EXPECT_EQ(samples.incisal_x[2], 8.0L);
+  EXPECT_TRUE(std::signbit(samples.incisal_y[2]));
+  EXPECT_GT(samples.incisal_z[2], 0.0L);
 }
 
 std::string samples(int count, int experiments) {

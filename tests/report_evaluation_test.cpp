@@ -26,21 +26,21 @@ struct Sample {
   long double b1, b2, b3, b4;  // burst integrals, uV*ms
 };
 
-// Stores `samples` as experiment `position`, starting at entry `first`.
-void lay_out(int position, int first, const std::vector<Sample>& samples) {
-  for (std::size_t n = 0; n < samples.size(); ++n) {
-    Entry& e = entries[first + static_cast<int>(n)];
-    e.Incisal_dist = samples[n].d;
-    e.cycle_status = samples[n].status;
-    e.Channel1_burst = samples[n].b1;
-    e.Channel2_burst = samples[n].b2;
-    e.Channel3_burst = samples[n].b3;
-    e.Channel4_burst = samples[n].b4;
+// Stores `rows` as experiment `position`, starting at entry `first`.
+void lay_out(int position, int first, const std::vector<Sample>& rows) {
+  const int end = first + static_cast<int>(rows.size());
+  if (end > no_entries) size_samples(end);
+  for (std::size_t n = 0; n < rows.size(); ++n) {
+    const int i = first + static_cast<int>(n);
+    samples.incisal_dist[i] = rows[n].d;
+    samples.cycle_status[i] = rows[n].status;
+    samples.burst[0][i] = rows[n].b1;
+    samples.burst[1][i] = rows[n].b2;
+    samples.burst[2][i] = rows[n].b3;
+    samples.burst[3][i] = rows[n].b4;
   }
   tracks[position].first_entry = first;
-  tracks[position].last_entry = first + static_cast<int>(samples.size()) - 1;
-  if (first + static_cast<int>(samples.size()) > no_entries)
-    no_entries = first + static_cast<int>(samples.size());
+  tracks[position].last_entry = end - 1;
 }
 
 void set_mvc(long double c1, long double c2, long double c3, long double c4) {

@@ -93,20 +93,6 @@ std::map<int, int> chewing_column(const std::string& report) {
   return column;
 }
 
-long double incisal_distance(const Entry& e) {
-  const long double x = e.Incisal_x - calibration.Incisal_x;
-  const long double y = e.Incisal_y - calibration.Incisal_y;
-  const long double z = e.Incisal_z - calibration.Incisal_z;
-  return std::sqrt(x * x + y * y + z * z);
-}
-
-long double right_distance(const Entry& e) {
-  const long double x = e.Right_x - calibration.Right_x;
-  const long double y = e.Right_y - calibration.Right_y;
-  const long double z = e.Right_z - calibration.Right_z;
-  return std::sqrt(x * x + y * y + z * z);
-}
-
 struct FormCase {
   std::string form;
   int rate;
@@ -159,7 +145,7 @@ TEST_P(SimulateFormTest, ReadsBackWithTheProtocolAndTheForm) {
   } else {
     // Every trial lasts its protocol share of 152 s times the scale, less the rest of a sample.
     long long total = 0;
-    for (int k = 0; k < no_tracks; ++k) total += entries[tracks[k].last_entry].time;
+    for (int k = 0; k < no_tracks; ++k) total += samples.time[tracks[k].last_entry];
     const double expected = 152000 * std::stod(c.size[1]);
     EXPECT_LE(total, expected);
     EXPECT_GT(total, expected - 18 * 2000.0 / c.rate);
@@ -170,14 +156,16 @@ TEST_P(SimulateFormTest, ReadsBackWithTheProtocolAndTheForm) {
   for (int k = 0; k < no_tracks; ++k) {
     for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
       const long long n = i - tracks[k].first_entry;
-      ASSERT_EQ(entries[i].time, n * 1000 / c.rate) << "experiment " << k + 1 << " sample " << n;
+      ASSERT_EQ(samples.time[i], n * 1000 / c.rate) << "experiment " << k + 1 << " sample " << n;
     }
   }
   bool temporalis = false, molars = false;
   for (int i = 0; i < no_entries; ++i) {
-    temporalis = temporalis || entries[i].Channel3 != 0 || entries[i].Channel4 != 0;
-    molars = molars || entries[i].UK6_1_x != 0 || entries[i].UK6_2_z != 0;
+    temporalis = temporalis || channel_value(2, i) != 0 || channel_value(3, i) != 0;
   }
+  // The molar points move with the jaw, away from their calibrated positions.
+  for (int k = 0; k < no_tracks; ++k)
+    molars = molars || distance_max[k][3] != 0 || distance_max[k][4] != 0;
   EXPECT_EQ(temporalis, c.four_channels);
   EXPECT_EQ(molars, c.calibration_type == 0);
 }
@@ -313,16 +301,15 @@ TEST(SimulateTest, SignalsArePhysiologicallyPlausible) {
   int level[18] = {};
   for (int k = 0; k < no_tracks; ++k) {
     for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
-      incisal[k] = std::fmax(incisal[k], incisal_distance(entries[i]));
-      condyle[k] = std::fmax(condyle[k], right_distance(entries[i]));
-      const long double channel[4] = {entries[i].Channel1, entries[i].Channel2, entries[i].Channel3,
-                                      entries[i].Channel4};
+      incisal[k] = std::fmax(incisal[k], samples.incisal_dist[i]);
+      const long double channel[4] = {channel_value(0, i), channel_value(1, i), channel_value(2, i),
+                                      channel_value(3, i)};
       for (int c = 0; c < 4; ++c) energy[k][c] += channel[c] * channel[c];
-      if (i > tracks[k].first_entry &&
-          incisal_distance(entries[i]) == incisal_distance(entries[i - 1])) {
+      if (i > tracks[k].first_entry && samples.incisal_dist[i] == samples.incisal_dist[i - 1]) {
         ++level[k];
       }
     }
+    condyle[k] = distance_max[k][0];  // the right condyle's largest distance
     const int n = tracks[k].last_entry - tracks[k].first_entry + 1;
     for (int c = 0; c < 4; ++c) energy[k][c] /= n;
   }

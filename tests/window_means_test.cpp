@@ -10,6 +10,7 @@
 #include <string>
 
 #include "recording/store.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -21,12 +22,12 @@ WindowMean scan_every_window(int f, int l, long long span, bool smallest, long l
                              long double initial) {
   WindowMean result = {initial, {false, 0, 0}};
   for (int s = f; s <= l; ++s) {
-    if (!(entries[l].time - entries[s].time >= span)) continue;
-    if (smallest && !(entries[s].time >= earliest)) continue;
+    if (!(samples.time[l] - samples.time[s] >= span)) continue;
+    if (smallest && !(samples.time[s] >= earliest)) continue;
     long double sum = 0;
     int n = 0;
-    for (int k = s; k <= l && entries[k].time - entries[s].time <= span; ++k, ++n)
-      sum += entries[k].Channel1;
+    for (int k = s; k <= l && samples.time[k] - samples.time[s] <= span; ++k, ++n)
+      sum += samples.channel[0][k];
     const long double mean = sum / n;
     if (smallest ? mean < result.value : mean > result.value) result = {mean, {true, s, s + n - 1}};
   }
@@ -44,11 +45,11 @@ void expect_same(const WindowMean& actual, const WindowMean& expected, const std
 
 void expect_both_extremes(int f, int l, const std::string& what) {
   for (long long span : {0LL, 1LL, 7LL, 100LL, 500LL}) {
-    auto largest = largest_window_mean(f, l, &Entry::Channel1, span, 0);
+    auto largest = largest_window_mean(f, l, samples.channel[0], span, 0);
     ASSERT_TRUE(largest.has_value()) << what;
     expect_same(*largest, scan_every_window(f, l, span, false, 0, 0),
                 what + ", largest, span " + std::to_string(span));
-    auto smallest = smallest_window_mean(f, l, &Entry::Channel1, span, 50, 1000);
+    auto smallest = smallest_window_mean(f, l, samples.channel[0], span, 50, 1000);
     ASSERT_TRUE(smallest.has_value()) << what;
     expect_same(*smallest, scan_every_window(f, l, span, true, 50, 1000),
                 what + ", smallest, span " + std::to_string(span));
@@ -60,10 +61,10 @@ void fill(
     int n, const std::function<long double(int)>& value,
     const std::function<long long(int)>& time = [](int i) { return i; }) {
   reset_store();
-  no_entries = n;
+  size_samples(n);
   for (int i = 0; i < n; ++i) {
-    entries[i].time = time(i);
-    entries[i].Channel1 = value(i);
+    samples.time[i] = time(i);
+    samples.channel[0][i] = value(i);
   }
 }
 
@@ -85,6 +86,21 @@ TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
       {"last-bit differences",
        [](int i) { return std::nextafter(1.0L, 2.0L * (i % 2)) + (i % 997 == 0); }},
       {"bursts", [&](int i) { return (i / 250) % 2 ? 300 + unit(random) : unit(random) * 3; }},
+      // Values a window is decided by without summing, and plateaus of one value.
+      {"not-a-number in places",
+       [&](int i) { return i % 400 == 123 ? NAN : static_cast<long double>(unit(random)) * 9; }},
+      {"not-a-number everywhere", [](int) { return static_cast<long double>(NAN); }},
+      {"infinity in places",
+       [&](int i) { return i % 900 == 5 ? INFINITY : static_cast<long double>(unit(random)); }},
+      {"infinity and not-a-number",
+       [](int i) { return i % 3 == 0   ? INFINITY
+                          : i % 7 == 0 ? NAN
+                                       : 1.0L; }},
+      {"plateaus", [](int i) { return i < 200         ? 0.5L * i
+                                      : (i / 700) % 2 ? 7.1L
+                                                      : 0.3L; }},
+      {"constant but for one value", [](int i) { return i == 1500 ? 0.1L : 0.2L; }},
+      {"denormal", [](int i) { return 0x1p-16440L * (i % 5); }},
   };
   for (const Signal& signal : signals) {
     fill(n, signal.value);
@@ -109,21 +125,21 @@ TEST(WindowMeansTest, IrregularTimeStamps) {
 TEST(WindowMeansTest, LeavesOtherExperimentsToTheFullScan) {
   fill(
       100, [](int i) { return static_cast<long double>(i); }, [](int i) { return 100LL - i; });
-  EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());  // falling time
-  fill(100, [](int i) { return i == 50 ? NAN : 1.0L; });
-  EXPECT_FALSE(smallest_window_mean(0, 99, &Entry::Channel1, 10, 0, 1000).has_value());
+  EXPECT_FALSE(largest_window_mean(0, 99, samples.channel[0], 10, 0).has_value());  // falling time
+  fill(100, [](int i) { return i == 50 ? -INFINITY : 1.0L; });
+  EXPECT_FALSE(smallest_window_mean(0, 99, samples.channel[0], 10, 0, 1000).has_value());
   fill(100, [](int i) { return i == 50 ? -1.0L : 1.0L; });
-  EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());
+  EXPECT_FALSE(largest_window_mean(0, 99, samples.channel[0], 10, 0).has_value());
   fill(100, [](int) { return 1.0L; });
-  EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, -1, 0).has_value());
+  EXPECT_FALSE(largest_window_mean(0, 99, samples.channel[0], -1, 0).has_value());
   fill(
       100, [](int) { return 1.0L; }, [](int i) { return i == 99 ? 1LL << 62 : i; });
-  EXPECT_FALSE(largest_window_mean(0, 99, &Entry::Channel1, 10, 0).has_value());
+  EXPECT_FALSE(largest_window_mean(0, 99, samples.channel[0], 10, 0).has_value());
   // No window fits: the initial value stays.
   fill(10, [](int) { return 5.0L; });
-  EXPECT_EQ(largest_window_mean(0, 9, &Entry::Channel1, 500, 0)->value, 0.0L);
-  EXPECT_FALSE(largest_window_mean(0, 9, &Entry::Channel1, 500, 0)->window.found);
-  EXPECT_EQ(smallest_window_mean(0, 9, &Entry::Channel1, 5, 50, 1000)->value, 1000.0L);
+  EXPECT_EQ(largest_window_mean(0, 9, samples.channel[0], 500, 0)->value, 0.0L);
+  EXPECT_FALSE(largest_window_mean(0, 9, samples.channel[0], 500, 0)->window.found);
+  EXPECT_EQ(smallest_window_mean(0, 9, samples.channel[0], 5, 50, 1000)->value, 1000.0L);
   reset_store();
 }
 

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr long double Entry::*kBurst[] = {&Entry::Channel1_burst, &Entry::Channel2_burst,
-                                          &Entry::Channel3_burst, &Entry::Channel4_burst};
 constexpr long double Track::*kWork[] = {&Track::Channel1_work, &Track::Channel2_work,
                                          &Track::Channel3_work, &Track::Channel4_work};
 
@@ -33,14 +31,14 @@ struct Sample {
   Bursts b = {0, 0, 0, 0};
 };
 
-int add_experiment(const std::vector<Sample>& samples) {
+int add_experiment(const std::vector<Sample>& rows) {
   Track& track = tracks[no_tracks];
   track.first_entry = no_entries;
-  for (const Sample& s : samples) {
-    Entry& e = entries[no_entries++];
-    e.cycle_status = s.mark == 'M' ? max_end : s.mark == 'm' ? min_start : 0;
-    e.Incisal_dist = s.d;
-    for (int c = 0; c < 4; ++c) e.*kBurst[c] = s.b[c];
+  for (const Sample& s : rows) {
+    const int i = append_sample();
+    samples.cycle_status[i] = s.mark == 'M' ? max_end : s.mark == 'm' ? min_start : 0;
+    samples.incisal_dist[i] = s.d;
+    for (int c = 0; c < 4; ++c) samples.burst[c][i] = s.b[c];
   }
   track.last_entry = no_entries - 1;
   return no_tracks++;
@@ -252,13 +250,13 @@ TEST_F(AnalysisRunTest, StagesFillTheStore) {
   // the open cycle 7 adds nothing. A burst of ~100 uV over ~100 ms holds about 10000 uV*ms.
   const int f = chewing.first_entry;
   auto middle_of_burst = [&](int cycle) { return f + 100 + cycle * 400 + 270; };
-  const long double burst = entries[middle_of_burst(0)].Channel1_burst;
+  const long double burst = samples.burst[0][middle_of_burst(0)];
   EXPECT_GT(burst, 10000);
   EXPECT_LT(burst, 100 * 160);
-  for (int cycle : {1, 2, 3}) EXPECT_EQ(entries[middle_of_burst(cycle)].Channel1_burst, burst);
+  for (int cycle : {1, 2, 3}) EXPECT_EQ(samples.burst[0][middle_of_burst(cycle)], burst);
   EXPECT_EQ(chewing.Channel1_work, ((burst + burst) + burst) + burst);
-  EXPECT_EQ(chewing.Channel2_work, entries[middle_of_burst(5)].Channel2_burst);
-  EXPECT_EQ(chewing.Channel3_work, entries[middle_of_burst(4)].Channel3_burst);
+  EXPECT_EQ(chewing.Channel2_work, samples.burst[1][middle_of_burst(5)]);
+  EXPECT_EQ(chewing.Channel3_work, samples.burst[2][middle_of_burst(4)]);
   EXPECT_GT(chewing.Channel2_work, 9000);
   EXPECT_EQ(chewing.Channel4_work, 0);  // level 0.03 * 120 + 2 is never reached
 }

@@ -17,8 +17,7 @@ constexpr CheckRule kRules[kChecks] = {
     {Check::no_calibration, "no_calibration", Severity::error, 1, "lines"},
     // The maximal openings give the jaw's opening axis; a shorter opening across the lateral axis
     // gives no direction, and the plane of the calibrated points has to stand in for it.
-    {Check::jaw_frame_from_plane, "jaw_frame_from_plane", Severity::warning, kFlatOpening_mm,
-     "mm"},
+    {Check::jaw_frame_from_plane, "jaw_frame_from_plane", Severity::warning, kFlatOpening_mm, "mm"},
     // The last calibration line is the reference of every sample, also of those read before it,
     // which were read in the form in force then: an edited or joined file.
     {Check::calibration_after_samples, "calibration_after_samples", Severity::warning, 0,
@@ -62,12 +61,6 @@ constexpr CheckRule kRules[kChecks] = {
 const char* const kPointNames[kPoints] = {"right", "left", "incisal", "molar1", "molar2"};
 const char* const kAxes[3] = {"x", "y", "z"};
 
-// Point pairs, right-left first: the only pair a three-point form is checked on.
-struct PointPair {
-  int a, b;
-};
-constexpr PointPair kPairs[kPointPairs] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 2},
-                                           {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
 int checked_pairs(const RecordingForm& form) { return form.points == kPoints ? kPointPairs : 1; }
 
 // Fields the form carries: its points' coordinates, then its EMG channels.
@@ -75,46 +68,39 @@ bool carried(int field, const RecordingForm& form) {
   if (field < kPositionFields) return field < 3 * form.points;
   return field - kPositionFields < form.emg_channels;
 }
-long double field_value(const Entry& e, int field) {
-  return field < kPositionFields ? e.*kPositionValue[field]
-                                 : e.*kChannelValue[field - kPositionFields];
-}
 std::string field_name(int field) {
   if (field < kPositionFields) return std::string(kPointNames[field / 3]) + "_" + kAxes[field % 3];
   return kChannelKeys[field - kPositionFields];
 }
 
-long double point_distance(const Entry& e, const PointPair& pair) {
-  const long double dx = e.*kPositionValue[3 * pair.a] - e.*kPositionValue[3 * pair.b];
-  const long double dy = e.*kPositionValue[3 * pair.a + 1] - e.*kPositionValue[3 * pair.b + 1];
-  const long double dz = e.*kPositionValue[3 * pair.a + 2] - e.*kPositionValue[3 * pair.b + 2];
-  return std::sqrt((dx * dx + dy * dy) + dz * dz);
-}
-
-void gather(const Track& track, const RecordingForm& form, RawExperiment& x) {
-  const int f = track.first_entry, l = track.last_entry;
-  bool distance_seen[kPointPairs] = {};
+// Experiment k's facts: those of the positions as the reader gathered them, the rest from the
+// raw EMG and the time stamps.
+void gather(int k, const RecordingForm& form, RawExperiment& x) {
+  const int f = tracks[k].first_entry, l = tracks[k].last_entry;
+  const RawPositions& positions = raw_positions[k];
+  for (int field = 0; field < kPositionFields; ++field) {
+    if (!carried(field, form)) continue;
+    x.non_finite[field] = positions.non_finite[field];
+    x.first_non_finite[field] = positions.first_non_finite[field];
+  }
+  for (int p = 0; p < checked_pairs(form); ++p) {
+    x.pair_min[p] = positions.pair_min[p];
+    x.pair_max[p] = positions.pair_max[p];
+  }
   for (int c = 0; c < form.emg_channels; ++c) {
     x.emg_flat[c] = true;
-    x.emg_level[c] = entries[f].*kChannelValue[c];
+    x.emg_level[c] = channel_value(c, f);
   }
   for (int i = f; i <= l; ++i) {
-    const Entry& e = entries[i];
-    for (int field = 0; field < kCheckedFields; ++field) {
-      if (!carried(field, form) || std::isfinite(field_value(e, field))) continue;
-      if (x.non_finite[field]++ == 0) x.first_non_finite[field] = i;
-    }
-    for (int c = 0; c < form.emg_channels; ++c)
-      if (!(e.*kChannelValue[c] == x.emg_level[c])) x.emg_flat[c] = false;
-    for (int p = 0; p < checked_pairs(form); ++p) {
-      const long double d = point_distance(e, kPairs[p]);
-      if (!std::isfinite(d)) continue;
-      if (!distance_seen[p] || d < x.pair_min[p]) x.pair_min[p] = d;
-      if (!distance_seen[p] || d > x.pair_max[p]) x.pair_max[p] = d;
-      distance_seen[p] = true;
+    for (int c = 0; c < form.emg_channels; ++c) {
+      const long double v = channel_value(c, i);
+      if (!std::isfinite(v) && x.non_finite[kPositionFields + c]++ == 0)
+        x.first_non_finite[kPositionFields + c] = i;
+      if (!(v == x.emg_level[c])) x.emg_flat[c] = false;
     }
     if (i == f) continue;
-    const long double step = static_cast<long double>(elapsed(e.time, entries[i - 1].time));
+    const long double step =
+        static_cast<long double>(elapsed(samples.time[i], samples.time[i - 1]));
     if (!(step > 0) && x.steps_not_rising++ == 0) x.first_not_rising = i;
     if (step > x.longest_step) {
       x.longest_step = step;
@@ -122,7 +108,7 @@ void gather(const Track& track, const RecordingForm& form, RawExperiment& x) {
     }
   }
   if (l > f)
-    x.mean_step = static_cast<long double>(elapsed(entries[l].time, entries[f].time)) / (l - f);
+    x.mean_step = static_cast<long double>(elapsed(samples.time[l], samples.time[f])) / (l - f);
 }
 
 // The longest run of samples at each channel's largest finite magnitude.
@@ -131,7 +117,7 @@ void gather_clipping(RawFacts& raw, int experiments) {
     long double largest = 0;
     for (int k = 0; k < experiments; ++k)
       for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
-        const long double v = std::fabs(entries[i].*kChannelValue[c]);
+        const long double v = std::fabs(channel_value(c, i));
         if (std::isfinite(v) && v > largest) largest = v;
       }
     raw.largest_emg[c] = largest;
@@ -139,7 +125,7 @@ void gather_clipping(RawFacts& raw, int experiments) {
     for (int k = 0; k < experiments; ++k) {
       int run = 0;
       for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
-        run = std::fabs(entries[i].*kChannelValue[c]) == largest ? run + 1 : 0;
+        run = std::fabs(channel_value(c, i)) == largest ? run + 1 : 0;
         if (run > raw.clipping_run[c]) {
           raw.clipping_run[c] = run;
           raw.clipping_at[c] = i - run + 1;
@@ -224,11 +210,8 @@ RecordingForm recording_form() {
     form.emg_channels = calibration.type == 0 ? 2 : 4;
     return form;
   }
-  form.emg_channels = kChannels;
-  for (int i = 0; i < no_entries; ++i) {
-    if (entries[i].type != 0) form.points = 3;
-    if (entries[i].emg_channels != kChannels) form.emg_channels = 2;
-  }
+  form.points = sample_forms.three_point ? 3 : kPoints;
+  form.emg_channels = sample_forms.two_channels ? 2 : kChannels;
   return form;
 }
 
@@ -238,7 +221,7 @@ RawFacts raw_facts(const ReadResult& read) {
   raw.form = recording_form();
   raw.samples_before_first_experiment = no_tracks > 0 ? tracks[0].first_entry : no_entries;
   const int experiments = std::min(no_tracks, kMaxTracks);
-  for (int k = 0; k < experiments; ++k) gather(tracks[k], raw.form, raw.experiments[k]);
+  for (int k = 0; k < experiments; ++k) gather(k, raw.form, raw.experiments[k]);
   gather_clipping(raw, experiments);
   return raw;
 }

@@ -67,11 +67,9 @@ struct RecordingForm {
   int emg_channels = 2;  // 2 (masseters), or 4 (and the temporales)
 };
 
-// Position fields, three per point, in file order; the first 3 x 3 are carried by every form.
-constexpr int kPoints = 5;
-constexpr int kPointPairs = kPoints * (kPoints - 1) / 2;
-constexpr int kPositionFields = 3 * kPoints;                 // as kPositionValue has them
-constexpr int kCheckedFields = kPositionFields + kChannels;  // positions, then EMG
+// Position fields (three per point, in file order; the first 3 x 3 are carried by every form),
+// then EMG channels.
+constexpr int kCheckedFields = kPositionFields + kChannels;
 
 // What the raw samples of one experiment show.
 struct RawExperiment {
@@ -101,7 +99,8 @@ struct RawFacts {
 // the form the reader would have read them in.
 RecordingForm recording_form();
 
-// Requires the reader to have filled the store and no analysis stage to have run yet.
+// Requires the reader to have filled the store, with SampleDetail::study, and no analysis stage
+// to have run yet.
 RawFacts raw_facts(const ReadResult& read);
 
 // Requires the analysis stages to have run; `evaluation` is the recording's evaluation.

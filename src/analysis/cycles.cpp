@@ -13,19 +13,18 @@ void mark_turning_points(Track& track, long double thr) {
   const int f = track.first_entry, l = track.last_entry;
   track.no_cycles = 0;
   for (int i = f; i <= l - 1; ++i) {
-    Entry& e = entries[i];
-    const Entry& next = entries[i + 1];
-    e.cycle_status = 0;
-    if (e.Incisal_dist <= thr && next.Incisal_dist > thr) ++track.no_cycles;
-    if (e.Incisal_dir == kFell && next.Incisal_dir == kRose) {
+    samples.cycle_status[i] = 0;
+    if (samples.incisal_dist[i] <= thr && samples.incisal_dist[i + 1] > thr) ++track.no_cycles;
+    if (samples.incisal_dir[i] == kFell && samples.incisal_dir[i + 1] == kRose) {
       // i is the last sample of a minimum; its first one ends the run of exactly equal values.
       int k = i;
-      while (k > f && entries[k - 1].Incisal_dist == e.Incisal_dist) --k;
-      entries[k].cycle_status |= min_start;
+      while (k > f && samples.incisal_dist[k - 1] == samples.incisal_dist[i]) --k;
+      samples.cycle_status[k] |= min_start;
     }
-    if (e.Incisal_dir == kRose && next.Incisal_dir == kFell) e.cycle_status |= max_end;
+    if (samples.incisal_dir[i] == kRose && samples.incisal_dir[i + 1] == kFell)
+      samples.cycle_status[i] |= max_end;
   }
-  entries[l].cycle_status = 0;
+  samples.cycle_status[l] = 0;
 }
 
 // Whether a cycle with these burst maxima is a chewing cycle: either masseter exceeds 10 times
@@ -41,10 +40,9 @@ std::vector<ChewingCycle> walk_chewing_cycles(const Track& track, long double di
   bool in_cycle = false;
   ChewingCycle cycle{};
   for (int i = track.first_entry; i <= track.last_entry; ++i) {
-    const Entry& e = entries[i];
     if (!in_cycle) {
       // The opening sample's integrals stay out of the cycle.
-      if ((e.cycle_status & max_end) && e.Incisal_dist >= dist_threshold) {
+      if ((samples.cycle_status[i] & max_end) && samples.incisal_dist[i] >= dist_threshold) {
         cycle = ChewingCycle{};
         cycle.start = i;
         in_cycle = true;
@@ -53,8 +51,8 @@ std::vector<ChewingCycle> walk_chewing_cycles(const Track& track, long double di
     }
     // The closing sample's integrals count.
     for (int c = 0; c < kChannels; ++c)
-      if (e.*kChannelBurst[c] > cycle.burst_max[c]) cycle.burst_max[c] = e.*kChannelBurst[c];
-    if ((e.cycle_status & min_start) && e.Incisal_dist < dist_threshold) {
+      if (burst_value(c, i) > cycle.burst_max[c]) cycle.burst_max[c] = burst_value(c, i);
+    if ((samples.cycle_status[i] & min_start) && samples.incisal_dist[i] < dist_threshold) {
       cycle.end = i;
       cycle.confirmed = confirmed_by_masseters(cycle.burst_max);
       cycles.push_back(cycle);

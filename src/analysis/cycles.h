@@ -1,8 +1,8 @@
 // Chewing-cycle recognition over the incisal distance.
 //
-// Reads  entries[].Incisal_dist (mm), Incisal_dir, Channel1..4_burst (uV*ms), the run-wide
+// Reads  samples.incisal_dist (mm), incisal_dir, burst (uV*ms), the run-wide
 //        Channel1_mvc/Channel2_mvc (uV), tracks[].first_entry/last_entry.
-// Writes entries[].cycle_status, tracks[].no_cycles, tracks[].no_chewing_cycles, and
+// Writes samples.cycle_status, tracks[].no_cycles, tracks[].no_chewing_cycles, and
 //        chewing_cycles[] of the chewing trials: every cycle walked, confirmed or not.
 #pragma once
 

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <optional>
+#include <vector>
 
+#include "analysis/extended_bits.h"
 #include "analysis/window_means.h"
 #include "recording/protocol.h"
 #include "recording/store.h"
@@ -15,16 +17,17 @@ void smooth_window_by_window(int f, int l, long long rms_time) {
   for (int i = l; i >= f; --i) {
     long double sum[kChannels] = {0, 0, 0, 0};
     int n = 0;
-    for (int j = i; j >= f && elapsed(entries[i].time, entries[j].time) <= rms_time; --j) {
+    for (int j = i; j >= f && elapsed(samples.time[i], samples.time[j]) <= rms_time; --j) {
       for (int c = 0; c < kChannels; ++c) {
-        const long double x = entries[j].*kChannelValue[c];
+        const long double x = channel_value(c, j);
         sum[c] += x * x;
       }
       ++n;
     }
     for (int c = 0; c < kChannels; ++c) {
-      // Only a negative rms_time leaves a window empty; the smoothed value is then 0.
-      entries[i].*kChannelValue[c] = n > 0 ? std::sqrt(sum[c] / n) : 0;
+      // Only a negative rms_time leaves a window empty; the smoothed value is then 0. An empty
+      // column smooths to +0 and stays empty.
+      if (!samples.channel[c].empty()) samples.channel[c][i] = n > 0 ? std::sqrt(sum[c] / n) : 0;
     }
   }
 }
@@ -34,11 +37,89 @@ void smooth_window_by_window(int f, int l, long long rms_time) {
 bool rising_times(int f, int l) {
   constexpr long long kLimit = 1LL << 61;
   for (int i = f; i <= l; ++i) {
-    const long long t = entries[i].time;
-    if (t < -kLimit || t > kLimit || (i > f && t < entries[i - 1].time)) return false;
+    const long long t = samples.time[i];
+    if (t < -kLimit || t > kLimit || (i > f && t < samples.time[i - 1])) return false;
   }
   return true;
 }
+
+// Squares of raw values as x * x gives them, deciding from the bits where the unit would be slow:
+// a magnitude below 2^-8223 squares to +0 (less than half the smallest denormal), and a value
+// that is not finite is multiplied only when its bits differ from the last such value's.
+class Squares {
+ public:
+  long double operator()(const long double& x) {
+    const ExtendedBits bits = ExtendedBits::of(x);
+    if (!bits.finite()) {
+      if (!have_last_ || bits != last_) {
+        last_ = bits;
+        last_square_ = x * x;
+        have_last_ = true;
+      }
+      return last_square_;
+    }
+    if (bits.exponent() <= kLargestUnderflowingExponent) return 0;
+    return x * x;
+  }
+
+ private:
+  // Biased exponent 8159 holds magnitudes below 2^(8159 - 16382) = 2^-8223.
+  static constexpr int kLargestUnderflowingExponent = 8159;
+  ExtendedBits last_{};
+  long double last_square_ = 0;
+  bool have_last_ = false;
+};
+
+// a + b for two squares in a window sum of which `a` is not finite, without arithmetic where the
+// result is one of them: a quiet not-a-number absorbs a finite value or an infinity, and +infinity
+// absorbs a finite value and itself. Two different not-a-numbers are added.
+long double absorb(long double a, long double b) {
+  const ExtendedBits x = ExtendedBits::of(a), y = ExtendedBits::of(b);
+  if (x.nan()) return y.nan() && y != x ? a + b : a;
+  return y.finite() ? a : b;  // a is +infinity; b finite, +infinity or a not-a-number
+}
+
+// The squares of one channel that are not finite, found from a sample back. For each sample of
+// the experiment: the last such square at or before it (f - 1 when there is none), and the latest
+// such square that is followed, at or before the sample, by one of other bits.
+class NonFiniteSquares {
+ public:
+  NonFiniteSquares(int f, int l, const std::vector<long double>& square) : f_(f), square_(square) {
+    const std::size_t n = static_cast<std::size_t>(l - f + 1);
+    last_.resize(n);
+    last_before_change_.resize(n);
+    int last = f - 1, before_change = f - 1;
+    for (int i = f; i <= l; ++i) {
+      const ExtendedBits bits = ExtendedBits::of(square[i]);
+      if (!bits.finite()) {
+        if (last >= f && ExtendedBits::of(square[last]) != bits) before_change = last;
+        last = i;
+      }
+      last_[static_cast<std::size_t>(i - f)] = last;
+      last_before_change_[static_cast<std::size_t>(i - f)] = before_change;
+    }
+  }
+  bool in_window(int low, int i) const { return at(last_, i) >= low; }
+
+  // The window's sum, from i down to low as it is summed: once a square is not finite, the sum
+  // is decided by those that are not finite alone, and where they are all alike, by any of them.
+  // Dividing by the count and taking the root leave it unchanged.
+  long double decided_sum(int low, int i) const {
+    int j = at(last_, i);
+    long double sum = square_[j];
+    if (at(last_before_change_, i) < low) return sum;
+    for (j = at(last_, j - 1); j >= low; j = at(last_, j - 1)) sum = absorb(sum, square_[j]);
+    return sum;
+  }
+
+ private:
+  int at(const std::vector<int>& v, int i) const {
+    return i < f_ ? f_ - 1 : v[static_cast<std::size_t>(i - f_)];
+  }
+  int f_;
+  const std::vector<long double>& square_;
+  std::vector<int> last_, last_before_change_;
+};
 
 // Trailing RMS over the samples at most rms_time ms before each sample, in place. Each square is
 // formed once, into the burst integral of its sample (the burst integration overwrites every one of
@@ -50,72 +131,101 @@ void smooth(int f, int l, long long rms_time) {
     return;
   }
   bool active[kChannels] = {false, false, false, false};
-  for (int i = f; i <= l; ++i) {
-    for (int c = 0; c < kChannels; ++c) {
-      const long double x = entries[i].*kChannelValue[c];
-      entries[i].*kChannelBurst[c] = x * x;
-      if (x != 0) active[c] = true;
+  Squares square[kChannels];
+  for (int c = 0; c < kChannels; ++c) {
+    if (samples.channel[c].empty()) continue;
+    const long double* x = samples.channel[c].data();
+    long double* squares = samples.burst[c].data();
+    for (int i = f; i <= l; ++i) {
+      squares[i] = square[c](x[i]);
+      const ExtendedBits bits = ExtendedBits::of(x[i]);
+      if (bits.exponent() != 0 || bits.mantissa != 0) active[c] = true;
     }
   }
   int channels[kChannels], used = 0;
+  std::optional<NonFiniteSquares> non_finite[kChannels];
   for (int c = 0; c < kChannels; ++c) {
     if (active[c]) {
       channels[used++] = c;
-    } else {
-      for (int i = f; i <= l; ++i) entries[i].*kChannelValue[c] = 0;
+      non_finite[c].emplace(f, l, samples.burst[c]);
+      if (!non_finite[c]->in_window(f, l)) non_finite[c].reset();
+    } else if (!samples.channel[c].empty()) {
+      for (int i = f; i <= l; ++i) samples.channel[c][i] = 0;
     }
   }
+  // Whether some channel's window [low, i] holds a square that is not finite.
+  auto decided = [&](int low, int i) {
+    for (int k = 0; k < used; ++k) {
+      const std::optional<NonFiniteSquares>& bad = non_finite[channels[k]];
+      if (bad && bad->in_window(low, i)) return true;
+    }
+    return false;
+  };
   // The first sample of the window of i; with rising time stamps it only moves down as i does.
   auto window_start = [&](int i, int low) {
-    while (low > f && entries[i].time - entries[low - 1].time <= rms_time) --low;
+    while (low > f && samples.time[i] - samples.time[low - 1] <= rms_time) --low;
     return low;
   };
   int low = l;
   for (int i = l; i >= f; --i) {
     low = window_start(i, low > i ? i : low);
     const int n = i - low + 1;
-    if (used == 4) {
+    if (decided(low, i)) {
+      for (int k = 0; k < used; ++k) {
+        const int c = channels[k];
+        if (non_finite[c] && non_finite[c]->in_window(low, i)) {
+          samples.channel[c][i] = non_finite[c]->decided_sum(low, i);
+        } else {
+          const std::vector<long double>& square = samples.burst[c];
+          long double sum = 0;
+          for (int j = i; j >= low; --j) sum += square[j];
+          samples.channel[c][i] = std::sqrt(sum / n);
+        }
+      }
+    } else if (used == 4) {
       // The four sums proceed side by side.
+      const long double *q0 = samples.burst[0].data(), *q1 = samples.burst[1].data(),
+                        *q2 = samples.burst[2].data(), *q3 = samples.burst[3].data();
       long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
       for (int j = i; j >= low; --j) {
-        s0 += entries[j].Channel1_burst;
-        s1 += entries[j].Channel2_burst;
-        s2 += entries[j].Channel3_burst;
-        s3 += entries[j].Channel4_burst;
+        s0 += q0[j];
+        s1 += q1[j];
+        s2 += q2[j];
+        s3 += q3[j];
       }
-      entries[i].Channel1 = std::sqrt(s0 / n);
-      entries[i].Channel2 = std::sqrt(s1 / n);
-      entries[i].Channel3 = std::sqrt(s2 / n);
-      entries[i].Channel4 = std::sqrt(s3 / n);
-    } else if (used == 2 && i > f) {
+      samples.channel[0][i] = std::sqrt(s0 / n);
+      samples.channel[1][i] = std::sqrt(s1 / n);
+      samples.channel[2][i] = std::sqrt(s2 / n);
+      samples.channel[3][i] = std::sqrt(s3 / n);
+    } else if (used == 2 && i > f && !decided(window_start(i - 1, low), i - 1)) {
       // Two channels: the windows of i and i - 1 proceed side by side as well, each summed in
       // its own order.
       const int low2 = window_start(i - 1, low);
       const int n2 = i - 1 - low2 + 1;
-      long double const Entry::*a = kChannelBurst[channels[0]];
-      long double const Entry::*b = kChannelBurst[channels[1]];
+      const long double* a = samples.burst[channels[0]].data();
+      const long double* b = samples.burst[channels[1]].data();
       long double sa = 0, sb = 0, sa2 = 0, sb2 = 0;
       const int common = n < n2 ? n : n2;
       for (int k = 0; k < common; ++k) {
-        sa += entries[i - k].*a;
-        sb += entries[i - k].*b;
-        sa2 += entries[i - 1 - k].*a;
-        sb2 += entries[i - 1 - k].*b;
+        sa += a[i - k];
+        sb += b[i - k];
+        sa2 += a[i - 1 - k];
+        sb2 += b[i - 1 - k];
       }
-      for (int k = common; k < n; ++k) sa += entries[i - k].*a, sb += entries[i - k].*b;
-      for (int k = common; k < n2; ++k) sa2 += entries[i - 1 - k].*a, sb2 += entries[i - 1 - k].*b;
-      entries[i].*kChannelValue[channels[0]] = std::sqrt(sa / n);
-      entries[i].*kChannelValue[channels[1]] = std::sqrt(sb / n);
-      entries[i - 1].*kChannelValue[channels[0]] = std::sqrt(sa2 / n2);
-      entries[i - 1].*kChannelValue[channels[1]] = std::sqrt(sb2 / n2);
+      for (int k = common; k < n; ++k) sa += a[i - k], sb += b[i - k];
+      for (int k = common; k < n2; ++k) sa2 += a[i - 1 - k], sb2 += b[i - 1 - k];
+      samples.channel[channels[0]][i] = std::sqrt(sa / n);
+      samples.channel[channels[1]][i] = std::sqrt(sb / n);
+      samples.channel[channels[0]][i - 1] = std::sqrt(sa2 / n2);
+      samples.channel[channels[1]][i - 1] = std::sqrt(sb2 / n2);
       low = low2;
       --i;
     } else {
       for (int k = 0; k < used; ++k) {
-        long double const Entry::*square = kChannelBurst[channels[k]];
+        const std::vector<long double>& square = samples.burst[channels[k]];
         long double sum = 0;
-        for (int j = i; j >= low; --j) sum += entries[j].*square;
-        entries[i].*kChannelValue[channels[k]] = std::sqrt(sum / n);
+        for (int j = i; j >= low; --j) sum += square[j];
+        samples.channel[channels[k]][i] = std::sqrt(sum / n);
       }
     }
   }
@@ -127,8 +237,8 @@ void smooth(int f, int l, long long rms_time) {
 bool window_mean(int s, int l, long long span, long double mean[kChannels], int& last) {
   long double sum[kChannels] = {0, 0, 0, 0};
   int n = 0;
-  for (int k = s; k <= l && elapsed(entries[k].time, entries[s].time) <= span; ++k) {
-    for (int c = 0; c < kChannels; ++c) sum[c] += entries[k].*kChannelValue[c];
+  for (int k = s; k <= l && elapsed(samples.time[k], samples.time[s]) <= span; ++k) {
+    for (int c = 0; c < kChannels; ++c) sum[c] += channel_value(c, k);
     ++n;
   }
   if (n == 0) return false;
@@ -147,7 +257,7 @@ void noise_level_window_by_window(Track& track, long long rms_time, long long nl
     track.nl_window[c] = {false, 0, 0};
   }
   for (int s = f; s <= l; ++s) {
-    if (!(elapsed(entries[l].time, entries[s].time) >= nl_time && entries[s].time >= rms_time)) {
+    if (!(elapsed(samples.time[l], samples.time[s]) >= nl_time && samples.time[s] >= rms_time)) {
       continue;
     }
     long double mean[kChannels];
@@ -171,7 +281,7 @@ void mvc_window_by_window(Track& track, long long mvc_time) {
     track.mvc_window[c] = {false, 0, 0};
   }
   for (int s = f; s <= l; ++s) {
-    if (!(elapsed(entries[l].time, entries[s].time) >= mvc_time)) continue;
+    if (!(elapsed(samples.time[l], samples.time[s]) >= mvc_time)) continue;
     long double mean[kChannels];
     int last = s;
     if (!window_mean(s, l, mvc_time, mean, last)) continue;
@@ -189,8 +299,8 @@ void mvc_window_by_window(Track& track, long long mvc_time) {
 void noise_level(Track& track, long long rms_time, long long nl_time) {
   std::optional<WindowMean> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
-    level[c] = smallest_window_mean(track.first_entry, track.last_entry, kChannelValue[c], nl_time,
-                                    rms_time, kNoNoiseLevel);
+    level[c] = smallest_window_mean(track.first_entry, track.last_entry, samples.channel[c],
+                                    nl_time, rms_time, kNoNoiseLevel);
     if (!level[c]) return noise_level_window_by_window(track, rms_time, nl_time);
   }
   for (int c = 0; c < kChannels; ++c) {
@@ -203,7 +313,7 @@ void mvc(Track& track, long long mvc_time) {
   std::optional<WindowMean> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
     level[c] =
-        largest_window_mean(track.first_entry, track.last_entry, kChannelValue[c], mvc_time, 0);
+        largest_window_mean(track.first_entry, track.last_entry, samples.channel[c], mvc_time, 0);
     if (!level[c]) return mvc_window_by_window(track, mvc_time);
   }
   for (int c = 0; c < kChannels; ++c) {
@@ -216,30 +326,29 @@ void mvc(Track& track, long long mvc_time) {
 // the last sample have no predecessor or successor for the time step and stay 0).
 void integrate_bursts(const Track& track, long double emg_threshold) {
   const int f = track.first_entry, l = track.last_entry;
-  long double level[kChannels];
-  for (int c = 0; c < kChannels; ++c) level[c] = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
-  for (int c = 0; c < kChannels; ++c) entries[f].*kChannelBurst[c] = 0;
-  for (int i = f + 1; i <= l - 1; ++i) {
-    const long double step =
-        static_cast<long double>(elapsed(entries[i + 1].time, entries[i - 1].time));
-    for (int c = 0; c < kChannels; ++c) {
-      const long double x = entries[i].*kChannelValue[c];
-      entries[i].*kChannelBurst[c] =
-          x >= level[c] ? entries[i - 1].*kChannelBurst[c] + x * step / 2 : 0;
+  for (int c = 0; c < kChannels; ++c) {
+    if (samples.channel[c].empty()) continue;  // every integral is +0
+    const long double level = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
+    const long double* x = samples.channel[c].data();
+    long double* burst = samples.burst[c].data();
+    burst[f] = 0;
+    for (int i = f + 1; i <= l - 1; ++i) {
+      const long double step =
+          static_cast<long double>(elapsed(samples.time[i + 1], samples.time[i - 1]));
+      burst[i] = x[i] >= level ? burst[i - 1] + x[i] * step / 2 : 0;
     }
+    burst[l] = 0;
   }
-  for (int c = 0; c < kChannels; ++c) entries[l].*kChannelBurst[c] = 0;
 }
 
 // Copies each burst's total (the integral at its last sample) back over the burst.
 void spread_bursts(const Track& track) {
   const int f = track.first_entry, l = track.last_entry;
-  for (int u = l; u >= f + 1; --u) {
-    for (int c = 0; c < kChannels; ++c) {
-      long double& before = entries[u - 1].*kChannelBurst[c];
-      const long double here = entries[u].*kChannelBurst[c];
-      if (before > 0 && here > 0) before = here;
-    }
+  for (int c = 0; c < kChannels; ++c) {
+    if (samples.burst[c].empty()) continue;
+    long double* burst = samples.burst[c].data();
+    for (int u = l; u >= f + 1; --u)
+      if (burst[u - 1] > 0 && burst[u] > 0) burst[u - 1] = burst[u];
   }
 }
 
@@ -247,6 +356,16 @@ void spread_bursts(const Track& track) {
 
 void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time,
                        long double emg_threshold) {
+  for (int c = 0; c < kChannels; ++c) {
+    if (samples.channel[c].empty()) {
+      samples.burst[c].clear();
+    } else {
+      const std::size_t n = samples.channel[c].size();
+      samples.burst[c].reserve(n);
+      prefault(samples.burst[c], 0, n);
+      samples.burst[c].assign(n, 0);
+    }
+  }
   for (int t = 0; t < no_tracks; ++t) smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time);
 
   for (int t = 0; t < no_tracks; ++t) noise_level(tracks[t], rms_time, nl_time);

@@ -10,11 +10,11 @@ namespace {
 // (distance change x 1000) / ms.
 void add_speeds(CycleFigures& figures) {
   for (int i = figures.cycle.start + 1; i <= figures.cycle.end; ++i) {
-    const Entry& before = entries[i - 1];
-    const Entry& e = entries[i];
-    const long double ms = static_cast<long double>(elapsed(e.time, before.time));
-    const long double rising = ((e.Incisal_dist - before.Incisal_dist) * 1000) / ms;
-    const long double falling = ((before.Incisal_dist - e.Incisal_dist) * 1000) / ms;
+    const long double ms = static_cast<long double>(elapsed(samples.time[i], samples.time[i - 1]));
+    const long double rising =
+        ((samples.incisal_dist[i] - samples.incisal_dist[i - 1]) * 1000) / ms;
+    const long double falling =
+        ((samples.incisal_dist[i - 1] - samples.incisal_dist[i]) * 1000) / ms;
     if (rising > figures.opening_speed) figures.opening_speed = rising;
     if (falling > figures.closing_speed) figures.closing_speed = falling;
   }
@@ -23,17 +23,15 @@ void add_speeds(CycleFigures& figures) {
 CycleFigures figures_of(const ChewingCycle& cycle) {
   CycleFigures figures;
   figures.cycle = cycle;
-  const Entry& start = entries[cycle.start];
-  const Entry& end = entries[cycle.end];
-  figures.start_time = start.time;
-  figures.end_time = end.time;
-  figures.duration_ms = elapsed(end.time, start.time);
-  figures.incisal_max = start.Incisal_dist;
+  figures.start_time = samples.time[cycle.start];
+  figures.end_time = samples.time[cycle.end];
+  figures.duration_ms = elapsed(samples.time[cycle.end], samples.time[cycle.start]);
+  figures.incisal_max = samples.incisal_dist[cycle.start];
   for (int i = cycle.start + 1; i <= cycle.end; ++i)
-    if (entries[i].Incisal_dist > figures.incisal_max)
-      figures.incisal_max = entries[i].Incisal_dist;
-  figures.end_distance = end.Incisal_dist;
-  figures.amplitude = figures.incisal_max - end.Incisal_dist;
+    if (samples.incisal_dist[i] > figures.incisal_max)
+      figures.incisal_max = samples.incisal_dist[i];
+  figures.end_distance = samples.incisal_dist[cycle.end];
+  figures.amplitude = figures.incisal_max - samples.incisal_dist[cycle.end];
   add_speeds(figures);
   return figures;
 }

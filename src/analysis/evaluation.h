@@ -3,15 +3,15 @@
 // check pages only format it (and the store's plain fields).
 //
 // Reads  the store after the analysis stages: tracks[] (sample ranges, counts, MVC, noise
-//        levels, work, windows), chewing_cycles[], entries[] of the cycles (time in ms,
+//        levels, work, windows), chewing_cycles[], samples of the cycles (time in ms,
 //        Incisal_dist in mm), the run-wide MVC (uV) and the `frequency` header (Hz).
 #pragma once
 
 #include <optional>
 #include <vector>
 
-#include "analysis/kinematics.h"
 #include "analysis/checks.h"
+#include "analysis/kinematics.h"
 #include "recording/protocol.h"
 #include "recording/store.h"
 

@@ -15,9 +15,17 @@ Vector3 cross(const Vector3& a, const Vector3& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-Vector3 right_point(const Entry& e) { return {e.Right_x, e.Right_y, e.Right_z}; }
-Vector3 left_point(const Entry& e) { return {e.Left_x, e.Left_y, e.Left_z}; }
-Vector3 incisal_point(const Entry& e) { return {e.Incisal_x, e.Incisal_y, e.Incisal_z}; }
+// A point of the calibration, by its place among the points (0 right, 1 left, 2 incisal).
+Vector3 calibrated_point(int point) {
+  const long double* p = calibration.position + 3 * point;
+  return {p[0], p[1], p[2]};
+}
+Vector3 right_point() { return calibrated_point(0); }
+Vector3 left_point() { return calibrated_point(1); }
+// Sample i's incisal position relative to the calibration.
+Vector3 incisal_point(int i) {
+  return {samples.incisal_x[i], samples.incisal_y[i], samples.incisal_z[i]};
+}
 
 // The incisal displacement at the widest opening of the maximal-opening experiments: the first
 // sample of the larger of their two maxima. False when the recording has neither.
@@ -27,9 +35,9 @@ bool widest_opening(Vector3& displacement) {
   for (int k : kMaximalOpenings) {
     if (k >= no_tracks) continue;
     for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
-      if (entries[i].Incisal_dist > widest) {
-        widest = entries[i].Incisal_dist;
-        displacement = incisal_point(entries[i]);
+      if (samples.incisal_dist[i] > widest) {
+        widest = samples.incisal_dist[i];
+        displacement = incisal_point(i);
         found = true;
       }
     }
@@ -42,9 +50,9 @@ bool widest_opening(Vector3& displacement) {
 long double peak_speed(int from, int to) {
   long double peak = 0;
   for (int i = from + 1; i <= to; ++i) {
-    const __int128 ms = elapsed(entries[i].time, entries[i - 1].time);
+    const __int128 ms = elapsed(samples.time[i], samples.time[i - 1]);
     if (ms <= 0) continue;
-    const long double step = norm(incisal_point(entries[i]) - incisal_point(entries[i - 1]));
+    const long double step = norm(incisal_point(i) - incisal_point(i - 1));
     const long double speed = (step * 1000) / static_cast<long double>(ms);
     if (speed > peak) peak = speed;
   }
@@ -64,7 +72,7 @@ char emg_side(const ChewingCycle& cycle) {
 
 JawFrame jaw_frame() {
   JawFrame frame;
-  const Vector3 across = right_point(calibration) - left_point(calibration);
+  const Vector3 across = right_point() - left_point();
   const long double width = norm(across);
   if (!(width > 0)) return frame;
   frame.lateral = (1 / width) * across;
@@ -81,8 +89,8 @@ JawFrame jaw_frame() {
   if (!frame.from_openings) {
     // The plane of the three calibrated points: the jaw opens away from the side its normal
     // lateral x forward points to.
-    const Vector3 middle = 0.5L * (right_point(calibration) + left_point(calibration));
-    const Vector3 forward = incisal_point(calibration) - middle;
+    const Vector3 middle = 0.5L * (right_point() + left_point());
+    const Vector3 forward = calibrated_point(kIncisal) - middle;
     const Vector3 up = cross(frame.lateral, forward);
     const long double length = norm(up);
     if (!(length > 0)) return frame;
@@ -94,7 +102,7 @@ JawFrame jaw_frame() {
 }
 
 Vector3 incisal_in_frame(const JawFrame& frame, int origin, int i) {
-  const Vector3 d = incisal_point(entries[i]) - incisal_point(entries[origin]);
+  const Vector3 d = incisal_point(i) - incisal_point(origin);
   return {dot(d, frame.lateral), dot(d, frame.vertical), dot(d, frame.ap)};
 }
 
@@ -106,16 +114,16 @@ std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track
     k.confirmed = cycle.confirmed;
     // The rise to the maximum: back from the maximum while the distance was rising.
     int start = cycle.start;
-    while (start > track.first_entry && entries[start].Incisal_dir == kRose) --start;
+    while (start > track.first_entry && samples.incisal_dir[start] == kRose) --start;
     k.opening_start = start;
     // The peak: the last sample of the largest incisal distance from the opening maximum on.
     int peak = cycle.start;
     for (int i = cycle.start + 1; i <= cycle.end; ++i)
-      if (entries[i].Incisal_dist >= entries[peak].Incisal_dist) peak = i;
+      if (samples.incisal_dist[i] >= samples.incisal_dist[peak]) peak = i;
     k.peak = peak;
-    k.peak_time = entries[peak].time;
-    k.opening_ms = elapsed(entries[peak].time, entries[start].time);
-    k.closing_ms = elapsed(entries[cycle.end].time, entries[cycle.start].time);
+    k.peak_time = samples.time[peak];
+    k.opening_ms = elapsed(samples.time[peak], samples.time[start]);
+    k.closing_ms = elapsed(samples.time[cycle.end], samples.time[cycle.start]);
     const Vector3 at_peak = incisal_in_frame(frame, start, peak);
     k.vertical_mm = at_peak.y;
     k.ap_mm = at_peak.z;
@@ -124,7 +132,7 @@ std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track
       if (std::fabs(lateral) > std::fabs(k.lateral_mm)) k.lateral_mm = lateral;
     }
     for (int i = start + 1; i <= cycle.end; ++i)
-      k.path_mm += norm(incisal_point(entries[i]) - incisal_point(entries[i - 1]));
+      k.path_mm += norm(incisal_point(i) - incisal_point(i - 1));
     k.peak_opening_speed = peak_speed(start, peak);
     k.peak_closing_speed = peak_speed(peak, cycle.end);
     if (k.lateral_mm >= kCentralLateral_mm)
@@ -136,7 +144,7 @@ std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track
   }
   for (std::size_t j = 0; j + 1 < all.size(); ++j)
     all[j].occlusal_ms =
-        elapsed(entries[all[j + 1].opening_start].time, entries[cycles[j].end].time);
+        elapsed(samples.time[all[j + 1].opening_start], samples.time[cycles[j].end]);
   return all;
 }
 

@@ -1,8 +1,8 @@
 // Chewing kinematics: the jaw frame, the movement of the incisal point over each chewing cycle,
 // the chewing side of each stroke, and their summaries over a trial or a condition.
 //
-// Reads  calibration (mm), entries[] after the distance stage: Incisal_x/y/z (mm, relative to
-//        the calibration), Incisal_dist (mm), Incisal_dir, time (ms); tracks[] of the maximal
+// Reads  calibration (mm), samples after the distance stage: incisal_x/y/z (mm, relative to
+//        the calibration), incisal_dist (mm), incisal_dir, time (ms); tracks[] of the maximal
 //        openings; the run-wide MVC of the masseters (uV).
 #pragma once
 

@@ -2,13 +2,18 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "analysis/extended_bits.h"
 
 namespace {
 
 // 2^-60: sixteen units in the last place of the 64-bit mantissa, a generous allowance for every
 // rounding of the running sum, of the bounds themselves and of the exact sum they stand for.
 constexpr long double kUlp = 0x1p-60L;
-constexpr long double kLargest = std::numeric_limits<long double>::max();
+constexpr long double kInfinity = std::numeric_limits<long double>::infinity();
 
 struct Bounds {
   long double low, high;  // the exact windowed mean lies between them
@@ -16,67 +21,152 @@ struct Bounds {
 
 enum class Extreme { largest, smallest };
 
-// Walks the qualifying starts with a running window sum; calls visit(s, end, bounds) for each.
-// False when the experiment is not one the bounds hold for.
+// A window's share of the values that are not finite. A not-a-number makes its mean not a number,
+// which no strict comparison picks; an infinity (values are not negative) makes it +infinity.
+struct NonFinite {
+  int nan = 0, infinite = 0;
+  void count(ExtendedBits x, int by) {
+    if (x.nan())
+      nan += by;
+    else if (x.infinite())
+      infinite += by;
+  }
+  bool any() const { return nan > 0 || infinite > 0; }
+};
+
+// Walks the qualifying starts with a running sum of the window's finite values; calls
+// visit(s, end, bounds, non_finite) for each. False when the bounds do not hold (the running sum
+// overflowed).
 template <typename Visit>
-bool walk_windows(int l, long double Entry::*channel, long long span, int first, int last,
-                  Visit&& visit) {
-  long double sum = 0, error = 0;  // |sum - exact sum of the window| <= error
+bool walk_windows(int l, const std::vector<long double>& channel, long long span, int first,
+                  int last, Visit&& visit) {
+  long double sum = 0, error = 0;  // |sum - exact sum of the window's finite values| <= error
+  NonFinite window;
   int end = first - 1;
+  int count = 0;  // samples in the window, which the factors below are for
+  long double low_factor = 0, high_factor = 0;
   for (int s = first; s <= last; ++s) {
     if (s > first) {
-      sum -= entries[s - 1].*channel;
-      error += std::fabs(sum) * kUlp;
+      const long double& leaving = channel[s - 1];
+      if (ExtendedBits::of(leaving).finite()) {
+        sum -= leaving;
+        error += std::fabs(sum) * kUlp;
+      } else {
+        window.count(ExtendedBits::of(leaving), -1);
+      }
     }
-    while (end < l && entries[end + 1].time - entries[s].time <= span) {
+    while (end < l && samples.time[end + 1] - samples.time[s] <= span) {
       ++end;
-      sum += entries[end].*channel;
-      error += std::fabs(sum) * kUlp;
+      const long double& entering = channel[end];
+      if (ExtendedBits::of(entering).finite()) {
+        sum += entering;
+        error += std::fabs(sum) * kUlp;
+      } else {
+        window.count(ExtendedBits::of(entering), 1);
+      }
     }
     if (end < s) continue;  // cannot happen with rising time stamps and span >= 0
-    const long double count = static_cast<long double>(end - s + 1);
-    // The sequential sum of n values differs from their exact sum by at most (n - 1) units of
-    // rounding of that sum; the division adds one more.
-    const long double slack = (count + 4) * kUlp;
-    visit(s, end, Bounds{(sum - error) / count * (1 - slack), (sum + error) / count * (1 + slack)});
+    if (end - s + 1 != count) {
+      count = end - s + 1;
+      // The sequential sum of n values differs from their exact sum by at most (n - 1) units of
+      // rounding of that sum; dividing by multiplying with the rounded reciprocal adds two more.
+      const long double n = static_cast<long double>(count);
+      const long double reciprocal = 1 / n;
+      low_factor = reciprocal * (1 - (n + 4) * kUlp);
+      high_factor = reciprocal * (1 + (n + 4) * kUlp);
+    }
+    visit(s, end, Bounds{(sum - error) * low_factor, (sum + error) * high_factor}, window);
   }
   return std::isfinite(error);
 }
 
-long double exact_mean(int s, int end, long double Entry::*channel) {
-  long double sum = 0;
-  for (int n = s; n <= end; ++n) sum += entries[n].*channel;
-  return sum / (end - s + 1);
-}
+// Exact means of windows, summed from their start. A window inside a run of one value has the
+// mean of that many copies of it, whatever the run's position: such means are summed once per
+// value and count. The runs are found only once more than a few windows need summing, which
+// happens where many windows come close to the extreme (a constant signal).
+class ExactMeans {
+ public:
+  ExactMeans(int f, int l, const std::vector<long double>& channel)
+      : f_(f), l_(l), channel_(channel) {}
+
+  long double operator()(int s, int end) {
+    if (++asked_ == kSummedBeforeRuns) find_runs();
+    if (run_end_.empty() || run_end_[static_cast<std::size_t>(s - f_)] < end) return summed(s, end);
+    const long double first = channel_[s];
+    const int n = end - s + 1;
+    const auto key = std::make_pair(ExtendedBits::of(first), n);
+    const auto known = constant_means_.find(key);
+    if (known != constant_means_.end()) return known->second;
+    long double sum = 0;
+    for (int k = 0; k < n; ++k) sum += first;
+    return constant_means_[key] = sum / n;
+  }
+
+ private:
+  long double summed(int s, int end) const {
+    long double sum = 0;
+    for (int n = s; n <= end; ++n) sum += channel_[n];
+    return sum / (end - s + 1);
+  }
+
+  void find_runs() {
+    run_end_.resize(static_cast<std::size_t>(l_ - f_ + 1));
+    for (int i = l_; i >= f_; --i) {
+      const bool continues =
+          i < l_ && ExtendedBits::of(channel_[i]) == ExtendedBits::of(channel_[i + 1]);
+      run_end_[static_cast<std::size_t>(i - f_)] =
+          continues ? run_end_[static_cast<std::size_t>(i - f_ + 1)] : i;
+    }
+  }
+
+  static constexpr int kSummedBeforeRuns = 16;
+  int f_, l_;
+  const std::vector<long double>& channel_;
+  int asked_ = 0;
+  std::vector<int> run_end_;  // the last sample of the run of equal values each sample is in
+  std::map<std::pair<ExtendedBits, int>, long double> constant_means_;
+};
 
 // Whether every time stamp of the experiment is at least the one before it, and every value of
-// the channel finite and not negative. Also tells whether all values are zero.
-bool well_formed(int f, int l, long double Entry::*channel, bool& all_zero) {
+// the channel not negative: finite, +infinity or not a number. Also tells whether all values
+// are zero.
+bool well_formed(int f, int l, const std::vector<long double>& channel, bool& all_zero) {
   all_zero = true;
+  if (channel.empty()) {
+    for (int i = f + 1; i <= l; ++i)
+      if (samples.time[i] < samples.time[i - 1]) return false;
+    return true;
+  }
   for (int i = f; i <= l; ++i) {
-    const long double x = entries[i].*channel;
-    if (!(x >= 0 && x <= kLargest)) return false;  // also false for not-a-number
-    if (x != 0) all_zero = false;
-    if (i > f && entries[i].time < entries[i - 1].time) return false;
+    const long double& x = channel[i];
+    const ExtendedBits bits = ExtendedBits::of(x);
+    if (bits.nan()) {
+      all_zero = false;
+    } else {
+      if (!(x >= 0)) return false;
+      if (x != 0) all_zero = false;
+    }
+    if (i > f && samples.time[i] < samples.time[i - 1]) return false;
   }
   return true;
 }
 
 std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
-                                              long double Entry::*channel, long long span,
-                                              long long earliest, bool use_earliest,
+                                              const std::vector<long double>& channel,
+                                              long long span, long long earliest, bool use_earliest,
                                               long double initial) {
   bool all_zero = false;
-  if (span < 0 || !well_formed(f, l, channel, all_zero)) return std::nullopt;
+  if (span < 0 || !std::isfinite(initial) || !well_formed(f, l, channel, all_zero))
+    return std::nullopt;
   // Differences of time stamps and spans must stay far from the 64-bit limits.
   constexpr long long kLimit = 1LL << 61;
-  if (entries[f].time < -kLimit || entries[l].time > kLimit || span > kLimit) return std::nullopt;
+  if (samples.time[f] < -kLimit || samples.time[l] > kLimit || span > kLimit) return std::nullopt;
   // Time stamps do not fall, so the qualifying starts form one contiguous stretch: the window
   // fits while t[l] - t[s] >= span, and t[s] >= earliest from some sample on.
   int first = f, last = l;
-  while (last >= f && !(entries[l].time - entries[last].time >= span)) --last;
+  while (last >= f && !(samples.time[l] - samples.time[last] >= span)) --last;
   if (use_earliest)
-    while (first <= last && !(entries[first].time >= earliest)) ++first;
+    while (first <= last && !(samples.time[first] >= earliest)) ++first;
   const WindowMean none = {initial, {false, 0, 0}};
   if (first > last) return none;
   if (all_zero) {
@@ -84,29 +174,39 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
     const long double zero = 0;
     if (!(extreme == Extreme::largest ? zero > initial : zero < initial)) return none;
     int end = first;
-    while (end < l && entries[end + 1].time - entries[first].time <= span) ++end;
+    while (end < l && samples.time[end + 1] - samples.time[first] <= span) ++end;
     return WindowMean{zero, {true, first, end}};
   }
 
   // First walk: the threshold no extreme can fall short of (beyond) that some window reaches.
+  // Windows with a value that is not finite are decided here: one with not-a-number never wins,
+  // and the first with +infinity alone is the largest, above any finite initial value.
   long double threshold = initial;
   bool have_bound = false;
   long double best_bound = 0;
-  if (!walk_windows(l, channel, span, first, last, [&](int, int, Bounds b) {
+  WindowMean infinite = none;
+  if (!walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b, NonFinite w) {
+        if (w.any()) {
+          if (w.nan == 0 && !infinite.window.found) infinite = {kInfinity, {true, s, end}};
+          return;
+        }
         const long double bound = extreme == Extreme::largest ? b.low : b.high;
         if (!have_bound || (extreme == Extreme::largest ? bound > best_bound : bound < best_bound))
           best_bound = bound, have_bound = true;
       }))
     return std::nullopt;
+  if (extreme == Extreme::largest && infinite.window.found) return infinite;
   if (have_bound && (extreme == Extreme::largest ? best_bound > threshold : best_bound < threshold))
     threshold = best_bound;
 
   // Second walk: only the windows that may reach the threshold are summed exactly, in order, so
   // the window kept is the first with the extreme mean.
   WindowMean result = none;
-  walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b) {
+  ExactMeans exact(f, l, channel);
+  walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b, NonFinite w) {
+    if (w.any()) return;
     if (extreme == Extreme::largest ? b.high < threshold : b.low > threshold) return;
-    const long double mean = exact_mean(s, end, channel);
+    const long double mean = exact(s, end);
     if (extreme == Extreme::largest ? mean > result.value : mean < result.value)
       result = {mean, {true, s, end}};
   });
@@ -115,12 +215,13 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
 
 }  // namespace
 
-std::optional<WindowMean> largest_window_mean(int f, int l, long double Entry::*channel,
+std::optional<WindowMean> largest_window_mean(int f, int l, const std::vector<long double>& channel,
                                               long long span, long double initial) {
   return extreme_window_mean(Extreme::largest, f, l, channel, span, 0, false, initial);
 }
 
-std::optional<WindowMean> smallest_window_mean(int f, int l, long double Entry::*channel,
+std::optional<WindowMean> smallest_window_mean(int f, int l,
+                                               const std::vector<long double>& channel,
                                                long long span, long long earliest,
                                                long double initial) {
   return extreme_window_mean(Extreme::smallest, f, l, channel, span, earliest, true, initial);

@@ -7,9 +7,14 @@
 // extreme; the windows left are summed exactly that way. The result is the value a scan of every
 // window with strict comparisons gives, bit for bit.
 //
-// Reads entries[f..l].time (ms) and the channel (uV). Handles experiments whose time stamps do
-// not fall and whose channel values are finite and not negative, with span >= 0; returns
-// std::nullopt for any other, which the caller then scans window by window.
+// A window holding a value that is not a number has a mean that is not a number, which no strict
+// comparison picks; one holding +infinity (and no such value) has the mean +infinity. Both are
+// decided from the values' bits, without arithmetic on them. A window inside a run of one value
+// has the mean of that many copies of it, summed once per value and count.
+//
+// Reads samples.time[f..l] (ms) and the channel's values (uV). Handles experiments whose time
+// stamps do not fall and whose channel values are not negative (finite, +infinity or not a number),
+// with span >= 0; returns std::nullopt for any other, which the caller then scans window by window.
 #pragma once
 
 #include <optional>
@@ -25,11 +30,12 @@ struct WindowMean {
 
 // The largest mean above `initial` over the windows that fit into the experiment
 // (t[l] - t[s] >= span), or `initial` when none is larger.
-std::optional<WindowMean> largest_window_mean(int f, int l, long double Entry::*channel,
+std::optional<WindowMean> largest_window_mean(int f, int l, const std::vector<long double>& channel,
                                               long long span, long double initial);
 
 // The smallest mean below `initial` over the windows that fit into the experiment and start no
 // earlier than `earliest` ms (t[s] >= earliest), or `initial` when none is smaller.
-std::optional<WindowMean> smallest_window_mean(int f, int l, long double Entry::*channel,
+std::optional<WindowMean> smallest_window_mean(int f, int l,
+                                               const std::vector<long double>& channel,
                                                long long span, long long earliest,
                                                long double initial);

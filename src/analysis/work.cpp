@@ -18,22 +18,21 @@ void sum_work(Track& track) {
   bool open = false;
   long double d_open = 0;  // incisal distance where the phase opened, mm
   for (int i = f; i <= l; ++i) {
-    const Entry& e = entries[i];
     if (open) {
-      if (e.cycle_status & min_start) {
-        if (d_open - e.Incisal_dist > kClosingShare * Incisal_max) {
+      if (samples.cycle_status[i] & min_start) {
+        if (d_open - samples.incisal_dist[i] > kClosingShare * Incisal_max) {
           for (int c = 0; c < kChannels; ++c) work[c] = work[c] + phase_max[c];
         }
         open = false;
       } else {
         for (int c = 0; c < kChannels; ++c) {
-          if (e.*kChannelBurst[c] > phase_max[c]) phase_max[c] = e.*kChannelBurst[c];
+          if (burst_value(c, i) > phase_max[c]) phase_max[c] = burst_value(c, i);
         }
       }
     }
-    if (!open && (e.cycle_status & max_end)) {
+    if (!open && (samples.cycle_status[i] & max_end)) {
       open = true;
-      d_open = e.Incisal_dist;
+      d_open = samples.incisal_dist[i];
       for (int c = 0; c < kChannels; ++c) phase_max[c] = 0;
     }
   }

@@ -1,6 +1,6 @@
 // Muscle work over the closing phases of the jaw.
 //
-// Reads  entries[].cycle_status, Incisal_dist (mm), Channel1_burst..4 (uV*ms), the run-wide
+// Reads  samples.cycle_status, incisal_dist (mm), burst (uV*ms), the run-wide
 //        Incisal_max (mm), tracks[].first_entry/last_entry.
 // Writes tracks[].Channel1_work..4 (uV*ms).
 #pragma once

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -101,71 +102,284 @@ bool is(const char* line, const char* keyword) {
   return std::strncmp(line, keyword, std::strlen(keyword)) == 0;
 }
 
-long double* position(Entry& e, int index) { return &(e.*kPositionValue[index]); }
+// The reader's working sample: fields carry over from line to line, as a line of one form leaves
+// the fields it does not carry as the lines before left them (and a calibration line sets the
+// positions it carries).
+struct Working {
+  long long time = 0;
+  long double position[kPositionFields] = {};
+  long double channel[kChannels] = {};
+  int emg_channels = 0;  // channels the last sample line carried: 2 or 4
+};
 
-// Scans the calibration into `working`: 15 numbers select five points, 9 to 14 three; false when
-// fewer than 9 numbers convert.
-bool scan_calibration(const char* line, Entry& working) {
-  long double v[15];
-  const int count = scan_calibration_line(line, v, 15);
+// Scans the calibration into `working` and `type`: 15 numbers select five points, 9 to 14 three;
+// false when fewer than 9 numbers convert.
+bool scan_calibration(const char* line, Working& working, int& type) {
+  long double v[kPositionFields];
+  const int count = scan_calibration_line(line, v, kPositionFields);
   if (count < 9) return false;
-  const int taken = count == 15 ? 15 : 9;
-  for (int k = 0; k < taken; ++k) *position(working, k) = v[k];
-  working.type = count == 15 ? 0 : 1;
+  const int taken = count == kPositionFields ? kPositionFields : 9;
+  for (int k = 0; k < taken; ++k) working.position[k] = v[k];
+  type = count == kPositionFields ? 0 : 1;
   return true;
 }
 
-void store_five_point(Entry& working, long long t, const long double* v) {
-  working.time = t;
-  for (int k = 0; k < 15; ++k) *position(working, k) = v[k];
-  working.Aux1 = v[15];
-  working.Aux2 = v[16];
-  working.Aux3 = v[17];
-  working.Channel1 = v[18];
-  working.Channel2 = v[19];
-  working.emg_channels = 2;
-}
-
-void store_three_point(Entry& working, long long t, const long double* v, bool four_channels) {
-  working.time = t;
-  for (int k = 0; k < 9; ++k) *position(working, k) = v[k];
-  working.Aux1 = v[9];
-  working.Aux2 = v[10];
-  working.Aux3 = v[11];
-  working.Channel1 = v[12];
-  working.Channel2 = v[13];
-  working.Channel3 = four_channels ? v[14] : 0;
-  working.Channel4 = four_channels ? v[15] : 0;
-  working.emg_channels = four_channels ? 4 : 2;
-}
-
-// Scans a sample line in the form of the current calibration type into `working`: five points
-// take 20 numbers after the time stamp, three points 16 or 14 (only the two masseters); a line
-// that does not fit writes nothing.
-bool scan_sample(const char* line, Entry& working) {
+// Scans a sample line in the form of calibration type `type` into `working`: five points take
+// 20 numbers after the time stamp, three points 16 or 14 (only the two masseters); three
+// auxiliary numbers stand before the EMG and are not kept. A line that does not fit writes
+// nothing.
+bool scan_sample(const char* line, int type, Working& working) {
   long long t;
   long double v[20];
-  if (calibration.type == 0) {
+  if (type == 0) {
     if (scan_sample_line(line, t, v, 20) != 21) return false;
-    store_five_point(working, t, v);
+    working.time = t;
+    for (int k = 0; k < kPositionFields; ++k) working.position[k] = v[k];
+    working.channel[0] = v[18];
+    working.channel[1] = v[19];
+    working.emg_channels = 2;
     return true;
   }
   const int count = scan_sample_line(line, t, v, 16);
   if (count < 15) return false;
-  store_three_point(working, t, v, count == 17);
+  const bool four_channels = count == 17;
+  working.time = t;
+  for (int k = 0; k < 9; ++k) working.position[k] = v[k];
+  working.channel[0] = v[12];
+  working.channel[1] = v[13];
+  working.channel[2] = four_channels ? v[14] : 0;
+  working.channel[3] = four_channels ? v[15] : 0;
+  working.emg_channels = four_channels ? 4 : 2;
   return true;
+}
+
+bool is_plus_zero(long double x) {
+  static const long double kZero = 0;
+  return std::memcmp(&x, &kZero, 10) == 0;
+}
+
+bool same_bits(const long double (&a)[kPositionFields], const long double (&b)[kPositionFields]) {
+  for (int k = 0; k < kPositionFields; ++k)
+    if (std::memcmp(&a[k], &b[k], 10) != 0) return false;
+  return true;
+}
+
+// A sample's positions relative to the calibration and each point's squared distance, in the
+// order the distance stage defines them: a distance is the root of (x*x + y*y) + z*z. The root
+// rises with its argument, so an experiment's largest distance is the root of its largest
+// square, taken once.
+struct Relative {
+  long double position[kPositionFields];
+  long double square[kPoints];
+};
+Relative relative_to_calibration(const long double (&raw)[kPositionFields]) {
+  Relative r;
+  for (int k = 0; k < kPositionFields; ++k) r.position[k] = raw[k] - calibration.position[k];
+  for (int p = 0; p < kPoints; ++p) {
+    const long double x = r.position[3 * p], y = r.position[3 * p + 1], z = r.position[3 * p + 2];
+    r.square[p] = (x * x + y * y) + z * z;
+  }
+  return r;
+}
+
+// The check facts of one sample's raw positions, for experiment `t`.
+void gather_raw_positions(int t, int sample, const long double (&raw)[kPositionFields]) {
+  RawPositions& x = raw_positions[t];
+  for (int field = 0; field < kPositionFields; ++field) {
+    if (std::isfinite(raw[field])) continue;
+    if (x.non_finite[field]++ == 0) x.first_non_finite[field] = sample;
+  }
+  for (int p = 0; p < kPointPairs; ++p) {
+    const int a = 3 * kPairs[p].a, b = 3 * kPairs[p].b;
+    const long double dx = raw[a] - raw[b], dy = raw[a + 1] - raw[b + 1],
+                      dz = raw[a + 2] - raw[b + 2];
+    const long double d = std::sqrt((dx * dx + dy * dy) + dz * dz);
+    if (!std::isfinite(d)) continue;
+    if (!x.pair_seen[p] || d < x.pair_min[p]) x.pair_min[p] = d;
+    if (!x.pair_seen[p] || d > x.pair_max[p]) x.pair_max[p] = d;
+    x.pair_seen[p] = true;
+  }
+}
+
+// One pass over the file. The first reads everything; a second, needed only where a calibration
+// line changed the reference after samples had been read, reads the same samples again to
+// measure their positions from the final calibration.
+class Pass {
+ public:
+  Pass(SampleDetail detail, bool again) : detail_(detail), again_(again) {}
+
+  ReadResult run(std::FILE* file) {
+    static char line[kLinePiece + 1];
+    static PieceReader reader;  // its block is large: not on the stack
+    reader.start(file);
+    ReadResult result;
+    while (reader.next(line)) {
+      if (is(line, "Person")) {
+        if (!again_) store_header(person, line, 7);
+      } else if (is(line, "Sex")) {
+        if (!again_) store_header(sex, line, 4);
+      } else if (is(line, "Born")) {
+        if (!again_) store_header(born, line, 5);
+      } else if (is(line, "Creation date")) {
+        if (!again_) store_header(creation, line, 14);
+      } else if (is(line, "Frequency")) {
+        if (!again_) store_header(frequency, line, 13);
+      } else if (is(line, "Calibr")) {
+        if (!scan_calibration(line, working_, type_)) {
+          result.status = ReadStatus::calibration_error;
+          break;
+        }
+        if (!again_) {
+          if (no_entries > 0 && !same_bits(calibration.position, working_.position)) stale_ = true;
+          std::memcpy(calibration.position, working_.position, sizeof calibration.position);
+          calibration.type = type_;
+        }
+        ++result.calibration_lines;
+        result.samples_before_calibration = no_entries;
+      } else if (scan_sample(line, type_, working_)) {
+        if (again_) {
+          if (!measure_again()) break;
+          continue;
+        }
+        if (no_entries > kMaxEntries - 1) {
+          result.status = ReadStatus::too_many_entries;
+          break;
+        }
+        if (working_.time == 0) {
+          if (no_tracks > kMaxTracks - 1) {
+            result.status = ReadStatus::too_many_tracks;
+            break;
+          }
+          tracks[no_tracks].first_entry = no_entries;
+          if (no_tracks > 0) tracks[no_tracks - 1].last_entry = no_entries - 1;
+          ++no_tracks;
+        }
+        store_sample();
+        ++no_entries;
+      } else if (line[std::strspn(line, " \t\n\v\f\r")] != '\0') {
+        ++result.skipped_lines;  // neither blank nor of any form: unrecognised or damaged
+      }
+    }
+    if (result.status == ReadStatus::ok && reader.failed())
+      result = {ReadStatus::read_error, errno};
+    take_maxima();
+    return result;
+  }
+
+  // Whether a calibration line changed the reference after samples had been measured from it.
+  bool stale() const { return stale_; }
+
+ private:
+  void store_sample() {
+    Samples& s = samples;
+    if (no_entries % kPrefaultSamples == 0) prefault_columns();
+    s.time.push_back(working_.time);
+    for (int c = 0; c < kChannels; ++c) {
+      // A channel's column stays empty until a value other than +0 comes.
+      std::vector<long double>& column = s.channel[c];
+      const long double v = working_.channel[c];
+      if (column.empty() && is_plus_zero(v)) continue;
+      column.resize(static_cast<std::size_t>(no_entries));  // the +0 values before it
+      column.push_back(v);
+    }
+    s.incisal_dir.push_back(0);
+    s.cycle_status.push_back(0);
+    if (type_ != 0) sample_forms.three_point = true;
+    if (working_.emg_channels != kChannels) sample_forms.two_channels = true;
+    const Relative r = relative_to_calibration(working_.position);
+    s.incisal_dist.push_back(std::sqrt(r.square[kIncisal]));
+    s.incisal_x.push_back(r.position[3 * kIncisal]);
+    s.incisal_y.push_back(r.position[3 * kIncisal + 1]);
+    s.incisal_z.push_back(r.position[3 * kIncisal + 2]);
+    if (no_tracks > 0) {
+      raise_maxima(no_tracks - 1, r);
+      if (detail_ == SampleDetail::study)
+        gather_raw_positions(no_tracks - 1, no_entries, working_.position);
+    }
+  }
+
+  // The columns' pages for the next kPrefaultSamples samples.
+  static void prefault_columns() {
+    const std::size_t from = static_cast<std::size_t>(no_entries), to = from + kPrefaultSamples;
+    Samples& s = samples;
+    prefault(s.time, from, to);
+    for (const std::vector<long double>& channel : s.channel)
+      if (!channel.empty()) prefault(channel, from, to);
+    for (const std::vector<long double>* column :
+         {&s.incisal_dist, &s.incisal_x, &s.incisal_y, &s.incisal_z})
+      prefault(*column, from, to);
+    prefault(s.incisal_dir, from, to);
+    prefault(s.cycle_status, from, to);
+  }
+  static constexpr int kPrefaultSamples = 1 << 14;
+
+  // The next sample of the first pass, measured from the final calibration; false after the
+  // last of them.
+  bool measure_again() {
+    if (sample_ >= no_entries) return false;
+    const int i = sample_++;
+    if (working_.time == 0) ++experiment_;
+    const Relative r = relative_to_calibration(working_.position);
+    samples.incisal_dist[i] = std::sqrt(r.square[kIncisal]);
+    samples.incisal_x[i] = r.position[3 * kIncisal];
+    samples.incisal_y[i] = r.position[3 * kIncisal + 1];
+    samples.incisal_z[i] = r.position[3 * kIncisal + 2];
+    if (experiment_ >= 0) raise_maxima(experiment_, r);
+    return true;
+  }
+
+  void raise_maxima(int t, const Relative& r) {
+    for (int p = 0; p < kPoints; ++p)
+      if (r.square[p] > largest_square_[t][p]) largest_square_[t][p] = r.square[p];
+  }
+
+  // Each experiment's largest distances, from the largest squares so far.
+  void take_maxima() const {
+    for (int t = 0; t < kMaxTracks; ++t)
+      for (int p = 0; p < kPoints; ++p) distance_max[t][p] = std::sqrt(largest_square_[t][p]);
+  }
+
+  SampleDetail detail_;
+  bool again_;
+  Working working_;
+  int type_ = 0;  // the calibration type in force
+  bool stale_ = false;
+  int sample_ = 0;       // second pass: the next sample
+  int experiment_ = -1;  // second pass: the experiment of the last sample
+  long double largest_square_[kMaxTracks][kPoints] = {};
+};
+
+// The capacity a file's samples can need at most: every sample line holds at least 15 numbers
+// and their separators. Reserving it takes address space, not memory, until samples are stored.
+std::size_t most_samples(const struct stat& info) {
+  constexpr std::size_t kShortestSampleLine = 30;
+  const std::size_t bound = static_cast<std::size_t>(info.st_size) / kShortestSampleLine + 1;
+  return bound < static_cast<std::size_t>(kMaxEntries) ? bound : kMaxEntries;
+}
+
+void reserve_samples(std::size_t n) {
+  Samples& s = samples;
+  s.time.reserve(n);
+  for (int c = 0; c < kChannels; ++c) s.channel[c].reserve(n);
+  s.incisal_dist.reserve(n);
+  s.incisal_dir.reserve(n);
+  s.cycle_status.reserve(n);
+  s.incisal_x.reserve(n);
+  s.incisal_y.reserve(n);
+  s.incisal_z.reserve(n);
 }
 
 }  // namespace
 
-ReadResult read_data(const char* path) {
+ReadResult read_data(const char* path, SampleDetail detail) {
   no_entries = 0;
   no_tracks = 0;
   // Opening a FIFO blocks until a writer comes, and a device such as /dev/zero never ends, so
   // only what stat calls a regular file is opened. A folder is opened too: its read fails with a
   // message of its own. A path stat cannot follow is left to fopen, which says why.
   struct stat info;
-  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+  const bool known = stat(path, &info) == 0;
+  if (known && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
     ReadResult refused;
     refused.status = ReadStatus::not_regular_file;
     refused.file_type = info.st_mode & S_IFMT;
@@ -175,55 +389,21 @@ ReadResult read_data(const char* path) {
   if (file == nullptr) return {ReadStatus::cannot_open, errno};
   // Blocks go straight into the reader's own buffer.
   std::setvbuf(file, nullptr, _IONBF, 0);
+  if (known && S_ISREG(info.st_mode)) reserve_samples(most_samples(info));
 
-  static Entry working;  // fields carry over between lines of one file
-  working = Entry{};
-  static char line[kLinePiece + 1];
-  static PieceReader reader;  // its block is large: not on the stack
-  reader.start(file);
-  ReadResult result;
-  while (reader.next(line)) {
-    if (is(line, "Person")) {
-      store_header(person, line, 7);
-    } else if (is(line, "Sex")) {
-      store_header(sex, line, 4);
-    } else if (is(line, "Born")) {
-      store_header(born, line, 5);
-    } else if (is(line, "Creation date")) {
-      store_header(creation, line, 14);
-    } else if (is(line, "Frequency")) {
-      store_header(frequency, line, 13);
-    } else if (is(line, "Calibr")) {
-      if (!scan_calibration(line, working)) {
-        result.status = ReadStatus::calibration_error;
-        break;
-      }
-      calibration = working;
-      ++result.calibration_lines;
-      result.samples_before_calibration = no_entries;
-    } else if (scan_sample(line, working)) {
-      if (no_entries > kMaxEntries - 1) {
-        result.status = ReadStatus::too_many_entries;
-        break;
-      }
-      entries[no_entries] = working;
-      if (working.time == 0) {
-        if (no_tracks > kMaxTracks - 1) {
-          result.status = ReadStatus::too_many_tracks;
-          break;
-        }
-        tracks[no_tracks].first_entry = no_entries;
-        if (no_tracks > 0) tracks[no_tracks - 1].last_entry = no_entries - 1;
-        ++no_tracks;
-      }
-      ++no_entries;
-    } else if (line[std::strspn(line, " \t\n\v\f\r")] != '\0') {
-      ++result.skipped_lines;  // neither blank nor of any form: unrecognised or damaged
-    }
-  }
-  if (result.status == ReadStatus::ok && reader.failed()) result = {ReadStatus::read_error, errno};
-  std::fclose(file);
+  Pass first(detail, false);
+  ReadResult result = first.run(file);
   if (result.status == ReadStatus::ok && no_tracks > 0)
     tracks[no_tracks - 1].last_entry = no_entries - 1;
+  if (result.status == ReadStatus::ok && first.stale()) {
+    Pass again(detail, true);
+    if (std::fseek(file, 0, SEEK_SET) != 0) {
+      result = {ReadStatus::read_error, errno};
+    } else {
+      const ReadResult reread = again.run(file);
+      if (reread.status != ReadStatus::ok) result = reread;
+    }
+  }
+  std::fclose(file);
   return result;
 }

@@ -3,9 +3,15 @@
 // Reads  a recording text file: header lines (Person, Sex, Born, Creation date, Frequency),
 //        calibration lines ("Calibr" and 15 or 9 numbers) and sample lines (a time stamp in ms and
 //        20, 16 or 14 numbers: positions in mm, three auxiliary values, EMG in uV).
-// Writes entries[0..no_entries), no_entries, tracks[].first_entry/last_entry, no_tracks,
-//        calibration and the five header texts.
+// Writes samples (time, raw EMG, the incisal position and distance),
+//        no_entries, tracks[].first_entry/last_entry, no_tracks, calibration, sample_forms,
+//        distance_max, raw_positions (for the study) and the five header texts.
 // A sample with time 0 opens an experiment. Unrecognised lines are skipped.
+//
+// Positions are not stored: each sample's are measured from the calibration as it is read (as the
+// distance stage defines the distances), into the incisal distance and each experiment's largest
+// distance of each point. The last calibration line is the reference of every sample; where one
+// changes it after samples were read, the file is read a second time to measure them anew.
 #pragma once
 
 enum class ReadStatus {
@@ -24,12 +30,16 @@ struct ReadResult {
   int skipped_lines = 0;      // line pieces that are neither blank nor of any recognised form
   int calibration_lines = 0;  // "Calibr" lines read
   int samples_before_calibration = 0;  // samples accepted before the last of them
-  unsigned int file_type = 0;  // the S_IFMT bits of st_mode, for not_regular_file
+  unsigned int file_type = 0;          // the S_IFMT bits of st_mode, for not_regular_file
 };
+
+// What the reader gathers beyond what the report needs: the study's data checks read the facts
+// of the raw positions.
+enum class SampleDetail { report, study };
 
 // The store must hold its process-start zeros, or those reset_store() gives. Only a regular file
 // (or a folder, whose reading fails) is opened; anything else is refused after a stat, unopened.
-ReadResult read_data(const char* path);
+ReadResult read_data(const char* path, SampleDetail detail = SampleDetail::report);
 
 // Line pieces as the reader classifies them: at most this many characters, newline included.
 constexpr int kLinePiece = 2047;

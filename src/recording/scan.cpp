@@ -97,6 +97,43 @@ int numbers(const char*& p, long double* values, int wanted, Field& last) {
   return count;
 }
 
+// Conversions by strtold of short texts, remembered: one far outside the usual range (1e-4940)
+// costs microseconds of big-integer arithmetic, and a file that holds it holds it many times.
+// Direct-mapped by a hash of the text; a conversion depends on nothing but its text.
+class ConversionCache {
+ public:
+  static constexpr std::size_t kLongestText = 63;
+
+  // strtold of text[0..length): false when it converts nothing.
+  bool convert(const char* text, std::size_t length, long double& value) {
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (std::size_t k = 0; k < length; ++k)
+      hash = (hash ^ static_cast<unsigned char>(text[k])) * 16777619u;
+    Slot& slot = slots_[hash % kSlots];
+    if (slot.length != length || std::memcmp(slot.text, text, length) != 0) {
+      std::memcpy(slot.text, text, length);
+      slot.text[length] = '\0';
+      slot.length = length;
+      char* converted_end = nullptr;
+      slot.value = std::strtold(slot.text, &converted_end);
+      slot.converted = converted_end != slot.text;
+    }
+    value = slot.value;
+    return slot.converted;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 256;
+  struct Slot {
+    char text[kLongestText + 1];
+    std::size_t length = kLongestText + 1;  // no text has it: the slot is empty
+    long double value;
+    bool converted;
+  };
+  Slot slots_[kSlots];
+};
+ConversionCache conversions;
+
 }  // namespace
 
 Field scan_float(const char*& p, long double& value) {
@@ -108,19 +145,17 @@ Field scan_float(const char*& p, long double& value) {
   // strtold on exactly the collected characters: they may hold more than strtold takes, and
   // text after them (a NaN payload) must not reach it.
   const std::size_t length = static_cast<std::size_t>(end - s);
-  char small[64];
-  std::string large;
-  char* text = small;
-  if (length < sizeof small) {
-    std::memcpy(small, s, length);
-    small[length] = '\0';
+  long double v;
+  bool converted;
+  if (length <= ConversionCache::kLongestText) {
+    converted = conversions.convert(s, length, v);
   } else {
-    large.assign(s, length);
-    text = large.data();
+    const std::string text(s, length);
+    char* converted_end = nullptr;
+    v = std::strtold(text.c_str(), &converted_end);
+    converted = converted_end != text.c_str();
   }
-  char* converted_end = nullptr;
-  const long double v = std::strtold(text, &converted_end);
-  if (converted_end == text) return Field::mismatch;  // ".", "-.", "+.e"
+  if (!converted) return Field::mismatch;  // ".", "-.", "+.e"
   value = v;
   p = end;
   return Field::converted;

@@ -1,16 +1,20 @@
 #include "recording/store.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
 
-Entry entries[kMaxEntries];
+Samples samples;
 int no_entries;
 Track tracks[kMaxTracks];
 int no_tracks;
 Calibration calibration;
+SampleForms sample_forms;
+RawPositions raw_positions[kMaxTracks];
+long double distance_max[kMaxTracks][kPoints];
 std::vector<ChewingCycle> chewing_cycles[kMaxTracks];
 
 char person[kHeaderSize];
@@ -23,30 +27,27 @@ long double Right_max, Left_max, Incisal_max, UK6_1_max, UK6_2_max;
 long double Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc;
 long double Channel1_nl, Channel2_nl, Channel3_nl, Channel4_nl;
 
-namespace {
-
-// The sample table is large and every sample read touches it: asking for huge pages saves the
-// kernel most of its page faults. Pages nobody touches still take no memory.
-struct HugePages {
-  HugePages() {
-    constexpr std::uintptr_t kHuge = 2 << 20;
-    auto begin = reinterpret_cast<std::uintptr_t>(entries);
-    auto end = begin + sizeof entries;
-    begin = (begin + kHuge - 1) & ~(kHuge - 1);
-    end &= ~(kHuge - 1);
-    if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-  }
-} huge_pages;
-
-}  // namespace
+void prefault(const void* begin, const void* end) {
+#ifdef MADV_POPULATE_WRITE
+  static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(begin) & ~(page - 1);
+  const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end);
+  madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+  (void)begin, (void)end;
+#endif
+}
 
 void reset_store() {
-  std::memset(entries, 0, sizeof(Entry) * static_cast<std::size_t>(no_entries));
+  samples = Samples{};
   no_entries = 0;
   std::memset(tracks, 0, sizeof tracks);
   for (std::vector<ChewingCycle>& cycles : chewing_cycles) cycles.clear();
   no_tracks = 0;
-  std::memset(&calibration, 0, sizeof calibration);
+  calibration = Calibration{};
+  sample_forms = SampleForms{};
+  std::memset(raw_positions, 0, sizeof raw_positions);
+  std::memset(distance_max, 0, sizeof distance_max);
   for (char* text : {person, sex, born, creation, frequency}) std::memset(text, 0, kHeaderSize);
   Right_max = Left_max = Incisal_max = UK6_1_max = UK6_2_max = 0;
   Channel1_mvc = Channel2_mvc = Channel3_mvc = Channel4_mvc = 0;

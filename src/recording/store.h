@@ -1,4 +1,6 @@
-// The recording store: one whole recording in fixed-capacity tables for the length of a run.
+// The recording store: one whole recording for the length of a run. The samples are columns of
+// what the stages after the reader read, sized to the recording as it is read (at most
+// kMaxEntries); the experiments and everything else are fixed tables.
 //
 // Written by read_data (samples, experiment bounds, calibration, header texts), then by the
 // analysis stages in run order; the report only reads it. Every stage relies on the all-zero
@@ -13,35 +15,69 @@ constexpr int kMaxEntries = 500000;  // samples per recording
 constexpr int kMaxTracks = 18;       // experiments of the protocol
 constexpr int kHeaderSize = 256;     // header text buffers, terminator included
 constexpr int kChannels = 4;         // EMG: masseter right, left, temporalis right, left
+constexpr int kPoints = 5;           // tracked: right, left, incisal, two lower first molars
+constexpr int kPositionFields = 3 * kPoints;  // x, y, z of each point, in that order
+constexpr int kIncisal = 2;                   // the incisal point's place among the points
 
 // Cycle-status bits of a sample.
 constexpr std::uint8_t max_end = 0x02;    // last sample of a local maximum of Incisal_dist
 constexpr std::uint8_t min_start = 0x04;  // first sample of a local minimum of Incisal_dist
 
-// One sample. Positions in mm, EMG in uV, burst integrals in uV*ms.
-struct Entry {
-  long long time;                         // ms; 0 opens an experiment
-  long double Right_x, Right_y, Right_z;  // mm; relative to the calibration after distances
-  long double Right_dist;                 // mm from the calibrated reference position
-  long double Left_x, Left_y, Left_z;
-  long double Left_dist;
-  long double Incisal_x, Incisal_y, Incisal_z;
-  long double Incisal_dist;  // the signal chewing cycles are recognised on
-  long double UK6_1_x, UK6_1_y, UK6_1_z;
-  long double UK6_1_dist;
-  long double UK6_2_x, UK6_2_y, UK6_2_z;
-  long double UK6_2_dist;
-  long double Aux1, Aux2, Aux3;                        // read, never used
-  long double Channel1, Channel2, Channel3, Channel4;  // uV: raw, then RMS in place
-  int type;  // calibration type in force when the line was read (0 five points, 1 three)
-  std::uint8_t emg_channels;  // EMG channels the sample's line carried: 2 or 4
-  long double Channel1_burst, Channel2_burst, Channel3_burst, Channel4_burst;  // uV*ms
-  std::uint8_t Right_dir, Left_dir, Incisal_dir, UK6_1_dir, UK6_2_dir;  // 0 none, 1 rose, 2 fell
-  std::uint8_t cycle_status;                                            // max_end | min_start
+// The samples, one column per quantity that a stage after the reader reads, each holding
+// no_entries values (index = sample). Positions are not kept: the reader turns each sample's
+// positions into its distances as it reads it (see read_data.h).
+struct Samples {
+  std::vector<long long> time;  // ms; 0 opens an experiment
+  // A channel whose every value is +0 (one the recording's lines do not carry) keeps both its
+  // columns empty; channel_value and burst_value read them as +0.
+  std::vector<long double> channel[kChannels];  // uV: raw, then RMS in place
+  std::vector<long double> burst[kChannels];    // uV*ms
+  std::vector<long double> incisal_dist;        // mm: the signal chewing cycles are recognised on
+  std::vector<std::uint8_t> incisal_dir;        // 0 none, 1 rose, 2 fell
+  std::vector<std::uint8_t> cycle_status;       // max_end | min_start
+  std::vector<long double> incisal_x, incisal_y, incisal_z;  // mm, relative to the calibration
 };
 
-// The calibration line fills a record of the sample layout; only the positions and `type` count.
-using Calibration = Entry;
+extern Samples samples;
+
+// Channel c's value and burst integral at sample i, +0 where the channel's columns are empty.
+inline long double channel_value(int c, int i) {
+  return samples.channel[c].empty() ? 0 : samples.channel[c][static_cast<std::size_t>(i)];
+}
+inline long double burst_value(int c, int i) {
+  return samples.burst[c].empty() ? 0 : samples.burst[c][static_cast<std::size_t>(i)];
+}
+
+// The calibration line: the reference position of the five points (mm, in file order: right,
+// left, incisal, two lower first molars; x, y, z each) and the sample form it selects.
+struct Calibration {
+  long double position[kPositionFields];
+  int type;  // 0 five points, 1 three (9 numbers); 0 while no calibration line was read
+};
+
+// Pairs of points, right-left first: the only pair a three-point form is checked on.
+struct PointPair {
+  int a, b;
+};
+constexpr int kPointPairs = kPoints * (kPoints - 1) / 2;
+constexpr PointPair kPairs[kPointPairs] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 2},
+                                           {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
+
+// What the data checks need of the raw positions of one experiment, gathered by the reader when
+// asked to: values that are not finite, per position field, and the distance of every pair of
+// points, smallest and largest where finite.
+struct RawPositions {
+  int non_finite[kPositionFields];
+  int first_non_finite[kPositionFields];  // sample index of the first
+  bool pair_seen[kPointPairs];
+  long double pair_min[kPointPairs], pair_max[kPointPairs];  // mm
+};
+
+// What the reader saw of the sample forms: a sample read in the three-point form, or with only
+// the two masseters' channels.
+struct SampleForms {
+  bool three_point, two_channels;
+};
 
 // The samples first..last (both inclusive) of the window an experiment's MVC or noise level was
 // taken from: the first window with the extreme mean. `found` is false where no window beat the
@@ -75,11 +111,15 @@ struct ChewingCycle {
   bool confirmed;                    // a masseter maximum above 10 x its run-wide MVC
 };
 
-extern Entry entries[kMaxEntries];
-extern int no_entries;  // records of entries in use
+extern int no_entries;  // samples in use
 extern Track tracks[kMaxTracks];
 extern int no_tracks;  // records of tracks in use
 extern Calibration calibration;
+extern SampleForms sample_forms;
+extern RawPositions raw_positions[kMaxTracks];
+// Each experiment's largest distance of each point (right, left, incisal, molars), mm, as the
+// reader found them; the distance stage makes them the experiments' own.
+extern long double distance_max[kMaxTracks][kPoints];
 
 // Header values as they follow their keyword, line end included, cut to 255 characters.
 extern char person[kHeaderSize];
@@ -97,16 +137,6 @@ extern long double Channel1_nl, Channel2_nl, Channel3_nl, Channel4_nl;      // u
 // (including those no masseter confirmed); empty for other positions.
 extern std::vector<ChewingCycle> chewing_cycles[kMaxTracks];
 
-// The four EMG channels' fields in channel order, for code that treats the channels alike.
-constexpr long double Entry::*kChannelValue[kChannels] = {&Entry::Channel1, &Entry::Channel2,
-                                                          &Entry::Channel3, &Entry::Channel4};
-// The position fields in file order: right, left, incisal, two lower first molars; x, y, z each.
-constexpr long double Entry::*kPositionValue[15] = {
-    &Entry::Right_x, &Entry::Right_y,   &Entry::Right_z,   &Entry::Left_x,    &Entry::Left_y,
-    &Entry::Left_z,  &Entry::Incisal_x, &Entry::Incisal_y, &Entry::Incisal_z, &Entry::UK6_1_x,
-    &Entry::UK6_1_y, &Entry::UK6_1_z,   &Entry::UK6_2_x,   &Entry::UK6_2_y,   &Entry::UK6_2_z};
-constexpr long double Entry::*kChannelBurst[kChannels] = {
-    &Entry::Channel1_burst, &Entry::Channel2_burst, &Entry::Channel3_burst, &Entry::Channel4_burst};
 constexpr long double Track::*kChannelMvc[kChannels] = {&Track::Channel1_mvc, &Track::Channel2_mvc,
                                                         &Track::Channel3_mvc, &Track::Channel4_mvc};
 constexpr long double Track::*kChannelNl[kChannels] = {&Track::Channel1_nl, &Track::Channel2_nl,
@@ -118,7 +148,16 @@ inline long double* const kRunMvc[kChannels] = {&Channel1_mvc, &Channel2_mvc, &C
 inline long double* const kRunNl[kChannels] = {&Channel1_nl, &Channel2_nl, &Channel3_nl,
                                                &Channel4_nl};
 
+// Makes the pages of values [from, to) of a column's reserved storage (to at most its capacity)
+// present and writable in one call: a page fault per page costs far more, above all in a virtual
+// machine. Where the system cannot, the pages come as the values are written.
+void prefault(const void* begin, const void* end);
+template <typename T>
+void prefault(const std::vector<T>& column, std::size_t from, std::size_t to) {
+  if (to > column.capacity()) to = column.capacity();
+  if (from < to) prefault(column.data() + from, column.data() + to);
+}
+
 // Returns the store to its process-start state, for tests and for programs that evaluate several
-// recordings in one process. Only the samples in use are cleared, so pages of the sample table
-// that were never touched stay untouched.
+// recordings in one process; the sample columns give their memory back.
 void reset_store();

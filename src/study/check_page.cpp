@@ -46,14 +46,14 @@ class Chart {
  public:
   Chart(const Track& track, long double height, long double top_value)
       : f_(track.first_entry), l_(track.last_entry), height_(height) {
-    t0_ = static_cast<long double>(entries[f_].time);
-    t1_ = static_cast<long double>(entries[l_].time);
+    t0_ = static_cast<long double>(samples.time[f_]);
+    t1_ = static_cast<long double>(samples.time[l_]);
     if (!(t1_ > t0_)) t1_ = t0_ + 1;
     top_ = top_value > 0 && std::isfinite(top_value) ? top_value * 1.05L : 1;
   }
 
   long double x(long double ms) const { return kLeft + (ms - t0_) / (t1_ - t0_) * kPlotWidth; }
-  long double x_of(int i) const { return x(static_cast<long double>(entries[i].time)); }
+  long double x_of(int i) const { return x(static_cast<long double>(samples.time[i])); }
   long double y(long double v) const {
     long double h = height_ - kTop - kBottom;
     long double clipped = v < 0 ? 0 : v > top_ ? top_ : v;
@@ -109,11 +109,12 @@ class Chart {
 
   // The signal reduced to one pixel column at a time: each column holding samples is drawn
   // from its smallest to its largest value, so no peak or turning point is lost.
-  std::string signal(long double Entry::*member) const {
+  template <typename Value>
+  std::string signal(Value&& value_at) const {
     std::vector<long double> low(kPlotWidth), high(kPlotWidth);
     std::vector<bool> used(kPlotWidth, false);
     for (int i = f_; i <= l_; ++i) {
-      const long double v = entries[i].*member;
+      const long double v = value_at(i);
       if (!std::isfinite(v)) continue;
       long double column = std::floor(x_of(i) - kLeft);
       const int c = column < 0             ? 0
@@ -142,9 +143,9 @@ class Chart {
     *count = 0;
     for (const CycleFigures& figures : cycles) {
       for (int i = figures.cycle.start; i <= figures.cycle.end && i <= l_; ++i) {
-        if (i < f_ || !(entries[i].cycle_status & bit)) continue;
+        if (i < f_ || !(samples.cycle_status[i] & bit)) continue;
         ++*count;
-        d += "M" + px(x_of(i)) + " " + px(y(entries[i].Incisal_dist)) +
+        d += "M" + px(x_of(i)) + " " + px(y(samples.incisal_dist[i])) +
              (bit == max_end ? "v-7" : "v7");
       }
     }
@@ -174,7 +175,7 @@ std::string distance_chart(const Track& track, const TrialEvaluation* trial,
                            long double threshold) {
   long double top = threshold;
   for (int i = track.first_entry; i <= track.last_entry; ++i) {
-    const long double v = entries[i].Incisal_dist;
+    const long double v = samples.incisal_dist[i];
     if (std::isfinite(v) && v > top) top = v;
   }
   const Chart chart(track, kDistanceHeight, top);
@@ -197,7 +198,7 @@ std::string distance_chart(const Track& track, const TrialEvaluation* trial,
         key("rejected", std::to_string(rejected) + " cycles without masseter activity");
   }
   s += chart.level("threshold", threshold, "distance threshold " + number_text(threshold) + " mm");
-  s += chart.signal(&Entry::Incisal_dist);
+  s += chart.signal([](int i) { return samples.incisal_dist[i]; });
   legend += key("threshold", "distance threshold " + number_text(threshold) + " mm");
   if (trial != nullptr) {
     int peaks = 0, minima = 0;
@@ -220,7 +221,7 @@ std::string emg_charts(const Track& track, const ExperimentEvaluation& experimen
   for (int c = 0; c < form.emg_channels; ++c) {
     top[c] = experiment.activity_level[c];
     for (int i = track.first_entry; i <= track.last_entry; ++i) {
-      const long double v = entries[i].*kChannelValue[c];
+      const long double v = channel_value(c, i);
       if (std::isfinite(v) && v > top[c]) top[c] = v;
     }
   }
@@ -233,13 +234,13 @@ std::string emg_charts(const Track& track, const ExperimentEvaluation& experimen
     std::string legend = key("signal", "smoothed EMG");
     int bursts = 0;
     for (int i = track.first_entry; i <= track.last_entry; ++i) {
-      if (!(entries[i].*kChannelBurst[c] > 0)) continue;
+      if (!(burst_value(c, i) > 0)) continue;
       int j = i;
-      while (j + 1 <= track.last_entry && entries[j + 1].*kChannelBurst[c] > 0) ++j;
+      while (j + 1 <= track.last_entry && burst_value(c, j + 1) > 0) ++j;
       ++bursts;
       svg += chart.band("burst", i, j,
                         "burst " + std::to_string(bursts) + ", " +
-                            number_text(entries[i].*kChannelBurst[c]) + " " + kMicrovolt +
+                            number_text(burst_value(c, i)) + " " + kMicrovolt +
                             "\xC2\xB7ms");
       i = j;
     }
@@ -258,7 +259,7 @@ std::string emg_charts(const Track& track, const ExperimentEvaluation& experimen
       legend += key("noise", "noise-level window, mean " + number_text(track.*kChannelNl[c]) + uv);
     }
     svg += chart.level("level", level, "activity level " + number_text(level) + uv);
-    svg += chart.signal(kChannelValue[c]);
+    svg += chart.signal([c](int i) { return channel_value(c, i); });
     svg += "</svg>\n";
     s += "<div class=\"channel\" data-channel=\"" + std::to_string(c + 1) +
          "\"><p class=\"legend\"><b>" + kChannelNames[c] + "</b> " + legend + "</p>\n" + svg +

@@ -1,8 +1,8 @@
 // The check page of one recording: a single HTML file, without any external file or network
 // access, that draws what the evaluation detected over the signals it came from.
 //
-// Reads  the store after the analysis stages: header texts, entries[] (time, Incisal_dist,
-//        cycle_status, smoothed Channel1..4, Channel1..4_burst), tracks[], the run-wide MVC,
+// Reads  the store after the analysis stages: header texts, samples (time, incisal_dist,
+//        cycle_status, the smoothed channels and their bursts), tracks[], the run-wide MVC,
 //        noise levels and maximal distances; and the recording's evaluation (cycles, activity
 //        levels, MVC and noise-level windows).
 #pragma once

@@ -14,7 +14,7 @@ RecordingTables evaluate_recording(const Recording& recording, const RunSettings
                                    const std::string& out, bool pages) {
   RecordingTables tables;
   reset_store();
-  const ReadResult read = read_data(recording.path.c_str());
+  const ReadResult read = read_data(recording.path.c_str(), SampleDetail::study);
   RunFacts facts = read_facts(recording.path, read.skipped_lines);
   // A file that could not be read at all has no counts.
   facts.read = read.status != ReadStatus::cannot_open && read.status != ReadStatus::read_error &&

@@ -1,8 +1,10 @@
 #include "study/pool.h"
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -84,6 +86,24 @@ std::string ending(int status) {
          std::to_string(WEXITSTATUS(status)) + ")";
 }
 
+// Hands recording i to a worker through its task pipe. A worker that died leaves the pipe without
+// a reader: the SIGPIPE of that write is taken back here, as the worker's end shows on its result
+// pipe, and the recording is entered as the worker's so that a signal removes its fragment.
+void send_task(pid_t pid, int tasks, std::size_t i) {
+  const SignalsHeld held;
+  worker_takes(pid, i);
+  sigset_t pending;
+  sigpending(&pending);
+  const bool already_pending = sigismember(&pending, SIGPIPE) == 1;
+  if (write(tasks, &i, sizeof i) < 0 && errno == EPIPE && !already_pending) {
+    sigset_t pipe_signal;
+    sigemptyset(&pipe_signal);
+    sigaddset(&pipe_signal, SIGPIPE);
+    const timespec now{};
+    sigtimedwait(&pipe_signal, nullptr, &now);
+  }
+}
+
 // Hands finished recordings to in_order in index order.
 class Ordering {
  public:
@@ -123,70 +143,176 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
   auto fragment = [&](std::size_t i) { return scratch + "/" + std::to_string(i); };
 
   std::signal(SIGCHLD, SIG_DFL);  // an inherited SIG_IGN would reap the workers unseen
-  std::map<pid_t, std::size_t> running;
+
+  // Each worker process evaluates recording after recording, as this process hands it their
+  // indices, and reports each one done; one process for many recordings spares each the cost of
+  // a fresh process and fresh memory.
+  struct Worker {
+    pid_t pid = -1;
+    int tasks = -1, results = -1;  // this process's ends of the two pipes
+    bool busy = false;
+    std::size_t index = 0;  // the recording it works on, while busy
+  };
+  std::vector<Worker> workers(std::min(count, static_cast<std::size_t>(jobs)));
   std::size_t next = 0;
-  while (next < count || !running.empty()) {
-    while (next < count && running.size() < static_cast<std::size_t>(jobs)) {
-      const std::size_t i = next;
-      std::fflush(nullptr);  // a child must not write what this process buffered
-      pid_t pid;
-      int fork_error;
-      {
-        const SignalsHeld held;  // the worker is entered before a signal can look for it
-        pid = fork();
-        fork_error = errno;
-        if (pid == 0) become_worker();
-        if (pid > 0) enter_worker(pid, i);
+  auto start = [&](Worker& w) {
+    int tasks[2], results[2];
+    if (pipe(tasks) != 0) return false;
+    if (pipe(results) != 0) {
+      close(tasks[0]), close(tasks[1]);
+      return false;
+    }
+    std::fflush(nullptr);  // a child must not write what this process buffered
+    pid_t pid;
+    int fork_error;
+    {
+      const SignalsHeld held;  // the worker is entered before a signal can look for it
+      pid = fork();
+      fork_error = errno;
+      if (pid == 0) become_worker();
+      if (pid > 0) enter_worker(pid, kNoRecording);
+    }
+    if (pid == 0) {
+      close(tasks[1]);
+      close(results[0]);
+      for (const Worker& other : workers) {
+        if (other.tasks >= 0) close(other.tasks);
+        if (other.results >= 0) close(other.results);
       }
-      if (pid == 0) {
-        const bool written = write_fragment(fragment(i), work.evaluate(i));
-        _exit(written ? 0 : 3);
+      std::size_t i;
+      while (read(tasks[0], &i, sizeof i) == static_cast<ssize_t>(sizeof i)) {
+        if (!write_fragment(fragment(i), work.evaluate(i))) _exit(3);
+        if (write(results[1], &i, sizeof i) != static_cast<ssize_t>(sizeof i)) _exit(3);
       }
-      // At a process limit, a worker that finishes frees a place: wait for it and try again.
-      if (pid < 0 && fork_error == EAGAIN && !running.empty()) break;
-      ++next;
-      if (pid < 0) {
-        ordering.finished(i, work.failed(i, std::string("cannot start a worker process: ") +
-                                                std::strerror(fork_error)));
+      _exit(0);
+    }
+    close(tasks[0]);
+    close(results[1]);
+    if (pid < 0) {
+      close(tasks[1]), close(results[0]);
+      errno = fork_error;
+      return false;
+    }
+    w = Worker{pid, tasks[1], results[0], false, 0};
+    return true;
+  };
+  auto assign = [&](Worker& w) {
+    if (next >= count) return;
+    const std::size_t i = next++;
+    w.busy = true;
+    w.index = i;
+    // A failed write means the worker is gone, which its result pipe tells.
+    send_task(w.pid, w.tasks, i);
+  };
+  auto stop = [&](Worker& w) {
+    close(w.tasks), close(w.results);
+    w.tasks = w.results = -1;
+  };
+  auto running = [&] {
+    return std::any_of(workers.begin(), workers.end(), [](const Worker& w) { return w.pid >= 0; });
+  };
+  // Starts a worker in w's place and hands it a recording. When the system refuses another
+  // process (EAGAIN: a process limit), the running workers take the rest of the recordings;
+  // a recording fails only when no worker is running at all.
+  auto staff = [&](Worker& w) {
+    while (next < count) {
+      if (start(w)) {
+        assign(w);
+        return;
+      }
+      if (errno == EAGAIN && running()) return;
+      const std::string message =
+          std::string("cannot start a worker process: ") + std::strerror(errno);
+      const std::size_t i = next++;
+      ordering.finished(i, work.failed(i, message));
+    }
+  };
+  for (Worker& w : workers) staff(w);
+  for (;;) {
+    std::vector<pollfd> watched;
+    std::vector<Worker*> of;
+    for (Worker& w : workers) {
+      if (w.results < 0) continue;
+      watched.push_back({w.results, POLLIN, 0});
+      of.push_back(&w);
+    }
+    if (watched.empty()) break;
+    if (poll(watched.data(), watched.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (std::size_t k = 0; k < watched.size(); ++k) {
+      if (watched[k].revents == 0) continue;
+      Worker& w = *of[k];
+      std::size_t i;
+      if (read(w.results, &i, sizeof i) == static_cast<ssize_t>(sizeof i) && w.busy &&
+          i == w.index) {
+        w.busy = false;
+        RecordingTables tables;
+        bool handed_back;
+        {
+          const SignalsHeld held;  // the fragment is read and removed before it is forgotten
+          handed_back = read_fragment(fragment(i), tables);
+          std::remove(fragment(i).c_str());
+          worker_takes(w.pid, kNoRecording);
+        }
+        ordering.finished(i, handed_back
+                                 ? std::move(tables)
+                                 : work.failed(i, "evaluation failed to hand back its results"));
+        if (next < count) {
+          assign(w);
+        } else {
+          stop(w);  // it reads the end of its tasks and exits
+        }
         continue;
       }
-      running.emplace(pid, i);
-    }
-    if (running.empty()) continue;
-    // Waits without reaping: until the worker is left, its pid cannot pass to another process.
-    siginfo_t info{};
-    int waited;
-    do {
-      waited = waitid(P_ALL, 0, &info, WEXITED | WNOWAIT);
-    } while (waited < 0 && errno == EINTR);
-    if (waited < 0) {  // no children left to wait for, though `running` says otherwise
-      const std::string message = std::string("lost its worker process: ") + std::strerror(errno);
-      for (const auto& [lost, i] : running) {
-        leave_worker(lost);
-        ordering.finished(i, work.failed(i, message));
+      // The worker ended: after its last task, or in the middle of one.
+      stop(w);
+      int status = 0;
+      pid_t ended;
+      int wait_error;
+      {
+        const SignalsHeld held;  // reaped and forgotten at once: its pid may pass to another
+        do {
+          ended = waitpid(w.pid, &status, 0);
+        } while (ended < 0 && errno == EINTR);
+        wait_error = errno;
+        leave_worker(w.pid);
       }
-      running.clear();
-      continue;
-    }
-    const pid_t pid = info.si_pid;
-    const auto it = running.find(pid);
-    int status = 0;
-    RecordingTables tables;
-    bool handed_back = false;
-    {
-      const SignalsHeld held;  // the fragment is read and removed before the worker is left
-      waitpid(pid, &status, 0);
-      if (it != running.end()) {
-        handed_back = WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-                      read_fragment(fragment(it->second), tables);
-        std::remove(fragment(it->second).c_str());
-        leave_worker(pid);
+      w.pid = -1;
+      if (w.busy) {
+        w.busy = false;
+        std::remove(fragment(w.index).c_str());
+        ordering.finished(
+            w.index, work.failed(w.index, ended < 0 ? std::string("lost its worker process: ") +
+                                                          std::strerror(wait_error)
+                                                    : ending(status)));
+        staff(w);
       }
     }
-    if (it == running.end()) continue;
-    const std::size_t i = it->second;
-    running.erase(it);
-    ordering.finished(i, handed_back ? std::move(tables) : work.failed(i, ending(status)));
+  }
+  // The workers exit on their closed task pipes; one still busy here was lost to a failed poll
+  // and is stopped.
+  for (Worker& w : workers) {
+    if (w.tasks >= 0) stop(w);
+    if (w.pid < 0) continue;
+    if (w.busy) kill(w.pid, SIGTERM);
+    const SignalsHeld held;
+    int status;
+    while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    leave_worker(w.pid);
+    if (w.busy) {
+      w.busy = false;
+      std::remove(fragment(w.index).c_str());
+      ordering.finished(w.index, work.failed(w.index, "lost its worker process"));
+    }
+  }
+  // Recordings no worker could take (none could be started again).
+  const std::string message = "cannot start a worker process";
+  while (next < count) {
+    const std::size_t i = next++;
+    ordering.finished(i, work.failed(i, message));
   }
   const SignalsHeld held;
   rmdir(scratch.c_str());

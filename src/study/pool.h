@@ -20,10 +20,11 @@ struct PoolWork {
 };
 
 // Evaluates recordings 0 .. count-1. With jobs == 1 they are evaluated in this process; with
-// more, each in a forked process of its own, at most `jobs` at a time, which hands its rows
-// back through a file in a scratch folder made inside `scratch_parent` and removed afterwards.
-// When the system refuses another process (EAGAIN: a process limit), it waits for a running
-// worker to finish and tries again; a recording fails only when no worker is running.
+// more, by `jobs` forked worker processes that take one recording after another and hand each
+// one's rows back through a file in a scratch folder made inside `scratch_parent` and removed
+// afterwards; a worker that ends in the middle of a recording fails that recording alone. When the
+// system refuses another process (EAGAIN: a process limit), the workers already running take the
+// rest; a recording fails only when no worker is running.
 // Returns an error message when the scratch folder cannot be made, else an empty text.
 std::string run_pool(std::size_t count, int jobs, const std::string& scratch_parent,
                      const PoolWork& work);

@@ -53,7 +53,7 @@ void stop_study(int signal) {
     if (!w.used) continue;
     while (waitpid(w.pid, nullptr, 0) < 0 && errno == EINTR) {
     }
-    if (has_scratch) {
+    if (has_scratch && w.index != kNoRecording) {
       char path[PATH_MAX + 24];
       fragment_path(w.index, path, sizeof path);
       if (path[0] != '\0') unlink(path);
@@ -97,6 +97,11 @@ void enter_worker(pid_t pid, std::size_t index) {
     w.used = 1;
     return;
   }
+}
+
+void worker_takes(pid_t pid, std::size_t index) {
+  for (Worker& w : workers)
+    if (w.used && w.pid == pid) w.index = index;
 }
 
 void leave_worker(pid_t pid) {

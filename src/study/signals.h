@@ -31,10 +31,13 @@ class SignalsHeld {
 void enter_scratch(const char* folder);
 void leave_scratch();
 
-// A running worker and the recording it evaluates: the handler stops it and removes its fragment
-// <scratch>/<index>. Enter it before the signals are let through again after the fork; leave it
-// once its fragment is read and removed.
+// A running worker and the recording it evaluates (kNoRecording while it waits for one): the
+// handler stops it and removes its fragment <scratch>/<index>. Enter it before the signals are
+// let through again after the fork, enter each recording it is handed, and leave it once it is
+// reaped.
+constexpr std::size_t kNoRecording = static_cast<std::size_t>(-1);
 void enter_worker(pid_t pid, std::size_t index);
+void worker_takes(pid_t pid, std::size_t index);
 void leave_worker(pid_t pid);
 
 // In a forked worker: forgets its parent's workers, scratch folder and temporary files; a signal

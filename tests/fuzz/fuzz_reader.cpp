@@ -29,8 +29,8 @@
 #include "analysis/work.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
-#include "reference/read_reference.h"
 #include "reference/emg_reference.h"
+#include "reference/read_reference.h"
 #include "reference/snapshot.h"
 #include "report/output.h"
 #include "run/options.h"
@@ -151,12 +151,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   write_data(s.data, bytes, size);
   const char* path = s.data.c_str();
 
-  // 1. Both readers.
+  // 1. Both readers, with the facts of the raw positions that the data checks read.
   reset_store();
-  const ReadResult expected = read_data_reference(path);
+  const ReadResult expected = read_data_reference(path, SampleDetail::study);
   const StoreSnapshot expected_store = take_snapshot();
   reset_store();
-  const ReadResult read = read_data(path);
+  const ReadResult read = read_data(path, SampleDetail::study);
   if (read.status != expected.status) {
     fail("reader status " + std::to_string(static_cast<int>(read.status)) + ", reference " +
          std::to_string(static_cast<int>(expected.status)));
@@ -175,7 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   preprocessing_emg_reference(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
   const StoreSnapshot expected_emg = take_snapshot();
   reset_store();
-  const RawFacts raw = raw_facts(read_data(path));  // the data checks see any input too
+  const RawFacts raw =
+      raw_facts(read_data(path, SampleDetail::study));  // the data checks see any input too
   preprocessing_emg(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
   expect_same(expected_emg, take_snapshot(), "EMG conditioning");
   preprocessing_distances();

@@ -1,26 +1,27 @@
 #include "reference/emg_reference.h"
 
 #include <cmath>
+#include <vector>
 
 #include "recording/protocol.h"
 #include "recording/store.h"
 
 namespace {
 
-__int128 ms(int later, int earlier) { return elapsed(entries[later].time, entries[earlier].time); }
+__int128 ms(int later, int earlier) { return elapsed(samples.time[later], samples.time[earlier]); }
 
 // The trailing root mean square of every sample, from the last sample down so that each window
 // still holds raw values.
 void smooth(int f, int l, long long rms_time, int c) {
-  long double Entry::*x = kChannelValue[c];
+  std::vector<long double>& x = samples.channel[c];
   for (int i = l; i >= f; --i) {
     long double sum = 0;
     int n = 0;
     for (int j = i; j >= f && ms(i, j) <= rms_time; --j) {
-      sum += entries[j].*x * (entries[j].*x);
+      sum += x[j] * x[j];
       ++n;
     }
-    entries[i].*x = n > 0 ? std::sqrt(sum / n) : 0;
+    x[i] = n > 0 ? std::sqrt(sum / n) : 0;
   }
 }
 
@@ -30,7 +31,7 @@ bool window_mean(int s, int l, long long span, int c, long double& mean, int& la
   long double sum = 0;
   int n = 0;
   for (int k = s; k <= l && ms(k, s) <= span; ++k) {
-    sum += entries[k].*kChannelValue[c];
+    sum += samples.channel[c][k];
     ++n;
   }
   if (n == 0) return false;
@@ -44,7 +45,7 @@ void noise_level(Track& track, long long rms_time, long long nl_time, int c) {
   track.*kChannelNl[c] = kNoNoiseLevel;
   track.nl_window[c] = {false, 0, 0};
   for (int s = f; s <= l; ++s) {
-    if (!(ms(l, s) >= nl_time && entries[s].time >= rms_time)) continue;
+    if (!(ms(l, s) >= nl_time && samples.time[s] >= rms_time)) continue;
     long double mean;
     int last;
     if (window_mean(s, l, nl_time, c, mean, last) && mean < track.*kChannelNl[c]) {
@@ -71,25 +72,30 @@ void mvc(Track& track, long long mvc_time, int c) {
 
 void integrate_bursts(const Track& track, long double emg_threshold, int c) {
   const int f = track.first_entry, l = track.last_entry;
-  long double Entry::*b = kChannelBurst[c];
+  std::vector<long double>& b = samples.burst[c];
   const long double level = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
-  entries[f].*b = 0;
+  b[f] = 0;
   for (int i = f + 1; i <= l - 1; ++i) {
-    const long double x = entries[i].*kChannelValue[c];
+    const long double x = samples.channel[c][i];
     if (x >= level)
-      entries[i].*b = entries[i - 1].*b + x * static_cast<long double>(ms(i + 1, i - 1)) / 2;
+      b[i] = b[i - 1] + x * static_cast<long double>(ms(i + 1, i - 1)) / 2;
     else
-      entries[i].*b = 0;
+      b[i] = 0;
   }
-  entries[l].*b = 0;
+  b[l] = 0;
   for (int u = l; u >= f + 1; --u)
-    if (entries[u - 1].*b > 0 && entries[u].*b > 0) entries[u - 1].*b = entries[u].*b;
+    if (b[u - 1] > 0 && b[u] > 0) b[u - 1] = b[u];
 }
 
 }  // namespace
 
 void preprocessing_emg_reference(long long rms_time, long long mvc_time, long long nl_time,
                                  long double emg_threshold) {
+  // Every channel in full, a channel the recording does not carry as zeros.
+  for (int c = 0; c < kChannels; ++c) {
+    samples.channel[c].resize(static_cast<std::size_t>(no_entries));
+    samples.burst[c].assign(static_cast<std::size_t>(no_entries), 0);
+  }
   for (int c = 0; c < kChannels; ++c) {
     for (int t = 0; t < no_tracks; ++t)
       smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time, c);

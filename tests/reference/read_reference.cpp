@@ -1,8 +1,11 @@
 #include "reference/read_reference.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "recording/store.h"
 
@@ -55,26 +58,27 @@ void header(char* text, const char* line, std::size_t column) {
   text[k] = '\0';
 }
 
-// The positions in file order, written out field by field.
-void set_positions(Entry& e, const long double* v, int count) {
-  long double* const fields[15] = {&e.Right_x,   &e.Right_y, &e.Right_z,   &e.Left_x,
-                                   &e.Left_y,    &e.Left_z,  &e.Incisal_x, &e.Incisal_y,
-                                   &e.Incisal_z, &e.UK6_1_x, &e.UK6_1_y,   &e.UK6_1_z,
-                                   &e.UK6_2_x,   &e.UK6_2_y, &e.UK6_2_z};
-  for (int k = 0; k < count; ++k) *fields[k] = v[k];
-}
+// A sample as its line gives it; fields a line does not carry keep the last line's.
+struct Record {
+  long long time = 0;
+  long double position[kPositionFields] = {};
+  long double channel[kChannels] = {};
+  int type = 0;  // the calibration type in force
+  int emg_channels = 0;
+  long double reference[kPositionFields] = {};  // the calibration in force
+};
 
-bool calibration_line(const char* line, Entry& working) {
+bool calibration_line(const char* line, Record& working) {
   long double v[15];
   if (std::sscanf(line, kCalibration15, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
                   &v[8], &v[9], &v[10], &v[11], &v[12], &v[13], &v[14]) == 15) {
-    set_positions(working, v, 15);
+    std::copy(v, v + 15, working.position);
     working.type = 0;
     return true;
   }
   if (std::sscanf(line, kCalibration9, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7],
                   &v[8]) == 9) {
-    set_positions(working, v, 9);
+    std::copy(v, v + 9, working.position);
     working.type = 1;
     return true;
   }
@@ -82,7 +86,7 @@ bool calibration_line(const char* line, Entry& working) {
 }
 
 // A sample line in the form of the calibration in force; a line that does not fit writes nothing.
-bool sample_line(const char* line, Entry& working) {
+bool sample_line(const char* line, Record& working) {
   long long t;
   long double v[20];
   if (calibration.type == 0) {
@@ -91,12 +95,9 @@ bool sample_line(const char* line, Entry& working) {
                     &v[18], &v[19]) != 21)
       return false;
     working.time = t;
-    set_positions(working, v, 15);
-    working.Aux1 = v[15];
-    working.Aux2 = v[16];
-    working.Aux3 = v[17];
-    working.Channel1 = v[18];
-    working.Channel2 = v[19];
+    std::copy(v, v + 15, working.position);
+    working.channel[0] = v[18];
+    working.channel[1] = v[19];
     working.emg_channels = 2;
     return true;
   }
@@ -107,29 +108,82 @@ bool sample_line(const char* line, Entry& working) {
                            &v[7], &v[8], &v[9], &v[10], &v[11], &v[12], &v[13]) != 15)
     return false;
   working.time = t;
-  set_positions(working, v, 9);
-  working.Aux1 = v[9];
-  working.Aux2 = v[10];
-  working.Aux3 = v[11];
-  working.Channel1 = v[12];
-  working.Channel2 = v[13];
-  working.Channel3 = four ? v[14] : 0;
-  working.Channel4 = four ? v[15] : 0;
+  std::copy(v, v + 9, working.position);
+  working.channel[0] = v[12];
+  working.channel[1] = v[13];
+  working.channel[2] = four ? v[14] : 0;
+  working.channel[3] = four ? v[15] : 0;
   working.emg_channels = four ? 4 : 2;
   return true;
+}
+
+long double length(const long double* v) {
+  return std::sqrt((v[0] * v[0] + v[1] * v[1]) + v[2] * v[2]);
+}
+
+// The distance between two points given as x, y, z each.
+long double distance(const long double* a, const long double* b) {
+  const long double d[3] = {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+  return length(d);
+}
+
+// The store's columns and facts from the records: positions measured from the last calibration
+// (once the whole file is read; from the one in force, where reading ended early), each
+// experiment's largest distances and, for the study, its raw position facts.
+void fill_store(const std::vector<Record>& records, bool complete, SampleDetail detail) {
+  for (const Record& r : records) {
+    samples.time.push_back(r.time);
+    for (int c = 0; c < kChannels; ++c) samples.channel[c].push_back(r.channel[c]);
+    if (r.type != 0) sample_forms.three_point = true;
+    if (r.emg_channels != kChannels) sample_forms.two_channels = true;
+    const long double* reference = complete ? calibration.position : r.reference;
+    long double relative[kPositionFields];
+    for (int k = 0; k < kPositionFields; ++k) relative[k] = r.position[k] - reference[k];
+    const long double* incisal = relative + 3 * kIncisal;
+    samples.incisal_x.push_back(incisal[0]);
+    samples.incisal_y.push_back(incisal[1]);
+    samples.incisal_z.push_back(incisal[2]);
+    samples.incisal_dist.push_back(length(incisal));
+    samples.incisal_dir.push_back(0);
+    samples.cycle_status.push_back(0);
+  }
+  int t = -1;  // the experiment of record i
+  for (int i = 0; i < static_cast<int>(records.size()); ++i) {
+    const Record& r = records[static_cast<std::size_t>(i)];
+    if (r.time == 0) ++t;
+    if (t < 0) continue;
+    const long double* reference = complete ? calibration.position : r.reference;
+    for (int p = 0; p < kPoints; ++p) {
+      long double relative[3];
+      for (int k = 0; k < 3; ++k) relative[k] = r.position[3 * p + k] - reference[3 * p + k];
+      const long double d = length(relative);
+      if (d > distance_max[t][p]) distance_max[t][p] = d;
+    }
+    if (detail != SampleDetail::study) continue;
+    RawPositions& raw = raw_positions[t];
+    for (int k = 0; k < kPositionFields; ++k)
+      if (!std::isfinite(r.position[k]) && raw.non_finite[k]++ == 0) raw.first_non_finite[k] = i;
+    for (int p = 0; p < kPointPairs; ++p) {
+      const long double d = distance(r.position + 3 * kPairs[p].a, r.position + 3 * kPairs[p].b);
+      if (!std::isfinite(d)) continue;
+      if (!raw.pair_seen[p] || d < raw.pair_min[p]) raw.pair_min[p] = d;
+      if (!raw.pair_seen[p] || d > raw.pair_max[p]) raw.pair_max[p] = d;
+      raw.pair_seen[p] = true;
+    }
+  }
 }
 
 bool blank(const char* line) { return line[std::strspn(line, " \t\n\v\f\r")] == '\0'; }
 
 }  // namespace
 
-ReadResult read_data_reference(const char* path) {
+ReadResult read_data_reference(const char* path, SampleDetail detail) {
   no_entries = 0;
   no_tracks = 0;
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return {ReadStatus::cannot_open, errno};
-  static Entry working;  // fields carry over between lines of one file
-  working = Entry{};
+  Record working;
+  std::vector<Record> records;
   static char line[kPiece + 1];
   ReadResult result;
   while (next_piece(file, line)) {
@@ -148,7 +202,9 @@ ReadResult read_data_reference(const char* path) {
         result.status = ReadStatus::calibration_error;
         break;
       }
-      calibration = working;
+      std::copy(working.position, working.position + kPositionFields, calibration.position);
+      std::copy(working.position, working.position + kPositionFields, working.reference);
+      calibration.type = working.type;
       ++result.calibration_lines;
       result.samples_before_calibration = no_entries;
     } else if (sample_line(line, working)) {
@@ -156,7 +212,6 @@ ReadResult read_data_reference(const char* path) {
         result.status = ReadStatus::too_many_entries;
         break;
       }
-      entries[no_entries] = working;
       if (working.time == 0) {
         if (no_tracks >= kMaxTracks) {
           result.status = ReadStatus::too_many_tracks;
@@ -166,6 +221,7 @@ ReadResult read_data_reference(const char* path) {
         if (no_tracks > 0) tracks[no_tracks - 1].last_entry = no_entries - 1;
         ++no_tracks;
       }
+      records.push_back(working);
       ++no_entries;
     } else if (!blank(line)) {
       ++result.skipped_lines;
@@ -176,5 +232,6 @@ ReadResult read_data_reference(const char* path) {
   std::fclose(file);
   if (result.status == ReadStatus::ok && no_tracks > 0)
     tracks[no_tracks - 1].last_entry = no_entries - 1;
+  fill_store(records, result.status == ReadStatus::ok, detail);
   return result;
 }

@@ -7,4 +7,4 @@
 #include "recording/read_data.h"
 
 // Reads `path` into the store as read_data does: same store, same status, same skipped lines.
-ReadResult read_data_reference(const char* path);
+ReadResult read_data_reference(const char* path, SampleDetail detail = SampleDetail::report);

@@ -3,38 +3,79 @@
 #include <cstring>
 #include <sstream>
 #include <tuple>
+#include <type_traits>
 
 namespace {
 
 // The ten significant bytes of an extended value; the rest of its storage is padding.
 bool same(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
 
-#define CHEW_ENTRY_FLOATS(X)                                                                    \
-  X(Right_x)                                                                                    \
-  X(Right_y)                                                                                    \
-  X(Right_z) X(Right_dist) X(Left_x) X(Left_y) X(Left_z) X(Left_dist) X(Incisal_x) X(Incisal_y) \
-      X(Incisal_z) X(Incisal_dist) X(UK6_1_x) X(UK6_1_y) X(UK6_1_z) X(UK6_1_dist) X(UK6_2_x)    \
-          X(UK6_2_y) X(UK6_2_z) X(UK6_2_dist) X(Aux1) X(Aux2) X(Aux3) X(Channel1) X(Channel2)   \
-              X(Channel3) X(Channel4) X(Channel1_burst) X(Channel2_burst) X(Channel3_burst)     \
-                  X(Channel4_burst)
-#define CHEW_ENTRY_INTS(X) \
-  X(time) X(type) X(emg_channels) X(Right_dir) X(Left_dir) X(Incisal_dir) X(UK6_1_dir) X(UK6_2_dir) X(cycle_status)
-#define CHEW_TRACK_FLOATS(X)                                                               \
-  X(Right_max)                                                                             \
-  X(Left_max)                                                                              \
-  X(Incisal_max) X(UK6_1_max) X(UK6_2_max) X(Channel1_mvc) X(Channel1_nl) X(Channel1_work) \
-      X(Channel2_mvc) X(Channel2_nl) X(Channel2_work) X(Channel3_mvc) X(Channel3_nl)       \
-          X(Channel3_work) X(Channel4_mvc) X(Channel4_nl) X(Channel4_work)
+#define CHEW_TRACK_FLOATS(X)                                                                \
+  X(Right_max)                                                                              \
+  X(Left_max)                                                                               \
+  X(Incisal_max)                                                                            \
+  X(UK6_1_max) X(UK6_2_max) X(Channel1_mvc) X(Channel1_nl) X(Channel1_work) X(Channel2_mvc) \
+      X(Channel2_nl) X(Channel2_work) X(Channel3_mvc) X(Channel3_nl) X(Channel3_work)       \
+          X(Channel4_mvc) X(Channel4_nl) X(Channel4_work)
 #define CHEW_TRACK_INTS(X) X(first_entry) X(last_entry) X(no_cycles) X(no_chewing_cycles)
 
-std::string entry_difference(const Entry& a, const Entry& b) {
-  std::ostringstream out;
 #define CHEW_FLOAT(f) \
   if (!same(a.f, b.f)) out << #f << ' ' << a.f << " != " << b.f << ' ';
 #define CHEW_INT(f) \
   if (a.f != b.f) out << #f << ' ' << +a.f << " != " << +b.f << ' ';
-  CHEW_ENTRY_FLOATS(CHEW_FLOAT)
-  CHEW_ENTRY_INTS(CHEW_INT)
+
+// The first sample at which two columns of n values differ; an empty column holds +0 where
+// `empty_is_zero`.
+template <typename T>
+std::string column_difference(const char* name, const std::vector<T>& a, const std::vector<T>& b,
+                              int n, bool empty_is_zero) {
+  const auto size_ok = [&](const std::vector<T>& v) {
+    return v.size() == static_cast<std::size_t>(n) || (empty_is_zero && v.empty());
+  };
+  if (!size_ok(a) || !size_ok(b))
+    return std::string(name) + ": " + std::to_string(a.size()) + " and " +
+           std::to_string(b.size()) + " values for " + std::to_string(n) + " samples";
+  for (int i = 0; i < n; ++i) {
+    const T x = a.empty() ? T{} : a[static_cast<std::size_t>(i)];
+    const T y = b.empty() ? T{} : b[static_cast<std::size_t>(i)];
+    if (std::memcmp(&x, &y, std::is_same<T, long double>::value ? 10 : sizeof(T)) != 0) {
+      std::ostringstream out;
+      out << name << '[' << i << "] " << +x << " != " << +y;
+      return out.str();
+    }
+  }
+  return "";
+}
+
+std::string samples_difference(const Samples& a, const Samples& b, int n) {
+  std::string d;
+  for (int c = 0; c < kChannels && d.empty(); ++c) {
+    const std::string channel = "channel" + std::to_string(c + 1);
+    d = column_difference(channel.c_str(), a.channel[c], b.channel[c], n, true);
+    if (d.empty())
+      d = column_difference((channel + "_burst").c_str(), a.burst[c], b.burst[c], n, true);
+  }
+  if (d.empty()) d = column_difference("time", a.time, b.time, n, false);
+  if (d.empty()) d = column_difference("incisal_x", a.incisal_x, b.incisal_x, n, false);
+  if (d.empty()) d = column_difference("incisal_y", a.incisal_y, b.incisal_y, n, false);
+  if (d.empty()) d = column_difference("incisal_z", a.incisal_z, b.incisal_z, n, false);
+  if (d.empty()) d = column_difference("incisal_dist", a.incisal_dist, b.incisal_dist, n, false);
+  if (d.empty()) d = column_difference("incisal_dir", a.incisal_dir, b.incisal_dir, n, false);
+  if (d.empty()) d = column_difference("cycle_status", a.cycle_status, b.cycle_status, n, false);
+  return d;
+}
+
+std::string raw_positions_difference(const RawPositions& a, const RawPositions& b) {
+  std::ostringstream out;
+  for (int k = 0; k < kPositionFields; ++k) {
+    CHEW_INT(non_finite[k])
+    CHEW_INT(first_non_finite[k])
+  }
+  for (int p = 0; p < kPointPairs; ++p) {
+    CHEW_INT(pair_seen[p])
+    CHEW_FLOAT(pair_min[p])
+    CHEW_FLOAT(pair_max[p])
+  }
   return out.str();
 }
 
@@ -50,8 +91,6 @@ std::string track_difference(const Track& a, const Track& b) {
             << " != " << y.found << ' ' << y.first << ".." << y.last << ' ';
     }
   }
-#undef CHEW_FLOAT
-#undef CHEW_INT
   return out.str();
 }
 
@@ -59,9 +98,13 @@ std::string track_difference(const Track& a, const Track& b) {
 
 StoreSnapshot take_snapshot() {
   StoreSnapshot s;
-  s.entries.assign(entries, entries + no_entries);
+  s.no_entries = no_entries;
+  s.samples = samples;
   s.tracks.assign(tracks, tracks + kMaxTracks);
   s.calibration = calibration;
+  s.sample_forms = sample_forms;
+  s.raw_positions.assign(raw_positions, raw_positions + kMaxTracks);
+  s.distance_max.assign(&distance_max[0][0], &distance_max[0][0] + kMaxTracks * kPoints);
   s.headers = {person, sex, born, creation, frequency, std::to_string(no_tracks)};
   s.run_wide = {Right_max,    Left_max,     Incisal_max,  UK6_1_max,    UK6_2_max,
                 Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc, Channel1_nl,
@@ -70,18 +113,29 @@ StoreSnapshot take_snapshot() {
 }
 
 std::string first_difference(const StoreSnapshot& a, const StoreSnapshot& b) {
-  if (a.entries.size() != b.entries.size())
-    return "no_entries " + std::to_string(a.entries.size()) +
-           " != " + std::to_string(b.entries.size());
+  if (a.no_entries != b.no_entries)
+    return "no_entries " + std::to_string(a.no_entries) + " != " + std::to_string(b.no_entries);
   if (a.headers != b.headers) return "header texts or no_tracks differ";
-  for (std::size_t i = 0; i < a.entries.size(); ++i)
-    if (std::string d = entry_difference(a.entries[i], b.entries[i]); !d.empty())
-      return "entries[" + std::to_string(i) + "]: " + d;
+  if (std::string d = samples_difference(a.samples, b.samples, a.no_entries); !d.empty())
+    return "samples: " + d;
   for (std::size_t k = 0; k < a.tracks.size(); ++k)
     if (std::string d = track_difference(a.tracks[k], b.tracks[k]); !d.empty())
       return "tracks[" + std::to_string(k) + "]: " + d;
-  if (std::string d = entry_difference(a.calibration, b.calibration); !d.empty())
-    return "calibration: " + d;
+  for (int k = 0; k < kPositionFields; ++k)
+    if (!same(a.calibration.position[k], b.calibration.position[k]))
+      return "calibration position " + std::to_string(k);
+  if (a.calibration.type != b.calibration.type) return "calibration type";
+  if (a.sample_forms.three_point != b.sample_forms.three_point ||
+      a.sample_forms.two_channels != b.sample_forms.two_channels)
+    return "sample forms";
+  for (std::size_t k = 0; k < a.distance_max.size(); ++k)
+    if (!same(a.distance_max[k], b.distance_max[k]))
+      return "distance_max of experiment " + std::to_string(k / kPoints) + ", point " +
+             std::to_string(k % kPoints);
+  for (std::size_t k = 0; k < a.raw_positions.size(); ++k)
+    if (std::string d = raw_positions_difference(a.raw_positions[k], b.raw_positions[k]);
+        !d.empty())
+      return "raw_positions[" + std::to_string(k) + "]: " + d;
   for (std::size_t k = 0; k < a.run_wide.size(); ++k)
     if (!same(a.run_wide[k], b.run_wide[k])) return "run-wide result " + std::to_string(k);
   return "";

@@ -7,15 +7,20 @@
 #include "recording/store.h"
 
 struct StoreSnapshot {
-  std::vector<Entry> entries;
+  int no_entries = 0;
+  Samples samples;
   std::vector<Track> tracks;
   Calibration calibration{};
+  SampleForms sample_forms{};
+  std::vector<RawPositions> raw_positions;
+  std::vector<long double> distance_max;
   std::vector<std::string> headers;
   std::vector<long double> run_wide;
 };
 
-// The store as it is now: entries[0..no_entries), all 18 tracks, and everything else.
+// The store as it is now: the sample columns, all 18 tracks, and everything else.
 StoreSnapshot take_snapshot();
 
-// Empty when both hold the same bits in every field; otherwise names the first difference.
+// Empty when both hold the same bits in every field; otherwise names the first difference. A
+// channel's empty columns equal columns of +0.
 std::string first_difference(const StoreSnapshot& a, const StoreSnapshot& b);

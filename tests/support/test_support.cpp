@@ -59,6 +59,27 @@ CommandResult run_program(const std::string& program, const std::vector<std::str
   return result;
 }
 
+void size_samples(int n) {
+  const std::size_t size = static_cast<std::size_t>(n);
+  Samples& s = samples;
+  s.time.resize(size);
+  for (int c = 0; c < kChannels; ++c) {
+    s.channel[c].resize(size);
+    s.burst[c].resize(size);
+  }
+  for (std::vector<long double>* column :
+       {&s.incisal_x, &s.incisal_y, &s.incisal_z, &s.incisal_dist})
+    column->resize(size);
+  s.incisal_dir.resize(size);
+  s.cycle_status.resize(size);
+  no_entries = n;
+}
+
+int append_sample() {
+  size_samples(no_entries + 1);
+  return no_entries - 1;
+}
+
 ReadResult read_text(const std::string& content) {
   reset_store();
   TempDir dir;

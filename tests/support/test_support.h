@@ -44,6 +44,13 @@ std::vector<std::map<std::string, std::string>> csv_table(const std::string& tex
 CommandResult run_program(const std::string& program, const std::vector<std::string>& args,
                           const std::string& cwd);
 
+// Gives the store n samples whose every column holds zeros (all four channels included); tests
+// fill in the values they need.
+void size_samples(int n);
+
+// Appends one such sample and returns its index.
+int append_sample();
+
 // Empties the store and reads `content` as a data file.
 ReadResult read_text(const std::string& content);
 
