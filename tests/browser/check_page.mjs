@@ -7,32 +7,13 @@
 //
 // Fails (exit status 1) when Chromium or playwright-core is missing: it never skips.
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdirSync, readFileSync, rmSync } from 'node:fs';
-import { join, resolve } from 'node:path';
+import { readFileSync } from 'node:fs';
+import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
 
-const kChromium = '/usr/bin/chromium';
+import { kChromium, start } from './harness.mjs';
 
-function fail(message) {
-  console.error(`check_page: FAIL: ${message}`);
-  process.exit(1);
-}
-
-const args = {};
-for (let i = 2; i < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
-for (const needed of ['study', 'simulate', 'work']) if (!args[needed]) fail(`--${needed} is missing`);
-if (!existsSync(kChromium)) fail(`${kChromium} not found (apt-get install chromium chromium-driver)`);
-
-let chromium;
-try {
-  ({ chromium } = await import('playwright-core'));
-} catch (e) {
-  fail(`playwright-core cannot be loaded (npm ci in tests/browser): ${e.message}`);
-}
-
-const work = resolve(args.work);
-rmSync(work, { recursive: true, force: true });
-mkdirSync(work, { recursive: true });
+const { args, chromium, work, fail } = await start('check_page', ['study', 'simulate', 'work']);
 const started = Date.now();
 execFileSync(args.simulate, ['--seed', '7', '--form', 'five-point', '--rate', '500', '--scale', '0.5',
   '--out', 'rec.txt'], { cwd: work });

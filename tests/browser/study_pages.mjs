@@ -16,29 +16,12 @@ import { copyFileSync, existsSync, linkSync, mkdirSync, rmSync, statSync, writeF
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
-const kChromium = '/usr/bin/chromium';
+import { kChromium, start } from './harness.mjs';
+
 // Generous: on an idle machine the thousand-recording overview opens in well under a second.
 const kOpenLimitMs = 2000;
 
-function fail(message) {
-  console.error(`study_pages: FAIL: ${message}`);
-  process.exit(1);
-}
-
-const args = {};
-for (let i = 2; i < process.argv.length; i += 2) args[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
-for (const needed of ['study', 'simulate', 'examples', 'work']) if (!args[needed]) fail(`--${needed} is missing`);
-if (!existsSync(kChromium)) fail(`${kChromium} not found (apt-get install chromium chromium-driver)`);
-let chromium;
-try {
-  ({ chromium } = await import('playwright-core'));
-} catch (e) {
-  fail(`playwright-core cannot be loaded (npm ci in tests/browser): ${e.message}`);
-}
-
-const work = resolve(args.work);
-rmSync(work, { recursive: true, force: true });
-mkdirSync(work, { recursive: true });
+const { args, chromium, work, fail } = await start('study_pages', ['study', 'simulate', 'examples', 'work']);
 mkdirSync(join(work, 'examples'));
 const examples = ['subject01', 'subject02', 'subject03'].map((n) => {
   copyFileSync(join(resolve(args.examples), `${n}.txt`), join(work, 'examples', `${n}.txt`));
