@@ -101,6 +101,11 @@ TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
                                                       : 0.3L; }},
       {"constant but for one value", [](int i) { return i == 1500 ? 0.1L : 0.2L; }},
       {"denormal", [](int i) { return 0x1p-16440L * (i % 5); }},
+      // Windows that keep coming closer to the extreme: those left behind are dropped as the
+      // walk goes on, those ahead kept.
+      {"rising", [](int i) { return 0.01L * i; }},
+      {"falling", [](int i) { return 0.01L * (5000 - i); }},
+      {"rising slowly with noise", [&](int i) { return 1e-4L * i + unit(random); }},
   };
   for (const Signal& signal : signals) {
     fill(n, signal.value);
