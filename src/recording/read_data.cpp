@@ -245,17 +245,20 @@ class Pass {
       last_positions_.valid = last_was_sample_;
       last_was_sample_ = false;
       bool repeated = false;
-      if (is(line, "Person")) {
+      // No keyword starts with a digit, as nearly every line does: those go straight to the
+      // sample scan.
+      const bool keyword = !(line[0] >= '0' && line[0] <= '9');
+      if (keyword && is(line, "Person")) {
         if (!again_) store_header(person, line, 7);
-      } else if (is(line, "Sex")) {
+      } else if (keyword && is(line, "Sex")) {
         if (!again_) store_header(sex, line, 4);
-      } else if (is(line, "Born")) {
+      } else if (keyword && is(line, "Born")) {
         if (!again_) store_header(born, line, 5);
-      } else if (is(line, "Creation date")) {
+      } else if (keyword && is(line, "Creation date")) {
         if (!again_) store_header(creation, line, 14);
-      } else if (is(line, "Frequency")) {
+      } else if (keyword && is(line, "Frequency")) {
         if (!again_) store_header(frequency, line, 13);
-      } else if (is(line, "Calibr")) {
+      } else if (keyword && is(line, "Calibr")) {
         if (!scan_calibration(line, working_, type_)) {
           result.status = ReadStatus::calibration_error;
           break;
