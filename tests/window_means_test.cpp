@@ -115,6 +115,17 @@ TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
   }
 }
 
+// More windows close to the extreme than the walk keeps in its list: they are found by a second
+// walk.
+TEST(WindowMeansTest, ManyWindowsCloseToTheExtreme) {
+  fill(12000, [](int) { return 0.1L; });
+  expect_both_extremes(0, 11999, "constant");
+  fill(12000, [](int i) { return std::nextafter(2.0L, 3.0L * (i % 3 == 0)); });
+  expect_both_extremes(0, 11999, "last-bit differences");
+  fill(12000, [](int i) { return i < 6000 ? 1.0L + 1e-3L * i : 7.0L; });
+  expect_both_extremes(0, 11999, "rising into a plateau");
+}
+
 TEST(WindowMeansTest, IrregularTimeStamps) {
   std::mt19937 random(5);
   // Repeated stamps, gaps, and a start far from 0.

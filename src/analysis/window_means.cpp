@@ -192,7 +192,11 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
     int s, end;
     long double far;  // the bound towards the extreme
   };
+  // Kept in a short list; where too many windows come close to the extreme (a constant signal),
+  // they are found by a second walk instead, which costs less than a long list's fresh memory.
+  constexpr std::size_t kMostCandidates = 4096;
   std::vector<Candidate> candidates;
+  bool walk_again = false;
   std::size_t prune_at = 1024;
   auto short_of = [&](long double far, long double limit) {
     return largest ? far < limit : far > limit;
@@ -208,7 +212,7 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
           if (largest ? best_bound > threshold : best_bound < threshold) threshold = best_bound;
         }
         const long double far = largest ? b.high : b.low;
-        if (short_of(far, threshold)) return;
+        if (walk_again || short_of(far, threshold)) return;
         candidates.push_back({s, end, far});
         if (candidates.size() >= prune_at) {
           std::size_t kept = 0;
@@ -216,6 +220,10 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
             if (!short_of(c.far, threshold)) candidates[kept++] = c;
           candidates.resize(kept);
           prune_at = 2 * (kept > 1024 ? kept : 1024);
+          if (prune_at > kMostCandidates) {
+            walk_again = true;
+            candidates.clear();
+          }
         }
       }))
     return std::nullopt;
@@ -225,11 +233,17 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
   // kept is the first with the extreme mean.
   WindowMean result = none;
   ExactMeans exact(f, l, channel);
-  for (const Candidate& c : candidates) {
-    if (short_of(c.far, threshold)) continue;
-    const long double mean = exact(c.s, c.end);
-    if (largest ? mean > result.value : mean < result.value)
-      result = {mean, {true, c.s, c.end}};
+  auto take = [&](int s, int end, long double far) {
+    if (short_of(far, threshold)) return;
+    const long double mean = exact(s, end);
+    if (largest ? mean > result.value : mean < result.value) result = {mean, {true, s, end}};
+  };
+  if (walk_again) {
+    walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b, NonFinite w) {
+      if (!w.any()) take(s, end, largest ? b.high : b.low);
+    });
+  } else {
+    for (const Candidate& c : candidates) take(c.s, c.end, c.far);
   }
   return result;
 }
