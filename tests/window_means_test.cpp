@@ -101,6 +101,11 @@ TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
                                                       : 0.3L; }},
       {"constant but for one value", [](int i) { return i == 1500 ? 0.1L : 0.2L; }},
       {"denormal", [](int i) { return 0x1p-16440L * (i % 5); }},
+      // Windows that keep coming closer to the extreme: those left behind are dropped as the
+      // walk goes on, those ahead kept.
+      {"rising", [](int i) { return 0.01L * i; }},
+      {"falling", [](int i) { return 0.01L * (5000 - i); }},
+      {"rising slowly with noise", [&](int i) { return 1e-4L * i + unit(random); }},
   };
   for (const Signal& signal : signals) {
     fill(n, signal.value);
@@ -108,6 +113,17 @@ TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
     expect_both_extremes(100, 100, std::string(signal.name) + ", one sample");
     expect_both_extremes(10, 600, std::string(signal.name) + ", short");
   }
+}
+
+// More windows close to the extreme than the walk keeps in its list: they are found by a second
+// walk.
+TEST(WindowMeansTest, ManyWindowsCloseToTheExtreme) {
+  fill(12000, [](int) { return 0.1L; });
+  expect_both_extremes(0, 11999, "constant");
+  fill(12000, [](int i) { return std::nextafter(2.0L, 3.0L * (i % 3 == 0)); });
+  expect_both_extremes(0, 11999, "last-bit differences");
+  fill(12000, [](int i) { return i < 6000 ? 1.0L + 1e-3L * i : 7.0L; });
+  expect_both_extremes(0, 11999, "rising into a plateau");
 }
 
 TEST(WindowMeansTest, IrregularTimeStamps) {

@@ -178,38 +178,73 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
     return WindowMean{zero, {true, first, end}};
   }
 
-  // First walk: the threshold no extreme can fall short of (beyond) that some window reaches.
-  // Windows with a value that is not finite are decided here: one with not-a-number never wins,
-  // and the first with +infinity alone is the largest, above any finite initial value.
+  // One walk: the threshold no extreme can fall short of (beyond) that some window reaches, and
+  // the windows that may reach it. Windows with a value that is not finite are decided here: one
+  // with not-a-number never wins, and the first with +infinity alone is the largest, above any
+  // finite initial value. A window whose far bound falls short of the threshold so far (which
+  // only moves towards the extreme) can never reach the final one and is not kept.
+  const bool largest = extreme == Extreme::largest;
   long double threshold = initial;
   bool have_bound = false;
   long double best_bound = 0;
   WindowMean infinite = none;
+  struct Candidate {
+    int s, end;
+    long double far;  // the bound towards the extreme
+  };
+  // Kept in a short list; where too many windows come close to the extreme (a constant signal),
+  // they are found by a second walk instead, which costs less than a long list's fresh memory.
+  constexpr std::size_t kMostCandidates = 4096;
+  std::vector<Candidate> candidates;
+  bool walk_again = false;
+  std::size_t prune_at = 1024;
+  auto short_of = [&](long double far, long double limit) {
+    return largest ? far < limit : far > limit;
+  };
   if (!walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b, NonFinite w) {
         if (w.any()) {
           if (w.nan == 0 && !infinite.window.found) infinite = {kInfinity, {true, s, end}};
           return;
         }
-        const long double bound = extreme == Extreme::largest ? b.low : b.high;
-        if (!have_bound || (extreme == Extreme::largest ? bound > best_bound : bound < best_bound))
+        const long double bound = largest ? b.low : b.high;
+        if (!have_bound || (largest ? bound > best_bound : bound < best_bound)) {
           best_bound = bound, have_bound = true;
+          if (largest ? best_bound > threshold : best_bound < threshold) threshold = best_bound;
+        }
+        const long double far = largest ? b.high : b.low;
+        if (walk_again || short_of(far, threshold)) return;
+        candidates.push_back({s, end, far});
+        if (candidates.size() >= prune_at) {
+          std::size_t kept = 0;
+          for (const Candidate& c : candidates)
+            if (!short_of(c.far, threshold)) candidates[kept++] = c;
+          candidates.resize(kept);
+          prune_at = 2 * (kept > 1024 ? kept : 1024);
+          if (prune_at > kMostCandidates) {
+            walk_again = true;
+            candidates.clear();
+          }
+        }
       }))
     return std::nullopt;
-  if (extreme == Extreme::largest && infinite.window.found) return infinite;
-  if (have_bound && (extreme == Extreme::largest ? best_bound > threshold : best_bound < threshold))
-    threshold = best_bound;
+  if (largest && infinite.window.found) return infinite;
 
-  // Second walk: only the windows that may reach the threshold are summed exactly, in order, so
-  // the window kept is the first with the extreme mean.
+  // The windows that may reach the final threshold are summed exactly, in order, so the window
+  // kept is the first with the extreme mean.
   WindowMean result = none;
   ExactMeans exact(f, l, channel);
-  walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b, NonFinite w) {
-    if (w.any()) return;
-    if (extreme == Extreme::largest ? b.high < threshold : b.low > threshold) return;
+  auto take = [&](int s, int end, long double far) {
+    if (short_of(far, threshold)) return;
     const long double mean = exact(s, end);
-    if (extreme == Extreme::largest ? mean > result.value : mean < result.value)
-      result = {mean, {true, s, end}};
-  });
+    if (largest ? mean > result.value : mean < result.value) result = {mean, {true, s, end}};
+  };
+  if (walk_again) {
+    walk_windows(l, channel, span, first, last, [&](int s, int end, Bounds b, NonFinite w) {
+      if (!w.any()) take(s, end, largest ? b.high : b.low);
+    });
+  } else {
+    for (const Candidate& c : candidates) take(c.s, c.end, c.far);
+  }
   return result;
 }
 

@@ -5,18 +5,8 @@
 namespace {
 
 constexpr int kMaxDigits = 19;  // every 19-digit integer fits 64 bits
-// With at most 19 digits there are at most 19 after the point; powers of ten are exact up to
-// 10^27 = 2^27 * 5^27, since 5^27 < 2^64.
-constexpr int kMaxFraction = kMaxDigits;
-
-struct PowersOfTen {
-  long double value[kMaxFraction + 1];
-  PowersOfTen() {
-    value[0] = 1;
-    for (int k = 1; k <= kMaxFraction; ++k) value[k] = value[k - 1] * 10;
-  }
-};
-const PowersOfTen kPowers;
+// With at most 19 digits there are at most 19 after the point: kPowersOfTen has them all.
+static_assert(sizeof kPowersOfTen / sizeof kPowersOfTen[0] == kMaxDigits + 1);
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool ends_token(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\0'; }
@@ -27,12 +17,10 @@ bool skip_blanks(const char*& p) {
   return *p != '\0';
 }
 
-}  // namespace
-
-Token next_decimal(const char*& p, long double& value) {
-  if (!skip_blanks(p)) return Token::end;
-  const char* s = p;
-  const bool negative = *s == '-';
+// Reads the digits of a plain decimal at `s` (just past the blanks) and moves `s` past them;
+// false where the text is no plain decimal.
+inline bool read_digits(const char*& s, Decimal& d) {
+  d.negative = *s == '-';
   if (*s == '-' || *s == '+') ++s;
   // Every digit, leading zeros included, goes into the mantissa; at most 19 of them fit.
   std::uint64_t mantissa = 0;
@@ -46,10 +34,27 @@ Token next_decimal(const char*& p, long double& value) {
     fraction = static_cast<int>(s - point);
     digits += fraction;
   }
-  if (digits == 0 || digits > kMaxDigits || !ends_token(*s)) return Token::other;
-  long double v = static_cast<long double>(mantissa);
-  if (fraction > 0) v /= kPowers.value[fraction];
-  value = negative ? -v : v;
+  d.mantissa = mantissa;
+  d.fraction = fraction;
+  return digits != 0 && digits <= kMaxDigits && ends_token(*s);
+}
+
+}  // namespace
+
+Token next_decimal(const char*& p, long double& value) {
+  if (!skip_blanks(p)) return Token::end;
+  const char* s = p;
+  Decimal d;
+  if (!read_digits(s, d)) return Token::other;
+  value = decimal_value(d);
+  p = s;
+  return Token::number;
+}
+
+Token next_decimal_digits(const char*& p, Decimal& d) {
+  if (!skip_blanks(p)) return Token::end;
+  const char* s = p;
+  if (!read_digits(s, d)) return Token::other;
   p = s;
   return Token::number;
 }

@@ -17,5 +17,29 @@ enum class Token {
 // past it.
 Token next_decimal(const char*& p, long double& value);
 
+// A plain decimal's digits, before conversion: the integer of all its digits, how many stood
+// after the point, and its sign. Equal digits convert to equal values.
+struct Decimal {
+  unsigned long long mantissa;
+  int fraction;
+  bool negative;
+};
+inline bool same_decimal(const Decimal& a, const Decimal& b) {
+  return a.mantissa == b.mantissa && a.fraction == b.fraction && a.negative == b.negative;
+}
+
+// next_decimal without the conversion: the digits only, for values that may not be needed.
+Token next_decimal_digits(const char*& p, Decimal& digits);
+// The value next_decimal gives for those digits: the integer divided by an exact power of ten
+// (every power up to 10^19 is exact in the 64-bit mantissa).
+inline constexpr long double kPowersOfTen[20] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                                 1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                                 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L};
+inline long double decimal_value(const Decimal& d) {
+  long double v = static_cast<long double>(d.mantissa);
+  if (d.fraction > 0) v /= kPowersOfTen[d.fraction];
+  return d.negative ? -v : v;
+}
+
 // The same for a decimal integer of at most 18 digits (a time stamp).
 Token next_integer(const char*& p, long long& value);

@@ -124,31 +124,57 @@ bool scan_calibration(const char* line, Working& working, int& type) {
   return true;
 }
 
+// The digits of the position fields of the last sample line stored: a line whose positions have
+// the same digits (positions at rest mostly do) has the same positions, and the positions
+// measured from them are those measured before.
+struct LastPositions {
+  bool valid = false;  // the line before was a sample line that was stored
+  Number number[kPositionFields];
+};
+
+// Whether the positions of `numbers` are those of `last`, and then makes `last` theirs.
+bool repeat_positions(const Number* numbers, int fields, LastPositions& last) {
+  bool same = last.valid;
+  for (int k = 0; k < fields; ++k) {
+    const Number& n = numbers[k];
+    Number& before = last.number[k];
+    same = same && n.plain && before.plain && same_decimal(n.digits, before.digits);
+    before.plain = n.plain;
+    before.digits = n.digits;
+  }
+  return same;
+}
+
 // Scans a sample line in the form of calibration type `type` into `working`: five points take
 // 20 numbers after the time stamp, three points 16 or 14 (only the two masseters); three
-// auxiliary numbers stand before the EMG and are not kept. A line that does not fit writes
-// nothing.
-bool scan_sample(const char* line, int type, Working& working) {
+// auxiliary numbers stand before the EMG and are neither kept nor converted. A line that does not
+// fit writes nothing. `repeated` tells whether the positions are those of the sample before.
+bool scan_sample(const char* line, int type, Working& working, LastPositions& last,
+                 bool& repeated) {
   long long t;
-  long double v[20];
+  Number v[20];
   if (type == 0) {
-    if (scan_sample_line(line, t, v, 20) != 21) return false;
+    if (scan_sample_numbers(line, t, v, 20) != 21) return false;
     working.time = t;
-    for (int k = 0; k < kPositionFields; ++k) working.position[k] = v[k];
-    working.channel[0] = v[18];
-    working.channel[1] = v[19];
+    repeated = repeat_positions(v, kPositionFields, last);
+    if (!repeated)
+      for (int k = 0; k < kPositionFields; ++k) working.position[k] = number_value(v[k]);
+    working.channel[0] = number_value(v[18]);
+    working.channel[1] = number_value(v[19]);
     working.emg_channels = 2;
     return true;
   }
-  const int count = scan_sample_line(line, t, v, 16);
+  const int count = scan_sample_numbers(line, t, v, 16);
   if (count < 15) return false;
   const bool four_channels = count == 17;
   working.time = t;
-  for (int k = 0; k < 9; ++k) working.position[k] = v[k];
-  working.channel[0] = v[12];
-  working.channel[1] = v[13];
-  working.channel[2] = four_channels ? v[14] : 0;
-  working.channel[3] = four_channels ? v[15] : 0;
+  repeated = repeat_positions(v, 9, last);
+  if (!repeated)
+    for (int k = 0; k < 9; ++k) working.position[k] = number_value(v[k]);
+  working.channel[0] = number_value(v[12]);
+  working.channel[1] = number_value(v[13]);
+  working.channel[2] = four_channels ? number_value(v[14]) : 0;
+  working.channel[3] = four_channels ? number_value(v[15]) : 0;
   working.emg_channels = four_channels ? 4 : 2;
   return true;
 }
@@ -214,17 +240,25 @@ class Pass {
     reader.start(file);
     ReadResult result;
     while (reader.next(line)) {
-      if (is(line, "Person")) {
+      // The last positions stand for the working positions only from one stored sample line to
+      // the next.
+      last_positions_.valid = last_was_sample_;
+      last_was_sample_ = false;
+      bool repeated = false;
+      // No keyword starts with a digit, as nearly every line does: those go straight to the
+      // sample scan.
+      const bool keyword = !(line[0] >= '0' && line[0] <= '9');
+      if (keyword && is(line, "Person")) {
         if (!again_) store_header(person, line, 7);
-      } else if (is(line, "Sex")) {
+      } else if (keyword && is(line, "Sex")) {
         if (!again_) store_header(sex, line, 4);
-      } else if (is(line, "Born")) {
+      } else if (keyword && is(line, "Born")) {
         if (!again_) store_header(born, line, 5);
-      } else if (is(line, "Creation date")) {
+      } else if (keyword && is(line, "Creation date")) {
         if (!again_) store_header(creation, line, 14);
-      } else if (is(line, "Frequency")) {
+      } else if (keyword && is(line, "Frequency")) {
         if (!again_) store_header(frequency, line, 13);
-      } else if (is(line, "Calibr")) {
+      } else if (keyword && is(line, "Calibr")) {
         if (!scan_calibration(line, working_, type_)) {
           result.status = ReadStatus::calibration_error;
           break;
@@ -236,7 +270,7 @@ class Pass {
         }
         ++result.calibration_lines;
         result.samples_before_calibration = no_entries;
-      } else if (scan_sample(line, type_, working_)) {
+      } else if (scan_sample(line, type_, working_, last_positions_, repeated)) {
         if (again_) {
           if (!measure_again()) break;
           continue;
@@ -254,8 +288,9 @@ class Pass {
           if (no_tracks > 0) tracks[no_tracks - 1].last_entry = no_entries - 1;
           ++no_tracks;
         }
-        store_sample();
+        store_sample(repeated);
         ++no_entries;
+        last_was_sample_ = true;
       } else if (line[std::strspn(line, " \t\n\v\f\r")] != '\0') {
         ++result.skipped_lines;  // neither blank nor of any form: unrecognised or damaged
       }
@@ -270,7 +305,7 @@ class Pass {
   bool stale() const { return stale_; }
 
  private:
-  void store_sample() {
+  void store_sample(bool repeated) {
     Samples& s = samples;
     if (no_entries % kPrefaultSamples == 0) prefault_columns();
     s.time.push_back(working_.time);
@@ -286,13 +321,20 @@ class Pass {
     s.cycle_status.push_back(0);
     if (type_ != 0) sample_forms.three_point = true;
     if (working_.emg_channels != kChannels) sample_forms.two_channels = true;
-    const Relative r = relative_to_calibration(working_.position);
-    s.incisal_dist.push_back(std::sqrt(r.square[kIncisal]));
+    // The same positions measure the same (the calibration, which resets `repeated`, unchanged).
+    if (!repeated) {
+      relative_ = relative_to_calibration(working_.position);
+      incisal_dist_ = std::sqrt(relative_.square[kIncisal]);
+    }
+    const Relative& r = relative_;
+    s.incisal_dist.push_back(incisal_dist_);
     s.incisal_x.push_back(r.position[3 * kIncisal]);
     s.incisal_y.push_back(r.position[3 * kIncisal + 1]);
     s.incisal_z.push_back(r.position[3 * kIncisal + 2]);
     if (no_tracks > 0) {
-      raise_maxima(no_tracks - 1, r);
+      // Raising by the same squares again within one experiment changes nothing.
+      if (!repeated || raised_track_ != no_tracks - 1) raise_maxima(no_tracks - 1, r);
+      raised_track_ = no_tracks - 1;
       if (detail_ == SampleDetail::study)
         gather_raw_positions(no_tracks - 1, no_entries, working_.position);
     }
@@ -347,6 +389,11 @@ class Pass {
   int sample_ = 0;       // second pass: the next sample
   int experiment_ = -1;  // second pass: the experiment of the last sample
   long double largest_square_[kMaxTracks][kPoints] = {};
+  LastPositions last_positions_;
+  bool last_was_sample_ = false;  // the line before was a stored sample line
+  Relative relative_;             // measured from the stored sample's positions
+  long double incisal_dist_ = 0;
+  int raised_track_ = -1;
 };
 
 // The capacity a file's samples can need at most: every sample line holds at least 15 numbers

@@ -197,7 +197,7 @@ int scan_calibration_line(const char* line, long double* values, int wanted) {
   return count == 0 && last == Field::end ? -1 : count;
 }
 
-int scan_sample_line(const char* line, long long& time, long double* values, int wanted) {
+int scan_sample_numbers(const char* line, long long& time, Number* numbers, int wanted) {
   const char* p = line;
   Field first;
   switch (next_integer(p, time)) {
@@ -212,6 +212,22 @@ int scan_sample_line(const char* line, long long& time, long double* values, int
       break;
   }
   if (first != Field::converted) return first == Field::end ? -1 : 0;
-  Field last;
-  return 1 + numbers(p, values, wanted, last);
+  int count = 0;
+  while (count < wanted) {
+    Number& n = numbers[count];
+    const Token token = next_decimal_digits(p, n.digits);
+    if (token == Token::end) break;
+    n.plain = token == Token::number;
+    if (!n.plain && scan_float(p, n.value) != Field::converted) break;
+    ++count;
+  }
+  return 1 + count;
+}
+
+int scan_sample_line(const char* line, long long& time, long double* values, int wanted) {
+  Number numbers[kMostSampleNumbers];
+  if (wanted > kMostSampleNumbers) wanted = kMostSampleNumbers;
+  const int count = scan_sample_numbers(line, time, numbers, wanted);
+  for (int k = 0; k + 1 < count; ++k) values[k] = number_value(numbers[k]);
+  return count;
 }

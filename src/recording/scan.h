@@ -9,6 +9,8 @@
 // convert them with strtold, as the C library itself converts what it collected.
 #pragma once
 
+#include "recording/decimal.h"
+
 enum class Field {
   converted,  // a value was stored and the text pointer moved past every character taken
   mismatch,   // the text there is no number: the line's scan ends
@@ -27,5 +29,20 @@ Field scan_integer(const char*& p, long long& value);
 //
 // "Calibr" followed by `wanted` (at least 1) numbers.
 int scan_calibration_line(const char* line, long double* values, int wanted);
-// A time stamp followed by `wanted` (at least 1) numbers; the time stamp counts as one.
+// A time stamp followed by `wanted` (at least 1, at most kMostSampleNumbers) numbers; the time
+// stamp counts as one.
+constexpr int kMostSampleNumbers = 20;
 int scan_sample_line(const char* line, long long& time, long double* values, int wanted);
+
+// A number of a sample line as scanned: a plain decimal's digits, converted only where its value
+// is needed, or the value the general scanner converted.
+struct Number {
+  bool plain;
+  Decimal digits;     // where plain
+  long double value;  // where not
+};
+inline long double number_value(const Number& n) {
+  return n.plain ? decimal_value(n.digits) : n.value;
+}
+// scan_sample_line, leaving the numbers unconverted.
+int scan_sample_numbers(const char* line, long long& time, Number* numbers, int wanted);
