@@ -302,16 +302,6 @@ TEST_F(CheckPageTest, AnUnwritablePageFailsItsRecordingOnly) {
   EXPECT_FALSE(read_file(path("blocked/c_check.html")).empty());
 }
 
-// The names in the output folder of everything that is hidden (a temporary file left behind).
-std::vector<std::string> hidden_files(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& item : std::filesystem::directory_iterator(folder)) {
-    const std::string name = item.path().filename().string();
-    if (name[0] == '.') names.push_back(name);
-  }
-  return names;
-}
-
 TEST_F(CheckPageTest, LinksAtThePagesAndTablesNamesAreReplacedAndTheirTargetsLeftAlone) {
   namespace fs = std::filesystem;
   fs::create_directories(path("linked"));
@@ -343,7 +333,7 @@ TEST_F(CheckPageTest, APageThatDoesNotFitLeavesTheOlderPageAndNoTemporaryFile) {
                                       dir_->path());
   EXPECT_EQ(r.status, 1) << describe(r);
   EXPECT_EQ(read_file(path("limited/c_check.html")), "the older page\n");
-  EXPECT_EQ(hidden_files(path("limited")), std::vector<std::string>());
+  EXPECT_EQ(hidden_names(path("limited")), std::vector<std::string>());
   const auto runs = table(read_file(path("limited/runs.csv")));
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].at("status").find("cannot write page"), 0u) << runs[0].at("status");

@@ -49,16 +49,6 @@ int wait_for(pid_t pid) {
   return status;
 }
 
-// The names in `folder` that begin with "." (temporary files, scratch folders).
-std::vector<std::string> hidden_names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name[0] == '.') names.push_back(name);
-  }
-  return names;
-}
-
 class InterruptTest : public ::testing::Test {
  protected:
   // Twelve recordings and the tables of a study over them: the earlier study that an interrupted

@@ -37,6 +37,15 @@ std::string read_file(const std::string& path) {
 
 bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
+std::vector<std::string> hidden_names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(folder)) {
+    const std::string name = item.path().filename().string();
+    if (name[0] == '.') names.push_back(name);
+  }
+  return names;
+}
+
 namespace {
 std::string quoted(const std::string& text) {
   std::string result = "'";

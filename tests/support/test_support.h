@@ -26,6 +26,8 @@ class TempDir {
 void write_file(const std::string& path, const std::string& content);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
+// The names in `folder` that begin with ".": temporary files and scratch folders left behind.
+std::vector<std::string> hidden_names(const std::string& folder);
 
 struct CommandResult {
   int status = -1;  // exit status, or -1 when the program did not exit normally
