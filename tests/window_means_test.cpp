@@ -101,6 +101,13 @@ TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
                                                       : 0.3L; }},
       {"constant but for one value", [](int i) { return i == 1500 ? 0.1L : 0.2L; }},
       {"denormal", [](int i) { return 0x1p-16440L * (i % 5); }},
+      // Values at and beyond the edges of the range a double holds with full precision.
+      {"near the doubles' limits",
+       [&](int i) { return (i % 2 ? 0x1p-999L : 0x1p999L) * (1 + unit(random)); }},
+      {"beyond the doubles' range", [&](int i) { return i % 500 == 7 ? 1e400L : unit(random); }},
+      {"below the doubles' range", [&](int i) { return i % 3 ? 1e-320L : unit(random); }},
+      {"differences a double does not hold",
+       [](int i) { return 1.0L + 0x1p-60L * ((i * 7919) % 101); }},
       // Windows that keep coming closer to the extreme: those left behind are dropped as the
       // walk goes on, those ahead kept.
       {"rising", [](int i) { return 0.01L * i; }},

@@ -151,7 +151,102 @@ bool well_formed(int f, int l, const std::vector<long double>& channel, bool& al
   return true;
 }
 
-std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
+// The channel's values as doubles, where every one is +0 or lies between 2^-1000 and 2^1000:
+// each then converts with a relative error of at most 2^-53. False where one does not.
+bool as_doubles(int f, int l, const std::vector<long double>& channel, std::vector<double>& out) {
+  constexpr int kBias = 16383, kReach = 1000;
+  out.resize(static_cast<std::size_t>(l - f + 1));
+  for (int i = f; i <= l; ++i) {
+    const ExtendedBits bits = ExtendedBits::of(channel[i]);
+    const int e = bits.exponent();
+    if (e == 0 && bits.mantissa == 0) {
+      out[static_cast<std::size_t>(i - f)] = 0;
+      continue;
+    }
+    if (e < kBias - kReach || e > kBias + kReach) return false;
+    out[static_cast<std::size_t>(i - f)] = static_cast<double>(channel[i]);
+  }
+  return true;
+}
+
+// The extreme found by a running sum in double precision, whose unit works far faster than the
+// extended one, with a rigorous bound on every rounding (of the running sum, of the values to
+// doubles and of the bounds themselves); the windows that may reach the extreme are then summed
+// exactly, as the extended walk does. Nothing where a value is not finite or lies outside the
+// range the doubles hold with full precision, or where more windows come close to the extreme
+// than a short list keeps (values that differ below the precision of a double): the extended walk
+// decides those.
+std::optional<WindowMean> extreme_from_doubles(bool largest, int f, int l,
+                                               const std::vector<long double>& channel,
+                                               long long span, int first, int last,
+                                               long double initial) {
+  static std::vector<double> values;
+  if (!as_doubles(f, l, channel, values)) return std::nullopt;
+  const double* x = values.data() - f;  // x[i] for sample i
+  const long long* t = samples.time.data();
+  // Each addition rounds by at most 2^-53 of its result; twice that covers the rounding of the
+  // error sum itself over any experiment's number of steps.
+  constexpr double kStep = 0x1p-52, kConversion = 0x1p-51, kSlack = 0x1p-48, kTiny = 0x1p-1060;
+  // The walk compares in doubles: `initial` rounded away from the extreme, so that a window
+  // short of it in doubles is short of it, and the best near bound so far.
+  double best = static_cast<double>(initial);
+  if (largest ? best > initial : best < initial)
+    best = std::nextafter(best, largest ? -HUGE_VAL : HUGE_VAL);
+  struct Candidate {
+    int s, end;
+    double far;  // the bound towards the extreme
+  };
+  constexpr std::size_t kMostCandidates = 4096;
+  std::vector<Candidate> candidates;
+  std::size_t prune_at = 1024;
+  auto short_of = [&](double far, double limit) { return largest ? far < limit : far > limit; };
+  double sum = 0, error = 0;
+  int end = first - 1;
+  int count = 0;
+  double reciprocal = 0;  // 1 / count, rounded: kSlack covers it
+  for (int s = first; s <= last; ++s) {
+    if (s > first) {
+      sum -= x[s - 1];
+      error += std::fabs(sum) * kStep;
+    }
+    while (end < l && t[end + 1] - t[s] <= span) {
+      sum += x[++end];
+      error += std::fabs(sum) * kStep;
+    }
+    if (end - s + 1 != count) {
+      count = end - s + 1;
+      reciprocal = 1.0 / count;
+    }
+    // |exact sum of the window's values - sum| <= bound
+    const double bound = (error + (std::fabs(sum) + error) * kConversion) * (1 + kSlack);
+    double low = (sum - bound) * reciprocal, high = (sum + bound) * reciprocal;
+    low -= std::fabs(low) * kSlack + kTiny;
+    high += std::fabs(high) * kSlack + kTiny;
+    const double near = largest ? low : high, far = largest ? high : low;
+    if (largest ? near > best : near < best) best = near;
+    if (short_of(far, best)) continue;
+    candidates.push_back({s, end, far});
+    if (candidates.size() >= prune_at) {
+      std::size_t kept = 0;
+      for (const Candidate& c : candidates)
+        if (!short_of(c.far, best)) candidates[kept++] = c;
+      candidates.resize(kept);
+      prune_at = 2 * (kept > 1024 ? kept : 1024);
+      if (prune_at > kMostCandidates) return std::nullopt;
+    }
+  }
+  WindowMean result = {initial, {false, 0, 0}};
+  ExactMeans exact(f, l, channel);
+  for (const Candidate& c : candidates) {
+    if (short_of(c.far, best)) continue;
+    const long double mean = exact(c.s, c.end);
+    if (largest ? mean > result.value : mean < result.value) result = {mean, {true, c.s, c.end}};
+  }
+  return result;
+}
+
+std::optional<WindowMean> extreme_window_mean(Extreme extreme,
+ int f, int l,
                                               const std::vector<long double>& channel,
                                               long long span, long long earliest, bool use_earliest,
                                               long double initial) {
@@ -177,6 +272,10 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, int f, int l,
     while (end < l && samples.time[end + 1] - samples.time[first] <= span) ++end;
     return WindowMean{zero, {true, first, end}};
   }
+
+  if (std::optional<WindowMean> quick =
+          extreme_from_doubles(extreme == Extreme::largest, f, l, channel, span, first, last, initial))
+    return quick;
 
   // One walk: the threshold no extreme can fall short of (beyond) that some window reaches, and
   // the windows that may reach it. Windows with a value that is not finite are decided here: one
