@@ -155,7 +155,8 @@ Evaluation evaluate(long double emg_threshold) {
       x.nl_window[c] = t.nl_window[c];
     }
   }
-  e.frame = jaw_frame();
+  // Without the incisal positions (the classic report's reading) there are no kinematics.
+  if (samples.positions_kept) e.frame = jaw_frame();
   for (int k = kFirstChewingTrial; k < e.no_experiments; ++k) {
     TrialEvaluation trial;
     trial.position = k;

@@ -328,9 +328,11 @@ class Pass {
     }
     const Relative& r = relative_;
     s.incisal_dist.push_back(incisal_dist_);
-    s.incisal_x.push_back(r.position[3 * kIncisal]);
-    s.incisal_y.push_back(r.position[3 * kIncisal + 1]);
-    s.incisal_z.push_back(r.position[3 * kIncisal + 2]);
+    if (s.positions_kept) {
+      s.incisal_x.push_back(r.position[3 * kIncisal]);
+      s.incisal_y.push_back(r.position[3 * kIncisal + 1]);
+      s.incisal_z.push_back(r.position[3 * kIncisal + 2]);
+    }
     if (no_tracks > 0) {
       // Raising by the same squares again within one experiment changes nothing.
       if (!repeated || raised_track_ != no_tracks - 1) raise_maxima(no_tracks - 1, r);
@@ -349,7 +351,7 @@ class Pass {
       if (!channel.empty()) prefault(channel, from, to);
     for (const std::vector<long double>* column :
          {&s.incisal_dist, &s.incisal_x, &s.incisal_y, &s.incisal_z})
-      prefault(*column, from, to);
+      prefault(*column, from, to);  // capacity 0 where positions are not kept
     prefault(s.incisal_dir, from, to);
     prefault(s.cycle_status, from, to);
   }
@@ -363,9 +365,11 @@ class Pass {
     if (working_.time == 0) ++experiment_;
     const Relative r = relative_to_calibration(working_.position);
     samples.incisal_dist[i] = std::sqrt(r.square[kIncisal]);
-    samples.incisal_x[i] = r.position[3 * kIncisal];
-    samples.incisal_y[i] = r.position[3 * kIncisal + 1];
-    samples.incisal_z[i] = r.position[3 * kIncisal + 2];
+    if (samples.positions_kept) {
+      samples.incisal_x[i] = r.position[3 * kIncisal];
+      samples.incisal_y[i] = r.position[3 * kIncisal + 1];
+      samples.incisal_z[i] = r.position[3 * kIncisal + 2];
+    }
     if (experiment_ >= 0) raise_maxima(experiment_, r);
     return true;
   }
@@ -411,9 +415,11 @@ void reserve_samples(std::size_t n) {
   s.incisal_dist.reserve(n);
   s.incisal_dir.reserve(n);
   s.cycle_status.reserve(n);
-  s.incisal_x.reserve(n);
-  s.incisal_y.reserve(n);
-  s.incisal_z.reserve(n);
+  if (s.positions_kept) {
+    s.incisal_x.reserve(n);
+    s.incisal_y.reserve(n);
+    s.incisal_z.reserve(n);
+  }
 }
 
 }  // namespace
@@ -421,6 +427,7 @@ void reserve_samples(std::size_t n) {
 ReadResult read_data(const char* path, SampleDetail detail) {
   no_entries = 0;
   no_tracks = 0;
+  samples.positions_kept = detail == SampleDetail::study;
   // Opening a FIFO blocks until a writer comes, and a device such as /dev/zero never ends, so
   // only what stat calls a regular file is opened. A folder is opened too: its read fails with a
   // message of its own. A path stat cannot follow is left to fopen, which says why.

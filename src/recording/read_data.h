@@ -3,7 +3,7 @@
 // Reads  a recording text file: header lines (Person, Sex, Born, Creation date, Frequency),
 //        calibration lines ("Calibr" and 15 or 9 numbers) and sample lines (a time stamp in ms and
 //        20, 16 or 14 numbers: positions in mm, three auxiliary values, EMG in uV).
-// Writes samples (time, raw EMG, the incisal position and distance),
+// Writes samples (time, raw EMG, the incisal distance; the incisal position for the study),
 //        no_entries, tracks[].first_entry/last_entry, no_tracks, calibration, sample_forms,
 //        distance_max, raw_positions (for the study) and the five header texts.
 // A sample with time 0 opens an experiment. Unrecognised lines are skipped.
@@ -34,7 +34,7 @@ struct ReadResult {
 };
 
 // What the reader gathers beyond what the report needs: the study's data checks read the facts
-// of the raw positions.
+// of the raw positions, its kinematics and check pages the incisal position of every sample.
 enum class SampleDetail { report, study };
 
 // The store must hold its process-start zeros, or those reset_store() gives. Only a regular file

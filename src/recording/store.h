@@ -35,7 +35,10 @@ struct Samples {
   std::vector<long double> incisal_dist;        // mm: the signal chewing cycles are recognised on
   std::vector<std::uint8_t> incisal_dir;        // 0 none, 1 rose, 2 fell
   std::vector<std::uint8_t> cycle_status;       // max_end | min_start
+  // Kept only where the reader was asked for the study's detail (kinematics and check pages read
+  // them); the classic report never does, and they are a third of the store.
   std::vector<long double> incisal_x, incisal_y, incisal_z;  // mm, relative to the calibration
+  bool positions_kept = false;  // incisal_x/y/z hold every sample
 };
 
 extern Samples samples;

@@ -140,9 +140,11 @@ void fill_store(const std::vector<Record>& records, bool complete, SampleDetail 
     long double relative[kPositionFields];
     for (int k = 0; k < kPositionFields; ++k) relative[k] = r.position[k] - reference[k];
     const long double* incisal = relative + 3 * kIncisal;
-    samples.incisal_x.push_back(incisal[0]);
-    samples.incisal_y.push_back(incisal[1]);
-    samples.incisal_z.push_back(incisal[2]);
+    if (detail == SampleDetail::study) {
+      samples.incisal_x.push_back(incisal[0]);
+      samples.incisal_y.push_back(incisal[1]);
+      samples.incisal_z.push_back(incisal[2]);
+    }
     samples.incisal_dist.push_back(length(incisal));
     samples.incisal_dir.push_back(0);
     samples.cycle_status.push_back(0);
@@ -180,6 +182,7 @@ bool blank(const char* line) { return line[std::strspn(line, " \t\n\v\f\r")] == 
 ReadResult read_data_reference(const char* path, SampleDetail detail) {
   no_entries = 0;
   no_tracks = 0;
+  samples.positions_kept = detail == SampleDetail::study;
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return {ReadStatus::cannot_open, errno};
   Record working;

@@ -56,9 +56,12 @@ std::string samples_difference(const Samples& a, const Samples& b, int n) {
       d = column_difference((channel + "_burst").c_str(), a.burst[c], b.burst[c], n, true);
   }
   if (d.empty()) d = column_difference("time", a.time, b.time, n, false);
-  if (d.empty()) d = column_difference("incisal_x", a.incisal_x, b.incisal_x, n, false);
-  if (d.empty()) d = column_difference("incisal_y", a.incisal_y, b.incisal_y, n, false);
-  if (d.empty()) d = column_difference("incisal_z", a.incisal_z, b.incisal_z, n, false);
+  if (d.empty() && a.positions_kept != b.positions_kept) d = "positions_kept differs";
+  // Positions not kept: both columns must be empty.
+  const bool kept = a.positions_kept;
+  if (d.empty()) d = column_difference("incisal_x", a.incisal_x, b.incisal_x, kept ? n : 0, false);
+  if (d.empty()) d = column_difference("incisal_y", a.incisal_y, b.incisal_y, kept ? n : 0, false);
+  if (d.empty()) d = column_difference("incisal_z", a.incisal_z, b.incisal_z, kept ? n : 0, false);
   if (d.empty()) d = column_difference("incisal_dist", a.incisal_dist, b.incisal_dist, n, false);
   if (d.empty()) d = column_difference("incisal_dir", a.incisal_dir, b.incisal_dir, n, false);
   if (d.empty()) d = column_difference("cycle_status", a.cycle_status, b.cycle_status, n, false);

@@ -81,6 +81,7 @@ void size_samples(int n) {
     column->resize(size);
   s.incisal_dir.resize(size);
   s.cycle_status.resize(size);
+  s.positions_kept = true;
   no_entries = n;
 }
 
@@ -93,7 +94,7 @@ ReadResult read_text(const std::string& content) {
   reset_store();
   TempDir dir;
   write_file(dir.file("data.txt"), content);
-  return read_data(dir.file("data.txt").c_str());
+  return read_data(dir.file("data.txt").c_str(), SampleDetail::study);
 }
 
 std::vector<std::string> lines_of(const std::string& text) {

@@ -53,7 +53,7 @@ void size_samples(int n);
 // Appends one such sample and returns its index.
 int append_sample();
 
-// Empties the store and reads `content` as a data file.
+// Empties the store and reads `content` as a data file, with the study's detail (positions kept).
 ReadResult read_text(const std::string& content);
 
 // The lines of a text, each without its "\n".
