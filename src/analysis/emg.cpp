@@ -121,6 +121,37 @@ class NonFiniteSquares {
   std::vector<int> last_, last_before_change_;
 };
 
+// The RMS of m (1 to kGroup) windows of one channel: window j holds samples lows[j] to i - j and
+// is summed from i - j down, as every window is.
+constexpr int kGroup = 4;
+void smooth_group(const long double* square, long double* rms, int i, const int* lows, int m) {
+  if (m < kGroup) {
+    for (int j = 0; j < m; ++j) {
+      long double sum = 0;
+      for (int k = i - j; k >= lows[j]; --k) sum += square[k];
+      rms[i - j] = std::sqrt(sum / (i - j - lows[j] + 1));
+    }
+    return;
+  }
+  int n[kGroup], common = i - lows[0] + 1;
+  for (int j = 0; j < kGroup; ++j) {
+    n[j] = i - j - lows[j] + 1;
+    if (n[j] < common) common = n[j];
+  }
+  long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  for (int k = 0; k < common; ++k) {
+    s0 += square[i - k];
+    s1 += square[i - 1 - k];
+    s2 += square[i - 2 - k];
+    s3 += square[i - 3 - k];
+  }
+  long double sum[kGroup] = {s0, s1, s2, s3};
+  for (int j = 0; j < kGroup; ++j) {
+    for (int k = common; k < n[j]; ++k) sum[j] += square[i - j - k];
+    rms[i - j] = std::sqrt(sum[j] / n[j]);
+  }
+}
+
 // Trailing RMS over the samples at most rms_time ms before each sample, in place. Each square is
 // formed once, into the burst integral of its sample (the burst integration overwrites every one of
 // them), and summed from there in the same order; a channel whose raw values are all zero smooths
@@ -167,67 +198,37 @@ void smooth(int f, int l, long long rms_time) {
     return low;
   };
   int low = l;
-  for (int i = l; i >= f; --i) {
-    low = window_start(i, low > i ? i : low);
-    const int n = i - low + 1;
-    if (decided(low, i)) {
+  for (int i = l; i >= f;) {
+    // Up to kGroup windows, of samples i, i - 1, ..., side by side: each square is loaded once
+    // for all of them, and their sums proceed independently.
+    int lows[kGroup];
+    int m = 0;
+    for (; m < kGroup && i - m >= f; ++m) {
+      low = window_start(i - m, low > i - m ? i - m : low);
+      if (decided(low, i - m)) break;
+      lows[m] = low;
+    }
+    if (m > 0) {
       for (int k = 0; k < used; ++k) {
         const int c = channels[k];
-        if (non_finite[c] && non_finite[c]->in_window(low, i)) {
-          samples.channel[c][i] = non_finite[c]->decided_sum(low, i);
-        } else {
-          const std::vector<long double>& square = samples.burst[c];
-          long double sum = 0;
-          for (int j = i; j >= low; --j) sum += square[j];
-          samples.channel[c][i] = std::sqrt(sum / n);
-        }
+        smooth_group(samples.burst[c].data(), samples.channel[c].data(), i, lows, m);
       }
-    } else if (used == 4) {
-      // The four sums proceed side by side.
-      const long double *q0 = samples.burst[0].data(), *q1 = samples.burst[1].data(),
-                        *q2 = samples.burst[2].data(), *q3 = samples.burst[3].data();
-      long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-      for (int j = i; j >= low; --j) {
-        s0 += q0[j];
-        s1 += q1[j];
-        s2 += q2[j];
-        s3 += q3[j];
-      }
-      samples.channel[0][i] = std::sqrt(s0 / n);
-      samples.channel[1][i] = std::sqrt(s1 / n);
-      samples.channel[2][i] = std::sqrt(s2 / n);
-      samples.channel[3][i] = std::sqrt(s3 / n);
-    } else if (used == 2 && i > f && !decided(window_start(i - 1, low), i - 1)) {
-      // Two channels: the windows of i and i - 1 proceed side by side as well, each summed in
-      // its own order.
-      const int low2 = window_start(i - 1, low);
-      const int n2 = i - 1 - low2 + 1;
-      const long double* a = samples.burst[channels[0]].data();
-      const long double* b = samples.burst[channels[1]].data();
-      long double sa = 0, sb = 0, sa2 = 0, sb2 = 0;
-      const int common = n < n2 ? n : n2;
-      for (int k = 0; k < common; ++k) {
-        sa += a[i - k];
-        sb += b[i - k];
-        sa2 += a[i - 1 - k];
-        sb2 += b[i - 1 - k];
-      }
-      for (int k = common; k < n; ++k) sa += a[i - k], sb += b[i - k];
-      for (int k = common; k < n2; ++k) sa2 += a[i - 1 - k], sb2 += b[i - 1 - k];
-      samples.channel[channels[0]][i] = std::sqrt(sa / n);
-      samples.channel[channels[1]][i] = std::sqrt(sb / n);
-      samples.channel[channels[0]][i - 1] = std::sqrt(sa2 / n2);
-      samples.channel[channels[1]][i - 1] = std::sqrt(sb2 / n2);
-      low = low2;
-      --i;
-    } else {
-      for (int k = 0; k < used; ++k) {
-        const std::vector<long double>& square = samples.burst[channels[k]];
+      i -= m;
+      continue;
+    }
+    const int n = i - low + 1;
+    for (int k = 0; k < used; ++k) {
+      const int c = channels[k];
+      if (non_finite[c] && non_finite[c]->in_window(low, i)) {
+        samples.channel[c][i] = non_finite[c]->decided_sum(low, i);
+      } else {
+        const long double* square = samples.burst[c].data();
         long double sum = 0;
         for (int j = i; j >= low; --j) sum += square[j];
-        samples.channel[channels[k]][i] = std::sqrt(sum / n);
+        samples.channel[c][i] = std::sqrt(sum / n);
       }
     }
+    --i;
   }
 }
 
