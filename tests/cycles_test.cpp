@@ -26,10 +26,10 @@ int add_experiment(const std::vector<Sample>& rows) {
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const int i = append_sample();
     samples.incisal_dist[i] = rows[k].d;
-    samples.burst[0][i] = rows[k].b1;
-    samples.burst[1][i] = rows[k].b2;
-    samples.burst[2][i] = rows[k].b3;
-    samples.burst[3][i] = rows[k].b4;
+    set_burst(0, i, rows[k].b1);
+    set_burst(1, i, rows[k].b2);
+    set_burst(2, i, rows[k].b3);
+    set_burst(3, i, rows[k].b4);
     if (k == 0) {
       samples.incisal_dir[i] = 0;
     } else {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "recording/store.h"
+#include "reference/snapshot.h"
 #include "support/test_support.h"
 
 namespace {
@@ -49,6 +50,9 @@ std::vector<long double> field(int track, const std::vector<long double>& column
   }
   return values;
 }
+
+// Channel c's burst integrals, a value per sample.
+std::vector<long double> bursts(int c) { return burst_column(samples.bursts[c], no_entries); }
 
 TEST(EmgSmoothingTest, TrailingWindowIsClosedAtBothEndsAndStartsAtTheExperiment) {
   // 1 ms spacing, rms_time 50: a window holds the sample and the 50 before it, fewer near the
@@ -217,9 +221,9 @@ TEST(EmgBurstTest, IntegralsOfActiveStretchesHoldTheirTotals) {
     ASSERT_EQ(tracks[t].*kNl[c], scale);
     std::vector<long double> expected;
     for (long double b : totals) expected.push_back(b * scale);
-    EXPECT_EQ(field(t, samples.burst[c]), expected);
+    EXPECT_EQ(field(t, bursts(c)), expected);
     // Experiment 1's level is 0.5 * 8 + 8 = 12: nothing active.
-    EXPECT_EQ(field(mvc_source, samples.burst[c]), std::vector<long double>(2, 0));
+    EXPECT_EQ(field(mvc_source, bursts(c)), std::vector<long double>(2, 0));
   }
 }
 
@@ -241,11 +245,11 @@ TEST(EmgBurstTest, ConstantSignalIsOneBurstBetweenFirstAndLastSample) {
   for (int c = 0; c < 2; ++c) {
     EXPECT_EQ(field(0, samples.channel[c]), std::vector<long double>(201, 2));
     EXPECT_EQ(tracks[0].*kNl[c], 2);
-    EXPECT_EQ(field(0, samples.burst[c]), expected);
+    EXPECT_EQ(field(0, bursts(c)), expected);
   }
   for (int c = 2; c < 4; ++c) {
     EXPECT_EQ(field(0, samples.channel[c]), std::vector<long double>(201, 0));
-    EXPECT_EQ(field(0, samples.burst[c]), std::vector<long double>(201, 0));
+    EXPECT_EQ(field(0, bursts(c)), std::vector<long double>(201, 0));
     EXPECT_EQ(tracks[0].*kMvc[c], 0);
     EXPECT_EQ(tracks[0].*kNl[c], 0);
     EXPECT_EQ(*kRunMvc[c], 0);

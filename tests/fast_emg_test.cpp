@@ -79,7 +79,6 @@ void fill_store(const std::vector<int>& lengths, const std::function<long long(i
     if (std::all_of(column.begin(), column.end(),
                     [&](long double x) { return std::memcmp(&x, &zero, 10) == 0; })) {
       column.clear();
-      samples.burst[c].clear();
     }
   }
 }
@@ -223,6 +222,44 @@ TEST(FastEmgTest, WholeRunsOnSimulatedRecordingsAgreeWithTheReference) {
       StoreSnapshot reference = take_snapshot();
       EXPECT_EQ(whole_run(path, s, true), expected) << path;
       EXPECT_EQ(first_difference(reference, take_snapshot()), "") << path;
+    }
+  }
+  reset_store();
+}
+
+}  // namespace
+
+namespace {
+
+// Burst integrals kept as stretches, read back sample by sample and as the largest over a range,
+// against the same reads of a plain column: values of every kind, gaps of +0 between them, and
+// starting values below, at and above +0.
+TEST(BurstStretchesTest, ReadBackAsTheColumnTheyWereMadeFrom) {
+  std::mt19937 random(17);
+  const long double kinds[] = {0.0L, -0.0L, 5.5L, 5.5L, 7.25L, -3.0L,
+                               std::numeric_limits<long double>::quiet_NaN(),
+                               std::numeric_limits<long double>::infinity()};
+  for (int round = 0; round < 200; ++round) {
+    reset_store();
+    const int n = 1 + static_cast<int>(random() % 60);
+    size_samples(n);
+    std::vector<long double> column(static_cast<std::size_t>(n));
+    for (long double& v : column) v = kinds[random() % (random() % 3 == 0 ? 8 : 2)];
+    samples.bursts[0] = burst_stretches(column);
+    for (int i = 0; i < n; ++i) {
+      const long double got = burst_value(0, i), want = column[static_cast<std::size_t>(i)];
+      ASSERT_EQ(std::memcmp(&got, &want, 10), 0) << "round " << round << ", sample " << i;
+    }
+    for (int k = 0; k < 20; ++k) {
+      const int from = static_cast<int>(random() % static_cast<unsigned>(n));
+      const int to = from + static_cast<int>(random() % static_cast<unsigned>(n - from));
+      const long double start = (random() % 3 == 0) ? -1.0L : (random() % 2 ? 0.0L : 6.0L);
+      long double want = start;
+      for (int i = from; i <= to; ++i)
+        if (column[static_cast<std::size_t>(i)] > want) want = column[static_cast<std::size_t>(i)];
+      const long double got = raise_by_bursts(0, from, to, start);
+      ASSERT_EQ(std::memcmp(&got, &want, 10), 0)
+          << "round " << round << ", samples " << from << ".." << to << ", from " << start;
     }
   }
   reset_store();

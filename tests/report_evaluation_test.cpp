@@ -34,10 +34,10 @@ void lay_out(int position, int first, const std::vector<Sample>& rows) {
     const int i = first + static_cast<int>(n);
     samples.incisal_dist[i] = rows[n].d;
     samples.cycle_status[i] = rows[n].status;
-    samples.burst[0][i] = rows[n].b1;
-    samples.burst[1][i] = rows[n].b2;
-    samples.burst[2][i] = rows[n].b3;
-    samples.burst[3][i] = rows[n].b4;
+    set_burst(0, i, rows[n].b1);
+    set_burst(1, i, rows[n].b2);
+    set_burst(2, i, rows[n].b3);
+    set_burst(3, i, rows[n].b4);
   }
   tracks[position].first_entry = first;
   tracks[position].last_entry = end - 1;

@@ -38,7 +38,7 @@ int add_experiment(const std::vector<Sample>& rows) {
     const int i = append_sample();
     samples.cycle_status[i] = s.mark == 'M' ? max_end : s.mark == 'm' ? min_start : 0;
     samples.incisal_dist[i] = s.d;
-    for (int c = 0; c < 4; ++c) samples.burst[c][i] = s.b[c];
+    for (int c = 0; c < 4; ++c) set_burst(c, i, s.b[c]);
   }
   track.last_entry = no_entries - 1;
   return no_tracks++;
@@ -250,13 +250,13 @@ TEST_F(AnalysisRunTest, StagesFillTheStore) {
   // the open cycle 7 adds nothing. A burst of ~100 uV over ~100 ms holds about 10000 uV*ms.
   const int f = chewing.first_entry;
   auto middle_of_burst = [&](int cycle) { return f + 100 + cycle * 400 + 270; };
-  const long double burst = samples.burst[0][middle_of_burst(0)];
+  const long double burst = burst_value(0, middle_of_burst(0));
   EXPECT_GT(burst, 10000);
   EXPECT_LT(burst, 100 * 160);
-  for (int cycle : {1, 2, 3}) EXPECT_EQ(samples.burst[0][middle_of_burst(cycle)], burst);
+  for (int cycle : {1, 2, 3}) EXPECT_EQ(burst_value(0, middle_of_burst(cycle)), burst);
   EXPECT_EQ(chewing.Channel1_work, ((burst + burst) + burst) + burst);
-  EXPECT_EQ(chewing.Channel2_work, samples.burst[1][middle_of_burst(5)]);
-  EXPECT_EQ(chewing.Channel3_work, samples.burst[2][middle_of_burst(4)]);
+  EXPECT_EQ(chewing.Channel2_work, burst_value(1, middle_of_burst(5)));
+  EXPECT_EQ(chewing.Channel3_work, burst_value(2, middle_of_burst(4)));
   EXPECT_GT(chewing.Channel2_work, 9000);
   EXPECT_EQ(chewing.Channel4_work, 0);  // level 0.03 * 120 + 2 is never reached
 }

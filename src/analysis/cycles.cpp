@@ -50,10 +50,10 @@ std::vector<ChewingCycle> walk_chewing_cycles(const Track& track, long double di
       continue;
     }
     // The closing sample's integrals count.
-    for (int c = 0; c < kChannels; ++c)
-      if (burst_value(c, i) > cycle.burst_max[c]) cycle.burst_max[c] = burst_value(c, i);
     if ((samples.cycle_status[i] & min_start) && samples.incisal_dist[i] < dist_threshold) {
       cycle.end = i;
+      for (int c = 0; c < kChannels; ++c)
+        cycle.burst_max[c] = raise_by_bursts(c, cycle.start + 1, i, cycle.burst_max[c]);
       cycle.confirmed = confirmed_by_masseters(cycle.burst_max);
       cycles.push_back(cycle);
       in_cycle = false;

@@ -153,9 +153,10 @@ void smooth_group(const long double* square, long double* rms, int i, const int*
 }
 
 // Trailing RMS over the samples at most rms_time ms before each sample, in place. Each square is
-// formed once, into the burst integral of its sample (the burst integration overwrites every one of
-// them), and summed from there in the same order; a channel whose raw values are all zero smooths
-// to +0 everywhere, which is what its windows give.
+// formed once, in place of its raw value, and summed from there in the same order: the windows
+// run from the last sample down, so a window's squares are still there when its RMS is written.
+// A channel whose raw values are all zero smooths to +0 everywhere, which is what its windows
+// give.
 void smooth(int f, int l, long long rms_time) {
   if (rms_time < 0 || rms_time > (1LL << 61) || !rising_times(f, l)) {
     smooth_window_by_window(f, l, rms_time);
@@ -165,12 +166,11 @@ void smooth(int f, int l, long long rms_time) {
   Squares square[kChannels];
   for (int c = 0; c < kChannels; ++c) {
     if (samples.channel[c].empty()) continue;
-    const long double* x = samples.channel[c].data();
-    long double* squares = samples.burst[c].data();
+    long double* x = samples.channel[c].data();
     for (int i = f; i <= l; ++i) {
-      squares[i] = square[c](x[i]);
       const ExtendedBits bits = ExtendedBits::of(x[i]);
       if (bits.exponent() != 0 || bits.mantissa != 0) active[c] = true;
+      x[i] = square[c](x[i]);
     }
   }
   int channels[kChannels], used = 0;
@@ -178,7 +178,7 @@ void smooth(int f, int l, long long rms_time) {
   for (int c = 0; c < kChannels; ++c) {
     if (active[c]) {
       channels[used++] = c;
-      non_finite[c].emplace(f, l, samples.burst[c]);
+      non_finite[c].emplace(f, l, samples.channel[c]);
       if (!non_finite[c]->in_window(f, l)) non_finite[c].reset();
     } else if (!samples.channel[c].empty()) {
       for (int i = f; i <= l; ++i) samples.channel[c][i] = 0;
@@ -211,7 +211,8 @@ void smooth(int f, int l, long long rms_time) {
     if (m > 0) {
       for (int k = 0; k < used; ++k) {
         const int c = channels[k];
-        smooth_group(samples.burst[c].data(), samples.channel[c].data(), i, lows, m);
+        long double* column = samples.channel[c].data();
+        smooth_group(column, column, i, lows, m);
       }
       i -= m;
       continue;
@@ -222,7 +223,7 @@ void smooth(int f, int l, long long rms_time) {
       if (non_finite[c] && non_finite[c]->in_window(low, i)) {
         samples.channel[c][i] = non_finite[c]->decided_sum(low, i);
       } else {
-        const long double* square = samples.burst[c].data();
+        const long double* square = samples.channel[c].data();
         long double sum = 0;
         for (int j = i; j >= low; --j) sum += square[j];
         samples.channel[c][i] = std::sqrt(sum / n);
@@ -323,33 +324,39 @@ void mvc(Track& track, long long mvc_time) {
   }
 }
 
-// The running integral of every active stretch, over samples f+1 to l-1 (the first and
-// the last sample have no predecessor or successor for the time step and stay 0).
+// The running integral of every active stretch, over samples f+1 to l-1 (the first and the last
+// sample have no predecessor or successor for the time step and stay 0); then each burst's total
+// (the integral at its last sample) copied back over the burst. Kept as the stretches of equal
+// values other than +0.
 void integrate_bursts(const Track& track, long double emg_threshold) {
   const int f = track.first_entry, l = track.last_entry;
+  static std::vector<long double> burst_of;  // the experiment's integrals, index i - f
   for (int c = 0; c < kChannels; ++c) {
     if (samples.channel[c].empty()) continue;  // every integral is +0
     const long double level = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
     const long double* x = samples.channel[c].data();
-    long double* burst = samples.burst[c].data();
-    burst[f] = 0;
+    burst_of.assign(static_cast<std::size_t>(l - f + 1), 0);
+    long double* burst = burst_of.data() - f;
     for (int i = f + 1; i <= l - 1; ++i) {
       const long double step =
           static_cast<long double>(elapsed(samples.time[i + 1], samples.time[i - 1]));
       burst[i] = x[i] >= level ? burst[i - 1] + x[i] * step / 2 : 0;
     }
     burst[l] = 0;
-  }
-}
-
-// Copies each burst's total (the integral at its last sample) back over the burst.
-void spread_bursts(const Track& track) {
-  const int f = track.first_entry, l = track.last_entry;
-  for (int c = 0; c < kChannels; ++c) {
-    if (samples.burst[c].empty()) continue;
-    long double* burst = samples.burst[c].data();
     for (int u = l; u >= f + 1; --u)
       if (burst[u - 1] > 0 && burst[u] > 0) burst[u - 1] = burst[u];
+    std::vector<BurstStretch>& stretches = samples.bursts[c];
+    const ExtendedBits zero = ExtendedBits::of(0.0L);
+    for (int i = f; i <= l; ++i) {
+      const ExtendedBits bits = ExtendedBits::of(burst[i]);
+      if (bits == zero) continue;
+      if (!stretches.empty() && stretches.back().last == i - 1 &&
+          ExtendedBits::of(stretches.back().value) == bits) {
+        stretches.back().last = i;
+      } else {
+        stretches.push_back({i, i, burst[i]});
+      }
+    }
   }
 }
 
@@ -357,16 +364,7 @@ void spread_bursts(const Track& track) {
 
 void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time,
                        long double emg_threshold) {
-  for (int c = 0; c < kChannels; ++c) {
-    if (samples.channel[c].empty()) {
-      samples.burst[c].clear();
-    } else {
-      const std::size_t n = samples.channel[c].size();
-      samples.burst[c].reserve(n);
-      prefault(samples.burst[c], 0, n);
-      samples.burst[c].assign(n, 0);
-    }
-  }
+  for (std::vector<BurstStretch>& stretches : samples.bursts) stretches.clear();
   for (int t = 0; t < no_tracks; ++t) smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time);
 
   for (int t = 0; t < no_tracks; ++t) noise_level(tracks[t], rms_time, nl_time);
@@ -389,6 +387,4 @@ void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time
   }
 
   for (int t = 0; t < no_tracks; ++t) integrate_bursts(tracks[t], emg_threshold);
-
-  for (int t = 0; t < no_tracks; ++t) spread_bursts(tracks[t]);
 }

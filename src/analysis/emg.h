@@ -1,8 +1,8 @@
 // EMG conditioning: trailing RMS smoothing, MVC and noise levels, burst integrals.
 //
 // Reads  samples.time (ms), samples.channel (raw uV), tracks[].first_entry/last_entry.
-// Writes samples.channel (RMS, uV, in place), samples.burst (uV*ms; sized here, and left empty
-//        for a channel whose columns are empty),
+// Writes samples.channel (RMS, uV, in place), samples.bursts (uV*ms; none for a channel whose
+//        column is empty),
 //        tracks[].Channel1_mvc..4 and Channel1_nl..4 (uV), the run-wide Channel1_mvc..4 (from
 //        positions 0 and 1) and Channel1_nl..4 (from positions 12 on), in uV, and for every
 //        experiment and channel tracks[].mvc_window and nl_window: where its MVC and noise level

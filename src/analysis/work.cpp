@@ -16,22 +16,21 @@ void sum_work(Track& track) {
   long double work[kChannels] = {0, 0, 0, 0};
   long double phase_max[kChannels] = {0, 0, 0, 0};
   bool open = false;
-  long double d_open = 0;  // incisal distance where the phase opened, mm
+  int opened = 0;          // the sample the phase opened at
+  long double d_open = 0;  // incisal distance there, mm
   for (int i = f; i <= l; ++i) {
-    if (open) {
-      if (samples.cycle_status[i] & min_start) {
-        if (d_open - samples.incisal_dist[i] > kClosingShare * Incisal_max) {
-          for (int c = 0; c < kChannels; ++c) work[c] = work[c] + phase_max[c];
-        }
-        open = false;
-      } else {
+    if (open && (samples.cycle_status[i] & min_start)) {
+      if (d_open - samples.incisal_dist[i] > kClosingShare * Incisal_max) {
         for (int c = 0; c < kChannels; ++c) {
-          if (burst_value(c, i) > phase_max[c]) phase_max[c] = burst_value(c, i);
+          phase_max[c] = raise_by_bursts(c, opened + 1, i - 1, phase_max[c]);
+          work[c] = work[c] + phase_max[c];
         }
       }
+      open = false;
     }
     if (!open && (samples.cycle_status[i] & max_end)) {
       open = true;
+      opened = i;
       d_open = samples.incisal_dist[i];
       for (int c = 0; c < kChannels; ++c) phase_max[c] = 0;
     }

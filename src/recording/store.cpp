@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -26,6 +27,34 @@ char frequency[kHeaderSize];
 long double Right_max, Left_max, Incisal_max, UK6_1_max, UK6_2_max;
 long double Channel1_mvc, Channel2_mvc, Channel3_mvc, Channel4_mvc;
 long double Channel1_nl, Channel2_nl, Channel3_nl, Channel4_nl;
+
+namespace {
+
+// The first stretch of channel c that ends at or after sample i.
+std::vector<BurstStretch>::const_iterator stretch_from(int c, int i) {
+  const std::vector<BurstStretch>& bursts = samples.bursts[c];
+  return std::partition_point(bursts.begin(), bursts.end(),
+                              [i](const BurstStretch& b) { return b.last < i; });
+}
+
+}  // namespace
+
+long double burst_value(int c, int i) {
+  const auto b = stretch_from(c, i);
+  return b != samples.bursts[c].end() && b->first <= i ? b->value : 0;
+}
+
+long double raise_by_bursts(int c, int from, int to, long double current) {
+  const long double zero = 0;
+  int next = from;  // the first sample not yet compared
+  for (auto b = stretch_from(c, from); b != samples.bursts[c].end() && b->first <= to; ++b) {
+    if (b->first > next && zero > current) current = zero;  // samples of +0 before it
+    if (b->value > current) current = b->value;
+    next = b->last + 1;
+  }
+  if (next <= to && zero > current) current = zero;
+  return current;
+}
 
 void prefault(const void* begin, const void* end) {
 #ifdef MADV_POPULATE_WRITE

@@ -23,6 +23,12 @@ constexpr int kIncisal = 2;                   // the incisal point's place among
 constexpr std::uint8_t max_end = 0x02;    // last sample of a local maximum of Incisal_dist
 constexpr std::uint8_t min_start = 0x04;  // first sample of a local minimum of Incisal_dist
 
+// Samples first..last (both inclusive) whose burst integral is `value`.
+struct BurstStretch {
+  int first, last;
+  long double value;
+};
+
 // The samples, one column per quantity that a stage after the reader reads, each holding
 // no_entries values (index = sample). Positions are not kept: the reader turns each sample's
 // positions into its distances as it reads it (see read_data.h).
@@ -31,7 +37,9 @@ struct Samples {
   // A channel whose every value is +0 (one the recording's lines do not carry) keeps both its
   // columns empty; channel_value and burst_value read them as +0.
   std::vector<long double> channel[kChannels];  // uV: raw, then RMS in place
-  std::vector<long double> burst[kChannels];    // uV*ms
+  // Each channel's burst integrals (uV*ms), as the stretches of samples that hold one value other
+  // than +0, in sample order: most samples hold +0, and a burst holds its total throughout.
+  std::vector<BurstStretch> bursts[kChannels];
   std::vector<long double> incisal_dist;        // mm: the signal chewing cycles are recognised on
   std::vector<std::uint8_t> incisal_dir;        // 0 none, 1 rose, 2 fell
   std::vector<std::uint8_t> cycle_status;       // max_end | min_start
@@ -43,13 +51,14 @@ struct Samples {
 
 extern Samples samples;
 
-// Channel c's value and burst integral at sample i, +0 where the channel's columns are empty.
+// Channel c's value and burst integral at sample i, +0 where the channel's column is empty.
 inline long double channel_value(int c, int i) {
   return samples.channel[c].empty() ? 0 : samples.channel[c][static_cast<std::size_t>(i)];
 }
-inline long double burst_value(int c, int i) {
-  return samples.burst[c].empty() ? 0 : samples.burst[c][static_cast<std::size_t>(i)];
-}
+long double burst_value(int c, int i);
+// `current` raised, comparing strictly in sample order, by channel c's burst integrals of samples
+// from..to: the largest of them where it is larger.
+long double raise_by_bursts(int c, int from, int to, long double current);
 
 // The calibration line: the reference position of the five points (mm, in file order: right,
 // left, incisal, two lower first molars; x, y, z each) and the sample form it selects.

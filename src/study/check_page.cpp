@@ -1,5 +1,6 @@
 #include "study/check_page.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -232,17 +233,23 @@ std::string emg_charts(const Track& track, const ExperimentEvaluation& experimen
     const Chart chart(track, kEmgHeight, std::max(top[c], top[partner]));
     std::string svg = chart.open("emg", "EMG (" + std::string(kMicrovolt) + ")");
     std::string legend = key("signal", "smoothed EMG");
+    // Each run of samples with a positive integral inside the experiment is one burst.
     int bursts = 0;
-    for (int i = track.first_entry; i <= track.last_entry; ++i) {
-      if (!(burst_value(c, i) > 0)) continue;
-      int j = i;
-      while (j + 1 <= track.last_entry && burst_value(c, j + 1) > 0) ++j;
+    const std::vector<BurstStretch>& stretches = samples.bursts[c];
+    auto k = std::partition_point(stretches.begin(), stretches.end(), [&](const BurstStretch& b) {
+      return b.last < track.first_entry;
+    });
+    for (; k != stretches.end() && k->first <= track.last_entry; ++k) {
+      if (!(k->value > 0)) continue;
+      const int i = std::max(k->first, track.first_entry);
+      int j = std::min(k->last, track.last_entry);
+      while (j < track.last_entry && k + 1 != stretches.end() && (k + 1)->first == j + 1 &&
+             (k + 1)->value > 0)
+        j = std::min((++k)->last, track.last_entry);
       ++bursts;
       svg += chart.band("burst", i, j,
-                        "burst " + std::to_string(bursts) + ", " +
-                            number_text(burst_value(c, i)) + " " + kMicrovolt +
-                            "\xC2\xB7ms");
-      i = j;
+                        "burst " + std::to_string(bursts) + ", " + number_text(burst_value(c, i)) +
+                            " " + kMicrovolt + "\xC2\xB7ms");
     }
     legend += key("level", "activity level " + number_text(level) + uv) +
               key("burst", std::to_string(bursts) + (bursts == 1 ? " burst" : " bursts"));

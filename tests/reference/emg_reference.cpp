@@ -1,5 +1,7 @@
 #include "reference/emg_reference.h"
 
+#include "reference/snapshot.h"
+
 #include <cmath>
 #include <vector>
 
@@ -70,9 +72,9 @@ void mvc(Track& track, long long mvc_time, int c) {
   }
 }
 
-void integrate_bursts(const Track& track, long double emg_threshold, int c) {
+void integrate_bursts(const Track& track, long double emg_threshold, int c,
+                      std::vector<long double>& b) {
   const int f = track.first_entry, l = track.last_entry;
-  std::vector<long double>& b = samples.burst[c];
   const long double level = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
   b[f] = 0;
   for (int i = f + 1; i <= l - 1; ++i) {
@@ -94,7 +96,6 @@ void preprocessing_emg_reference(long long rms_time, long long mvc_time, long lo
   // Every channel in full, a channel the recording does not carry as zeros.
   for (int c = 0; c < kChannels; ++c) {
     samples.channel[c].resize(static_cast<std::size_t>(no_entries));
-    samples.burst[c].assign(static_cast<std::size_t>(no_entries), 0);
   }
   for (int c = 0; c < kChannels; ++c) {
     for (int t = 0; t < no_tracks; ++t)
@@ -107,6 +108,9 @@ void preprocessing_emg_reference(long long rms_time, long long mvc_time, long lo
     for (int k : kMvcExperiments)
       if (tracks[k].*kChannelMvc[c] > *kRunMvc[c]) *kRunMvc[c] = tracks[k].*kChannelMvc[c];
   }
-  for (int c = 0; c < kChannels; ++c)
-    for (int t = 0; t < no_tracks; ++t) integrate_bursts(tracks[t], emg_threshold, c);
+  for (int c = 0; c < kChannels; ++c) {
+    std::vector<long double> burst(static_cast<std::size_t>(no_entries), 0);
+    for (int t = 0; t < no_tracks; ++t) integrate_bursts(tracks[t], emg_threshold, c, burst);
+    samples.bursts[c] = burst_stretches(burst);
+  }
 }

@@ -53,7 +53,8 @@ std::string samples_difference(const Samples& a, const Samples& b, int n) {
     const std::string channel = "channel" + std::to_string(c + 1);
     d = column_difference(channel.c_str(), a.channel[c], b.channel[c], n, true);
     if (d.empty())
-      d = column_difference((channel + "_burst").c_str(), a.burst[c], b.burst[c], n, true);
+      d = column_difference((channel + "_burst").c_str(), burst_column(a.bursts[c], n),
+                            burst_column(b.bursts[c], n), n, true);
   }
   if (d.empty()) d = column_difference("time", a.time, b.time, n, false);
   if (d.empty() && a.positions_kept != b.positions_kept) d = "positions_kept differs";
@@ -142,4 +143,24 @@ std::string first_difference(const StoreSnapshot& a, const StoreSnapshot& b) {
   for (std::size_t k = 0; k < a.run_wide.size(); ++k)
     if (!same(a.run_wide[k], b.run_wide[k])) return "run-wide result " + std::to_string(k);
   return "";
+}
+
+std::vector<long double> burst_column(const std::vector<BurstStretch>& stretches, int n) {
+  std::vector<long double> column(static_cast<std::size_t>(n), 0);
+  for (const BurstStretch& b : stretches)
+    for (int i = b.first; i <= b.last && i < n; ++i) column[static_cast<std::size_t>(i)] = b.value;
+  return column;
+}
+
+std::vector<BurstStretch> burst_stretches(const std::vector<long double>& column) {
+  std::vector<BurstStretch> stretches;
+  for (int i = 0; i < static_cast<int>(column.size()); ++i) {
+    const long double v = column[static_cast<std::size_t>(i)];
+    if (same(v, 0.0L)) continue;
+    if (!stretches.empty() && stretches.back().last == i - 1 && same(stretches.back().value, v))
+      stretches.back().last = i;
+    else
+      stretches.push_back({i, i, v});
+  }
+  return stretches;
 }

@@ -24,3 +24,8 @@ StoreSnapshot take_snapshot();
 // Empty when both hold the same bits in every field; otherwise names the first difference. A
 // channel's empty columns equal columns of +0.
 std::string first_difference(const StoreSnapshot& a, const StoreSnapshot& b);
+
+// Channel c's burst integrals as a column of n values (index = sample), and the stretches that a
+// column of them makes: what fixtures and the reference write, and comparisons read.
+std::vector<long double> burst_column(const std::vector<BurstStretch>& stretches, int n);
+std::vector<BurstStretch> burst_stretches(const std::vector<long double>& column);

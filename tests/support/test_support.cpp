@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include "reference/snapshot.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -74,7 +76,6 @@ void size_samples(int n) {
   s.time.resize(size);
   for (int c = 0; c < kChannels; ++c) {
     s.channel[c].resize(size);
-    s.burst[c].resize(size);
   }
   for (std::vector<long double>* column :
        {&s.incisal_x, &s.incisal_y, &s.incisal_z, &s.incisal_dist})
@@ -83,6 +84,12 @@ void size_samples(int n) {
   s.cycle_status.resize(size);
   s.positions_kept = true;
   no_entries = n;
+}
+
+void set_burst(int c, int i, long double value) {
+  std::vector<long double> column = burst_column(samples.bursts[c], no_entries);
+  column[static_cast<std::size_t>(i)] = value;
+  samples.bursts[c] = burst_stretches(column);
 }
 
 int append_sample() {

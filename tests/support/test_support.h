@@ -53,6 +53,9 @@ void size_samples(int n);
 // Appends one such sample and returns its index.
 int append_sample();
 
+// Sets channel c's burst integral at sample i (< no_entries); its stretches stay in order.
+void set_burst(int c, int i, long double value);
+
 // Empties the store and reads `content` as a data file, with the study's detail (positions kept).
 ReadResult read_text(const std::string& content);
 
