@@ -106,6 +106,7 @@ TEST(WindowMeansTest, AgreeWithEveryWindowScan) {
        [&](int i) { return (i % 2 ? 0x1p-999L : 0x1p999L) * (1 + unit(random)); }},
       {"beyond the doubles' range", [&](int i) { return i % 500 == 7 ? 1e400L : unit(random); }},
       {"below the doubles' range", [&](int i) { return i % 3 ? 1e-320L : unit(random); }},
+      {"negative zeros", [](int i) { return i % 4 ? -0.0L : static_cast<long double>(i % 7); }},
       {"differences a double does not hold",
        [](int i) { return 1.0L + 0x1p-60L * ((i * 7919) % 101); }},
       // Windows that keep coming closer to the extreme: those left behind are dropped as the

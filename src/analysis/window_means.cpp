@@ -140,7 +140,14 @@ bool well_formed(int f, int l, const std::vector<long double>& channel, bool& al
   for (int i = f; i <= l; ++i) {
     const long double& x = channel[i];
     const ExtendedBits bits = ExtendedBits::of(x);
-    if (bits.nan()) {
+    const int e = bits.exponent();
+    if (e == 0 && bits.mantissa == 0) {
+      // +0 or -0
+    } else if (e != 0 && e != 0x7fff && (bits.mantissa >> 63) != 0) {
+      // a normal value, decided by its sign without the unit
+      if (bits.sign_exponent & 0x8000) return false;
+      all_zero = false;
+    } else if (bits.nan()) {
       all_zero = false;
     } else {
       if (!(x >= 0)) return false;
@@ -176,7 +183,8 @@ bool as_doubles(int f, int l, const std::vector<long double>& channel, std::vect
 // range the doubles hold with full precision, or where more windows come close to the extreme
 // than a short list keeps (values that differ below the precision of a double): the extended walk
 // decides those.
-std::optional<WindowMean> extreme_from_doubles(bool largest, int f, int l,
+template <bool largest>
+std::optional<WindowMean> extreme_from_doubles(int f, int l,
                                                const std::vector<long double>& channel,
                                                long long span, int first, int last,
                                                long double initial) {
@@ -199,7 +207,7 @@ std::optional<WindowMean> extreme_from_doubles(bool largest, int f, int l,
   constexpr std::size_t kMostCandidates = 4096;
   std::vector<Candidate> candidates;
   std::size_t prune_at = 1024;
-  auto short_of = [&](double far, double limit) { return largest ? far < limit : far > limit; };
+  auto short_of = [](double far, double limit) { return largest ? far < limit : far > limit; };
   double sum = 0, error = 0;
   int end = first - 1;
   int count = 0;
@@ -274,7 +282,9 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme,
   }
 
   if (std::optional<WindowMean> quick =
-          extreme_from_doubles(extreme == Extreme::largest, f, l, channel, span, first, last, initial))
+          extreme == Extreme::largest
+              ? extreme_from_doubles<true>(f, l, channel, span, first, last, initial)
+              : extreme_from_doubles<false>(f, l, channel, span, first, last, initial))
     return quick;
 
   // One walk: the threshold no extreme can fall short of (beyond) that some window reaches, and
