@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -95,7 +96,9 @@ class PieceReader {
 
   std::FILE* file_ = nullptr;
   static constexpr std::size_t kBlock = std::size_t{1} << 16;
-  char block_[kBlock + 1];  // the stream itself buffers nothing (see read_data)
+  // The stream itself buffers nothing (see read_data). After the block's NUL, room for a word
+  // read from its last characters.
+  char block_[kBlock + 16];
   std::size_t pos_ = 0;
   std::size_t size_ = 0;
 };
@@ -140,20 +143,25 @@ bool scan_calibration(const char* line, Working& working, int& type) {
 // The digits of the position fields of the last sample line stored: a point whose fields have
 // the same digits on the next line (points at rest mostly do) has the same position there, and
 // what was measured from it stands.
+// A field's text in the block as one 8-byte word: its characters and the blank after them, where
+// they fit in it. Equal texts hold equal digits.
+struct FieldText {
+  std::uint64_t word;  // the text's bytes
+  std::uint64_t mask;  // the bytes of the text and its blank; none where there is no text
+  int length;          // characters before the blank
+};
+constexpr FieldText kNoText = {~std::uint64_t{0}, 0, 0};  // matches nothing
+
 struct LastPositions {
+  LastPositions() {
+    for (FieldText& t : text) t = kNoText;
+  }
   bool valid = false;  // the line before was a sample line that was stored
   bool plain[kPositionFields] = {};
   Decimal digits[kPositionFields] = {};
+  // The text each plain field's digits were read from, where it was read in the block.
+  FieldText text[kPositionFields];
 };
-
-// The fields of a sample line as scanned: plain decimals' digits from the block, or the numbers
-// of scan_sample_numbers.
-inline bool is_plain(const Decimal&) { return true; }
-inline const Decimal& digits_of(const Decimal& d) { return d; }
-inline long double value_of(const Decimal& d) { return decimal_value(d); }
-inline bool is_plain(const Number& n) { return n.plain; }
-inline const Decimal& digits_of(const Number& n) { return n.digits; }
-inline long double value_of(const Number& n) { return number_value(n); }
 
 // Points as bits: bit p stands for point p.
 constexpr unsigned kAllPoints = (1u << kPoints) - 1;
@@ -162,22 +170,20 @@ constexpr unsigned kAllPoints = (1u << kPoints) - 1;
 // whose digits are not those of `last`, and makes `last` theirs. Returns the points whose
 // positions must be measured anew: those taken anew, and every point where `last` was not valid
 // (a three-point line leaves the last two points as the calibration or an earlier line set them).
-template <typename F>
-unsigned take_positions(const F* v, int points, Working& working, LastPositions& last) {
+unsigned take_positions(const Number* v, int points, Working& working, LastPositions& last) {
   unsigned changed = last.valid ? 0 : kAllPoints;
   for (int p = 0; p < points; ++p) {
     const int k = 3 * p;
-    if (last.valid && is_plain(v[k]) && last.plain[k] &&
-        same_decimal(digits_of(v[k]), last.digits[k]) && is_plain(v[k + 1]) &&
-        last.plain[k + 1] && same_decimal(digits_of(v[k + 1]), last.digits[k + 1]) &&
-        is_plain(v[k + 2]) && last.plain[k + 2] &&
-        same_decimal(digits_of(v[k + 2]), last.digits[k + 2]))
-      continue;
+    bool same = last.valid;
+    for (int j = k; j < k + 3; ++j)
+      same = same && v[j].plain && last.plain[j] && same_decimal(v[j].digits, last.digits[j]);
+    if (same) continue;
     changed |= 1u << p;
     for (int j = k; j < k + 3; ++j) {
-      working.position[j] = value_of(v[j]);
-      last.plain[j] = is_plain(v[j]);
-      last.digits[j] = digits_of(v[j]);
+      working.position[j] = number_value(v[j]);
+      last.plain[j] = v[j].plain;
+      last.digits[j] = v[j].digits;
+      last.text[j] = kNoText;
     }
   }
   return changed;
@@ -187,42 +193,41 @@ unsigned take_positions(const F* v, int points, Working& working, LastPositions&
 // five points take 20 numbers after the time stamp, three points 16 or 14 (only the two
 // masseters).
 bool fits(int type, int count) { return type == 0 ? count == 21 : count >= 15; }
-// The numbers a line of calibration type `type` is scanned for.
+// The numbers a line of calibration type `type` is scanned for, and the points it carries.
 int wanted_numbers(int type) { return type == 0 ? 20 : 16; }
+int points_of(int type) { return type == 0 ? kPoints : 3; }
 
-// Takes a sample line that fits type `type` into `working`: the time stamp, the positions and
-// the EMG; three auxiliary numbers stand before the EMG and are neither kept nor converted.
-// Returns the points to measure anew (see take_positions).
+// Takes the time stamp and the EMG of a sample line that fits type `type` into `working`; three
+// auxiliary numbers stand between the positions and the EMG and are neither kept nor converted.
+inline long double value_of(const Number& n) { return number_value(n); }
+inline long double value_of(const Decimal& d) { return decimal_value(d); }
 template <typename F>
-unsigned take_sample(long long t, const F* v, int count, int type, Working& working,
-                     LastPositions& last) {
+void take_time_and_emg(long long t, const F* v, int count, int type, Working& working) {
   working.time = t;
   if (type == 0) {
-    const unsigned changed = take_positions(v, kPoints, working, last);
     working.channel[0] = value_of(v[18]);
     working.channel[1] = value_of(v[19]);
     working.emg_channels = 2;
-    return changed;
+    return;
   }
   const bool four_channels = count == 17;
-  const unsigned changed = take_positions(v, 3, working, last);
   working.channel[0] = value_of(v[12]);
   working.channel[1] = value_of(v[13]);
   working.channel[2] = four_channels ? value_of(v[14]) : 0;
   working.channel[3] = four_channels ? value_of(v[15]) : 0;
   working.emg_channels = four_channels ? 4 : 2;
-  return changed;
 }
 
 // Scans a sample line piece in the form of calibration type `type` into `working`. A line that
-// does not fit writes nothing. `changed` tells the points to measure anew.
+// does not fit writes nothing. `changed` tells the points to measure anew (see take_positions).
 bool scan_sample(const char* line, int type, Working& working, LastPositions& last,
                  unsigned& changed) {
   long long t;
   Number v[kMostSampleNumbers];
   const int count = scan_sample_numbers(line, t, v, wanted_numbers(type));
   if (!fits(type, count)) return false;
-  changed = take_sample(t, v, count, type, working, last);
+  changed = take_positions(v, points_of(type), working, last);
+  take_time_and_emg(t, v, count, type, working);
   return true;
 }
 
@@ -233,38 +238,135 @@ inline bool line_end(const char* s) { return *s == '\n' || (*s == '\r' && s[1] =
 inline bool ends_field(const char* s) { return *s == ' ' || *s == '\t' || line_end(s); }
 inline bool is_digit(char c) { return static_cast<unsigned>(c - '0') < 10u; }
 
-// Scans the sample line at `s` (its first character, a digit) as scan_sample_numbers scans its
-// piece, where the time stamp and every number up to the `wanted` are plain decimals: returns
-// the same count and moves `s` past the last field read. Returns kUndecided where the general
-// scanner would have to decide a field.
-constexpr int kUndecided = -2;
-inline int scan_block_sample(const char*& s, long long& time, Decimal* d, int wanted) {
-  // The time stamp: at most 18 digits (it starts with a digit, so no sign).
+// A field's first eight characters as one word (the block has room for it after its end), byte k
+// the k-th character.
+inline std::uint64_t load_word(const char* s) {
+  std::uint64_t word;
+  std::memcpy(&word, s, sizeof word);
+  return word;
+}
+
+// The time stamp at `s`, which starts with a digit, as next_integer reads it: at most 18 digits.
+inline bool read_block_time(const char*& s, long long& time) {
   const char* first = s;
   unsigned long long t = 0;
   for (; is_digit(*s); ++s) t = t * 10 + static_cast<unsigned>(*s - '0');
-  if (s - first > 18 || !ends_field(s)) return kUndecided;
+  if (s - first > 18 || !ends_field(s)) return false;
   time = static_cast<long long>(t);
-  int count = 0;
-  while (count < wanted) {
-    while (*s == ' ' || *s == '\t') ++s;
-    if (line_end(s)) break;
-    if (!read_decimal_digits(s, d[count], ends_field)) return kUndecided;
-    ++count;
-  }
-  return 1 + count;
+  return true;
 }
 
-// Where the sample line at `start` lies whole in the block as a single piece and fits type
-// `type` with plain decimals only, scans it into `working` as scan_sample scans its piece and
-// returns its newline; otherwise nullptr, and nothing is written.
-const char* scan_block_line(const char* start, const char* block_end, int type, Working& working,
-                            LastPositions& last, unsigned& changed) {
-  long long t;
-  Decimal v[kMostSampleNumbers];
-  const char* s = start;
-  const int count = scan_block_sample(s, t, v, wanted_numbers(type));
-  if (!fits(type, count)) return nullptr;
+// The next field of a line: skips the blanks before it; nullptr where the line ends first.
+inline const char* next_field(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  return line_end(s) ? nullptr : s;
+}
+
+// A plain decimal at `s` (past the blanks), read up to the end of its field: returns the end, or
+// nullptr where it is none.
+inline const char* read_block_decimal(const char* s, Decimal& d) {
+  return read_decimal_digits(s, d, ends_field) ? s : nullptr;
+}
+
+// The text of the field from `start` (whose word is `word`) to its end at `s`, where the text and
+// the blank after it fit in the word (little-endian: the first character in the low byte).
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a word holds its first character low");
+inline FieldText text_of(const char* start, std::uint64_t word, const char* s) {
+  const int length = static_cast<int>(s - start);
+  if (length >= 8 || (*s != ' ' && *s != '\t')) return kNoText;
+  const std::uint64_t mask = ~std::uint64_t{0} >> (64 - 8 * (length + 1));
+  return {word & mask, mask, length};
+}
+
+// A sample line as read in the block: the time stamp, the digits of the fields and the texts of
+// the position fields.
+template <int kWanted>
+struct BlockLine {
+  long long time;
+  Decimal digits[kWanted];
+  FieldText text[kPositionFields];
+};
+
+// Scans the sample line at `s` (its first character, a digit) as scan_sample_numbers scans its
+// piece for kWanted numbers, where the time stamp and every number up to the kWanted are plain
+// decimals: returns the same count and moves `s` past the last field read. Returns kUndecided
+// where the general scanner would have to decide a field, or where the line ends before
+// kRequired numbers (it does not fit). The kPositions position fields come first, then three
+// auxiliary fields, neither kept nor converted, then the EMG. A position field with the text of
+// the last positions' has their digits, and is not read again; nor is an auxiliary field with the
+// text in `auxiliary`, one of a plain decimal seen before, which the scan keeps.
+constexpr int kUndecided = -2;
+template <int kPositions, int kWanted, int kRequired>
+inline int scan_block_sample(const char*& s, BlockLine<kWanted>& line, const LastPositions& last,
+                             FieldText (&auxiliary)[3]) {
+  static_assert(kRequired >= kPositions + 3, "a line that fits holds every position");
+  if (!read_block_time(s, line.time)) return kUndecided;
+  for (int k = 0; k < kPositions; ++k) {
+    const char* field = next_field(s);
+    if (field == nullptr) return kUndecided;
+    const std::uint64_t word = load_word(field);
+    const FieldText& text = last.text[k];
+    if ((word & text.mask) == text.word) {
+      line.digits[k] = last.digits[k];
+      line.text[k] = text;
+      s = field + text.length;
+      continue;
+    }
+    s = read_block_decimal(field, line.digits[k]);
+    if (s == nullptr) return kUndecided;
+    line.text[k] = text_of(field, word, s);
+  }
+  for (int k = kPositions; k < kPositions + 3; ++k) {
+    const char* field = next_field(s);
+    if (field == nullptr) return kUndecided;
+    const std::uint64_t word = load_word(field);
+    FieldText& text = auxiliary[k - kPositions];
+    if ((word & text.mask) == text.word) {
+      s = field + text.length;
+      continue;
+    }
+    s = read_block_decimal(field, line.digits[k]);
+    if (s == nullptr) return kUndecided;
+    text = text_of(field, word, s);
+  }
+  for (int k = kPositions + 3; k < kWanted; ++k) {
+    const char* field = next_field(s);
+    if (field == nullptr) return k < kRequired ? kUndecided : 1 + k;
+    s = read_block_decimal(field, line.digits[k]);
+    if (s == nullptr) return kUndecided;
+  }
+  return 1 + kWanted;
+}
+
+// take_positions for a line read in the block.
+template <int kWanted>
+unsigned take_block_positions(const BlockLine<kWanted>& line, int points, Working& working,
+                              LastPositions& last) {
+  unsigned changed = last.valid ? 0 : kAllPoints;
+  for (int p = 0; p < points; ++p) {
+    const int k = 3 * p;
+    // One decision for the point, not one for each field.
+    bool same = last.valid;
+    for (int j = k; j < k + 3; ++j) {
+      const Decimal &a = line.digits[j], &b = last.digits[j];
+      same &= last.plain[j] & (a.mantissa == b.mantissa) & (a.fraction == b.fraction) &
+              (a.negative == b.negative);
+    }
+    if (same) continue;
+    changed |= 1u << p;
+    for (int j = k; j < k + 3; ++j) {
+      working.position[j] = decimal_value(line.digits[j]);
+      last.plain[j] = true;
+      last.digits[j] = line.digits[j];
+      last.text[j] = line.text[j];
+    }
+  }
+  return changed;
+}
+
+// The newline of the line at `start` whose fields end at `s`, where the line lies whole in the
+// block as a single piece; otherwise nullptr.
+const char* piece_end(const char* start, const char* s, const char* block_end) {
   // The rest of the line is not read; its newline ends the piece.
   const char* newline = s;
   if (*newline != '\n') {
@@ -279,7 +381,26 @@ const char* scan_block_line(const char* start, const char* block_end, int type, 
   // The piece: the line with its "\r\n" read as "\n", at most kLinePiece characters.
   const bool crlf = newline > start && newline[-1] == '\r';
   if (newline - start + 1 - (crlf ? 1 : 0) > kLinePiece) return nullptr;
-  changed = take_sample(t, v, count, type, working, last);
+  return newline;
+}
+
+// Where the sample line at `start` lies whole in the block as a single piece and fits type
+// `type` with plain decimals only, scans it into `working` as scan_sample scans its piece and
+// returns its newline; otherwise nullptr, and nothing is written but `auxiliary`.
+template <int kType>
+const char* scan_block_line(const char* start, const char* block_end, Working& working,
+                            LastPositions& last, FieldText (&auxiliary)[3], unsigned& changed) {
+  constexpr int kWanted = kType == 0 ? 20 : 16, kRequired = kType == 0 ? 20 : 14;
+  BlockLine<kWanted> line;
+  const char* s = start;
+  const int count =
+      scan_block_sample<3 * (kType == 0 ? kPoints : 3), kWanted, kRequired>(s, line, last,
+                                                                           auxiliary);
+  if (count == kUndecided) return nullptr;
+  const char* newline = piece_end(start, s, block_end);
+  if (newline == nullptr) return nullptr;
+  changed = take_block_positions(line, points_of(kType), working, last);
+  take_time_and_emg(line.time, line.digits, count, kType, working);
   return newline;
 }
 
@@ -353,8 +474,11 @@ class Pass {
       // No keyword starts with a digit, as nearly every line does: those are sample lines, read
       // in the block where they lie whole in it and hold plain decimals only.
       if (is_digit(text[0])) {
-        if (const char* newline = scan_block_line(text, reader.block_end(), type_, working_,
-                                                  last_positions_, changed)) {
+        const char* newline = type_ == 0 ? scan_block_line<0>(text, reader.block_end(), working_,
+                                                              last_positions_, auxiliary_, changed)
+                                         : scan_block_line<1>(text, reader.block_end(), working_,
+                                                              last_positions_, auxiliary_, changed);
+        if (newline != nullptr) {
           reader.take(newline);
           if (!take_sample_line(changed, result)) break;
           continue;
@@ -512,6 +636,7 @@ class Pass {
   int experiment_ = -1;  // second pass: the experiment of the last sample
   long double largest_square_[kMaxTracks][kPoints] = {};
   LastPositions last_positions_;
+  FieldText auxiliary_[3] = {kNoText, kNoText, kNoText};  // auxiliary fields' texts seen before
   bool last_was_sample_ = false;  // the line before was a stored sample line
   Relative relative_;             // measured from the stored sample's positions
   long double incisal_dist_ = 0;
