@@ -373,8 +373,8 @@ const char* piece_end(const char* start, const char* s, const char* block_end) {
     if (newline[0] == '\r' && newline[1] == '\n') {
       ++newline;
     } else {
-      newline = static_cast<const char*>(
-          std::memchr(s, '\n', static_cast<std::size_t>(block_end - s)));
+      newline =
+          static_cast<const char*>(std::memchr(s, '\n', static_cast<std::size_t>(block_end - s)));
       if (newline == nullptr) return nullptr;  // the line goes on in the next block
     }
   }
@@ -393,9 +393,8 @@ const char* scan_block_line(const char* start, const char* block_end, Working& w
   constexpr int kWanted = kType == 0 ? 20 : 16, kRequired = kType == 0 ? 20 : 14;
   BlockLine<kWanted> line;
   const char* s = start;
-  const int count =
-      scan_block_sample<3 * (kType == 0 ? kPoints : 3), kWanted, kRequired>(s, line, last,
-                                                                           auxiliary);
+  const int count = scan_block_sample<3 * (kType == 0 ? kPoints : 3), kWanted, kRequired>(
+      s, line, last, auxiliary);
   if (count == kUndecided) return nullptr;
   const char* newline = piece_end(start, s, block_end);
   if (newline == nullptr) return nullptr;
