@@ -59,6 +59,7 @@ inline bool read_decimal_digits(const char*& s, Decimal& d, Ends ends) {
   d.fraction = fraction;
   return digits != 0 && digits <= kMaxDecimalDigits && ends(s);
 }
+
 // The value next_decimal gives for those digits: the integer divided by an exact power of ten
 // (every power up to 10^19 is exact in the 64-bit mantissa).
 inline constexpr long double kPowersOfTen[20] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,

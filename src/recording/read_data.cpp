@@ -140,9 +140,6 @@ bool scan_calibration(const char* line, Working& working, int& type) {
   return true;
 }
 
-// The digits of the position fields of the last sample line stored: a point whose fields have
-// the same digits on the next line (points at rest mostly do) has the same position there, and
-// what was measured from it stands.
 // A field's text in the block as one 8-byte word: its characters and the blank after them, where
 // they fit in it. Equal texts hold equal digits.
 struct FieldText {
@@ -152,6 +149,9 @@ struct FieldText {
 };
 constexpr FieldText kNoText = {~std::uint64_t{0}, 0, 0};  // matches nothing
 
+// The digits of the position fields of the last sample line stored: a point whose fields have
+// the same digits on the next line (points at rest mostly do) has the same position there, and
+// what was measured from it stands.
 struct LastPositions {
   LastPositions() {
     for (FieldText& t : text) t = kNoText;
@@ -569,7 +569,8 @@ class Pass {
     s.cycle_status.push_back(0);
     if (type_ != 0) sample_forms.three_point = true;
     if (working_.emg_channels != kChannels) sample_forms.two_channels = true;
-    // The same positions measure the same (the calibration, which resets `changed`, unchanged).
+    // A point at the same position measures the same (after a calibration line every point is
+    // measured anew).
     measure(changed);
     const Relative& r = relative_;
     s.incisal_dist.push_back(incisal_dist_);
