@@ -246,6 +246,36 @@ TEST(FastReaderTest, RepeatedPositionsAgreeWithTheReference) {
   }
 }
 
+// Sample lines are read where they lie in the reader's block. A file of many blocks whose last
+// line has no newline, whole or cut short (inside a number, after one, after the time stamp): the
+// last block is shorter than those before it, and what they left behind it must not be read as
+// the rest of the line.
+TEST(FastReaderTest, ALastLineCutShortAfterFullBlocksAgreesWithTheReference) {
+  struct Form {
+    const char* calibration;
+    int numbers;
+    const char* line_end;
+  };
+  const Form forms[] = {{"Calibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n", 20, "\n"},
+                        {"Calibr 1 2 3 4 5 6 7 8 9\n", 16, "\r\n"}};
+  for (const Form& form : forms) {
+    std::string line;
+    for (int k = 0; k < form.numbers; ++k) line += " " + std::to_string(k) + ".25";
+    std::string body = form.calibration;
+    for (int n = 0; body.size() < 300000; ++n)
+      body += std::to_string(n % 1000) + line + form.line_end;
+    const std::string cuts[] = {
+        "17",
+        "17 0.25",
+        "17" + line.substr(0, line.size() - 3),  // inside the last number
+        "17" + line.substr(0, line.rfind(' ')),  // all but the last number
+        "17" + line,                             // whole, only the newline missing
+    };
+    for (const std::string& cut : cuts)
+      expect_same_reading(body + cut, std::to_string(form.numbers) + " numbers, cut at: " + cut);
+  }
+}
+
 TEST(FastReaderTest, RandomLinesAgreeWithTheReference) {
   const char* pieces[] = {"0",    "1",    "12", "3.5",     "-",         "+",   ".",  "e",
                           "E5",   " ",    " ",  " ",       "\t",        "\r",  "\n", "\n",

@@ -4,9 +4,8 @@
 
 namespace {
 
-constexpr int kMaxDigits = 19;  // every 19-digit integer fits 64 bits
 // With at most 19 digits there are at most 19 after the point: kPowersOfTen has them all.
-static_assert(sizeof kPowersOfTen / sizeof kPowersOfTen[0] == kMaxDigits + 1);
+static_assert(sizeof kPowersOfTen / sizeof kPowersOfTen[0] == kMaxDecimalDigits + 1);
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool ends_token(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\0'; }
@@ -17,26 +16,8 @@ bool skip_blanks(const char*& p) {
   return *p != '\0';
 }
 
-// Reads the digits of a plain decimal at `s` (just past the blanks) and moves `s` past them;
-// false where the text is no plain decimal.
-inline bool read_digits(const char*& s, Decimal& d) {
-  d.negative = *s == '-';
-  if (*s == '-' || *s == '+') ++s;
-  // Every digit, leading zeros included, goes into the mantissa; at most 19 of them fit.
-  std::uint64_t mantissa = 0;
-  const char* first = s;
-  for (; is_digit(*s); ++s) mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
-  int digits = static_cast<int>(s - first);
-  int fraction = 0;  // digits after the point
-  if (*s == '.') {
-    const char* point = ++s;
-    for (; is_digit(*s); ++s) mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
-    fraction = static_cast<int>(s - point);
-    digits += fraction;
-  }
-  d.mantissa = mantissa;
-  d.fraction = fraction;
-  return digits != 0 && digits <= kMaxDigits && ends_token(*s);
+bool read_digits(const char*& s, Decimal& d) {
+  return read_decimal_digits(s, d, [](const char* c) { return ends_token(*c); });
 }
 
 }  // namespace

@@ -17,6 +17,9 @@ enum class Token {
 // past it.
 Token next_decimal(const char*& p, long double& value);
 
+// The most digits a plain decimal holds: every 19-digit integer fits 64 bits.
+constexpr int kMaxDecimalDigits = 19;
+
 // A plain decimal's digits, before conversion: the integer of all its digits, how many stood
 // after the point, and its sign. Equal digits convert to equal values.
 struct Decimal {
@@ -30,6 +33,33 @@ inline bool same_decimal(const Decimal& a, const Decimal& b) {
 
 // next_decimal without the conversion: the digits only, for values that may not be needed.
 Token next_decimal_digits(const char*& p, Decimal& digits);
+
+// Reads the digits of a plain decimal at `s` (just past the blanks) and moves `s` past them;
+// false where the text is no plain decimal: no digit, more than 19, or `ends(s)` false at the
+// character after them. next_decimal ends a number at a blank, a tab, a newline or the end of
+// the text; the reader's block, which holds no terminator, ends it where its line ends.
+template <typename Ends>
+inline bool read_decimal_digits(const char*& s, Decimal& d, Ends ends) {
+  const auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10u; };
+  d.negative = *s == '-';
+  if (*s == '-' || *s == '+') ++s;
+  // Every digit, leading zeros included, goes into the mantissa; at most 19 of them fit.
+  unsigned long long mantissa = 0;
+  const char* first = s;
+  for (; digit(*s); ++s) mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
+  int digits = static_cast<int>(s - first);
+  int fraction = 0;  // digits after the point
+  if (*s == '.') {
+    const char* point = ++s;
+    for (; digit(*s); ++s) mantissa = mantissa * 10 + static_cast<unsigned>(*s - '0');
+    fraction = static_cast<int>(s - point);
+    digits += fraction;
+  }
+  d.mantissa = mantissa;
+  d.fraction = fraction;
+  return digits != 0 && digits <= kMaxDecimalDigits && ends(s);
+}
+
 // The value next_decimal gives for those digits: the integer divided by an exact power of ten
 // (every power up to 10^19 is exact in the 64-bit mantissa).
 inline constexpr long double kPowersOfTen[20] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +22,17 @@ class PieceReader {
     file_ = file;
     pos_ = size_ = 0;
   }
+
+  // The rest of the block from the next piece on, refilled where it is used up, or nullptr at
+  // the end of the file or on a read error. A NUL follows the block's last character, so a scan
+  // of the text stops there at the latest.
+  const char* peek() {
+    if (pos_ == size_ && !refill()) return nullptr;
+    return block_ + pos_;
+  }
+  const char* block_end() const { return block_ + size_; }
+  // Moves past a piece that peek() showed whole: it ends with the newline at `newline`.
+  void take(const char* newline) { pos_ = static_cast<std::size_t>(newline - block_) + 1; }
 
   // The next piece into `line`, terminated; false at the end of the file or on a read error.
   bool next(char (&line)[kLinePiece + 1]) {
@@ -51,7 +63,8 @@ class PieceReader {
  private:
   bool refill() {
     pos_ = 0;
-    size_ = std::fread(block_, 1, sizeof block_, file_);
+    size_ = std::fread(block_, 1, kBlock, file_);
+    block_[size_] = '\0';
     return size_ > 0;
   }
 
@@ -82,7 +95,10 @@ class PieceReader {
   }
 
   std::FILE* file_ = nullptr;
-  char block_[1 << 14];  // the stream itself buffers nothing (see read_data)
+  static constexpr std::size_t kBlock = std::size_t{1} << 16;
+  // The stream itself buffers nothing (see read_data). After the block's NUL, room for a word
+  // read from its last characters.
+  char block_[kBlock + 16];
   std::size_t pos_ = 0;
   std::size_t size_ = 0;
 };
@@ -124,59 +140,267 @@ bool scan_calibration(const char* line, Working& working, int& type) {
   return true;
 }
 
-// The digits of the position fields of the last sample line stored: a line whose positions have
-// the same digits (positions at rest mostly do) has the same positions, and the positions
-// measured from them are those measured before.
+// A field's text in the block as one 8-byte word: its characters and the blank after them, where
+// they fit in it. Equal texts hold equal digits.
+struct FieldText {
+  std::uint64_t word;  // the text's bytes
+  std::uint64_t mask;  // the bytes of the text and its blank; none where there is no text
+  int length;          // characters before the blank
+};
+constexpr FieldText kNoText = {~std::uint64_t{0}, 0, 0};  // matches nothing
+
+// The digits of the position fields of the last sample line stored: a point whose fields have
+// the same digits on the next line (points at rest mostly do) has the same position there, and
+// what was measured from it stands.
 struct LastPositions {
+  LastPositions() {
+    for (FieldText& t : text) t = kNoText;
+  }
   bool valid = false;  // the line before was a sample line that was stored
-  Number number[kPositionFields];
+  bool plain[kPositionFields] = {};
+  Decimal digits[kPositionFields] = {};
+  // The text each plain field's digits were read from, where it was read in the block.
+  FieldText text[kPositionFields];
 };
 
-// Whether the positions of `numbers` are those of `last`, and then makes `last` theirs.
-bool repeat_positions(const Number* numbers, int fields, LastPositions& last) {
-  bool same = last.valid;
-  for (int k = 0; k < fields; ++k) {
-    const Number& n = numbers[k];
-    Number& before = last.number[k];
-    same = same && n.plain && before.plain && same_decimal(n.digits, before.digits);
-    before.plain = n.plain;
-    before.digits = n.digits;
+// Points as bits: bit p stands for point p.
+constexpr unsigned kAllPoints = (1u << kPoints) - 1;
+
+// Takes the positions of points 0..points-1 from v[] into `working`, converting only the points
+// whose digits are not those of `last`, and makes `last` theirs. Returns the points whose
+// positions must be measured anew: those taken anew, and every point where `last` was not valid
+// (a three-point line leaves the last two points as the calibration or an earlier line set them).
+unsigned take_positions(const Number* v, int points, Working& working, LastPositions& last) {
+  unsigned changed = last.valid ? 0 : kAllPoints;
+  for (int p = 0; p < points; ++p) {
+    const int k = 3 * p;
+    bool same = last.valid;
+    for (int j = k; j < k + 3; ++j)
+      same = same && v[j].plain && last.plain[j] && same_decimal(v[j].digits, last.digits[j]);
+    if (same) continue;
+    changed |= 1u << p;
+    for (int j = k; j < k + 3; ++j) {
+      working.position[j] = number_value(v[j]);
+      last.plain[j] = v[j].plain;
+      last.digits[j] = v[j].digits;
+      last.text[j] = kNoText;
+    }
   }
-  return same;
+  return changed;
 }
 
-// Scans a sample line in the form of calibration type `type` into `working`: five points take
-// 20 numbers after the time stamp, three points 16 or 14 (only the two masseters); three
-// auxiliary numbers stand before the EMG and are neither kept nor converted. A line that does not
-// fit writes nothing. `repeated` tells whether the positions are those of the sample before.
-bool scan_sample(const char* line, int type, Working& working, LastPositions& last,
-                 bool& repeated) {
-  long long t;
-  Number v[20];
-  if (type == 0) {
-    if (scan_sample_numbers(line, t, v, 20) != 21) return false;
-    working.time = t;
-    repeated = repeat_positions(v, kPositionFields, last);
-    if (!repeated)
-      for (int k = 0; k < kPositionFields; ++k) working.position[k] = number_value(v[k]);
-    working.channel[0] = number_value(v[18]);
-    working.channel[1] = number_value(v[19]);
-    working.emg_channels = 2;
-    return true;
-  }
-  const int count = scan_sample_numbers(line, t, v, 16);
-  if (count < 15) return false;
-  const bool four_channels = count == 17;
+// Whether `count` (as scan_sample_numbers counts) makes a sample line of calibration type `type`:
+// five points take 20 numbers after the time stamp, three points 16 or 14 (only the two
+// masseters).
+bool fits(int type, int count) { return type == 0 ? count == 21 : count >= 15; }
+// The numbers a line of calibration type `type` is scanned for, and the points it carries.
+int wanted_numbers(int type) { return type == 0 ? 20 : 16; }
+int points_of(int type) { return type == 0 ? kPoints : 3; }
+
+// Takes the time stamp and the EMG of a sample line that fits type `type` into `working`; three
+// auxiliary numbers stand between the positions and the EMG and are neither kept nor converted.
+inline long double value_of(const Number& n) { return number_value(n); }
+inline long double value_of(const Decimal& d) { return decimal_value(d); }
+template <typename F>
+void take_time_and_emg(long long t, const F* v, int count, int type, Working& working) {
   working.time = t;
-  repeated = repeat_positions(v, 9, last);
-  if (!repeated)
-    for (int k = 0; k < 9; ++k) working.position[k] = number_value(v[k]);
-  working.channel[0] = number_value(v[12]);
-  working.channel[1] = number_value(v[13]);
-  working.channel[2] = four_channels ? number_value(v[14]) : 0;
-  working.channel[3] = four_channels ? number_value(v[15]) : 0;
+  if (type == 0) {
+    working.channel[0] = value_of(v[18]);
+    working.channel[1] = value_of(v[19]);
+    working.emg_channels = 2;
+    return;
+  }
+  const bool four_channels = count == 17;
+  working.channel[0] = value_of(v[12]);
+  working.channel[1] = value_of(v[13]);
+  working.channel[2] = four_channels ? value_of(v[14]) : 0;
+  working.channel[3] = four_channels ? value_of(v[15]) : 0;
   working.emg_channels = four_channels ? 4 : 2;
+}
+
+// Scans a sample line piece in the form of calibration type `type` into `working`. A line that
+// does not fit writes nothing. `changed` tells the points to measure anew (see take_positions).
+bool scan_sample(const char* line, int type, Working& working, LastPositions& last,
+                 unsigned& changed) {
+  long long t;
+  Number v[kMostSampleNumbers];
+  const int count = scan_sample_numbers(line, t, v, wanted_numbers(type));
+  if (!fits(type, count)) return false;
+  changed = take_positions(v, points_of(type), working, last);
+  take_time_and_emg(t, v, count, type, working);
   return true;
+}
+
+// A line of the block, read in place as its piece would be read. Within a line the block holds
+// no terminator: a line ends at its newline, or at the carriage return of its "\r\n"; any other
+// carriage return, and the NUL after the block, leave the line to the piece reader.
+inline bool line_end(const char* s) { return *s == '\n' || (*s == '\r' && s[1] == '\n'); }
+inline bool ends_field(const char* s) { return *s == ' ' || *s == '\t' || line_end(s); }
+inline bool is_digit(char c) { return static_cast<unsigned>(c - '0') < 10u; }
+
+// A field's first eight characters as one word (the block has room for it after its end), byte k
+// the k-th character.
+inline std::uint64_t load_word(const char* s) {
+  std::uint64_t word;
+  std::memcpy(&word, s, sizeof word);
+  return word;
+}
+
+// The time stamp at `s`, which starts with a digit, as next_integer reads it: at most 18 digits.
+inline bool read_block_time(const char*& s, long long& time) {
+  const char* first = s;
+  unsigned long long t = 0;
+  for (; is_digit(*s); ++s) t = t * 10 + static_cast<unsigned>(*s - '0');
+  if (s - first > 18 || !ends_field(s)) return false;
+  time = static_cast<long long>(t);
+  return true;
+}
+
+// The next field of a line: skips the blanks before it; nullptr where the line ends first.
+inline const char* next_field(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  return line_end(s) ? nullptr : s;
+}
+
+// A plain decimal at `s` (past the blanks), read up to the end of its field: returns the end, or
+// nullptr where it is none.
+inline const char* read_block_decimal(const char* s, Decimal& d) {
+  return read_decimal_digits(s, d, ends_field) ? s : nullptr;
+}
+
+// The text of the field from `start` (whose word is `word`) to its end at `s`, where the text and
+// the blank after it fit in the word (little-endian: the first character in the low byte).
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a word holds its first character low");
+inline FieldText text_of(const char* start, std::uint64_t word, const char* s) {
+  const int length = static_cast<int>(s - start);
+  if (length >= 8 || (*s != ' ' && *s != '\t')) return kNoText;
+  const std::uint64_t mask = ~std::uint64_t{0} >> (64 - 8 * (length + 1));
+  return {word & mask, mask, length};
+}
+
+// A sample line as read in the block: the time stamp, the digits of the fields and the texts of
+// the position fields.
+template <int kWanted>
+struct BlockLine {
+  long long time;
+  Decimal digits[kWanted];
+  FieldText text[kPositionFields];
+};
+
+// Scans the sample line at `s` (its first character, a digit) as scan_sample_numbers scans its
+// piece for kWanted numbers, where the time stamp and every number up to the kWanted are plain
+// decimals: returns the same count and moves `s` past the last field read. Returns kUndecided
+// where the general scanner would have to decide a field, or where the line ends before
+// kRequired numbers (it does not fit). The kPositions position fields come first, then three
+// auxiliary fields, neither kept nor converted, then the EMG. A position field with the text of
+// the last positions' has their digits, and is not read again; nor is an auxiliary field with the
+// text in `auxiliary`, one of a plain decimal seen before, which the scan keeps.
+constexpr int kUndecided = -2;
+template <int kPositions, int kWanted, int kRequired>
+inline int scan_block_sample(const char*& s, BlockLine<kWanted>& line, const LastPositions& last,
+                             FieldText (&auxiliary)[3]) {
+  static_assert(kRequired >= kPositions + 3, "a line that fits holds every position");
+  if (!read_block_time(s, line.time)) return kUndecided;
+  for (int k = 0; k < kPositions; ++k) {
+    const char* field = next_field(s);
+    if (field == nullptr) return kUndecided;
+    const std::uint64_t word = load_word(field);
+    const FieldText& text = last.text[k];
+    if ((word & text.mask) == text.word) {
+      line.digits[k] = last.digits[k];
+      line.text[k] = text;
+      s = field + text.length;
+      continue;
+    }
+    s = read_block_decimal(field, line.digits[k]);
+    if (s == nullptr) return kUndecided;
+    line.text[k] = text_of(field, word, s);
+  }
+  for (int k = kPositions; k < kPositions + 3; ++k) {
+    const char* field = next_field(s);
+    if (field == nullptr) return kUndecided;
+    const std::uint64_t word = load_word(field);
+    FieldText& text = auxiliary[k - kPositions];
+    if ((word & text.mask) == text.word) {
+      s = field + text.length;
+      continue;
+    }
+    s = read_block_decimal(field, line.digits[k]);
+    if (s == nullptr) return kUndecided;
+    text = text_of(field, word, s);
+  }
+  for (int k = kPositions + 3; k < kWanted; ++k) {
+    const char* field = next_field(s);
+    if (field == nullptr) return k < kRequired ? kUndecided : 1 + k;
+    s = read_block_decimal(field, line.digits[k]);
+    if (s == nullptr) return kUndecided;
+  }
+  return 1 + kWanted;
+}
+
+// take_positions for a line read in the block.
+template <int kWanted>
+unsigned take_block_positions(const BlockLine<kWanted>& line, int points, Working& working,
+                              LastPositions& last) {
+  unsigned changed = last.valid ? 0 : kAllPoints;
+  for (int p = 0; p < points; ++p) {
+    const int k = 3 * p;
+    // One decision for the point, not one for each field.
+    bool same = last.valid;
+    for (int j = k; j < k + 3; ++j) {
+      const Decimal &a = line.digits[j], &b = last.digits[j];
+      same &= last.plain[j] & (a.mantissa == b.mantissa) & (a.fraction == b.fraction) &
+              (a.negative == b.negative);
+    }
+    if (same) continue;
+    changed |= 1u << p;
+    for (int j = k; j < k + 3; ++j) {
+      working.position[j] = decimal_value(line.digits[j]);
+      last.plain[j] = true;
+      last.digits[j] = line.digits[j];
+      last.text[j] = line.text[j];
+    }
+  }
+  return changed;
+}
+
+// The newline of the line at `start` whose fields end at `s`, where the line lies whole in the
+// block as a single piece; otherwise nullptr.
+const char* piece_end(const char* start, const char* s, const char* block_end) {
+  // The rest of the line is not read; its newline ends the piece.
+  const char* newline = s;
+  if (*newline != '\n') {
+    if (newline[0] == '\r' && newline[1] == '\n') {
+      ++newline;
+    } else {
+      newline =
+          static_cast<const char*>(std::memchr(s, '\n', static_cast<std::size_t>(block_end - s)));
+      if (newline == nullptr) return nullptr;  // the line goes on in the next block
+    }
+  }
+  // The piece: the line with its "\r\n" read as "\n", at most kLinePiece characters.
+  const bool crlf = newline > start && newline[-1] == '\r';
+  if (newline - start + 1 - (crlf ? 1 : 0) > kLinePiece) return nullptr;
+  return newline;
+}
+
+// Where the sample line at `start` lies whole in the block as a single piece and fits type
+// `type` with plain decimals only, scans it into `working` as scan_sample scans its piece and
+// returns its newline; otherwise nullptr, and nothing is written but `auxiliary`.
+template <int kType>
+const char* scan_block_line(const char* start, const char* block_end, Working& working,
+                            LastPositions& last, FieldText (&auxiliary)[3], unsigned& changed) {
+  constexpr int kWanted = kType == 0 ? 20 : 16, kRequired = kType == 0 ? 20 : 14;
+  BlockLine<kWanted> line;
+  const char* s = start;
+  const int count = scan_block_sample<3 * (kType == 0 ? kPoints : 3), kWanted, kRequired>(
+      s, line, last, auxiliary);
+  if (count == kUndecided) return nullptr;
+  const char* newline = piece_end(start, s, block_end);
+  if (newline == nullptr) return nullptr;
+  changed = take_block_positions(line, points_of(kType), working, last);
+  take_time_and_emg(line.time, line.digits, count, kType, working);
+  return newline;
 }
 
 bool is_plus_zero(long double x) {
@@ -198,13 +422,14 @@ struct Relative {
   long double position[kPositionFields];
   long double square[kPoints];
 };
+void measure_point(const long double (&raw)[kPositionFields], int p, Relative& r) {
+  for (int k = 3 * p; k < 3 * p + 3; ++k) r.position[k] = raw[k] - calibration.position[k];
+  const long double x = r.position[3 * p], y = r.position[3 * p + 1], z = r.position[3 * p + 2];
+  r.square[p] = (x * x + y * y) + z * z;
+}
 Relative relative_to_calibration(const long double (&raw)[kPositionFields]) {
   Relative r;
-  for (int k = 0; k < kPositionFields; ++k) r.position[k] = raw[k] - calibration.position[k];
-  for (int p = 0; p < kPoints; ++p) {
-    const long double x = r.position[3 * p], y = r.position[3 * p + 1], z = r.position[3 * p + 2];
-    r.square[p] = (x * x + y * y) + z * z;
-  }
+  for (int p = 0; p < kPoints; ++p) measure_point(raw, p, r);
   return r;
 }
 
@@ -239,15 +464,27 @@ class Pass {
     static PieceReader reader;  // its block is large: not on the stack
     reader.start(file);
     ReadResult result;
-    while (reader.next(line)) {
+    while (const char* text = reader.peek()) {
       // The last positions stand for the working positions only from one stored sample line to
       // the next.
       last_positions_.valid = last_was_sample_;
       last_was_sample_ = false;
-      bool repeated = false;
-      // No keyword starts with a digit, as nearly every line does: those go straight to the
-      // sample scan.
-      const bool keyword = !(line[0] >= '0' && line[0] <= '9');
+      unsigned changed = 0;
+      // No keyword starts with a digit, as nearly every line does: those are sample lines, read
+      // in the block where they lie whole in it and hold plain decimals only.
+      if (is_digit(text[0])) {
+        const char* newline = type_ == 0 ? scan_block_line<0>(text, reader.block_end(), working_,
+                                                              last_positions_, auxiliary_, changed)
+                                         : scan_block_line<1>(text, reader.block_end(), working_,
+                                                              last_positions_, auxiliary_, changed);
+        if (newline != nullptr) {
+          reader.take(newline);
+          if (!take_sample_line(changed, result)) break;
+          continue;
+        }
+      }
+      reader.next(line);  // a piece is there: peek() found a character
+      const bool keyword = !is_digit(line[0]);
       if (keyword && is(line, "Person")) {
         if (!again_) store_header(person, line, 7);
       } else if (keyword && is(line, "Sex")) {
@@ -270,27 +507,8 @@ class Pass {
         }
         ++result.calibration_lines;
         result.samples_before_calibration = no_entries;
-      } else if (scan_sample(line, type_, working_, last_positions_, repeated)) {
-        if (again_) {
-          if (!measure_again()) break;
-          continue;
-        }
-        if (no_entries > kMaxEntries - 1) {
-          result.status = ReadStatus::too_many_entries;
-          break;
-        }
-        if (working_.time == 0) {
-          if (no_tracks > kMaxTracks - 1) {
-            result.status = ReadStatus::too_many_tracks;
-            break;
-          }
-          tracks[no_tracks].first_entry = no_entries;
-          if (no_tracks > 0) tracks[no_tracks - 1].last_entry = no_entries - 1;
-          ++no_tracks;
-        }
-        store_sample(repeated);
-        ++no_entries;
-        last_was_sample_ = true;
+      } else if (scan_sample(line, type_, working_, last_positions_, changed)) {
+        if (!take_sample_line(changed, result)) break;
       } else if (line[std::strspn(line, " \t\n\v\f\r")] != '\0') {
         ++result.skipped_lines;  // neither blank nor of any form: unrecognised or damaged
       }
@@ -305,7 +523,37 @@ class Pass {
   bool stale() const { return stale_; }
 
  private:
-  void store_sample(bool repeated) {
+  // The sample line just scanned into the working sample: stored (first pass) or measured again
+  // (second pass). False where reading ends: the store is full, or the second pass is through.
+  bool take_sample_line(unsigned changed, ReadResult& result) {
+    if (again_) return measure_again();
+    if (no_entries > kMaxEntries - 1) {
+      result.status = ReadStatus::too_many_entries;
+      return false;
+    }
+    if (working_.time == 0) {
+      if (no_tracks > kMaxTracks - 1) {
+        result.status = ReadStatus::too_many_tracks;
+        return false;
+      }
+      tracks[no_tracks].first_entry = no_entries;
+      if (no_tracks > 0) tracks[no_tracks - 1].last_entry = no_entries - 1;
+      ++no_tracks;
+    }
+    store_sample(changed);
+    ++no_entries;
+    last_was_sample_ = true;
+    return true;
+  }
+
+  // Measures the points of `changed` (bit p for point p) anew; the others stand as measured.
+  void measure(unsigned changed) {
+    for (int p = 0; p < kPoints; ++p)
+      if (changed & (1u << p)) measure_point(working_.position, p, relative_);
+    if (changed & (1u << kIncisal)) incisal_dist_ = std::sqrt(relative_.square[kIncisal]);
+  }
+
+  void store_sample(unsigned changed) {
     Samples& s = samples;
     if (no_entries % kPrefaultSamples == 0) prefault_columns();
     s.time.push_back(working_.time);
@@ -321,11 +569,9 @@ class Pass {
     s.cycle_status.push_back(0);
     if (type_ != 0) sample_forms.three_point = true;
     if (working_.emg_channels != kChannels) sample_forms.two_channels = true;
-    // The same positions measure the same (the calibration, which resets `repeated`, unchanged).
-    if (!repeated) {
-      relative_ = relative_to_calibration(working_.position);
-      incisal_dist_ = std::sqrt(relative_.square[kIncisal]);
-    }
+    // A point at the same position measures the same (after a calibration line every point is
+    // measured anew).
+    measure(changed);
     const Relative& r = relative_;
     s.incisal_dist.push_back(incisal_dist_);
     if (s.positions_kept) {
@@ -335,7 +581,7 @@ class Pass {
     }
     if (no_tracks > 0) {
       // Raising by the same squares again within one experiment changes nothing.
-      if (!repeated || raised_track_ != no_tracks - 1) raise_maxima(no_tracks - 1, r);
+      if (changed != 0 || raised_track_ != no_tracks - 1) raise_maxima(no_tracks - 1, r);
       raised_track_ = no_tracks - 1;
       if (detail_ == SampleDetail::study)
         gather_raw_positions(no_tracks - 1, no_entries, working_.position);
@@ -394,6 +640,7 @@ class Pass {
   int experiment_ = -1;  // second pass: the experiment of the last sample
   long double largest_square_[kMaxTracks][kPoints] = {};
   LastPositions last_positions_;
+  FieldText auxiliary_[3] = {kNoText, kNoText, kNoText};  // auxiliary fields' texts seen before
   bool last_was_sample_ = false;  // the line before was a stored sample line
   Relative relative_;             // measured from the stored sample's positions
   long double incisal_dist_ = 0;
