@@ -1,5 +1,7 @@
 // End-to-end runs of the built chew_eval: exit statuses, console output, the report file.
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -77,6 +79,22 @@ TEST(ChewEvalCliTest, CrlfRecordingGivesTheSameReportAsLf) {
   ASSERT_EQ(eval(dir, {"lf.txt"}).status, 0);
   ASSERT_EQ(eval(dir, {"crlf.txt"}).status, 0);
   EXPECT_EQ(read_file(dir.file("lf_output.txt")), read_file(dir.file("crlf_output.txt")));
+}
+
+// Columns large enough for huge pages (200000 samples) read the same with them as without.
+TEST(ChewEvalCliTest, HugePagesChangeNoReport) {
+  TempDir dir;
+  ASSERT_EQ(run_program(CHEW_SIMULATE_PATH,
+                        {"--samples", "200000", "--rate", "1000", "--out", "big.txt"}, dir.path())
+                .status,
+            0);
+  ASSERT_EQ(eval(dir, {"big.txt"}).status, 0);
+  const std::string with_huge_pages = read_file(dir.file("big_output.txt"));
+  setenv("CHEW_HUGE_PAGES", "0", 1);
+  const CommandResult without = eval(dir, {"big.txt"});
+  unsetenv("CHEW_HUGE_PAGES");
+  ASSERT_EQ(without.status, 0) << describe(without);
+  EXPECT_EQ(read_file(dir.file("big_output.txt")), with_huge_pages);
 }
 
 TEST(ChewEvalCliTest, ReaderFailuresPrintTheirMessageAndFail) {

@@ -657,15 +657,15 @@ std::size_t most_samples(const struct stat& info) {
 
 void reserve_samples(std::size_t n) {
   Samples& s = samples;
-  s.time.reserve(n);
-  for (int c = 0; c < kChannels; ++c) s.channel[c].reserve(n);
-  s.incisal_dist.reserve(n);
-  s.incisal_dir.reserve(n);
-  s.cycle_status.reserve(n);
+  reserve_column(s.time, n);
+  for (int c = 0; c < kChannels; ++c) reserve_column(s.channel[c], n);
+  reserve_column(s.incisal_dist, n);
+  reserve_column(s.incisal_dir, n);
+  reserve_column(s.cycle_status, n);
   if (s.positions_kept) {
-    s.incisal_x.reserve(n);
-    s.incisal_y.reserve(n);
-    s.incisal_z.reserve(n);
+    reserve_column(s.incisal_x, n);
+    reserve_column(s.incisal_y, n);
+    reserve_column(s.incisal_z, n);
   }
 }
 

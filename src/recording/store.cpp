@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -54,6 +55,22 @@ long double raise_by_bursts(int c, int from, int to, long double current) {
   }
   if (next <= to && zero > current) current = zero;
   return current;
+}
+
+void advise_huge_pages(const void* begin, const void* end) {
+#ifdef MADV_HUGEPAGE
+  static const bool wanted = [] {
+    const char* setting = std::getenv("CHEW_HUGE_PAGES");
+    return setting == nullptr || std::strcmp(setting, "0") != 0;
+  }();
+  if (!wanted) return;
+  const std::uintptr_t first =
+      (reinterpret_cast<std::uintptr_t>(begin) + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) & ~(kHugePage - 1);
+  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)begin, (void)end;
+#endif
 }
 
 void prefault(const void* begin, const void* end) {

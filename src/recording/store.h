@@ -8,6 +8,7 @@
 // fixed protocol positions read as zeros).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -168,6 +169,24 @@ template <typename T>
 void prefault(const std::vector<T>& column, std::size_t from, std::size_t to) {
   if (to > column.capacity()) to = column.capacity();
   if (from < to) prefault(column.data() + from, column.data() + to);
+}
+
+// Asks the system to back the whole huge pages (2 MiB) inside [begin, end) with huge pages: a
+// virtual machine pays for every small page it maps first, and a capacity recording's columns
+// take some 8000 of them. Not where the environment sets CHEW_HUGE_PAGES=0.
+constexpr std::size_t kHugePage = std::size_t{1} << 21;
+void advise_huge_pages(const void* begin, const void* end);
+
+// Room for n values in a column. Where that is a huge page or more, the room reaches a huge page
+// further, so that the huge pages inside it hold all n values but those before the first.
+template <typename T>
+void reserve_column(std::vector<T>& column, std::size_t n) {
+  if (n * sizeof(T) < kHugePage) {
+    column.reserve(n);
+    return;
+  }
+  column.reserve(n + kHugePage / sizeof(T));
+  advise_huge_pages(column.data(), column.data() + column.capacity());
 }
 
 // Returns the store to its process-start state, for tests and for programs that evaluate several
