@@ -433,14 +433,19 @@ Relative relative_to_calibration(const long double (&raw)[kPositionFields]) {
   return r;
 }
 
-// The check facts of one sample's raw positions, for experiment `t`.
-void gather_raw_positions(int t, int sample, const long double (&raw)[kPositionFields]) {
+// The check facts of one sample's raw positions, for experiment `t`. `changed` holds the points
+// whose positions differ from those of the sample gathered last for `t` (all where there was
+// none): a pair of points neither of which changed has the distance it had, which raises or lowers
+// nothing again.
+void gather_raw_positions(int t, int sample, const long double (&raw)[kPositionFields],
+                          unsigned changed) {
   RawPositions& x = raw_positions[t];
   for (int field = 0; field < kPositionFields; ++field) {
     if (std::isfinite(raw[field])) continue;
     if (x.non_finite[field]++ == 0) x.first_non_finite[field] = sample;
   }
   for (int p = 0; p < kPointPairs; ++p) {
+    if ((changed & ((1u << kPairs[p].a) | (1u << kPairs[p].b))) == 0) continue;
     const int a = 3 * kPairs[p].a, b = 3 * kPairs[p].b;
     const long double dx = raw[a] - raw[b], dy = raw[a + 1] - raw[b + 1],
                       dz = raw[a + 2] - raw[b + 2];
@@ -583,8 +588,11 @@ class Pass {
       // Raising by the same squares again within one experiment changes nothing.
       if (changed != 0 || raised_track_ != no_tracks - 1) raise_maxima(no_tracks - 1, r);
       raised_track_ = no_tracks - 1;
-      if (detail_ == SampleDetail::study)
-        gather_raw_positions(no_tracks - 1, no_entries, working_.position);
+      if (detail_ == SampleDetail::study) {
+        gather_raw_positions(no_tracks - 1, no_entries, working_.position,
+                             gathered_track_ == no_tracks - 1 ? changed : kAllPoints);
+        gathered_track_ = no_tracks - 1;
+      }
     }
   }
 
@@ -645,6 +653,7 @@ class Pass {
   Relative relative_;             // measured from the stored sample's positions
   long double incisal_dist_ = 0;
   int raised_track_ = -1;
+  int gathered_track_ = -1;  // the experiment the raw positions were last gathered for
 };
 
 // The capacity a file's samples can need at most: every sample line holds at least 15 numbers
