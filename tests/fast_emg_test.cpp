@@ -137,6 +137,10 @@ TEST(FastEmgTest, SyntheticSignalsAgreeWithTheReference) {
                                      0x1p-8222L, -0x1p-8224L};
          return c == 1 ? 0x1p-16440L * (i % 3) : c == 2 ? 1e-2470L : c == 3 ? edge[i % 5] : 1.0L;
        }},
+      {"finite values whose squares overflow to infinity", ms,
+       [](int c, int i) {
+         return c == 1 ? (i % 500 == 7 ? 1e3000L : 2.0L) : c == 2 ? -1e2470L : 1.0L + i % 3;
+       }},
       {"constant and clipped", ms,
        [](int c, int i) {
          const long double wave = std::sin(i * 0.05L) * 60;

@@ -163,6 +163,7 @@ void smooth(int f, int l, long long rms_time) {
     return;
   }
   bool active[kChannels] = {false, false, false, false};
+  bool any_non_finite[kChannels] = {false, false, false, false};  // a square that is not finite
   Squares square[kChannels];
   for (int c = 0; c < kChannels; ++c) {
     if (samples.channel[c].empty()) continue;
@@ -171,6 +172,7 @@ void smooth(int f, int l, long long rms_time) {
       const ExtendedBits bits = ExtendedBits::of(x[i]);
       if (bits.exponent() != 0 || bits.mantissa != 0) active[c] = true;
       x[i] = square[c](x[i]);
+      if (!ExtendedBits::of(x[i]).finite()) any_non_finite[c] = true;
     }
   }
   int channels[kChannels], used = 0;
@@ -178,8 +180,7 @@ void smooth(int f, int l, long long rms_time) {
   for (int c = 0; c < kChannels; ++c) {
     if (active[c]) {
       channels[used++] = c;
-      non_finite[c].emplace(f, l, samples.channel[c]);
-      if (!non_finite[c]->in_window(f, l)) non_finite[c].reset();
+      if (any_non_finite[c]) non_finite[c].emplace(f, l, samples.channel[c]);
     } else if (!samples.channel[c].empty()) {
       for (int i = f; i <= l; ++i) samples.channel[c][i] = 0;
     }
@@ -335,8 +336,10 @@ void integrate_bursts(const Track& track, long double emg_threshold) {
     if (samples.channel[c].empty()) continue;  // every integral is +0
     const long double level = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
     const long double* x = samples.channel[c].data();
-    burst_of.assign(static_cast<std::size_t>(l - f + 1), 0);
+    if (burst_of.size() < static_cast<std::size_t>(l - f + 1))
+      burst_of.resize(static_cast<std::size_t>(l - f + 1));
     long double* burst = burst_of.data() - f;
+    burst[f] = 0;
     for (int i = f + 1; i <= l - 1; ++i) {
       const long double step =
           static_cast<long double>(elapsed(samples.time[i + 1], samples.time[i - 1]));
