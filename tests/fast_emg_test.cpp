@@ -15,6 +15,7 @@
 
 #include "analysis/emg.h"
 #include "analysis/evaluation.h"
+#include "recording/protocol.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
 #include "reference/emg_reference.h"
@@ -267,6 +268,26 @@ TEST(BurstStretchesTest, ReadBackAsTheColumnTheyWereMadeFrom) {
     }
   }
   reset_store();
+}
+
+}  // namespace
+
+namespace {
+
+// The time step taken as a 64-bit difference where it fits: the value of the 128-bit one, at and
+// beyond the limits where the 64-bit difference overflows.
+TEST(ElapsedValueTest, EqualsTheWideDifferenceConverted) {
+  const long long big = std::numeric_limits<long long>::max(),
+                  small = std::numeric_limits<long long>::min();
+  const long long stamps[] = {0, 1, -1, 999, -123456789, big, big - 1, small, small + 1,
+                              (1LL << 62) + 12345, -(1LL << 62) - 3};
+  for (long long later : stamps) {
+    for (long long earlier : stamps) {
+      const long double fast = elapsed_value(later, earlier);
+      const long double wide = static_cast<long double>(elapsed(later, earlier));
+      EXPECT_EQ(std::memcmp(&fast, &wide, 10), 0) << later << " - " << earlier;
+    }
+  }
 }
 
 }  // namespace

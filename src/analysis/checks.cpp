@@ -99,16 +99,14 @@ void gather(int k, const RecordingForm& form, RawExperiment& x) {
       if (!(v == x.emg_level[c])) x.emg_flat[c] = false;
     }
     if (i == f) continue;
-    const long double step =
-        static_cast<long double>(elapsed(samples.time[i], samples.time[i - 1]));
+    const long double step = elapsed_value(samples.time[i], samples.time[i - 1]);
     if (!(step > 0) && x.steps_not_rising++ == 0) x.first_not_rising = i;
     if (step > x.longest_step) {
       x.longest_step = step;
       x.longest_step_at = i;
     }
   }
-  if (l > f)
-    x.mean_step = static_cast<long double>(elapsed(samples.time[l], samples.time[f])) / (l - f);
+  if (l > f) x.mean_step = elapsed_value(samples.time[l], samples.time[f]) / (l - f);
 }
 
 // The longest run of samples at each channel's largest finite magnitude.

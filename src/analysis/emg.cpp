@@ -340,10 +340,13 @@ void integrate_bursts(const Track& track, long double emg_threshold) {
       burst_of.resize(static_cast<std::size_t>(l - f + 1));
     long double* burst = burst_of.data() - f;
     burst[f] = 0;
+    const long long* t = samples.time.data();
     for (int i = f + 1; i <= l - 1; ++i) {
-      const long double step =
-          static_cast<long double>(elapsed(samples.time[i + 1], samples.time[i - 1]));
-      burst[i] = x[i] >= level ? burst[i - 1] + x[i] * step / 2 : 0;
+      if (!(x[i] >= level)) {
+        burst[i] = 0;
+        continue;
+      }
+      burst[i] = burst[i - 1] + x[i] * elapsed_value(t[i + 1], t[i - 1]) / 2;
     }
     burst[l] = 0;
     for (int u = l; u >= f + 1; --u)

@@ -10,7 +10,7 @@ namespace {
 // (distance change x 1000) / ms.
 void add_speeds(CycleFigures& figures) {
   for (int i = figures.cycle.start + 1; i <= figures.cycle.end; ++i) {
-    const long double ms = static_cast<long double>(elapsed(samples.time[i], samples.time[i - 1]));
+    const long double ms = elapsed_value(samples.time[i], samples.time[i - 1]);
     const long double rising =
         ((samples.incisal_dist[i] - samples.incisal_dist[i - 1]) * 1000) / ms;
     const long double falling =

@@ -159,10 +159,13 @@ bool well_formed(int f, int l, const std::vector<long double>& channel, bool& al
 }
 
 // The channel's values as doubles, where every one is +0 or lies between 2^-1000 and 2^1000:
-// each then converts with a relative error of at most 2^-53. False where one does not.
-bool as_doubles(int f, int l, const std::vector<long double>& channel, std::vector<double>& out) {
+// each then converts with a relative error of at most 2^-53. False where one does not. `total`
+// is their sum, added in order.
+bool as_doubles(int f, int l, const std::vector<long double>& channel, std::vector<double>& out,
+                double& total) {
   constexpr int kBias = 16383, kReach = 1000;
   out.resize(static_cast<std::size_t>(l - f + 1));
+  total = 0;
   for (int i = f; i <= l; ++i) {
     const ExtendedBits bits = ExtendedBits::of(channel[i]);
     const int e = bits.exponent();
@@ -171,7 +174,9 @@ bool as_doubles(int f, int l, const std::vector<long double>& channel, std::vect
       continue;
     }
     if (e < kBias - kReach || e > kBias + kReach) return false;
-    out[static_cast<std::size_t>(i - f)] = static_cast<double>(channel[i]);
+    const double x = static_cast<double>(channel[i]);
+    out[static_cast<std::size_t>(i - f)] = x;
+    total += x;
   }
   return true;
 }
@@ -189,12 +194,21 @@ std::optional<WindowMean> extreme_from_doubles(int f, int l,
                                                long long span, int first, int last,
                                                long double initial) {
   static std::vector<double> values;
-  if (!as_doubles(f, l, channel, values)) return std::nullopt;
+  double total;
+  if (!as_doubles(f, l, channel, values, total)) return std::nullopt;
   const double* x = values.data() - f;  // x[i] for sample i
   const long long* t = samples.time.data();
-  // Each addition rounds by at most 2^-53 of its result; twice that covers the rounding of the
-  // error sum itself over any experiment's number of steps.
-  constexpr double kStep = 0x1p-52, kConversion = 0x1p-51, kSlack = 0x1p-48, kTiny = 0x1p-1060;
+  // One bound on |exact sum of a window's values - running sum|, and on the roundings of the
+  // window's mean, for every window. The values are not negative, so every running sum is at
+  // most `total` (whose own rounding the factor 1 + 2^-20 covers, as it sums fewer than 2^30
+  // values). The walk makes at most 2 (l - f + 1) additions, each rounding by at most 2^-53 of
+  // its result; each value converted to a double by at most 2^-53 of itself; the mean takes two
+  // roundings more, and the subtraction of the bound one. Counting 2^-52 for each of them and a
+  // few more leaves a factor of two to spare. kTiny covers a mean that falls below the doubles'
+  // normal range, where a rounding is absolute.
+  const double operations = 2.0 * (l - f + 1) + 8;
+  const double bound = operations * (total * (1 + 0x1p-20)) * 0x1p-52;
+  constexpr double kTiny = 0x1p-1060;
   // The walk compares in doubles: `initial` rounded away from the extreme, so that a window
   // short of it in doubles is short of it, and the best near bound so far.
   double best = static_cast<double>(initial);
@@ -208,28 +222,19 @@ std::optional<WindowMean> extreme_from_doubles(int f, int l,
   std::vector<Candidate> candidates;
   std::size_t prune_at = 1024;
   auto short_of = [](double far, double limit) { return largest ? far < limit : far > limit; };
-  double sum = 0, error = 0;
+  double sum = 0;
   int end = first - 1;
   int count = 0;
-  double reciprocal = 0;  // 1 / count, rounded: kSlack covers it
+  double reciprocal = 0;  // 1 / count, rounded
   for (int s = first; s <= last; ++s) {
-    if (s > first) {
-      sum -= x[s - 1];
-      error += std::fabs(sum) * kStep;
-    }
-    while (end < l && t[end + 1] - t[s] <= span) {
-      sum += x[++end];
-      error += std::fabs(sum) * kStep;
-    }
+    if (s > first) sum -= x[s - 1];
+    while (end < l && t[end + 1] - t[s] <= span) sum += x[++end];
     if (end - s + 1 != count) {
       count = end - s + 1;
       reciprocal = 1.0 / count;
     }
-    // |exact sum of the window's values - sum| <= bound
-    const double bound = (error + (std::fabs(sum) + error) * kConversion) * (1 + kSlack);
-    double low = (sum - bound) * reciprocal, high = (sum + bound) * reciprocal;
-    low -= std::fabs(low) * kSlack + kTiny;
-    high += std::fabs(high) * kSlack + kTiny;
+    const double low = (sum - bound) * reciprocal - kTiny;
+    const double high = (sum + bound) * reciprocal + kTiny;
     const double near = largest ? low : high, far = largest ? high : low;
     if (largest ? near > best : near < best) best = near;
     if (short_of(far, best)) continue;

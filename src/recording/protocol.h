@@ -74,3 +74,11 @@ constexpr std::uint8_t kFell = 2;
 inline __int128 elapsed(long long later, long long earlier) {
   return static_cast<__int128>(later) - earlier;
 }
+// The same as an extended value. Every 64-bit integer converts exactly, so the 64-bit difference
+// gives the same value wherever it does not overflow, without the slow 128-bit conversion.
+inline long double elapsed_value(long long later, long long earlier) {
+  long long difference;
+  if (!__builtin_sub_overflow(later, earlier, &difference))
+    return static_cast<long double>(difference);
+  return static_cast<long double>(elapsed(later, earlier));
+}
