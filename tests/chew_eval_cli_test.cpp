@@ -89,12 +89,12 @@ TEST(ChewEvalCliTest, HugePagesChangeNoReport) {
                 .status,
             0);
   ASSERT_EQ(eval(dir, {"big.txt"}).status, 0);
-  const std::string with_huge_pages = read_file(dir.file("big_output.txt"));
-  setenv("CHEW_HUGE_PAGES", "0", 1);
-  const CommandResult without = eval(dir, {"big.txt"});
+  const std::string without_huge_pages = read_file(dir.file("big_output.txt"));
+  setenv("CHEW_HUGE_PAGES", "1", 1);
+  const CommandResult with = eval(dir, {"big.txt"});
   unsetenv("CHEW_HUGE_PAGES");
-  ASSERT_EQ(without.status, 0) << describe(without);
-  EXPECT_EQ(read_file(dir.file("big_output.txt")), with_huge_pages);
+  ASSERT_EQ(with.status, 0) << describe(with);
+  EXPECT_EQ(read_file(dir.file("big_output.txt")), without_huge_pages);
 }
 
 TEST(ChewEvalCliTest, ReaderFailuresPrintTheirMessageAndFail) {

@@ -61,7 +61,7 @@ void advise_huge_pages(const void* begin, const void* end) {
 #ifdef MADV_HUGEPAGE
   static const bool wanted = [] {
     const char* setting = std::getenv("CHEW_HUGE_PAGES");
-    return setting == nullptr || std::strcmp(setting, "0") != 0;
+    return setting != nullptr && std::strcmp(setting, "1") == 0;
   }();
   if (!wanted) return;
   const std::uintptr_t first =

@@ -171,9 +171,10 @@ void prefault(const std::vector<T>& column, std::size_t from, std::size_t to) {
   if (from < to) prefault(column.data() + from, column.data() + to);
 }
 
-// Asks the system to back the whole huge pages (2 MiB) inside [begin, end) with huge pages: a
-// virtual machine pays for every small page it maps first, and a capacity recording's columns
-// take some 8000 of them. Not where the environment sets CHEW_HUGE_PAGES=0.
+// Where the environment sets CHEW_HUGE_PAGES=1, asks the system to back the whole huge pages
+// (2 MiB) inside [begin, end) with huge pages: a virtual machine pays for every small page it maps
+// first, and a capacity recording's columns take some 8000 of them. Not by default: the first
+// runs after a pause can take longer with them (see bench/huge_pages).
 constexpr std::size_t kHugePage = std::size_t{1} << 21;
 void advise_huge_pages(const void* begin, const void* end);
 
