@@ -158,6 +158,41 @@ bool well_formed(int f, int l, const std::vector<long double>& channel, bool& al
   return true;
 }
 
+// The windows that may reach the extreme, in order of their starts, each with its bound towards
+// the extreme (`Bound`: double or long double). The list stays short: as the threshold moves, the
+// windows it leaves behind are dropped, and a list that would grow beyond a few thousand (a
+// constant signal) is given up, since walking again costs less than a long list's fresh memory.
+template <typename Bound>
+class Candidates {
+ public:
+  struct Candidate {
+    int s, end;
+    Bound far;
+  };
+
+  // Keeps a window; false where the list is given up. `short_of(far, threshold)` tells a window
+  // that can no longer reach the extreme.
+  template <typename ShortOf>
+  bool keep(int s, int end, Bound far, Bound threshold, ShortOf short_of) {
+    list_.push_back({s, end, far});
+    if (list_.size() < prune_at_) return true;
+    std::size_t kept = 0;
+    for (const Candidate& c : list_)
+      if (!short_of(c.far, threshold)) list_[kept++] = c;
+    list_.resize(kept);
+    prune_at_ = 2 * (kept > kFirstPrune ? kept : kFirstPrune);
+    if (prune_at_ <= kMost) return true;
+    list_.clear();
+    return false;
+  }
+  const std::vector<Candidate>& list() const { return list_; }
+
+ private:
+  static constexpr std::size_t kFirstPrune = 1024, kMost = 4096;
+  std::vector<Candidate> list_;
+  std::size_t prune_at_ = kFirstPrune;
+};
+
 // The channel's values as doubles, where every one is +0 or lies between 2^-1000 and 2^1000:
 // each then converts with a relative error of at most 2^-53. False where one does not. `total`
 // is their sum, added in order.
@@ -214,13 +249,7 @@ std::optional<WindowMean> extreme_from_doubles(int f, int l,
   double best = static_cast<double>(initial);
   if (largest ? best > initial : best < initial)
     best = std::nextafter(best, largest ? -HUGE_VAL : HUGE_VAL);
-  struct Candidate {
-    int s, end;
-    double far;  // the bound towards the extreme
-  };
-  constexpr std::size_t kMostCandidates = 4096;
-  std::vector<Candidate> candidates;
-  std::size_t prune_at = 1024;
+  Candidates<double> candidates;
   auto short_of = [](double far, double limit) { return largest ? far < limit : far > limit; };
   double sum = 0;
   int end = first - 1;
@@ -238,19 +267,11 @@ std::optional<WindowMean> extreme_from_doubles(int f, int l,
     const double near = largest ? low : high, far = largest ? high : low;
     if (largest ? near > best : near < best) best = near;
     if (short_of(far, best)) continue;
-    candidates.push_back({s, end, far});
-    if (candidates.size() >= prune_at) {
-      std::size_t kept = 0;
-      for (const Candidate& c : candidates)
-        if (!short_of(c.far, best)) candidates[kept++] = c;
-      candidates.resize(kept);
-      prune_at = 2 * (kept > 1024 ? kept : 1024);
-      if (prune_at > kMostCandidates) return std::nullopt;
-    }
+    if (!candidates.keep(s, end, far, best, short_of)) return std::nullopt;
   }
   WindowMean result = {initial, {false, 0, 0}};
   ExactMeans exact(f, l, channel);
-  for (const Candidate& c : candidates) {
+  for (const auto& c : candidates.list()) {
     if (short_of(c.far, best)) continue;
     const long double mean = exact(c.s, c.end);
     if (largest ? mean > result.value : mean < result.value) result = {mean, {true, c.s, c.end}};
@@ -302,16 +323,9 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme,
   bool have_bound = false;
   long double best_bound = 0;
   WindowMean infinite = none;
-  struct Candidate {
-    int s, end;
-    long double far;  // the bound towards the extreme
-  };
-  // Kept in a short list; where too many windows come close to the extreme (a constant signal),
-  // they are found by a second walk instead, which costs less than a long list's fresh memory.
-  constexpr std::size_t kMostCandidates = 4096;
-  std::vector<Candidate> candidates;
+  // Where the list is given up, the windows are found by a second walk.
+  Candidates<long double> candidates;
   bool walk_again = false;
-  std::size_t prune_at = 1024;
   auto short_of = [&](long double far, long double limit) {
     return largest ? far < limit : far > limit;
   };
@@ -327,18 +341,7 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme,
         }
         const long double far = largest ? b.high : b.low;
         if (walk_again || short_of(far, threshold)) return;
-        candidates.push_back({s, end, far});
-        if (candidates.size() >= prune_at) {
-          std::size_t kept = 0;
-          for (const Candidate& c : candidates)
-            if (!short_of(c.far, threshold)) candidates[kept++] = c;
-          candidates.resize(kept);
-          prune_at = 2 * (kept > 1024 ? kept : 1024);
-          if (prune_at > kMostCandidates) {
-            walk_again = true;
-            candidates.clear();
-          }
-        }
+        if (!candidates.keep(s, end, far, threshold, short_of)) walk_again = true;
       }))
     return std::nullopt;
   if (largest && infinite.window.found) return infinite;
@@ -357,7 +360,7 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme,
       if (!w.any()) take(s, end, largest ? b.high : b.low);
     });
   } else {
-    for (const Candidate& c : candidates) take(c.s, c.end, c.far);
+    for (const auto& c : candidates.list()) take(c.s, c.end, c.far);
   }
   return result;
 }
