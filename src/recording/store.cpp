@@ -46,6 +46,7 @@ long double burst_value(int c, int i) {
 }
 
 long double raise_by_bursts(int c, int from, int to, long double current) {
+  if (from > to) return current;  // no sample: a phase closed right after it opened
   const long double zero = 0;
   int next = from;  // the first sample not yet compared
   for (auto b = stretch_from(c, from); b != samples.bursts[c].end() && b->first <= to; ++b) {

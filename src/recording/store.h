@@ -58,7 +58,7 @@ inline long double channel_value(int c, int i) {
 }
 long double burst_value(int c, int i);
 // `current` raised, comparing strictly in sample order, by channel c's burst integrals of samples
-// from..to: the largest of them where it is larger.
+// from..to (none where from > to): the largest of them where it is larger.
 long double raise_by_bursts(int c, int from, int to, long double current);
 
 // The calibration line: the reference position of the five points (mm, in file order: right,
