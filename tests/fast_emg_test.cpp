@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "analysis/emg.h"
 #include "analysis/evaluation.h"
@@ -227,6 +230,140 @@ TEST(FastEmgTest, WholeRunsOnSimulatedRecordingsAgreeWithTheReference) {
       StoreSnapshot reference = take_snapshot();
       EXPECT_EQ(whole_run(path, s, true), expected) << path;
       EXPECT_EQ(first_difference(reference, take_snapshot()), "") << path;
+    }
+  }
+  reset_store();
+}
+
+// A recording as its header lines and its experiments' sample lines, each line split into its
+// fields, so that variants can be written from it.
+struct SplitRecording {
+  std::vector<std::string> head;
+  std::vector<std::vector<std::vector<std::string>>> experiments;
+};
+
+SplitRecording split_recording(const std::string& text) {
+  SplitRecording r;
+  for (const std::string& line : lines_of(text)) {
+    std::vector<std::string> fields;
+    std::size_t at = 0;
+    while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
+      const std::size_t end = line.find(' ', at);
+      fields.push_back(line.substr(at, end - at));
+      at = end;
+    }
+    if (fields.empty() || !std::isdigit(static_cast<unsigned char>(fields[0][0]))) {
+      r.head.push_back(line);
+      continue;
+    }
+    if (fields[0] == "0" || r.experiments.empty()) r.experiments.emplace_back();
+    r.experiments.back().push_back(fields);
+  }
+  return r;
+}
+
+std::string join(const SplitRecording& r, const std::vector<std::string>& before = {}) {
+  std::string text;
+  for (const std::string& line : r.head) text += line + "\n";
+  for (const std::string& line : before) text += line + "\n";
+  for (const auto& experiment : r.experiments)
+    for (const auto& fields : experiment) {
+      for (std::size_t k = 0; k < fields.size(); ++k) text += (k ? " " : "") + fields[k];
+      text += "\n";
+    }
+  return text;
+}
+
+// chew_eval conditions each experiment's EMG as the reader finishes it, keeping only some
+// experiments' values; the tracks, run-wide values and burst integrals must be those the
+// straightforward conditioning gives the whole recording once it is read.
+TEST(FastEmgTest, ConditioningAsTheReaderGoesAgreesWithTheWholeRecording) {
+  TempDir dir;
+  const std::string simulated = dir.file("simulated.txt");
+  ASSERT_EQ(run_program(CHEW_SIMULATE_PATH,
+                        {"--seed", "4", "--form", "three-point-4ch", "--samples", "20000", "--out",
+                         simulated},
+                        dir.path())
+                .status,
+            0);
+  const SplitRecording whole = split_recording(read_file(simulated));
+  ASSERT_EQ(whole.experiments.size(), 18u);
+  std::vector<std::pair<std::string, std::string>> variants;  // name, text
+  variants.push_back({"whole", join(whole)});
+  for (std::size_t k : {1, 2, 3}) {
+    SplitRecording first = whole;
+    first.experiments.resize(k);
+    variants.push_back({"first " + std::to_string(k), join(first)});
+  }
+  // Samples before the first experiment, which belong to none.
+  std::vector<std::string> before;
+  for (int i = 1; i < 40; ++i)
+    before.push_back(std::to_string(i) + " 1 2 3 4 5 6 7 8 9 0 0 0 5 6 7 8");
+  variants.push_back({"samples before", join(whole, before)});
+  // Channel 4 +0 up to experiment 5 and channel 3 everywhere but experiment 9: their columns
+  // come late, in the place later experiments share.
+  SplitRecording late = whole;
+  for (std::size_t k = 0; k < late.experiments.size(); ++k)
+    for (auto& fields : late.experiments[k]) {
+      if (k < 5) fields[fields.size() - 1] = "0";
+      if (k != 9) fields[fields.size() - 2] = "0";
+    }
+  variants.push_back({"channels come late", join(late)});
+  // Experiments longer than every one before them: the shared place grows.
+  SplitRecording longer = whole;
+  for (std::size_t k : {3, 8}) {
+    auto& experiment = longer.experiments[k];
+    const std::size_t n = experiment.size();
+    long long t = std::stoll(experiment.back()[0]);
+    for (int copy = 0; copy < 4; ++copy)
+      for (std::size_t i = 1; i < n; ++i) {
+        experiment.push_back(experiment[i]);
+        experiment.back()[0] = std::to_string(++t);
+      }
+  }
+  variants.push_back({"longer experiments", join(longer)});
+  // The run-wide MVC from the second experiment, where the first's bursts must wait for it.
+  SplitRecording swapped = whole;
+  std::swap(swapped.experiments[0], swapped.experiments[1]);
+  variants.push_back({"MVC experiments swapped", join(swapped)});
+  // Values that are not finite, in an MVC experiment and later; a time stamp that falls.
+  SplitRecording odd = whole;
+  odd.experiments[0][10][13] = "nan";
+  odd.experiments[4][100][14] = "inf";
+  odd.experiments[13][50][15] = "nan";
+  odd.experiments[6][30][0] = "3";
+  variants.push_back({"not finite, falling", join(odd)});
+
+  for (const auto& [name, text] : variants) {
+    const std::string path = dir.file("variant.txt");
+    write_file(path, text);
+    for (const Settings& s : kSettings) {
+      const std::string what = name + ", rms " + std::to_string(s.rms);
+      reset_store();
+      ASSERT_EQ(read_data(path.c_str()).status, ReadStatus::ok) << what;
+      preprocessing_emg_reference(s.rms, s.mvc, s.nl, s.threshold);
+      StoreSnapshot expected = take_snapshot();
+      reset_store();
+      EmgConditioning conditioning(s.rms, s.mvc, s.nl, s.threshold);
+      int next = 0;  // experiments come once each, in order
+      ASSERT_EQ(read_data(path.c_str(), SampleDetail::report,
+                          [&](int t) {
+                            EXPECT_EQ(t, next++) << what;
+                            conditioning.experiment(t);
+                          })
+                    .status,
+                ReadStatus::ok)
+          << what;
+      EXPECT_EQ(next, no_tracks) << what;
+      conditioning.finish();
+      StoreSnapshot actual = take_snapshot();
+      EXPECT_FALSE(actual.samples.channels_kept);
+      // The channel columns are all that differ: they hold only some experiments.
+      for (StoreSnapshot* snapshot : {&expected, &actual}) {
+        for (std::vector<long double>& column : snapshot->samples.channel) column.clear();
+        snapshot->samples.channels_kept = true;
+      }
+      EXPECT_EQ(first_difference(expected, actual), "") << what;
     }
   }
   reset_store();

@@ -11,15 +11,29 @@
 
 namespace {
 
+// One experiment's samples f..l and each channel's values there, indexed by sample number
+// (nullptr for a channel whose column is empty: all +0).
+struct ExperimentEmg {
+  int f, l;
+  long double* x[kChannels];
+  long double value(int c, int i) const { return x[c] == nullptr ? 0 : x[c][i]; }
+};
+
+ExperimentEmg experiment_emg(int t) {
+  ExperimentEmg e{tracks[t].first_entry, tracks[t].last_entry, {}};
+  for (int c = 0; c < kChannels; ++c) e.x[c] = experiment_channel(c, t);
+  return e;
+}
+
 // Window by window: trailing RMS over the samples at most rms_time ms before each
 // sample, in place. Runs from the last sample down, so that every window still holds raw values.
-void smooth_window_by_window(int f, int l, long long rms_time) {
-  for (int i = l; i >= f; --i) {
+void smooth_window_by_window(const ExperimentEmg& e, long long rms_time) {
+  for (int i = e.l; i >= e.f; --i) {
     long double sum[kChannels] = {0, 0, 0, 0};
     int n = 0;
-    for (int j = i; j >= f && elapsed(samples.time[i], samples.time[j]) <= rms_time; --j) {
+    for (int j = i; j >= e.f && elapsed(samples.time[i], samples.time[j]) <= rms_time; --j) {
       for (int c = 0; c < kChannels; ++c) {
-        const long double x = channel_value(c, j);
+        const long double x = e.value(c, j);
         sum[c] += x * x;
       }
       ++n;
@@ -27,7 +41,7 @@ void smooth_window_by_window(int f, int l, long long rms_time) {
     for (int c = 0; c < kChannels; ++c) {
       // Only a negative rms_time leaves a window empty; the smoothed value is then 0. An empty
       // column smooths to +0 and stays empty.
-      if (!samples.channel[c].empty()) samples.channel[c][i] = n > 0 ? std::sqrt(sum[c] / n) : 0;
+      if (e.x[c] != nullptr) e.x[c][i] = n > 0 ? std::sqrt(sum[c] / n) : 0;
     }
   }
 }
@@ -84,7 +98,7 @@ long double absorb(long double a, long double b) {
 // such square that is followed, at or before the sample, by one of other bits.
 class NonFiniteSquares {
  public:
-  NonFiniteSquares(int f, int l, const std::vector<long double>& square) : f_(f), square_(square) {
+  NonFiniteSquares(int f, int l, const long double* square) : f_(f), square_(square) {
     const std::size_t n = static_cast<std::size_t>(l - f + 1);
     last_.resize(n);
     last_before_change_.resize(n);
@@ -117,7 +131,7 @@ class NonFiniteSquares {
     return i < f_ ? f_ - 1 : v[static_cast<std::size_t>(i - f_)];
   }
   int f_;
-  const std::vector<long double>& square_;
+  const long double* square_;
   std::vector<int> last_, last_before_change_;
 };
 
@@ -157,17 +171,18 @@ void smooth_group(const long double* square, long double* rms, int i, const int*
 // run from the last sample down, so a window's squares are still there when its RMS is written.
 // A channel whose raw values are all zero smooths to +0 everywhere, which is what its windows
 // give.
-void smooth(int f, int l, long long rms_time) {
+void smooth(const ExperimentEmg& e, long long rms_time) {
+  const int f = e.f, l = e.l;
   if (rms_time < 0 || rms_time > (1LL << 61) || !rising_times(f, l)) {
-    smooth_window_by_window(f, l, rms_time);
+    smooth_window_by_window(e, rms_time);
     return;
   }
   bool active[kChannels] = {false, false, false, false};
   bool any_non_finite[kChannels] = {false, false, false, false};  // a square that is not finite
   Squares square[kChannels];
   for (int c = 0; c < kChannels; ++c) {
-    if (samples.channel[c].empty()) continue;
-    long double* x = samples.channel[c].data();
+    long double* x = e.x[c];
+    if (x == nullptr) continue;
     for (int i = f; i <= l; ++i) {
       const ExtendedBits bits = ExtendedBits::of(x[i]);
       if (bits.exponent() != 0 || bits.mantissa != 0) active[c] = true;
@@ -180,9 +195,9 @@ void smooth(int f, int l, long long rms_time) {
   for (int c = 0; c < kChannels; ++c) {
     if (active[c]) {
       channels[used++] = c;
-      if (any_non_finite[c]) non_finite[c].emplace(f, l, samples.channel[c]);
-    } else if (!samples.channel[c].empty()) {
-      for (int i = f; i <= l; ++i) samples.channel[c][i] = 0;
+      if (any_non_finite[c]) non_finite[c].emplace(f, l, e.x[c]);
+    } else if (e.x[c] != nullptr) {
+      for (int i = f; i <= l; ++i) e.x[c][i] = 0;
     }
   }
   // Whether some channel's window [low, i] holds a square that is not finite.
@@ -211,8 +226,7 @@ void smooth(int f, int l, long long rms_time) {
     }
     if (m > 0) {
       for (int k = 0; k < used; ++k) {
-        const int c = channels[k];
-        long double* column = samples.channel[c].data();
+        long double* column = e.x[channels[k]];
         smooth_group(column, column, i, lows, m);
       }
       i -= m;
@@ -221,13 +235,13 @@ void smooth(int f, int l, long long rms_time) {
     const int n = i - low + 1;
     for (int k = 0; k < used; ++k) {
       const int c = channels[k];
+      long double* square = e.x[c];
       if (non_finite[c] && non_finite[c]->in_window(low, i)) {
-        samples.channel[c][i] = non_finite[c]->decided_sum(low, i);
+        square[i] = non_finite[c]->decided_sum(low, i);
       } else {
-        const long double* square = samples.channel[c].data();
         long double sum = 0;
         for (int j = i; j >= low; --j) sum += square[j];
-        samples.channel[c][i] = std::sqrt(sum / n);
+        square[i] = std::sqrt(sum / n);
       }
     }
     --i;
@@ -237,11 +251,12 @@ void smooth(int f, int l, long long rms_time) {
 // Mean of the smoothed values over the window that starts at s and spans `span` ms, summed from s
 // forward, into mean[]; `last` is the window's last sample. Returns false when the window holds
 // no sample (only a negative span).
-bool window_mean(int s, int l, long long span, long double mean[kChannels], int& last) {
+bool window_mean(const ExperimentEmg& e, int s, long long span, long double mean[kChannels],
+                 int& last) {
   long double sum[kChannels] = {0, 0, 0, 0};
   int n = 0;
-  for (int k = s; k <= l && elapsed(samples.time[k], samples.time[s]) <= span; ++k) {
-    for (int c = 0; c < kChannels; ++c) sum[c] += channel_value(c, k);
+  for (int k = s; k <= e.l && elapsed(samples.time[k], samples.time[s]) <= span; ++k) {
+    for (int c = 0; c < kChannels; ++c) sum[c] += e.value(c, k);
     ++n;
   }
   if (n == 0) return false;
@@ -253,8 +268,9 @@ bool window_mean(int s, int l, long long span, long double mean[kChannels], int&
 // Window by window: the smallest mean over windows of nl_time ms that fit into the experiment
 // and start at least rms_time ms after its first sample (where the smoothing window was still
 // short), and the first window that has it.
-void noise_level_window_by_window(Track& track, long long rms_time, long long nl_time) {
-  const int f = track.first_entry, l = track.last_entry;
+void noise_level_window_by_window(Track& track, const ExperimentEmg& e, long long rms_time,
+                                  long long nl_time) {
+  const int f = e.f, l = e.l;
   for (int c = 0; c < kChannels; ++c) {
     track.*kChannelNl[c] = kNoNoiseLevel;
     track.nl_window[c] = {false, 0, 0};
@@ -265,7 +281,7 @@ void noise_level_window_by_window(Track& track, long long rms_time, long long nl
     }
     long double mean[kChannels];
     int last = s;
-    if (!window_mean(s, l, nl_time, mean, last)) continue;
+    if (!window_mean(e, s, nl_time, mean, last)) continue;
     for (int c = 0; c < kChannels; ++c) {
       if (mean[c] < track.*kChannelNl[c]) {
         track.*kChannelNl[c] = mean[c];
@@ -277,8 +293,8 @@ void noise_level_window_by_window(Track& track, long long rms_time, long long nl
 
 // Window by window: the largest mean over windows of mvc_time ms that fit into the experiment,
 // and the first window that has it.
-void mvc_window_by_window(Track& track, long long mvc_time) {
-  const int f = track.first_entry, l = track.last_entry;
+void mvc_window_by_window(Track& track, const ExperimentEmg& e, long long mvc_time) {
+  const int f = e.f, l = e.l;
   for (int c = 0; c < kChannels; ++c) {
     track.*kChannelMvc[c] = 0;
     track.mvc_window[c] = {false, 0, 0};
@@ -287,7 +303,7 @@ void mvc_window_by_window(Track& track, long long mvc_time) {
     if (!(elapsed(samples.time[l], samples.time[s]) >= mvc_time)) continue;
     long double mean[kChannels];
     int last = s;
-    if (!window_mean(s, l, mvc_time, mean, last)) continue;
+    if (!window_mean(e, s, mvc_time, mean, last)) continue;
     for (int c = 0; c < kChannels; ++c) {
       if (mean[c] > track.*kChannelMvc[c]) {
         track.*kChannelMvc[c] = mean[c];
@@ -299,12 +315,11 @@ void mvc_window_by_window(Track& track, long long mvc_time) {
 
 // The same values and windows, faster, where the bounded running sum applies to every channel of
 // the experiment.
-void noise_level(Track& track, long long rms_time, long long nl_time) {
+void noise_level(Track& track, const ExperimentEmg& e, long long rms_time, long long nl_time) {
   std::optional<WindowMean> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
-    level[c] = smallest_window_mean(track.first_entry, track.last_entry, samples.channel[c],
-                                    nl_time, rms_time, kNoNoiseLevel);
-    if (!level[c]) return noise_level_window_by_window(track, rms_time, nl_time);
+    level[c] = smallest_window_mean(e.f, e.l, e.x[c], nl_time, rms_time, kNoNoiseLevel);
+    if (!level[c]) return noise_level_window_by_window(track, e, rms_time, nl_time);
   }
   for (int c = 0; c < kChannels; ++c) {
     track.*kChannelNl[c] = level[c]->value;
@@ -312,12 +327,11 @@ void noise_level(Track& track, long long rms_time, long long nl_time) {
   }
 }
 
-void mvc(Track& track, long long mvc_time) {
+void mvc(Track& track, const ExperimentEmg& e, long long mvc_time) {
   std::optional<WindowMean> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
-    level[c] =
-        largest_window_mean(track.first_entry, track.last_entry, samples.channel[c], mvc_time, 0);
-    if (!level[c]) return mvc_window_by_window(track, mvc_time);
+    level[c] = largest_window_mean(e.f, e.l, e.x[c], mvc_time, 0);
+    if (!level[c]) return mvc_window_by_window(track, e, mvc_time);
   }
   for (int c = 0; c < kChannels; ++c) {
     track.*kChannelMvc[c] = level[c]->value;
@@ -329,13 +343,13 @@ void mvc(Track& track, long long mvc_time) {
 // sample have no predecessor or successor for the time step and stay 0); then each burst's total
 // (the integral at its last sample) copied back over the burst. Kept as the stretches of equal
 // values other than +0.
-void integrate_bursts(const Track& track, long double emg_threshold) {
-  const int f = track.first_entry, l = track.last_entry;
+void integrate_bursts(const Track& track, const ExperimentEmg& e, long double emg_threshold) {
+  const int f = e.f, l = e.l;
   static std::vector<long double> burst_of;  // the experiment's integrals, index i - f
   for (int c = 0; c < kChannels; ++c) {
-    if (samples.channel[c].empty()) continue;  // every integral is +0
+    const long double* x = e.x[c];
+    if (x == nullptr) continue;  // every integral is +0
     const long double level = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
-    const long double* x = samples.channel[c].data();
     if (burst_of.size() < static_cast<std::size_t>(l - f + 1))
       burst_of.resize(static_cast<std::size_t>(l - f + 1));
     long double* burst = burst_of.data() - f;
@@ -368,29 +382,48 @@ void integrate_bursts(const Track& track, long double emg_threshold) {
 
 }  // namespace
 
-void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time,
-                       long double emg_threshold) {
+EmgConditioning::EmgConditioning(long long rms_time, long long mvc_time, long long nl_time,
+                                 long double emg_threshold)
+    : rms_time_(rms_time), mvc_time_(mvc_time), nl_time_(nl_time), emg_threshold_(emg_threshold) {
   for (std::vector<BurstStretch>& stretches : samples.bursts) stretches.clear();
-  for (int t = 0; t < no_tracks; ++t) smooth(tracks[t].first_entry, tracks[t].last_entry, rms_time);
+}
 
-  for (int t = 0; t < no_tracks; ++t) noise_level(tracks[t], rms_time, nl_time);
+void EmgConditioning::experiment(int t) {
+  const ExperimentEmg e = experiment_emg(t);
+  smooth(e, rms_time_);
+  noise_level(tracks[t], e, rms_time_, nl_time_);
+  mvc(tracks[t], e, mvc_time_);
+  if (t >= kLastMvcExperiment) integrate_through(t);
+}
 
+void EmgConditioning::finish() {
   for (int c = 0; c < kChannels; ++c) *kRunNl[c] = kNoNoiseLevel;
   for (int k = kFirstChewingTrial; k < no_tracks; ++k) {
     for (int c = 0; c < kChannels; ++c) {
       if (tracks[k].*kChannelNl[c] < *kRunNl[c]) *kRunNl[c] = tracks[k].*kChannelNl[c];
     }
   }
+  integrate_through(no_tracks - 1);
+}
 
-  for (int t = 0; t < no_tracks; ++t) mvc(tracks[t], mvc_time);
-
-  // Both MVC experiments always, whatever no_tracks: a missing experiment holds zeros. The
-  // run-wide MVC is raised from the store's initial 0 and never reset.
-  for (int k : kMvcExperiments) {
-    for (int c = 0; c < kChannels; ++c) {
-      if (tracks[k].*kChannelMvc[c] > *kRunMvc[c]) *kRunMvc[c] = tracks[k].*kChannelMvc[c];
+void EmgConditioning::integrate_through(int t) {
+  if (!run_mvc_known_) {
+    // Both MVC experiments always, whatever no_tracks: a missing experiment holds zeros. The
+    // run-wide MVC is raised from the store's initial 0 and never reset.
+    for (int k : kMvcExperiments) {
+      for (int c = 0; c < kChannels; ++c) {
+        if (tracks[k].*kChannelMvc[c] > *kRunMvc[c]) *kRunMvc[c] = tracks[k].*kChannelMvc[c];
+      }
     }
+    run_mvc_known_ = true;
   }
+  for (; integrated_ <= t; ++integrated_)
+    integrate_bursts(tracks[integrated_], experiment_emg(integrated_), emg_threshold_);
+}
 
-  for (int t = 0; t < no_tracks; ++t) integrate_bursts(tracks[t], emg_threshold);
+void preprocessing_emg(long long rms_time, long long mvc_time, long long nl_time,
+                       long double emg_threshold) {
+  EmgConditioning conditioning(rms_time, mvc_time, nl_time, emg_threshold);
+  for (int t = 0; t < no_tracks; ++t) conditioning.experiment(t);
+  conditioning.finish();
 }

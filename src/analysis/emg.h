@@ -12,5 +12,34 @@
 // noise level at 1000 and every MVC at 0.
 #pragma once
 
+#include "recording/protocol.h"
+#include "recording/store.h"
+
+// The same, experiment by experiment, as each one's raw values are ready (the reader can hand
+// them over as it finishes each experiment, so that only a few are ever held). An experiment's
+// burst integrals need the run-wide MVC, so those of the experiments before the last MVC
+// experiment wait for it, or for finish().
+class EmgConditioning {
+ public:
+  EmgConditioning(long long rms_time /* ms */, long long mvc_time /* ms */,
+                  long long nl_time /* ms */, long double emg_threshold /* fraction */);
+  // Experiment t, whose values experiment_channel() points to; experiments come in order from 0.
+  void experiment(int t);
+  // After the last experiment: the run-wide noise levels and the bursts still waiting.
+  void finish();
+
+ private:
+  void integrate_through(int t);
+  long long rms_time_, mvc_time_, nl_time_;
+  long double emg_threshold_;
+  bool run_mvc_known_ = false;
+  int integrated_ = 0;  // the experiments whose bursts are integrated
+};
+// The run-wide MVC is known once the last MVC experiment is conditioned; the channel columns keep
+// the values of the experiments before it.
+constexpr int kLastMvcExperiment = kMvcExperiments[1];
+static_assert(kMvcExperiments[0] < kLastMvcExperiment && kLastMvcExperiment == kKeptExperiments,
+              "the MVC experiments before the last must keep their values");
+
 void preprocessing_emg(long long rms_time /* ms */, long long mvc_time /* ms */,
                        long long nl_time /* ms */, long double emg_threshold /* fraction */);

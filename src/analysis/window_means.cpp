@@ -38,7 +38,7 @@ struct NonFinite {
 // visit(s, end, bounds, non_finite) for each. False when the bounds do not hold (the running sum
 // overflowed).
 template <typename Visit>
-bool walk_windows(int l, const std::vector<long double>& channel, long long span, int first,
+bool walk_windows(int l, const long double* channel, long long span, int first,
                   int last, Visit&& visit) {
   long double sum = 0, error = 0;  // |sum - exact sum of the window's finite values| <= error
   NonFinite window;
@@ -86,7 +86,7 @@ bool walk_windows(int l, const std::vector<long double>& channel, long long span
 // happens where many windows come close to the extreme (a constant signal).
 class ExactMeans {
  public:
-  ExactMeans(int f, int l, const std::vector<long double>& channel)
+  ExactMeans(int f, int l, const long double* channel)
       : f_(f), l_(l), channel_(channel) {}
 
   long double operator()(int s, int end) {
@@ -121,7 +121,7 @@ class ExactMeans {
 
   static constexpr int kSummedBeforeRuns = 16;
   int f_, l_;
-  const std::vector<long double>& channel_;
+  const long double* channel_;
   int asked_ = 0;
   std::vector<int> run_end_;  // the last sample of the run of equal values each sample is in
   std::map<std::pair<ExtendedBits, int>, long double> constant_means_;
@@ -130,9 +130,9 @@ class ExactMeans {
 // Whether every time stamp of the experiment is at least the one before it, and every value of
 // the channel not negative: finite, +infinity or not a number. Also tells whether all values
 // are zero.
-bool well_formed(int f, int l, const std::vector<long double>& channel, bool& all_zero) {
+bool well_formed(int f, int l, const long double* channel, bool& all_zero) {
   all_zero = true;
-  if (channel.empty()) {
+  if (channel == nullptr) {
     for (int i = f + 1; i <= l; ++i)
       if (samples.time[i] < samples.time[i - 1]) return false;
     return true;
@@ -196,7 +196,7 @@ class Candidates {
 // The channel's values as doubles, where every one is +0 or lies between 2^-1000 and 2^1000:
 // each then converts with a relative error of at most 2^-53. False where one does not. `total`
 // is their sum, added in order.
-bool as_doubles(int f, int l, const std::vector<long double>& channel, std::vector<double>& out,
+bool as_doubles(int f, int l, const long double* channel, std::vector<double>& out,
                 double& total) {
   constexpr int kBias = 16383, kReach = 1000;
   out.resize(static_cast<std::size_t>(l - f + 1));
@@ -225,7 +225,7 @@ bool as_doubles(int f, int l, const std::vector<long double>& channel, std::vect
 // decides those.
 template <bool largest>
 std::optional<WindowMean> extreme_from_doubles(int f, int l,
-                                               const std::vector<long double>& channel,
+                                               const long double* channel,
                                                long long span, int first, int last,
                                                long double initial) {
   static std::vector<double> values;
@@ -281,7 +281,7 @@ std::optional<WindowMean> extreme_from_doubles(int f, int l,
 
 std::optional<WindowMean> extreme_window_mean(Extreme extreme,
  int f, int l,
-                                              const std::vector<long double>& channel,
+                                              const long double* channel,
                                               long long span, long long earliest, bool use_earliest,
                                               long double initial) {
   bool all_zero = false;
@@ -367,13 +367,13 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme,
 
 }  // namespace
 
-std::optional<WindowMean> largest_window_mean(int f, int l, const std::vector<long double>& channel,
+std::optional<WindowMean> largest_window_mean(int f, int l, const long double* channel,
                                               long long span, long double initial) {
   return extreme_window_mean(Extreme::largest, f, l, channel, span, 0, false, initial);
 }
 
 std::optional<WindowMean> smallest_window_mean(int f, int l,
-                                               const std::vector<long double>& channel,
+                                               const long double* channel,
                                                long long span, long long earliest,
                                                long double initial) {
   return extreme_window_mean(Extreme::smallest, f, l, channel, span, earliest, true, initial);

@@ -12,9 +12,10 @@
 // decided from the values' bits, without arithmetic on them. A window inside a run of one value
 // has the mean of that many copies of it, summed once per value and count.
 //
-// Reads samples.time[f..l] (ms) and the channel's values (uV). Handles experiments whose time
-// stamps do not fall and whose channel values are not negative (finite, +infinity or not a number),
-// with span >= 0; returns std::nullopt for any other, which the caller then scans window by window.
+// Reads samples.time[f..l] (ms) and the channel's values channel[f..l] (uV; all +0 where channel
+// is nullptr). Handles experiments whose time stamps do not fall and whose channel values are not
+// negative (finite, +infinity or not a number), with span >= 0; returns std::nullopt for any
+// other, which the caller then scans window by window.
 #pragma once
 
 #include <optional>
@@ -30,12 +31,11 @@ struct WindowMean {
 
 // The largest mean above `initial` over the windows that fit into the experiment
 // (t[l] - t[s] >= span), or `initial` when none is larger.
-std::optional<WindowMean> largest_window_mean(int f, int l, const std::vector<long double>& channel,
+std::optional<WindowMean> largest_window_mean(int f, int l, const long double* channel,
                                               long long span, long double initial);
 
 // The smallest mean below `initial` over the windows that fit into the experiment and start no
 // earlier than `earliest` ms (t[s] >= earliest), or `initial` when none is smaller.
-std::optional<WindowMean> smallest_window_mean(int f, int l,
-                                               const std::vector<long double>& channel,
+std::optional<WindowMean> smallest_window_mean(int f, int l, const long double* channel,
                                                long long span, long long earliest,
                                                long double initial);

@@ -462,7 +462,8 @@ void gather_raw_positions(int t, int sample, const long double (&raw)[kPositionF
 // measure their positions from the final calibration.
 class Pass {
  public:
-  Pass(SampleDetail detail, bool again) : detail_(detail), again_(again) {}
+  Pass(SampleDetail detail, bool again, const ExperimentRead& experiment_read)
+      : detail_(detail), again_(again), experiment_read_(experiment_read) {}
 
   ReadResult run(std::FILE* file) {
     static char line[kLinePiece + 1];
@@ -542,7 +543,11 @@ class Pass {
         return false;
       }
       tracks[no_tracks].first_entry = no_entries;
-      if (no_tracks > 0) tracks[no_tracks - 1].last_entry = no_entries - 1;
+      if (no_tracks > 0) {
+        tracks[no_tracks - 1].last_entry = no_entries - 1;
+        // Before this sample takes the place of the experiment's first.
+        if (experiment_read_) experiment_read_(no_tracks - 1);
+      }
       ++no_tracks;
     }
     store_sample(changed);
@@ -562,13 +567,18 @@ class Pass {
     Samples& s = samples;
     if (no_entries % kPrefaultSamples == 0) prefault_columns();
     s.time.push_back(working_.time);
+    const std::size_t slot = channel_slot();
     for (int c = 0; c < kChannels; ++c) {
       // A channel's column stays empty until a value other than +0 comes.
       std::vector<long double>& column = s.channel[c];
       const long double v = working_.channel[c];
       if (column.empty() && is_plus_zero(v)) continue;
-      column.resize(static_cast<std::size_t>(no_entries));  // the +0 values before it
-      column.push_back(v);
+      if (slot < column.size()) {
+        column[slot] = v;  // in place of an earlier experiment's
+      } else {
+        column.resize(slot);  // the +0 values before it
+        column.push_back(v);
+      }
     }
     s.incisal_dir.push_back(0);
     s.cycle_status.push_back(0);
@@ -596,13 +606,23 @@ class Pass {
     }
   }
 
+  // Where the sample being stored goes in the channel columns (see experiment_channel).
+  static std::size_t channel_slot() {
+    const int t = no_tracks - 1;
+    if (samples.channels_kept || t < kKeptExperiments)
+      return static_cast<std::size_t>(no_entries);
+    return static_cast<std::size_t>(tracks[kKeptExperiments].first_entry + no_entries -
+                                    tracks[t].first_entry);
+  }
+
   // The columns' pages for the next kPrefaultSamples samples.
   static void prefault_columns() {
     const std::size_t from = static_cast<std::size_t>(no_entries), to = from + kPrefaultSamples;
     Samples& s = samples;
     prefault(s.time, from, to);
+    const std::size_t slot = channel_slot();
     for (const std::vector<long double>& channel : s.channel)
-      if (!channel.empty()) prefault(channel, from, to);
+      if (!channel.empty()) prefault(channel, slot, slot + kPrefaultSamples);
     for (const std::vector<long double>* column :
          {&s.incisal_dist, &s.incisal_x, &s.incisal_y, &s.incisal_z})
       prefault(*column, from, to);  // capacity 0 where positions are not kept
@@ -641,6 +661,7 @@ class Pass {
 
   SampleDetail detail_;
   bool again_;
+  const ExperimentRead& experiment_read_;
   Working working_;
   int type_ = 0;  // the calibration type in force
   bool stale_ = false;
@@ -680,10 +701,11 @@ void reserve_samples(std::size_t n) {
 
 }  // namespace
 
-ReadResult read_data(const char* path, SampleDetail detail) {
+ReadResult read_data(const char* path, SampleDetail detail, const ExperimentRead& experiment_read) {
   no_entries = 0;
   no_tracks = 0;
   samples.positions_kept = detail == SampleDetail::study;
+  samples.channels_kept = !experiment_read;
   // Opening a FIFO blocks until a writer comes, and a device such as /dev/zero never ends, so
   // only what stat calls a regular file is opened. A folder is opened too: its read fails with a
   // message of its own. A path stat cannot follow is left to fopen, which says why.
@@ -701,12 +723,14 @@ ReadResult read_data(const char* path, SampleDetail detail) {
   std::setvbuf(file, nullptr, _IONBF, 0);
   if (known && S_ISREG(info.st_mode)) reserve_samples(most_samples(info));
 
-  Pass first(detail, false);
+  Pass first(detail, false, experiment_read);
   ReadResult result = first.run(file);
-  if (result.status == ReadStatus::ok && no_tracks > 0)
+  if (result.status == ReadStatus::ok && no_tracks > 0) {
     tracks[no_tracks - 1].last_entry = no_entries - 1;
+    if (experiment_read) experiment_read(no_tracks - 1);
+  }
   if (result.status == ReadStatus::ok && first.stale()) {
-    Pass again(detail, true);
+    Pass again(detail, true, experiment_read);
     if (std::fseek(file, 0, SEEK_SET) != 0) {
       result = {ReadStatus::read_error, errno};
     } else {

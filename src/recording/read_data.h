@@ -14,6 +14,8 @@
 // changes it after samples were read, the file is read a second time to measure them anew.
 #pragma once
 
+#include <functional>
+
 enum class ReadStatus {
   ok,
   calibration_error,  // a "Calibr" line with fewer than 9 readable numbers
@@ -37,9 +39,17 @@ struct ReadResult {
 // of the raw positions, its kinematics and check pages the incisal position of every sample.
 enum class SampleDetail { report, study };
 
+// Called with an experiment's index once its last sample is read (first pass only, in order;
+// where reading fails, not for the experiment it fails in).
+using ExperimentRead = std::function<void(int experiment)>;
+
 // The store must hold its process-start zeros, or those reset_store() gives. Only a regular file
 // (or a folder, whose reading fails) is opened; anything else is refused after a stat, unopened.
-ReadResult read_data(const char* path, SampleDetail detail = SampleDetail::report);
+// With experiment_read, the channel columns keep only the experiments experiment_channel() says
+// (samples.channels_kept is false): each other experiment's values are there only while
+// experiment_read(t) runs, and the next experiment's first sample takes their place.
+ReadResult read_data(const char* path, SampleDetail detail = SampleDetail::report,
+                     const ExperimentRead& experiment_read = {});
 
 // Line pieces as the reader classifies them: at most this many characters, newline included.
 constexpr int kLinePiece = 2047;

@@ -45,6 +45,16 @@ long double burst_value(int c, int i) {
   return b != samples.bursts[c].end() && b->first <= i ? b->value : 0;
 }
 
+long double* experiment_channel(int c, int t) {
+  std::vector<long double>& column = samples.channel[c];
+  if (column.empty()) return nullptr;
+  const int f = tracks[t].first_entry;
+  const int at = samples.channels_kept || t < kKeptExperiments
+                     ? f
+                     : tracks[kKeptExperiments].first_entry;
+  return column.data() + at - f;
+}
+
 long double raise_by_bursts(int c, int from, int to, long double current) {
   if (from > to) return current;  // no sample: a phase closed right after it opened
   const long double zero = 0;

@@ -36,7 +36,8 @@ struct BurstStretch {
 struct Samples {
   std::vector<long long> time;  // ms; 0 opens an experiment
   // A channel whose every value is +0 (one the recording's lines do not carry) keeps both its
-  // columns empty; channel_value and burst_value read them as +0.
+  // columns empty; channel_value and burst_value read them as +0. Where channels_kept is false,
+  // a channel column holds only what experiment_channel() points to (see there).
   std::vector<long double> channel[kChannels];  // uV: raw, then RMS in place
   // Each channel's burst integrals (uV*ms), as the stretches of samples that hold one value other
   // than +0, in sample order: most samples hold +0, and a burst holds its total throughout.
@@ -48,6 +49,7 @@ struct Samples {
   // them); the classic report never does, and they are a third of the store.
   std::vector<long double> incisal_x, incisal_y, incisal_z;  // mm, relative to the calibration
   bool positions_kept = false;  // incisal_x/y/z hold every sample
+  bool channels_kept = true;    // the channel columns hold every sample
 };
 
 extern Samples samples;
@@ -57,6 +59,18 @@ inline long double channel_value(int c, int i) {
   return samples.channel[c].empty() ? 0 : samples.channel[c][static_cast<std::size_t>(i)];
 }
 long double burst_value(int c, int i);
+
+// The experiments whose channel values the columns keep even where channels_kept is false: those
+// before the last that the run-wide MVC comes from (experiments 0 and 1). Their burst integrals
+// need that MVC, so they wait for the last of them.
+constexpr int kKeptExperiments = 1;
+
+// Where experiment t's values of channel c lie in its column, as a pointer indexed by sample
+// number (valid from tracks[t].first_entry to last_entry); nullptr where the column is empty.
+// Where channels_kept is false, each experiment from kKeptExperiments on takes the place of the
+// one before it, just after the kept ones: only the latest of them is there. The pointer holds
+// until the column grows.
+long double* experiment_channel(int c, int t);
 // `current` raised, comparing strictly in sample order, by channel c's burst integrals of samples
 // from..to (none where from > to): the largest of them where it is larger.
 long double raise_by_bursts(int c, int from, int to, long double current);

@@ -94,7 +94,11 @@ int chew_eval_main(int argc, const char* const* argv) {
                  report_name(path).c_str(), path);
     return 1;
   }
-  const ReadResult read = read_data(path);
+  // Each experiment's EMG is conditioned as soon as it is read, so that the channels' values need
+  // not be held for the whole recording.
+  EmgConditioning emg(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
+  const ReadResult read =
+      read_data(path, SampleDetail::report, [&emg](int experiment) { emg.experiment(experiment); });
   if (read.status != ReadStatus::ok) {
     const std::string message = read_failure(read, path);
     if (is_reader_message(read.status))
@@ -103,7 +107,8 @@ int chew_eval_main(int argc, const char* const* argv) {
       std::fprintf(stderr, "chew_eval: %s\n", message.c_str());
     return 1;
   }
-  run_analysis(s);
+  emg.finish();
+  run_analysis_after_emg(s);
   const ReportResult report =
       output_header(path, s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold, s.dist_threshold);
   if (!report.ok) {
