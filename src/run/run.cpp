@@ -25,6 +25,17 @@ void run_analysis_after_emg(const RunSettings& s) {
   preprocessing_work();
 }
 
+ReadResult read_and_analyse(const char* path, const RunSettings& s) {
+  EmgConditioning emg(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
+  const ReadResult read =
+      read_data(path, SampleDetail::report, [&emg](int experiment) { emg.experiment(experiment); });
+  if (read.status == ReadStatus::ok) {
+    emg.finish();
+    run_analysis_after_emg(s);
+  }
+  return read;
+}
+
 namespace {
 
 // What a file that is not a regular file is, for the message that refuses it.
@@ -94,11 +105,7 @@ int chew_eval_main(int argc, const char* const* argv) {
                  report_name(path).c_str(), path);
     return 1;
   }
-  // Each experiment's EMG is conditioned as soon as it is read, so that the channels' values need
-  // not be held for the whole recording.
-  EmgConditioning emg(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
-  const ReadResult read =
-      read_data(path, SampleDetail::report, [&emg](int experiment) { emg.experiment(experiment); });
+  const ReadResult read = read_and_analyse(path, s);
   if (read.status != ReadStatus::ok) {
     const std::string message = read_failure(read, path);
     if (is_reader_message(read.status))
@@ -107,8 +114,6 @@ int chew_eval_main(int argc, const char* const* argv) {
       std::fprintf(stderr, "chew_eval: %s\n", message.c_str());
     return 1;
   }
-  emg.finish();
-  run_analysis_after_emg(s);
   const ReportResult report =
       output_header(path, s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold, s.dist_threshold);
   if (!report.ok) {

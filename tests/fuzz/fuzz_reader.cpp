@@ -7,8 +7,10 @@
 //     the input's bytes) by the fast EMG conditioning and by the reference one, which must leave
 //     the same store again, then taken through the remaining stages and the whole report, written
 //     to /dev/null;
-//  3. read once more and run as chew_eval runs it, with the default settings, the report written
-//     beside the data file: it must be written, and nothing else may appear in the folder.
+//  3. read once more and run as chew_eval runs it, under the same settings (each experiment's EMG
+//     conditioned as the reader finishes it): the store must be that of 2. but for what this
+//     reading does not keep, and the report written beside the data file; nothing else may
+//     appear in the folder.
 // Any difference or failure aborts, which the fuzzer reports as a crash.
 #include <dirent.h>
 #include <unistd.h>
@@ -19,8 +21,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "analysis/cycles.h"
 #include "analysis/distances.h"
@@ -139,6 +143,20 @@ void write_data(const std::string& path, const std::uint8_t* bytes, std::size_t 
   if (std::fclose(file) != 0) fail("cannot write " + path);
 }
 
+// The store without what chew_eval's reading does not keep: the channels' columns hold only some
+// experiments' values, and the incisal positions and the facts of the raw positions are only
+// the study's.
+StoreSnapshot as_chew_eval_keeps(StoreSnapshot s) {
+  for (std::vector<long double>& column : s.samples.channel) column.clear();
+  s.samples.channels_kept = true;
+  for (std::vector<long double>* column :
+       {&s.samples.incisal_x, &s.samples.incisal_y, &s.samples.incisal_z})
+    column->clear();
+  s.samples.positions_kept = false;
+  s.raw_positions.assign(s.raw_positions.size(), RawPositions{});
+  return s;
+}
+
 void expect_same(const StoreSnapshot& expected, const StoreSnapshot& actual, const char* stage) {
   const std::string difference = first_difference(expected, actual);
   if (!difference.empty()) fail(std::string(stage) + " differs from the reference: " + difference);
@@ -182,17 +200,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   preprocessing_distances();
   compute_cycles(v.dist_threshold);
   preprocessing_work();
+  const StoreSnapshot expected_run = take_snapshot();
   write_report(s.sink, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold,
                evaluate(v.emg_threshold, raw));
 
-  // 3. The run of chew_eval with its defaults, report file included.
+  // 3. The run as chew_eval runs it, report file included.
   reset_store();
-  read_data(path);
-  const RunSettings defaults;
-  run_analysis(defaults);
-  const ReportResult report =
-      output_header(path, defaults.rms_time, defaults.mvc_time, defaults.nl_time,
-                    defaults.emg_threshold, defaults.dist_threshold);
+  if (read_and_analyse(path, v).status != ReadStatus::ok) fail("not read as chew_eval reads it");
+  expect_same(as_chew_eval_keeps(expected_run), as_chew_eval_keeps(take_snapshot()),
+              "chew_eval's run");
+  const ReportResult report = output_header(path, v.rms_time, v.mvc_time, v.nl_time,
+                                            v.emg_threshold, v.dist_threshold);
   if (!report.ok) fail("report not written: " + report.message);
   const std::string names = s.listing();
   if (names != " data data_output.txt" && names != " data_output.txt data")
