@@ -315,10 +315,11 @@ void mvc_window_by_window(Track& track, const ExperimentEmg& e, long long mvc_ti
 
 // The same values and windows, faster, where the bounded running sum applies to every channel of
 // the experiment.
-void noise_level(Track& track, const ExperimentEmg& e, long long rms_time, long long nl_time) {
+void noise_level(Track& track, const ExperimentEmg& e, const ChannelValues* values,
+                 long long rms_time, long long nl_time) {
   std::optional<WindowMean> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
-    level[c] = smallest_window_mean(e.f, e.l, e.x[c], nl_time, rms_time, kNoNoiseLevel);
+    level[c] = smallest_window_mean(values[c], nl_time, rms_time, kNoNoiseLevel);
     if (!level[c]) return noise_level_window_by_window(track, e, rms_time, nl_time);
   }
   for (int c = 0; c < kChannels; ++c) {
@@ -327,10 +328,10 @@ void noise_level(Track& track, const ExperimentEmg& e, long long rms_time, long 
   }
 }
 
-void mvc(Track& track, const ExperimentEmg& e, long long mvc_time) {
+void mvc(Track& track, const ExperimentEmg& e, const ChannelValues* values, long long mvc_time) {
   std::optional<WindowMean> level[kChannels];
   for (int c = 0; c < kChannels; ++c) {
-    level[c] = largest_window_mean(e.f, e.l, e.x[c], mvc_time, 0);
+    level[c] = largest_window_mean(values[c], mvc_time, 0);
     if (!level[c]) return mvc_window_by_window(track, e, mvc_time);
   }
   for (int c = 0; c < kChannels; ++c) {
@@ -391,8 +392,10 @@ EmgConditioning::EmgConditioning(long long rms_time, long long mvc_time, long lo
 void EmgConditioning::experiment(int t) {
   const ExperimentEmg e = experiment_emg(t);
   smooth(e, rms_time_);
-  noise_level(tracks[t], e, rms_time_, nl_time_);
-  mvc(tracks[t], e, mvc_time_);
+  static ChannelValues values[kChannels];  // their conversions' room kept from one to the next
+  for (int c = 0; c < kChannels; ++c) prepare_channel(values[c], e.f, e.l, e.x[c]);
+  noise_level(tracks[t], e, values, rms_time_, nl_time_);
+  mvc(tracks[t], e, values, mvc_time_);
   if (t >= kLastMvcExperiment) integrate_through(t);
 }
 

@@ -224,14 +224,12 @@ bool as_doubles(int f, int l, const long double* channel, std::vector<double>& o
 // than a short list keeps (values that differ below the precision of a double): the extended walk
 // decides those.
 template <bool largest>
-std::optional<WindowMean> extreme_from_doubles(int f, int l,
-                                               const long double* channel,
-                                               long long span, int first, int last,
-                                               long double initial) {
-  static std::vector<double> values;
-  double total;
-  if (!as_doubles(f, l, channel, values, total)) return std::nullopt;
-  const double* x = values.data() - f;  // x[i] for sample i
+std::optional<WindowMean> extreme_from_doubles(const ChannelValues& v, long long span, int first,
+                                               int last, long double initial) {
+  if (!v.as_doubles) return std::nullopt;
+  const int f = v.f, l = v.l;
+  const double total = v.total;
+  const double* x = v.doubles.data() - f;  // x[i] for sample i
   const long long* t = samples.time.data();
   // One bound on |exact sum of a window's values - running sum|, and on the roundings of the
   // window's mean, for every window. The values are not negative, so every running sum is at
@@ -270,7 +268,7 @@ std::optional<WindowMean> extreme_from_doubles(int f, int l,
     if (!candidates.keep(s, end, far, best, short_of)) return std::nullopt;
   }
   WindowMean result = {initial, {false, 0, 0}};
-  ExactMeans exact(f, l, channel);
+  ExactMeans exact(f, l, v.channel);
   for (const auto& c : candidates.list()) {
     if (short_of(c.far, best)) continue;
     const long double mean = exact(c.s, c.end);
@@ -279,14 +277,12 @@ std::optional<WindowMean> extreme_from_doubles(int f, int l,
   return result;
 }
 
-std::optional<WindowMean> extreme_window_mean(Extreme extreme,
- int f, int l,
-                                              const long double* channel,
+std::optional<WindowMean> extreme_window_mean(Extreme extreme, const ChannelValues& v,
                                               long long span, long long earliest, bool use_earliest,
                                               long double initial) {
-  bool all_zero = false;
-  if (span < 0 || !std::isfinite(initial) || !well_formed(f, l, channel, all_zero))
-    return std::nullopt;
+  if (span < 0 || !std::isfinite(initial) || !v.well_formed) return std::nullopt;
+  const int f = v.f, l = v.l;
+  const long double* channel = v.channel;
   // Differences of time stamps and spans must stay far from the 64-bit limits.
   constexpr long long kLimit = 1LL << 61;
   if (samples.time[f] < -kLimit || samples.time[l] > kLimit || span > kLimit) return std::nullopt;
@@ -298,7 +294,7 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme,
     while (first <= last && !(samples.time[first] >= earliest)) ++first;
   const WindowMean none = {initial, {false, 0, 0}};
   if (first > last) return none;
-  if (all_zero) {
+  if (v.all_zero) {
     // Every window's mean is exactly +0; the first window has it.
     const long double zero = 0;
     if (!(extreme == Extreme::largest ? zero > initial : zero < initial)) return none;
@@ -309,8 +305,8 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme,
 
   if (std::optional<WindowMean> quick =
           extreme == Extreme::largest
-              ? extreme_from_doubles<true>(f, l, channel, span, first, last, initial)
-              : extreme_from_doubles<false>(f, l, channel, span, first, last, initial))
+              ? extreme_from_doubles<true>(v, span, first, last, initial)
+              : extreme_from_doubles<false>(v, span, first, last, initial))
     return quick;
 
   // One walk: the threshold no extreme can fall short of (beyond) that some window reaches, and
@@ -367,14 +363,35 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme,
 
 }  // namespace
 
-std::optional<WindowMean> largest_window_mean(int f, int l, const long double* channel,
-                                              long long span, long double initial) {
-  return extreme_window_mean(Extreme::largest, f, l, channel, span, 0, false, initial);
+void prepare_channel(ChannelValues& v, int f, int l, const long double* channel) {
+  v.f = f;
+  v.l = l;
+  v.channel = channel;
+  v.well_formed = well_formed(f, l, channel, v.all_zero);
+  v.as_doubles = v.well_formed && !v.all_zero && as_doubles(f, l, channel, v.doubles, v.total);
 }
 
-std::optional<WindowMean> smallest_window_mean(int f, int l,
-                                               const long double* channel,
+std::optional<WindowMean> largest_window_mean(const ChannelValues& v, long long span,
+                                              long double initial) {
+  return extreme_window_mean(Extreme::largest, v, span, 0, false, initial);
+}
+
+std::optional<WindowMean> smallest_window_mean(const ChannelValues& v, long long span,
+                                               long long earliest, long double initial) {
+  return extreme_window_mean(Extreme::smallest, v, span, earliest, true, initial);
+}
+
+std::optional<WindowMean> largest_window_mean(int f, int l, const long double* channel,
+                                              long long span, long double initial) {
+  ChannelValues v;
+  prepare_channel(v, f, l, channel);
+  return largest_window_mean(v, span, initial);
+}
+
+std::optional<WindowMean> smallest_window_mean(int f, int l, const long double* channel,
                                                long long span, long long earliest,
                                                long double initial) {
-  return extreme_window_mean(Extreme::smallest, f, l, channel, span, earliest, true, initial);
+  ChannelValues v;
+  prepare_channel(v, f, l, channel);
+  return smallest_window_mean(v, span, earliest, initial);
 }

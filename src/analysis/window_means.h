@@ -19,6 +19,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "recording/store.h"
 
@@ -28,6 +29,24 @@ struct WindowMean {
   long double value;
   EmgWindow window;
 };
+
+// One channel's values over one experiment, checked and converted once for every extreme taken
+// over them (the values must not change in between).
+struct ChannelValues {
+  int f = 0, l = -1;
+  const long double* channel = nullptr;
+  bool well_formed = false;  // time stamps that do not fall, values that are not negative
+  bool all_zero = false;     // every value +0 or -0
+  bool as_doubles = false;   // every value held by a double with full precision: doubles[i - f]
+  std::vector<double> doubles;
+  double total = 0;  // the doubles summed in order
+};
+void prepare_channel(ChannelValues& values, int f, int l, const long double* channel);
+
+std::optional<WindowMean> largest_window_mean(const ChannelValues& values, long long span,
+                                              long double initial);
+std::optional<WindowMean> smallest_window_mean(const ChannelValues& values, long long span,
+                                               long long earliest, long double initial);
 
 // The largest mean above `initial` over the windows that fit into the experiment
 // (t[l] - t[s] >= span), or `initial` when none is larger.
