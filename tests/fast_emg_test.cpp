@@ -322,6 +322,13 @@ TEST(FastEmgTest, ConditioningAsTheReaderGoesAgreesWithTheWholeRecording) {
       }
   }
   variants.push_back({"longer experiments", join(longer)});
+  // A calibration line after experiment 3: the reader reads the file a second time.
+  SplitRecording before_it = whole, after_it;
+  before_it.experiments.resize(3);
+  after_it.experiments.assign(whole.experiments.begin() + 3, whole.experiments.end());
+  variants.push_back({"calibrated again", join(before_it) +
+                                              "Calibr -51 36 -88 48 37 -88 1 1 -1\n" +
+                                              join(after_it)});
   // The run-wide MVC from the second experiment, where the first's bursts must wait for it.
   SplitRecording swapped = whole;
   std::swap(swapped.experiments[0], swapped.experiments[1]);

@@ -3,9 +3,10 @@
 // Reads  a recording text file: header lines (Person, Sex, Born, Creation date, Frequency),
 //        calibration lines ("Calibr" and 15 or 9 numbers) and sample lines (a time stamp in ms and
 //        20, 16 or 14 numbers: positions in mm, three auxiliary values, EMG in uV).
-// Writes samples (time, raw EMG, the incisal distance; the incisal position for the study),
-//        no_entries, tracks[].first_entry/last_entry, no_tracks, calibration, sample_forms,
-//        distance_max, raw_positions (for the study) and the five header texts.
+// Writes samples (time, raw EMG (only some experiments' with experiment_read, below), the
+//        incisal distance; the incisal position for the study), no_entries,
+//        tracks[].first_entry/last_entry, no_tracks, calibration, sample_forms, distance_max,
+//        raw_positions (for the study) and the five header texts.
 // A sample with time 0 opens an experiment. Unrecognised lines are skipped.
 //
 // Positions are not stored: each sample's are measured from the calibration as it is read (as the

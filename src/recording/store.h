@@ -1,6 +1,7 @@
 // The recording store: one whole recording for the length of a run. The samples are columns of
 // what the stages after the reader read, sized to the recording as it is read (at most
-// kMaxEntries); the experiments and everything else are fixed tables.
+// kMaxEntries; the channels' columns, where the EMG is conditioned during the reading, only a
+// few experiments: see experiment_channel); the experiments and everything else are fixed tables.
 //
 // Written by read_data (samples, experiment bounds, calibration, header texts), then by the
 // analysis stages in run order; the report only reads it. Every stage relies on the all-zero
