@@ -136,10 +136,14 @@ class NonFiniteSquares {
 };
 
 // The RMS of m (1 to kGroup) windows of one channel: window j holds samples lows[j] to i - j and
-// is summed from i - j down, as every window is.
-constexpr int kGroup = 4;
+// is summed from i - j down, as every window is. The windows start one sample apart, so each
+// square, loaded once, goes on to every window that holds it, in each window's own order: seven
+// sums side by side, as many as the floating-point unit's eight registers hold beside the square.
+constexpr int kGroup = 7;
 void smooth_group(const long double* square, long double* rms, int i, const int* lows, int m) {
-  if (m < kGroup) {
+  // lows[] never rises from one window to the next; the shared stretch needs the first window to
+  // hold the first sample of the last.
+  if (m < kGroup || lows[0] > i - (kGroup - 1)) {
     for (int j = 0; j < m; ++j) {
       long double sum = 0;
       for (int k = i - j; k >= lows[j]; --k) sum += square[k];
@@ -147,23 +151,40 @@ void smooth_group(const long double* square, long double* rms, int i, const int*
     }
     return;
   }
-  int n[kGroup], common = i - lows[0] + 1;
-  for (int j = 0; j < kGroup; ++j) {
-    n[j] = i - j - lows[j] + 1;
-    if (n[j] < common) common = n[j];
+  // Samples i down to i - 6: window j begins at i - j.
+  long double s0 = square[i], s1 = square[i - 1];
+  s0 += s1;
+  long double s2 = square[i - 2];
+  s0 += s2, s1 += s2;
+  long double s3 = square[i - 3];
+  s0 += s3, s1 += s3, s2 += s3;
+  long double s4 = square[i - 4];
+  s0 += s4, s1 += s4, s2 += s4, s3 += s4;
+  long double s5 = square[i - 5];
+  s0 += s5, s1 += s5, s2 += s5, s3 += s5, s4 += s5;
+  long double s6 = square[i - 6];
+  s0 += s6, s1 += s6, s2 += s6, s3 += s6, s4 += s6, s5 += s6;
+  for (int k = i - kGroup; k >= lows[0]; --k) {  // every window holds these
+    const long double x = square[k];
+    s0 += x;
+    s1 += x;
+    s2 += x;
+    s3 += x;
+    s4 += x;
+    s5 += x;
+    s6 += x;
   }
-  long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-  for (int k = 0; k < common; ++k) {
-    s0 += square[i - k];
-    s1 += square[i - 1 - k];
-    s2 += square[i - 2 - k];
-    s3 += square[i - 3 - k];
-  }
-  long double sum[kGroup] = {s0, s1, s2, s3};
-  for (int j = 0; j < kGroup; ++j) {
-    for (int k = common; k < n[j]; ++k) sum[j] += square[i - j - k];
-    rms[i - j] = std::sqrt(sum[j] / n[j]);
-  }
+  const auto finish = [&](int j, long double sum) {
+    for (int k = lows[0] - 1; k >= lows[j]; --k) sum += square[k];
+    rms[i - j] = std::sqrt(sum / (i - j - lows[j] + 1));
+  };
+  finish(0, s0);
+  finish(1, s1);
+  finish(2, s2);
+  finish(3, s3);
+  finish(4, s4);
+  finish(5, s5);
+  finish(6, s6);
 }
 
 // Trailing RMS over the samples at most rms_time ms before each sample, in place. Each square is
