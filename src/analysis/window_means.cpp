@@ -127,37 +127,6 @@ class ExactMeans {
   std::map<std::pair<ExtendedBits, int>, long double> constant_means_;
 };
 
-// Whether every time stamp of the experiment is at least the one before it, and every value of
-// the channel not negative: finite, +infinity or not a number. Also tells whether all values
-// are zero.
-bool well_formed(int f, int l, const long double* channel, bool& all_zero) {
-  all_zero = true;
-  if (channel == nullptr) {
-    for (int i = f + 1; i <= l; ++i)
-      if (samples.time[i] < samples.time[i - 1]) return false;
-    return true;
-  }
-  for (int i = f; i <= l; ++i) {
-    const long double& x = channel[i];
-    const ExtendedBits bits = ExtendedBits::of(x);
-    const int e = bits.exponent();
-    if (e == 0 && bits.mantissa == 0) {
-      // +0 or -0
-    } else if (e != 0 && e != 0x7fff && (bits.mantissa >> 63) != 0) {
-      // a normal value, decided by its sign without the unit
-      if (bits.sign_exponent & 0x8000) return false;
-      all_zero = false;
-    } else if (bits.nan()) {
-      all_zero = false;
-    } else {
-      if (!(x >= 0)) return false;
-      if (x != 0) all_zero = false;
-    }
-    if (i > f && samples.time[i] < samples.time[i - 1]) return false;
-  }
-  return true;
-}
-
 // The windows that may reach the extreme, in order of their starts, each with its bound towards
 // the extreme (`Bound`: double or long double). The list stays short: as the threshold moves, the
 // windows it leaves behind are dropped, and a list that would grow beyond a few thousand (a
@@ -192,29 +161,6 @@ class Candidates {
   std::vector<Candidate> list_;
   std::size_t prune_at_ = kFirstPrune;
 };
-
-// The channel's values as doubles, where every one is +0 or lies between 2^-1000 and 2^1000:
-// each then converts with a relative error of at most 2^-53. False where one does not. `total`
-// is their sum, added in order.
-bool as_doubles(int f, int l, const long double* channel, std::vector<double>& out,
-                double& total) {
-  constexpr int kBias = 16383, kReach = 1000;
-  out.resize(static_cast<std::size_t>(l - f + 1));
-  total = 0;
-  for (int i = f; i <= l; ++i) {
-    const ExtendedBits bits = ExtendedBits::of(channel[i]);
-    const int e = bits.exponent();
-    if (e == 0 && bits.mantissa == 0) {
-      out[static_cast<std::size_t>(i - f)] = 0;
-      continue;
-    }
-    if (e < kBias - kReach || e > kBias + kReach) return false;
-    const double x = static_cast<double>(channel[i]);
-    out[static_cast<std::size_t>(i - f)] = x;
-    total += x;
-  }
-  return true;
-}
 
 // The extreme found by a running sum in double precision, whose unit works far faster than the
 // extended one, with a rigorous bound on every rounding (of the running sum, of the values to
@@ -363,12 +309,55 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, const ChannelValu
 
 }  // namespace
 
+// In one pass: whether every time stamp of the experiment is at least the one before it and
+// every value of the channel is not negative (finite, +infinity or not a number), whether all are
+// zero, and the values as doubles where every one is +0 or lies between 2^-1000 and 2^1000 (each
+// then converts with a relative error of at most 2^-53), with their sum added in order.
 void prepare_channel(ChannelValues& v, int f, int l, const long double* channel) {
   v.f = f;
   v.l = l;
   v.channel = channel;
-  v.well_formed = well_formed(f, l, channel, v.all_zero);
-  v.as_doubles = v.well_formed && !v.all_zero && as_doubles(f, l, channel, v.doubles, v.total);
+  v.well_formed = false;
+  v.all_zero = true;
+  v.as_doubles = false;
+  v.total = 0;
+  const long long* t = samples.time.data();
+  if (channel == nullptr) {
+    for (int i = f + 1; i <= l; ++i)
+      if (t[i] < t[i - 1]) return;
+    v.well_formed = true;
+    return;
+  }
+  constexpr int kBias = 16383, kReach = 1000;
+  v.doubles.resize(static_cast<std::size_t>(l - f + 1));
+  double* out = v.doubles.data() - f;
+  bool in_range = true;
+  double total = 0;
+  for (int i = f; i <= l; ++i) {
+    const long double& x = channel[i];
+    const ExtendedBits bits = ExtendedBits::of(x);
+    const int e = bits.exponent();
+    if (e == 0 && bits.mantissa == 0) {
+      out[i] = 0;  // +0 or -0
+    } else if (e != 0 && e != 0x7fff && (bits.mantissa >> 63) != 0) {
+      // a normal value, decided by its sign without the unit
+      if (bits.sign_exponent & 0x8000) return;
+      v.all_zero = false;
+      if (e < kBias - kReach || e > kBias + kReach) in_range = false;
+      if (in_range) total += out[i] = static_cast<double>(x);
+    } else if (bits.nan()) {
+      v.all_zero = false;
+      in_range = false;
+    } else {
+      if (!(x >= 0)) return;
+      if (x != 0) v.all_zero = false;
+      in_range = false;  // a denormal or an infinity
+    }
+    if (i > f && t[i] < t[i - 1]) return;
+  }
+  v.well_formed = true;
+  v.as_doubles = !v.all_zero && in_range;
+  v.total = total;
 }
 
 std::optional<WindowMean> largest_window_mean(const ChannelValues& v, long long span,
