@@ -364,41 +364,48 @@ void mvc(Track& track, const ExperimentEmg& e, const ChannelValues* values, long
 // The running integral of every active stretch, over samples f+1 to l-1 (the first and the last
 // sample have no predecessor or successor for the time step and stay 0); then each burst's total
 // (the integral at its last sample) copied back over the burst. Kept as the stretches of equal
-// values other than +0.
+// values other than +0, made in one pass: the copying back gives each run of positive integrals
+// the value of its last, so such a run is one stretch, known where it ends.
 void integrate_bursts(const Track& track, const ExperimentEmg& e, long double emg_threshold) {
   const int f = e.f, l = e.l;
-  static std::vector<long double> burst_of;  // the experiment's integrals, index i - f
+  const long long* t = samples.time.data();
+  const ExtendedBits zero = ExtendedBits::of(0.0L);
   for (int c = 0; c < kChannels; ++c) {
     const long double* x = e.x[c];
     if (x == nullptr) continue;  // every integral is +0
     const long double level = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
-    if (burst_of.size() < static_cast<std::size_t>(l - f + 1))
-      burst_of.resize(static_cast<std::size_t>(l - f + 1));
-    long double* burst = burst_of.data() - f;
-    burst[f] = 0;
-    const long long* t = samples.time.data();
+    std::vector<BurstStretch>& stretches = samples.bursts[c];
+    long double integral = 0;  // at the sample before
+    int run = -1;              // the first sample of the run of positive integrals, if one is open
+    long double run_total = 0;
+    const auto close_run = [&](int last) {
+      if (run >= 0) stretches.push_back({run, last, run_total});
+      run = -1;
+    };
     for (int i = f + 1; i <= l - 1; ++i) {
       if (!(x[i] >= level)) {
-        burst[i] = 0;
+        integral = 0;
+        close_run(i - 1);
         continue;
       }
-      burst[i] = burst[i - 1] + x[i] * elapsed_value(t[i + 1], t[i - 1]) / 2;
-    }
-    burst[l] = 0;
-    for (int u = l; u >= f + 1; --u)
-      if (burst[u - 1] > 0 && burst[u] > 0) burst[u - 1] = burst[u];
-    std::vector<BurstStretch>& stretches = samples.bursts[c];
-    const ExtendedBits zero = ExtendedBits::of(0.0L);
-    for (int i = f; i <= l; ++i) {
-      const ExtendedBits bits = ExtendedBits::of(burst[i]);
+      integral = integral + x[i] * elapsed_value(t[i + 1], t[i - 1]) / 2;
+      if (integral > 0) {
+        if (run < 0) run = i;
+        run_total = integral;
+        continue;
+      }
+      close_run(i - 1);
+      // Not positive: +0, -0, negative (time stamps that fall) or not a number; not copied back.
+      const ExtendedBits bits = ExtendedBits::of(integral);
       if (bits == zero) continue;
       if (!stretches.empty() && stretches.back().last == i - 1 &&
           ExtendedBits::of(stretches.back().value) == bits) {
         stretches.back().last = i;
       } else {
-        stretches.push_back({i, i, burst[i]});
+        stretches.push_back({i, i, integral});
       }
     }
+    close_run(l - 1);
   }
 }
 
