@@ -423,8 +423,13 @@ struct Relative {
   long double square[kPoints];
 };
 void measure_point(const long double (&raw)[kPositionFields], int p, Relative& r) {
-  for (int k = 3 * p; k < 3 * p + 3; ++k) r.position[k] = raw[k] - calibration.position[k];
-  const long double x = r.position[3 * p], y = r.position[3 * p + 1], z = r.position[3 * p + 2];
+  const int k = 3 * p;
+  const long double x = raw[k] - calibration.position[k];
+  const long double y = raw[k + 1] - calibration.position[k + 1];
+  const long double z = raw[k + 2] - calibration.position[k + 2];
+  r.position[k] = x;
+  r.position[k + 1] = y;
+  r.position[k + 2] = z;
   r.square[p] = (x * x + y * y) + z * z;
 }
 Relative relative_to_calibration(const long double (&raw)[kPositionFields]) {
