@@ -9,6 +9,7 @@
 // fixed protocol positions read as zeros).
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -55,11 +56,17 @@ struct Samples {
 
 extern Samples samples;
 
-// Channel c's value and burst integral at sample i, +0 where the channel's column is empty.
+// Channel c's value and burst integral at sample i, +0 where the channel's column is empty. The
+// value needs the channel columns whole (channels_kept).
 inline long double channel_value(int c, int i) {
+  assert(samples.channels_kept);
   return samples.channel[c].empty() ? 0 : samples.channel[c][static_cast<std::size_t>(i)];
 }
 long double burst_value(int c, int i);
+
+// `current` raised, comparing strictly in sample order, by channel c's burst integrals of samples
+// from..to (none where from > to): the largest of them where it is larger.
+long double raise_by_bursts(int c, int from, int to, long double current);
 
 // The experiments whose channel values the columns keep even where channels_kept is false: those
 // before the last that the run-wide MVC comes from (experiments 0 and 1). Their burst integrals
@@ -72,9 +79,6 @@ constexpr int kKeptExperiments = 1;
 // one before it, just after the kept ones: only the latest of them is there. The pointer holds
 // until the column grows.
 long double* experiment_channel(int c, int t);
-// `current` raised, comparing strictly in sample order, by channel c's burst integrals of samples
-// from..to (none where from > to): the largest of them where it is larger.
-long double raise_by_bursts(int c, int from, int to, long double current);
 
 // The calibration line: the reference position of the five points (mm, in file order: right,
 // left, incisal, two lower first molars; x, y, z each) and the sample form it selects.
