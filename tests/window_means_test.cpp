@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -13,6 +14,20 @@
 #include "support/test_support.h"
 
 namespace {
+
+// The extremes of channel 0 over samples f..l, its values prepared as the conditioning prepares
+// them.
+std::optional<WindowMean> largest_of(int f, int l, long long span, long double initial) {
+  ChannelValues values;
+  prepare_channel(values, f, l, samples.channel[0].data());
+  return largest_window_mean(values, span, initial);
+}
+std::optional<WindowMean> smallest_of(int f, int l, long long span, long long earliest,
+                                      long double initial) {
+  ChannelValues values;
+  prepare_channel(values, f, l, samples.channel[0].data());
+  return smallest_window_mean(values, span, earliest, initial);
+}
 
 bool same_bits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
 
@@ -45,11 +60,11 @@ void expect_same(const WindowMean& actual, const WindowMean& expected, const std
 
 void expect_both_extremes(int f, int l, const std::string& what) {
   for (long long span : {0LL, 1LL, 7LL, 100LL, 500LL}) {
-    auto largest = largest_window_mean(f, l, samples.channel[0].data(), span, 0);
+    auto largest = largest_of(f, l, span, 0);
     ASSERT_TRUE(largest.has_value()) << what;
     expect_same(*largest, scan_every_window(f, l, span, false, 0, 0),
                 what + ", largest, span " + std::to_string(span));
-    auto smallest = smallest_window_mean(f, l, samples.channel[0].data(), span, 50, 1000);
+    auto smallest = smallest_of(f, l, span, 50, 1000);
     ASSERT_TRUE(smallest.has_value()) << what;
     expect_same(*smallest, scan_every_window(f, l, span, true, 50, 1000),
                 what + ", smallest, span " + std::to_string(span));
@@ -149,21 +164,21 @@ TEST(WindowMeansTest, IrregularTimeStamps) {
 TEST(WindowMeansTest, LeavesOtherExperimentsToTheFullScan) {
   fill(
       100, [](int i) { return static_cast<long double>(i); }, [](int i) { return 100LL - i; });
-  EXPECT_FALSE(largest_window_mean(0, 99, samples.channel[0].data(), 10, 0).has_value());  // falling time
+  EXPECT_FALSE(largest_of(0, 99, 10, 0).has_value());  // falling time
   fill(100, [](int i) { return i == 50 ? -INFINITY : 1.0L; });
-  EXPECT_FALSE(smallest_window_mean(0, 99, samples.channel[0].data(), 10, 0, 1000).has_value());
+  EXPECT_FALSE(smallest_of(0, 99, 10, 0, 1000).has_value());
   fill(100, [](int i) { return i == 50 ? -1.0L : 1.0L; });
-  EXPECT_FALSE(largest_window_mean(0, 99, samples.channel[0].data(), 10, 0).has_value());
+  EXPECT_FALSE(largest_of(0, 99, 10, 0).has_value());
   fill(100, [](int) { return 1.0L; });
-  EXPECT_FALSE(largest_window_mean(0, 99, samples.channel[0].data(), -1, 0).has_value());
+  EXPECT_FALSE(largest_of(0, 99, -1, 0).has_value());
   fill(
       100, [](int) { return 1.0L; }, [](int i) { return i == 99 ? 1LL << 62 : i; });
-  EXPECT_FALSE(largest_window_mean(0, 99, samples.channel[0].data(), 10, 0).has_value());
+  EXPECT_FALSE(largest_of(0, 99, 10, 0).has_value());
   // No window fits: the initial value stays.
   fill(10, [](int) { return 5.0L; });
-  EXPECT_EQ(largest_window_mean(0, 9, samples.channel[0].data(), 500, 0)->value, 0.0L);
-  EXPECT_FALSE(largest_window_mean(0, 9, samples.channel[0].data(), 500, 0)->window.found);
-  EXPECT_EQ(smallest_window_mean(0, 9, samples.channel[0].data(), 5, 50, 1000)->value, 1000.0L);
+  EXPECT_EQ(largest_of(0, 9, 500, 0)->value, 0.0L);
+  EXPECT_FALSE(largest_of(0, 9, 500, 0)->window.found);
+  EXPECT_EQ(smallest_of(0, 9, 5, 50, 1000)->value, 1000.0L);
   reset_store();
 }
 

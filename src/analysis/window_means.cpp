@@ -369,18 +369,3 @@ std::optional<WindowMean> smallest_window_mean(const ChannelValues& v, long long
                                                long long earliest, long double initial) {
   return extreme_window_mean(Extreme::smallest, v, span, earliest, true, initial);
 }
-
-std::optional<WindowMean> largest_window_mean(int f, int l, const long double* channel,
-                                              long long span, long double initial) {
-  ChannelValues v;
-  prepare_channel(v, f, l, channel);
-  return largest_window_mean(v, span, initial);
-}
-
-std::optional<WindowMean> smallest_window_mean(int f, int l, const long double* channel,
-                                               long long span, long long earliest,
-                                               long double initial) {
-  ChannelValues v;
-  prepare_channel(v, f, l, channel);
-  return smallest_window_mean(v, span, earliest, initial);
-}

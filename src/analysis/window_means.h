@@ -43,18 +43,12 @@ struct ChannelValues {
 };
 void prepare_channel(ChannelValues& values, int f, int l, const long double* channel);
 
-std::optional<WindowMean> largest_window_mean(const ChannelValues& values, long long span,
-                                              long double initial);
-std::optional<WindowMean> smallest_window_mean(const ChannelValues& values, long long span,
-                                               long long earliest, long double initial);
-
 // The largest mean above `initial` over the windows that fit into the experiment
 // (t[l] - t[s] >= span), or `initial` when none is larger.
-std::optional<WindowMean> largest_window_mean(int f, int l, const long double* channel,
-                                              long long span, long double initial);
+std::optional<WindowMean> largest_window_mean(const ChannelValues& values, long long span,
+                                              long double initial);
 
 // The smallest mean below `initial` over the windows that fit into the experiment and start no
 // earlier than `earliest` ms (t[s] >= earliest), or `initial` when none is smaller.
-std::optional<WindowMean> smallest_window_mean(int f, int l, const long double* channel,
-                                               long long span, long long earliest,
-                                               long double initial);
+std::optional<WindowMean> smallest_window_mean(const ChannelValues& values, long long span,
+                                               long long earliest, long double initial);
