@@ -58,7 +58,7 @@ double now() {
 
 // One whole evaluation with the default settings; the report goes to memory.
 Run evaluate(const char* path, bool fast) {
-  const RunSettings s;
+  const Settings s;
   Run run;
   reset_store();
   // The fast run conditions each experiment's EMG as the reader finishes it, as chew_eval does;

@@ -18,7 +18,7 @@
 
 #include "analysis/emg.h"
 #include "analysis/evaluation.h"
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
 #include "reference/emg_reference.h"
@@ -31,11 +31,11 @@
 
 namespace {
 
-struct Settings {
+struct EmgSettings {
   long long rms, mvc, nl;
   long double threshold;
 };
-const Settings kSettings[] = {{50, 500, 100, static_cast<long double>(0.03)},
+const EmgSettings kSettings[] = {{50, 500, 100, static_cast<long double>(0.03)},
                               {0, 0, 0, 0},
                               {1, 3, 2, 0.5L},
                               {200, 1000, 300, 0.1L},
@@ -43,7 +43,7 @@ const Settings kSettings[] = {{50, 500, 100, static_cast<long double>(0.03)},
 
 // Runs both implementations on the store as `fill` leaves it and compares the results.
 void expect_same_conditioning(const std::function<void()>& fill, const std::string& what) {
-  for (const Settings& s : kSettings) {
+  for (const EmgSettings& s : kSettings) {
     fill();
     preprocessing_emg_reference(s.rms, s.mvc, s.nl, s.threshold);
     StoreSnapshot expected = take_snapshot();
@@ -191,11 +191,11 @@ TEST(FastEmgTest, ShippedRecordingsAgreeWithTheReference) {
 }
 
 // One whole run, straightforward or fast, with the report written to memory.
-std::string whole_run(const std::string& path, const Settings& s, bool fast) {
+std::string whole_run(const std::string& path, const EmgSettings& s, bool fast) {
   reset_store();
   ReadResult read = fast ? read_data(path.c_str()) : read_data_reference(path.c_str());
   EXPECT_EQ(read.status, ReadStatus::ok) << path;
-  RunSettings settings;
+  Settings settings;
   settings.rms_time = s.rms, settings.mvc_time = s.mvc, settings.nl_time = s.nl;
   settings.emg_threshold = s.threshold;
   if (fast) {
@@ -225,7 +225,7 @@ TEST(FastEmgTest, WholeRunsOnSimulatedRecordingsAgreeWithTheReference) {
   for (const std::string& path : paths) {
     for (int k : {0, 2, 3}) {
       if (path == capacity_like && k != 0) continue;  // the long recording with the defaults
-      const Settings& s = kSettings[k];
+      const EmgSettings& s = kSettings[k];
       const std::string expected = whole_run(path, s, false);
       StoreSnapshot reference = take_snapshot();
       EXPECT_EQ(whole_run(path, s, true), expected) << path;
@@ -344,7 +344,7 @@ TEST(FastEmgTest, ConditioningAsTheReaderGoesAgreesWithTheWholeRecording) {
   for (const auto& [name, text] : variants) {
     const std::string path = dir.file("variant.txt");
     write_file(path, text);
-    for (const Settings& s : kSettings) {
+    for (const EmgSettings& s : kSettings) {
       const std::string what = name + ", rms " + std::to_string(s.rms);
       reset_store();
       ASSERT_EQ(read_data(path.c_str()).status, ReadStatus::ok) << what;

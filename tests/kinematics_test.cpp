@@ -45,7 +45,7 @@ std::string recording(double lateral, bool opening = true) {
 
 Evaluation evaluated(const std::string& text) {
   EXPECT_EQ(read_text(text).status, ReadStatus::ok);
-  RunSettings settings;
+  Settings settings;
   run_analysis(settings);
   return evaluate(settings.emg_threshold);
 }

@@ -74,7 +74,7 @@ std::size_t count(const std::string& text, const std::string& needle) {
 
 TEST(OverviewTest, AThousandRecordingsMakeAPageUnderFiveMegabytesWithTheOddOneMarked) {
   const std::vector<OverviewRow> rows = study(1000, 17);
-  const std::string page = overview_page(rows, RunSettings{}, "2026-12-09 12:00 UTC");
+  const std::string page = overview_page(rows, Settings{}, "2026-12-09 12:00 UTC");
   EXPECT_LT(page.size(), 5u * 1000 * 1000);
   EXPECT_EQ(count(page, "<tr class=\""), 1000u);
   // The odd MVC in its table cell and as its point; nothing else lies beyond 3.5.
@@ -91,7 +91,7 @@ TEST(OverviewTest, FileNamesAreEscapedInTextAndEncodedInLinks) {
   std::vector<OverviewRow> rows = study(3, -1);
   rows[0].file = "a<b>&\"c'.txt";
   rows[0].page = "a #1?%_check.html";
-  const std::string page = overview_page(rows, RunSettings{}, "today");
+  const std::string page = overview_page(rows, Settings{}, "today");
   EXPECT_NE(page.find("a&lt;b&gt;&amp;&quot;c&#39;.txt"), std::string::npos);
   EXPECT_EQ(page.find("a<b>"), std::string::npos);
   EXPECT_NE(page.find("href=\"a%20%231%3F%25_check.html\""), std::string::npos);
@@ -99,7 +99,7 @@ TEST(OverviewTest, FileNamesAreEscapedInTextAndEncodedInLinks) {
   rows[1].values[0] = 1e100L;
   char digits[256];
   std::snprintf(digits, sizeof digits, ">%.2Lf<", 1e100L);
-  EXPECT_NE(overview_page(rows, RunSettings{}, "today").find(digits), std::string::npos);
+  EXPECT_NE(overview_page(rows, Settings{}, "today").find(digits), std::string::npos);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include "analysis/evaluation.h"
 #include "analysis/kinematics.h"
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 
 namespace {
 

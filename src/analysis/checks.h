@@ -61,12 +61,6 @@ struct Finding {
   std::string message;  // one line
 };
 
-// The sample form of a recording: what every one of its sample lines carried.
-struct RecordingForm {
-  int points = 5;        // 5, or 3 (right, left, incisal)
-  int emg_channels = 2;  // 2 (masseters), or 4 (and the temporales)
-};
-
 // Position fields (three per point, in file order; the first 3 x 3 are carried by every form),
 // then EMG channels.
 constexpr int kCheckedFields = kPositionFields + kChannels;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 
 namespace {
@@ -30,7 +30,8 @@ void mark_turning_points(Track& track, long double thr) {
 // Whether a cycle with these burst maxima is a chewing cycle: either masseter exceeds 10 times
 // its run-wide MVC (in uV*ms: 10 ms of activity at MVC level).
 bool confirmed_by_masseters(const long double* burst_max) {
-  return burst_max[0] > 10 * Channel1_mvc || burst_max[1] > 10 * Channel2_mvc;
+  return burst_max[0] > kConfirmationFactor * Channel1_mvc ||
+         burst_max[1] > kConfirmationFactor * Channel2_mvc;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "analysis/distances.h"
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 
 namespace {

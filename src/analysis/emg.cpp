@@ -6,7 +6,7 @@
 
 #include "analysis/extended_bits.h"
 #include "analysis/window_means.h"
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 
 namespace {
@@ -49,10 +49,9 @@ void smooth_window_by_window(const ExperimentEmg& e, long long rms_time) {
 // Whether the experiment's time stamps never fall and stay far from the 64-bit limits, so that
 // windows can be found by moving their ends and plain differences cannot overflow.
 bool rising_times(int f, int l) {
-  constexpr long long kLimit = 1LL << 61;
   for (int i = f; i <= l; ++i) {
     const long long t = samples.time[i];
-    if (t < -kLimit || t > kLimit || (i > f && t < samples.time[i - 1])) return false;
+    if (t < -kTimeLimit || t > kTimeLimit || (i > f && t < samples.time[i - 1])) return false;
   }
   return true;
 }
@@ -194,7 +193,7 @@ void smooth_group(const long double* square, long double* rms, int i, const int*
 // give.
 void smooth(const ExperimentEmg& e, long long rms_time) {
   const int f = e.f, l = e.l;
-  if (rms_time < 0 || rms_time > (1LL << 61) || !rising_times(f, l)) {
+  if (rms_time < 0 || rms_time > kTimeLimit || !rising_times(f, l)) {
     smooth_window_by_window(e, rms_time);
     return;
   }

@@ -12,7 +12,7 @@
 // noise level at 1000 and every MVC at 0.
 #pragma once
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 
 // The same, experiment by experiment, as each one's raw values are ready (the reader can hand

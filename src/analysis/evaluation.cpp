@@ -87,7 +87,7 @@ MvcCycleWork mvc_cycle_work_of(const std::vector<TrialEvaluation>& trials) {
     // Every channel decides for itself whether its maximum counts.
     for (const CycleFigures& figures : trial.cycles) {
       for (int c = 0; c < kChannels; ++c)
-        if (figures.cycle.burst_max[c] > 10 * mvc[c]) sum[c] += figures.cycle.burst_max[c];
+        if (figures.cycle.burst_max[c] > kConfirmationFactor * mvc[c]) sum[c] += figures.cycle.burst_max[c];
     }
     for (int c = 0; c < kChannels; ++c) sum[c] /= mvc[c];
   }
@@ -138,6 +138,33 @@ IndexValues index_values(const MvcCycleWork& mvc_cycle_work) {
 
 Evaluation evaluate(long double emg_threshold) {
   Evaluation e;
+  e.header = {person, sex, born, creation, frequency};
+  e.no_entries = no_entries;
+  e.calibration_type = calibration.type;
+  e.no_tracks = no_tracks;
+  for (int c = 0; c < kChannels; ++c) {
+    e.run_mvc[c] = *kRunMvc[c];
+    e.run_nl[c] = *kRunNl[c];
+  }
+  e.right_max = Right_max;
+  e.left_max = Left_max;
+  e.incisal_max = Incisal_max;
+  for (int k = 0; k < kMaxTracks; ++k) {
+    const Track& t = tracks[k];
+    ExperimentEvaluation& x = e.experiments[k];
+    x.first_sample = t.first_entry;
+    x.last_sample = t.last_entry;
+    x.threshold_crossings = t.no_cycles;
+    x.chewing_cycles = t.no_chewing_cycles;
+    x.right_max = t.Right_max;
+    x.left_max = t.Left_max;
+    x.incisal_max = t.Incisal_max;
+    for (int c = 0; c < kChannels; ++c) {
+      x.mvc[c] = t.*kChannelMvc[c];
+      x.nl[c] = t.*kChannelNl[c];
+      x.work[c] = t.*kChannelWork[c];
+    }
+  }
   e.no_experiments = no_tracks < kMaxTracks ? no_tracks : kMaxTracks;
   e.sampling_rate = sampling_rate();
   e.form = recording_form();

@@ -8,11 +8,12 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "analysis/checks.h"
 #include "analysis/kinematics.h"
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 
 // One chewing cycle with the figures the cycle table gives.
@@ -37,7 +38,21 @@ struct TrialEvaluation {
   KinematicSummary summary;
 };
 
+// The header texts of the data file, each as it follows its keyword: line end included, cut to
+// 255 characters, empty where the file has no such line.
+struct RecordingHeader {
+  std::string person, sex, born, creation, frequency;
+};
+
 struct ExperimentEvaluation {
+  // The experiment's results as the stages stored them; every position of the protocol has
+  // them, zeros where the recording lacks the experiment.
+  int first_sample = 0, last_sample = 0;  // its samples, both included
+  int threshold_crossings = 0;            // upward crossings of the distance threshold
+  int chewing_cycles = 0;                 // cycles confirmed by masseter activity
+  long double right_max = 0, left_max = 0, incisal_max = 0;  // mm, largest distances
+  long double mvc[kChannels] = {}, nl[kChannels] = {};       // uV, its own MVC and noise level
+  long double work[kChannels] = {};                          // uV*ms, muscle work
   // Work balances (r - l) x 100 / (r + l) of the masseters and of the temporales, in %; only
   // for the chewing trials, 0 for other experiments and where the sum is not above 0.
   long double masseter_balance = 0, temporalis_balance = 0;
@@ -62,6 +77,14 @@ struct IndexValues {
 };
 
 struct Evaluation {
+  RecordingHeader header;
+  int no_entries = 0;        // samples read
+  int calibration_type = 0;  // 0 five points (or no calibration line), 1 three points
+  int no_tracks = 0;         // experiments read
+  // Run-wide results: MVC (uV, from the clenching experiments), noise level (uV, from the
+  // chewing trials), largest distances (mm, from the maximal openings).
+  long double run_mvc[kChannels] = {}, run_nl[kChannels] = {};
+  long double right_max = 0, left_max = 0, incisal_max = 0;
   int no_experiments = 0;  // experiments of the recording, at most kMaxTracks
   ExperimentEvaluation experiments[kMaxTracks];
   std::vector<TrialEvaluation> trials;  // the chewing trials the recording has, in order

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 
 namespace {
 

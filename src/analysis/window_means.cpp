@@ -230,8 +230,8 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, const ChannelValu
   const int f = v.f, l = v.l;
   const long double* channel = v.channel;
   // Differences of time stamps and spans must stay far from the 64-bit limits.
-  constexpr long long kLimit = 1LL << 61;
-  if (samples.time[f] < -kLimit || samples.time[l] > kLimit || span > kLimit) return std::nullopt;
+  if (samples.time[f] < -kTimeLimit || samples.time[l] > kTimeLimit || span > kTimeLimit)
+    return std::nullopt;
   // Time stamps do not fall, so the qualifying starts form one contiguous stretch: the window
   // fits while t[l] - t[s] >= span, and t[s] >= earliest from some sample on.
   int first = f, last = l;

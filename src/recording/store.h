@@ -14,13 +14,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "protocol/protocol.h"
+
 constexpr int kMaxEntries = 500000;  // samples per recording
-constexpr int kMaxTracks = 18;       // experiments of the protocol
 constexpr int kHeaderSize = 256;     // header text buffers, terminator included
-constexpr int kChannels = 4;         // EMG: masseter right, left, temporalis right, left
-constexpr int kPoints = 5;           // tracked: right, left, incisal, two lower first molars
-constexpr int kPositionFields = 3 * kPoints;  // x, y, z of each point, in that order
-constexpr int kIncisal = 2;                   // the incisal point's place among the points
 
 // Cycle-status bits of a sample.
 constexpr std::uint8_t max_end = 0x02;    // last sample of a local maximum of Incisal_dist

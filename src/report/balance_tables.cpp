@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 
 namespace {

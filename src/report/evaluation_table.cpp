@@ -1,6 +1,6 @@
 #include "report/evaluation_table.h"
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "report/index_tables.h"
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 
 namespace {
 

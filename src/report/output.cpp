@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 #include "report/balance_tables.h"
 #include "report/evaluation_table.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 
 CommandLine scan_options(int argc, const char* const* argv) {
   CommandLine result;
@@ -14,7 +14,7 @@ CommandLine scan_options(int argc, const char* const* argv) {
     n = argc - 1;
     cursor = argv + 1;
   }
-  RunSettings& s = result.settings;
+  Settings& s = result.settings;
   auto is = [&](const char* option) { return std::strcmp(*cursor, option) == 0; };
   bool matched = true;
   while (matched) {
@@ -59,7 +59,7 @@ CommandLine scan_options(int argc, const char* const* argv) {
 void print_version(std::FILE* out) { std::fprintf(out, "chew_eval %s\n", kVersion); }
 
 void print_help(std::FILE* out, const CommandLine& c) {
-  const RunSettings& s = c.settings;
+  const Settings& s = c.settings;
   std::fprintf(out, "%s: [-h] datafile.txt \n", c.program.c_str());
   std::fprintf(out, "-rms_time ms      : root mean square interval (default = \"%lld\" ms)\n",
                s.rms_time);
@@ -74,7 +74,7 @@ void print_help(std::FILE* out, const CommandLine& c) {
   std::fprintf(out, "-h                : print this help text\n");
 }
 
-const char* negative_window(const RunSettings& s) {
+const char* negative_window(const Settings& s) {
   if (s.rms_time < 0) return "-rms_time";
   if (s.mvc_time < 0) return "-mvc_time";
   if (s.nl_time < 0) return "-nl_time";

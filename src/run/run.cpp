@@ -14,18 +14,18 @@
 #include "report/interrupt.h"
 #include "report/output.h"
 
-void run_analysis(const RunSettings& s) {
+void run_analysis(const Settings& s) {
   preprocessing_emg(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
   run_analysis_after_emg(s);
 }
 
-void run_analysis_after_emg(const RunSettings& s) {
+void run_analysis_after_emg(const Settings& s) {
   preprocessing_distances();
   compute_cycles(s.dist_threshold);
   preprocessing_work();
 }
 
-ReadResult read_and_analyse(const char* path, const RunSettings& s) {
+ReadResult read_and_analyse(const char* path, const Settings& s) {
   EmgConditioning emg(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
   const ReadResult read =
       read_data(path, SampleDetail::report, [&emg](int experiment) { emg.experiment(experiment); });
@@ -83,7 +83,7 @@ bool is_reader_message(ReadStatus status) {
 int chew_eval_main(int argc, const char* const* argv) {
   remove_temporaries_on_interrupt();
   const CommandLine command_line = scan_options(argc, argv);
-  const RunSettings& s = command_line.settings;
+  const Settings& s = command_line.settings;
   if (command_line.version) {
     print_version(stdout);
     return 0;

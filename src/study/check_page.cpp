@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 #include "report/safe_file.h"
 #include "study/html.h"
@@ -361,7 +361,7 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
          rows + "</table>\n</details>\n";
 }
 
-std::string panel(int position, const RunSettings& settings, const Evaluation& evaluation,
+std::string panel(int position, const Settings& settings, const Evaluation& evaluation,
                   const TrialEvaluation* chewing) {
   const Track& t = tracks[position];
   const bool trial = chewing != nullptr;
@@ -461,7 +461,7 @@ std::string check_page_name(const std::string& report_name) {
   return name + "_check.html";
 }
 
-std::string check_page(const std::string& file, const RunSettings& settings,
+std::string check_page(const std::string& file, const Settings& settings,
                        const Evaluation& evaluation) {
   const std::string title = "Check page: " + escaped(file.c_str());
   std::string s =
@@ -506,7 +506,7 @@ std::string check_page(const std::string& file, const RunSettings& settings,
 }
 
 std::string write_check_page(const std::string& path, const std::string& file,
-                             const RunSettings& settings, const Evaluation& evaluation) {
+                             const Settings& settings, const Evaluation& evaluation) {
   if (const int error = write_file_safely(path, check_page(file, settings, evaluation)))
     return "cannot write page '" + path + "': " + std::strerror(error);
   return "";

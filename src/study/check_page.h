@@ -10,15 +10,15 @@
 #include <string>
 
 #include "analysis/evaluation.h"
-#include "run/options.h"
+#include "pipeline/settings.h"
 
 // The page's file name for a report name: "s01_output.txt" gives "s01_check.html".
 std::string check_page_name(const std::string& report_name);
 
 // The page as text. `file` is the recording's path as given, shown in the title.
-std::string check_page(const std::string& file, const RunSettings& settings,
+std::string check_page(const std::string& file, const Settings& settings,
                        const Evaluation& evaluation);
 
 // Writes the page to `path`; an empty text when it is written, else why not.
 std::string write_check_page(const std::string& path, const std::string& file,
-                             const RunSettings& settings, const Evaluation& evaluation);
+                             const Settings& settings, const Evaluation& evaluation);

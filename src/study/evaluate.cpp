@@ -10,7 +10,7 @@
 #include "study/overview.h"
 #include "study/tables.h"
 
-RecordingTables evaluate_recording(const Recording& recording, const RunSettings& s,
+RecordingTables evaluate_recording(const Recording& recording, const Settings& s,
                                    const std::string& out, bool pages) {
   RecordingTables tables;
   reset_store();
@@ -63,7 +63,7 @@ RecordingTables evaluate_recording(const Recording& recording, const RunSettings
   return tables;
 }
 
-RecordingTables failed_recording(const Recording& recording, const RunSettings& s,
+RecordingTables failed_recording(const Recording& recording, const Settings& s,
                                  const std::string& message) {
   RecordingTables tables;
   tables.status = message;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "run/options.h"
+#include "pipeline/settings.h"
 #include "study/inputs.h"
 
 // The rows one recording contributes to the five tables, each record with its line end.
@@ -19,9 +19,9 @@ struct RecordingTables {
 // folder `out` and returns the rows. A failing recording returns only its runs.csv row.
 // With `pages`, also writes the recording's check page into `out`; a page that cannot be
 // written fails the recording as a report does.
-RecordingTables evaluate_recording(const Recording& recording, const RunSettings& settings,
+RecordingTables evaluate_recording(const Recording& recording, const Settings& settings,
                                    const std::string& out, bool pages = false);
 
 // The rows of a recording whose evaluation ended without returning, e.g. by a signal.
-RecordingTables failed_recording(const Recording& recording, const RunSettings& settings,
+RecordingTables failed_recording(const Recording& recording, const Settings& settings,
                                  const std::string& message);

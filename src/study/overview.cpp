@@ -7,7 +7,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 #include "report/safe_file.h"
 #include "study/check_page.h"
@@ -197,7 +197,7 @@ KeyValues key_values_from_text(const std::string& text) {
   return values;
 }
 
-std::string overview_page(const std::vector<OverviewRow>& rows, const RunSettings& settings,
+std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& settings,
                           const std::string& date) {
   const std::vector<KeyFigure>& figures = key_figures();
   const std::size_t n = figures.size();
@@ -397,7 +397,7 @@ OverviewRow overview_row(const Recording& recording, const RecordingTables& tabl
 }
 
 std::string write_overview_page(const std::string& folder, const std::vector<OverviewRow>& rows,
-                                const RunSettings& settings) {
+                                const Settings& settings) {
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);

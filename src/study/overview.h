@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "analysis/evaluation.h"
-#include "run/options.h"
+#include "pipeline/settings.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
 
@@ -74,9 +74,9 @@ struct OverviewRow {
 OverviewRow overview_row(const Recording& recording, const RecordingTables& tables);
 
 // The page as text; `date` is shown in its header.
-std::string overview_page(const std::vector<OverviewRow>& rows, const RunSettings& settings,
+std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& settings,
                           const std::string& date);
 
 // Writes the page as index.html into `folder`; an empty text when it is written, else why not.
 std::string write_overview_page(const std::string& folder, const std::vector<OverviewRow>& rows,
-                                const RunSettings& settings);
+                                const Settings& settings);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ std::string quoted(const char* text) { return std::string("'") + text + "'"; }
 
 // Applies one option value; returns the error message, empty when it is good.
 std::string apply(StudyOptions& o, Setting setting, const std::string& option, const char* value) {
-  RunSettings& s = o.settings;
+  Settings& s = o.settings;
   long long whole = 0;
   double number = 0;
   switch (setting) {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 #include "study/csv.h"
 
@@ -209,7 +209,7 @@ RunFacts read_facts(const std::string& file, int skipped_lines) {
   return facts;
 }
 
-std::string run_row(const RunFacts& facts, const RunSettings& s) {
+std::string run_row(const RunFacts& facts, const Settings& s) {
   CsvRow row;
   row.add(facts.file).add(facts.status).add(facts.report);
   if (facts.read) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "analysis/evaluation.h"
-#include "run/options.h"
+#include "pipeline/settings.h"
 
 // The tables' file names in the study's output folder.
 constexpr char kExperimentsTable[] = "experiments.csv";
@@ -63,7 +63,7 @@ struct RunFacts {
 // Facts of the recording in the store, as the reader left it.
 RunFacts read_facts(const std::string& file, int skipped_lines);
 
-std::string run_row(const RunFacts& facts, const RunSettings& settings);
+std::string run_row(const RunFacts& facts, const Settings& settings);
 
 // One row per finding of the data checks.
 std::string finding_rows(const std::string& file, const std::vector<Finding>& findings);

@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
   if (command_line.path == nullptr || command_line.help) check_help(command_line);
 
-  const RunSettings& s = command_line.settings;
+  const Settings& s = command_line.settings;
   const char* negative = negative_window(s);
   const char* expected = s.rms_time < 0   ? "-rms_time"
                          : s.mvc_time < 0 ? "-mvc_time"

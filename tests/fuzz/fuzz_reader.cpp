@@ -91,11 +91,11 @@ Scratch& scratch() {
 
 // Run settings the option scan can produce (windows are never negative: chew_eval rejects them
 // before reading), from the defaults to the degenerate.
-RunSettings settings_for(std::uint8_t selector) {
+Settings settings_for(std::uint8_t selector) {
   constexpr long double inf = std::numeric_limits<long double>::infinity();
   constexpr long double nan = std::numeric_limits<long double>::quiet_NaN();
   constexpr long long huge = std::numeric_limits<long long>::max();
-  RunSettings s;
+  Settings s;
   switch (selector % 8) {
     case 0:
       break;
@@ -189,7 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   // 2. Both EMG conditionings under the selected settings, then the rest of a run.
   unsigned sum = 0;  // every byte counts, so the seeds spread over all the settings
   for (std::size_t k = 0; k < size; ++k) sum += bytes[k];
-  const RunSettings v = settings_for(static_cast<std::uint8_t>(sum));
+  const Settings v = settings_for(static_cast<std::uint8_t>(sum));
   preprocessing_emg_reference(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
   const StoreSnapshot expected_emg = take_snapshot();
   reset_store();

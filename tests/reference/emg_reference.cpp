@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "recording/protocol.h"
+#include "protocol/protocol.h"
 #include "recording/store.h"
 
 namespace {

@@ -13,6 +13,30 @@
 #endif
 constexpr char kVersion[] = CHEW_VERSION;
 
+constexpr int kMaxTracks = 18;  // experiments of the protocol
+constexpr int kChannels = 4;    // EMG: masseter right, left, temporalis right, left
+constexpr int kPoints = 5;      // tracked: right, left, incisal, two lower first molars
+constexpr int kPositionFields = 3 * kPoints;  // x, y, z of each point, in that order
+constexpr int kIncisal = 2;                   // the incisal point's place among the points
+
+// The sample form of a recording: what every one of its sample lines carried.
+struct RecordingForm {
+  int points = 5;        // 5, or 3 (right, left, incisal)
+  int emg_channels = 2;  // 2 (masseters), or 4 (and the temporales)
+};
+
+// Burst integrals and muscle work are kept in uV*ms and shown in uVs: divided by this.
+constexpr long double kMicrovoltMsPerMicrovoltS = 1000;
+
+// A chewing cycle counts, and a cycle maximum enters the MVC-based cycle work, when a burst
+// integrates to more than this many times the channel's run-wide MVC (uV*ms against uV: that
+// many milliseconds of activity at MVC level).
+constexpr int kConfirmationFactor = 10;
+
+// Time stamps and window lengths within this many ms of zero leave room for their differences
+// and sums in 64 bits; the fast window walks take only experiments inside it.
+constexpr long long kTimeLimit = 1LL << 61;
+
 // Maximal clenching: the run-wide MVC is the larger of these two experiments' MVC.
 constexpr int kMvcExperiments[] = {0, 1};
 // Maximal opening: the run-wide distance maxima are the larger of these two experiments'.
