@@ -22,24 +22,20 @@
 #include <string>
 #include <vector>
 
-#include "analysis/cycles.h"
-#include "analysis/distances.h"
-#include "analysis/emg.h"
 #include "analysis/evaluation.h"
-#include "analysis/work.h"
+#include "pipeline/pipeline.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
 #include "reference/emg_reference.h"
 #include "reference/read_reference.h"
 #include "report/output.h"
-#include "run/options.h"
 
 namespace {
 
-constexpr const char* kStages[] = {
-    "read_data",      "preprocessing_emg",  "preprocessing_distances",
-    "compute_cycles", "preprocessing_work", "output_header"};
-constexpr int kStageCount = 6;
+// The fast evaluation is evaluate_file, as every program runs it: the reading with each
+// experiment's EMG conditioned as the reader finishes it, the other stages and the evaluation.
+constexpr const char* kStages[] = {"read and analyse", "report"};
+constexpr int kStageCount = 2;
 
 struct Run {
   double seconds[kStageCount] = {};
@@ -60,47 +56,31 @@ double now() {
 Run evaluate(const char* path, bool fast) {
   const Settings s;
   Run run;
-  reset_store();
-  // The fast run conditions each experiment's EMG as the reader finishes it, as chew_eval does;
-  // that time counts for preprocessing_emg, not for read_data.
-  EmgConditioning emg(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
-  double emg_seconds = 0;
-  const auto experiment_read = [&](int t) {
-    const double begin = now();
-    emg.experiment(t);
-    emg_seconds += now() - begin;
-  };
   double start = now();
-  ReadResult read = fast ? read_data(path, SampleDetail::report, experiment_read)
-                         : read_data_reference(path);
-  run.seconds[0] = now() - start - emg_seconds;
-  if (read.status != ReadStatus::ok) {
-    run.ok = false;
-    return run;
+  Evaluation evaluation;
+  if (fast) {
+    const FileEvaluation file = evaluate_file(path, s, Output::report);
+    run.ok = file.ok();
+    if (run.ok) evaluation = file.evaluation;
+  } else {
+    reset_store();
+    run.ok = read_data_reference(path).status == ReadStatus::ok;
+    if (run.ok) {
+      preprocessing_emg_reference(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
+      run_analysis_after_emg(s);
+      evaluation = ::evaluate(s.emg_threshold);
+    }
   }
-  start = now();
-  if (fast)
-    emg.finish();
-  else
-    preprocessing_emg_reference(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
-  run.seconds[1] = emg_seconds + now() - start;
-  start = now();
-  preprocessing_distances();
-  run.seconds[2] = now() - start;
-  start = now();
-  compute_cycles(s.dist_threshold);
-  run.seconds[3] = now() - start;
-  start = now();
-  preprocessing_work();
-  run.seconds[4] = now() - start;
+  run.seconds[0] = now() - start;
+  if (!run.ok) return run;
   start = now();
   char* text = nullptr;
   std::size_t size = 0;
   std::FILE* out = open_memstream(&text, &size);
   write_report(out, s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold, s.dist_threshold,
-               ::evaluate(s.emg_threshold));
+               evaluation);
   std::fclose(out);
-  run.seconds[5] = now() - start;
+  run.seconds[1] = now() - start;
   run.report.assign(text, size);
   std::free(text);
   return run;
@@ -159,21 +139,30 @@ int measure_process(int n, char** argv) {
   return 0;
 }
 
-// The fast evaluation's stages, each the best of n runs, and their shares of the whole.
+// The fast evaluation's parts, each the best of n runs, and their shares of the whole: the
+// reading alone (read_data without conditioning), the rest of evaluate_file (the EMG conditioning,
+// most of it during the reading, and the other stages), the report.
 int measure_stages(int n, const char* path) {
+  double read = 0;
   Run best;
   for (int r = 0; r < n; ++r) {
+    reset_store();
+    const double start = now();
+    const bool ok = read_data(path).status == ReadStatus::ok;
+    const double seconds = now() - start;
     Run run = evaluate(path, true);
-    if (!run.ok) {
+    if (!ok || !run.ok) {
       std::fprintf(stderr, "chew_bench: cannot evaluate '%s'\n", path);
       return 1;
     }
+    read = r == 0 ? seconds : std::min(read, seconds);
     for (int st = 0; st < kStageCount; ++st)
       best.seconds[st] = r == 0 ? run.seconds[st] : std::min(best.seconds[st], run.seconds[st]);
   }
-  for (int st = 0; st < kStageCount; ++st)
-    std::printf("  %-24s %8.1f ms %6.1f%%\n", kStages[st], best.seconds[st] * 1e3,
-                100 * best.seconds[st] / best.total());
+  const double parts[] = {read, best.seconds[0] - read, best.seconds[1]};
+  const char* names[] = {"read_data", "the analysis stages", "report"};
+  for (int k = 0; k < 3; ++k)
+    std::printf("  %-24s %8.1f ms %6.1f%%\n", names[k], parts[k] * 1e3, 100 * parts[k] / best.total());
   std::printf("  %-24s %8.1f ms\n", "all stages", best.total() * 1e3);
   return 0;
 }

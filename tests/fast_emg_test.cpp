@@ -25,8 +25,7 @@
 #include "reference/read_reference.h"
 #include "reference/snapshot.h"
 #include "report/output.h"
-#include "run/options.h"
-#include "run/run.h"
+#include "pipeline/pipeline.h"
 #include "support/test_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "analysis/evaluation.h"
-#include "run/run.h"
+#include "pipeline/pipeline.h"
 #include "support/test_support.h"
 
 namespace {

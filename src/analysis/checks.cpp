@@ -73,32 +73,40 @@ std::string field_name(int field) {
   return kChannelKeys[field - kPositionFields];
 }
 
-// Experiment k's facts: those of the positions as the reader gathered them, the rest from the
-// raw EMG and the time stamps.
-void gather(int k, const RecordingForm& form, RawExperiment& x) {
+// Experiment k's facts from its raw EMG and time stamps, for every channel: which of them the
+// recording carries is known only once it is read (finish() drops the others). The channel values
+// are those experiment_channel() points to, before the conditioning smooths them.
+void gather_samples(int k, RawExperiment& x, RawFactsGatherer::Clipping* clipping) {
   const int f = tracks[k].first_entry, l = tracks[k].last_entry;
-  const RawPositions& positions = raw_positions[k];
-  for (int field = 0; field < kPositionFields; ++field) {
-    if (!carried(field, form)) continue;
-    x.non_finite[field] = positions.non_finite[field];
-    x.first_non_finite[field] = positions.first_non_finite[field];
-  }
-  for (int p = 0; p < checked_pairs(form); ++p) {
-    x.pair_min[p] = positions.pair_min[p];
-    x.pair_max[p] = positions.pair_max[p];
-  }
-  for (int c = 0; c < form.emg_channels; ++c) {
+  for (int c = 0; c < kChannels; ++c) {
+    const long double* v = experiment_channel(c, k);  // nullptr: every value +0
+    const auto value = [v](int i) -> long double { return v == nullptr ? 0 : v[i]; };
     x.emg_flat[c] = true;
-    x.emg_level[c] = channel_value(c, f);
-  }
-  for (int i = f; i <= l; ++i) {
-    for (int c = 0; c < form.emg_channels; ++c) {
-      const long double v = channel_value(c, i);
-      if (!std::isfinite(v) && x.non_finite[kPositionFields + c]++ == 0)
+    x.emg_level[c] = value(f);
+    long double largest = 0;
+    for (int i = f; i <= l; ++i) {
+      const long double a = value(i);
+      if (!std::isfinite(a) && x.non_finite[kPositionFields + c]++ == 0)
         x.first_non_finite[kPositionFields + c] = i;
-      if (!(v == x.emg_level[c])) x.emg_flat[c] = false;
+      if (!(a == x.emg_level[c])) x.emg_flat[c] = false;
+      const long double magnitude = std::fabs(a);
+      if (std::isfinite(magnitude) && magnitude > largest) largest = magnitude;
     }
-    if (i == f) continue;
+    // The longest run at the experiment's own largest magnitude: where that is the recording's
+    // largest, these are the runs at it.
+    RawFactsGatherer::Clipping& own = clipping[c];
+    own.largest = largest;
+    if (!(largest > 0)) continue;
+    int run = 0;
+    for (int i = f; i <= l; ++i) {
+      run = std::fabs(value(i)) == largest ? run + 1 : 0;
+      if (run > own.run) {
+        own.run = run;
+        own.at = i - run + 1;
+      }
+    }
+  }
+  for (int i = f + 1; i <= l; ++i) {
     const long double step = elapsed_value(samples.time[i], samples.time[i - 1]);
     if (!(step > 0) && x.steps_not_rising++ == 0) x.first_not_rising = i;
     if (step > x.longest_step) {
@@ -109,27 +117,23 @@ void gather(int k, const RecordingForm& form, RawExperiment& x) {
   if (l > f) x.mean_step = elapsed_value(samples.time[l], samples.time[f]) / (l - f);
 }
 
-// The longest run of samples at each channel's largest finite magnitude.
-void gather_clipping(RawFacts& raw, int experiments) {
-  for (int c = 0; c < raw.form.emg_channels; ++c) {
-    long double largest = 0;
-    for (int k = 0; k < experiments; ++k)
-      for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
-        const long double v = std::fabs(channel_value(c, i));
-        if (std::isfinite(v) && v > largest) largest = v;
-      }
-    raw.largest_emg[c] = largest;
-    if (!(largest > 0)) continue;
-    for (int k = 0; k < experiments; ++k) {
-      int run = 0;
-      for (int i = tracks[k].first_entry; i <= tracks[k].last_entry; ++i) {
-        run = std::fabs(channel_value(c, i)) == largest ? run + 1 : 0;
-        if (run > raw.clipping_run[c]) {
-          raw.clipping_run[c] = run;
-          raw.clipping_at[c] = i - run + 1;
-        }
-      }
-    }
+// Experiment k's facts of the positions, as the reader gathered them, for the fields the form
+// carries; and nothing of the channels it does not carry.
+void gather_positions(int k, const RecordingForm& form, RawExperiment& x) {
+  const RawPositions& positions = raw_positions[k];
+  for (int field = 0; field < kPositionFields; ++field) {
+    if (!carried(field, form)) continue;
+    x.non_finite[field] = positions.non_finite[field];
+    x.first_non_finite[field] = positions.first_non_finite[field];
+  }
+  for (int p = 0; p < checked_pairs(form); ++p) {
+    x.pair_min[p] = positions.pair_min[p];
+    x.pair_max[p] = positions.pair_max[p];
+  }
+  for (int c = form.emg_channels; c < kChannels; ++c) {
+    x.non_finite[kPositionFields + c] = x.first_non_finite[kPositionFields + c] = 0;
+    x.emg_flat[c] = false;
+    x.emg_level[c] = 0;
   }
 }
 
@@ -213,14 +217,34 @@ RecordingForm recording_form() {
   return form;
 }
 
-RawFacts raw_facts(const ReadResult& read) {
-  RawFacts raw;
+void RawFactsGatherer::experiment(int k) {
+  if (k >= kMaxTracks) return;
+  gather_samples(k, raw_.experiments[k], clipping_[k]);
+}
+
+RawFacts RawFactsGatherer::finish(const ReadResult& read) {
+  RawFacts& raw = raw_;
   raw.read = read;
   raw.form = recording_form();
   raw.samples_before_first_experiment = no_tracks > 0 ? tracks[0].first_entry : no_entries;
   const int experiments = std::min(no_tracks, kMaxTracks);
-  for (int k = 0; k < experiments; ++k) gather(k, raw.form, raw.experiments[k]);
-  gather_clipping(raw, experiments);
+  for (int k = 0; k < experiments; ++k) gather_positions(k, raw.form, raw.experiments[k]);
+  // The longest run at each channel's largest finite magnitude over the recording: the first
+  // longest of the experiments whose own largest it is.
+  for (int c = 0; c < raw.form.emg_channels; ++c) {
+    long double largest = 0;
+    for (int k = 0; k < experiments; ++k)
+      if (clipping_[k][c].largest > largest) largest = clipping_[k][c].largest;
+    raw.largest_emg[c] = largest;
+    if (!(largest > 0)) continue;
+    for (int k = 0; k < experiments; ++k) {
+      const Clipping& own = clipping_[k][c];
+      if (own.largest == largest && own.run > raw.clipping_run[c]) {
+        raw.clipping_run[c] = own.run;
+        raw.clipping_at[c] = own.at;
+      }
+    }
+  }
   return raw;
 }
 

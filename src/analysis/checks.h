@@ -1,8 +1,7 @@
 // Data checks: what in a recording makes its numbers meaningless or worth a second look.
 //
-// Two passes. raw_facts() runs right after the reader, before the analysis stages overwrite
-// the raw EMG with its RMS and make the positions relative to their own calibration offsets:
-// it gathers what only the raw samples and the reader know. check_recording() combines those
+// Two passes. RawFactsGatherer sees each experiment's raw samples before the EMG conditioning
+// overwrites them with their RMS: it gathers what only the raw samples and the reader know. check_recording() combines those
 // facts with the evaluation after the stages and returns the findings. Neither changes the
 // store, so no report byte depends on them.
 #pragma once
@@ -93,9 +92,26 @@ struct RawFacts {
 // the form the reader would have read them in.
 RecordingForm recording_form();
 
-// Requires the reader to have filled the store, with SampleDetail::study, and no analysis stage
-// to have run yet.
-RawFacts raw_facts(const ReadResult& read);
+// Gathers the raw facts experiment by experiment, as the reader finishes each (or after the
+// reading, in the same order): experiment(k) must see experiment k's raw channel values where
+// experiment_channel() points, before the EMG conditioning smooths them. The reader must have been
+// asked for SampleDetail::study. finish() after the reading, before any stage but the EMG
+// conditioning has run.
+class RawFactsGatherer {
+ public:
+  void experiment(int k);
+  RawFacts finish(const ReadResult& read);
+
+  // The longest run of samples at one experiment's largest finite magnitude of a channel.
+  struct Clipping {
+    long double largest = 0;  // uV
+    int run = 0, at = 0;      // samples, and the run's first sample
+  };
+
+ private:
+  RawFacts raw_;
+  Clipping clipping_[kMaxTracks][kChannels] = {};
+};
 
 // Requires the analysis stages to have run; `evaluation` is the recording's evaluation.
 std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& evaluation);

@@ -2,10 +2,8 @@
 
 #include "analysis/checks.h"
 #include "analysis/evaluation.h"
-#include "recording/read_data.h"
-#include "recording/store.h"
+#include "pipeline/pipeline.h"
 #include "report/output.h"
-#include "run/run.h"
 #include "study/check_page.h"
 #include "study/overview.h"
 #include "study/tables.h"
@@ -13,21 +11,19 @@
 RecordingTables evaluate_recording(const Recording& recording, const Settings& s,
                                    const std::string& out, bool pages) {
   RecordingTables tables;
-  reset_store();
-  const ReadResult read = read_data(recording.path.c_str(), SampleDetail::study);
+  const FileEvaluation file =
+      evaluate_file(recording.path.c_str(), s, pages ? Output::pages : Output::tables);
+  const ReadResult& read = file.read;
   RunFacts facts = read_facts(recording.path, read.skipped_lines);
   // A file that could not be read at all has no counts.
   facts.read = read.status != ReadStatus::cannot_open && read.status != ReadStatus::read_error &&
                read.status != ReadStatus::not_regular_file;
-  if (read.status != ReadStatus::ok) {
-    facts.status = tables.status = read_failure(read, recording.path);
+  if (!file.ok()) {
+    facts.status = tables.status = file.failure;
     tables.runs = run_row(facts, s);
     return tables;
   }
-  // The stages overwrite raw values in place: what the checks need of them is taken first.
-  const RawFacts raw = raw_facts(read);
-  run_analysis(s);
-  const Evaluation evaluation = evaluate(s.emg_threshold, raw);
+  const Evaluation& evaluation = file.evaluation;
   const ReportResult report =
       write_report_file(in_folder(out, recording.report), s.rms_time, s.mvc_time, s.nl_time,
                         s.emg_threshold, s.dist_threshold, evaluation);

@@ -3,7 +3,10 @@
 // one the program name; an empty input is an empty vector). Nothing here opens a file or runs a
 // stage. Checked besides memory safety: the program name is the first argument, the data file
 // path is one of the later arguments themselves, the help text has its eight lines, and the
-// window check names exactly the first negative window.
+// window check names exactly the first negative window. Settings the window check lets
+// through evaluate a small recording, as chew_eval would, and its report is formatted.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/pipeline.h"
+#include "report/output.h"
 #include "run/options.h"
 
 namespace {
@@ -40,6 +45,42 @@ void check_help(const CommandLine& command_line) {
   if (newlines != 8 + in_name || help.size() < last.size() ||
       help.compare(help.size() - last.size(), last.size(), last) != 0)
     fail("the help text is not eight lines ending in the -h line");
+}
+
+// A small recording of 18 experiments, written once: a maximal clench, an opening and chewing,
+// enough for every stage to have something to do.
+struct Recording {
+  std::string path;
+  ~Recording() { std::remove(path.c_str()); }
+};
+
+const std::string& recording() {
+  static const Recording made{[] {
+    char name[] = "/tmp/chew_fuzz_options_XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0) fail("cannot create the recording");
+    std::FILE* file = fdopen(fd, "w");
+    std::fprintf(file, "Frequency:   100\nCalibr 0 0 0 1 0 0 0 1 0\n");
+    for (int e = 0; e < 18; ++e)
+      for (int i = 0; i < 12; ++i) {
+        const double opening = (i % 4) * 2.5 * (e >= 2), emg = (i % 3 + 1) * (e + 1) * 10.0;
+        std::fprintf(file, "%d 0 0 0 1 0 0 0 %g 0 0 0 0 %g %g %g %g\n", i * 10, opening, emg,
+                     -emg / 2, emg / 3, emg);
+      }
+    std::fclose(file);
+    return std::string(name);
+  }()};
+  return made.path;
+}
+
+void check_evaluation(const Settings& settings) {
+  const FileEvaluation file = evaluate_file(recording().c_str(), settings, Output::report);
+  if (!file.ok()) fail("the recording was not read");
+  std::FILE* out = std::fopen("/dev/null", "w");
+  if (out == nullptr) fail("cannot open /dev/null");
+  write_report(out, settings.rms_time, settings.mvc_time, settings.nl_time,
+               settings.emg_threshold, settings.dist_threshold, file.evaluation);
+  std::fclose(out);
 }
 
 }  // namespace
@@ -81,5 +122,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if ((negative == nullptr) != (expected == nullptr) ||
       (negative != nullptr && std::strcmp(negative, expected) != 0))
     fail("negative_window names the wrong option");
+  if (negative == nullptr) check_evaluation(s);
   return 0;
 }

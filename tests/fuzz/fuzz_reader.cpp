@@ -5,12 +5,12 @@
 //     and leave the same store, bit for bit;
 //  2. if it was read, conditioned under one of eight sets of run settings (chosen by the sum of
 //     the input's bytes) by the fast EMG conditioning and by the reference one, which must leave
-//     the same store again, then taken through the remaining stages and the whole report, written
-//     to /dev/null;
-//  3. read once more and run as chew_eval runs it, under the same settings (each experiment's EMG
-//     conditioned as the reader finishes it): the store must be that of 2. but for what this
-//     reading does not keep, and the report written beside the data file; nothing else may
-//     appear in the folder.
+//     the same store again, then taken through the remaining stages and the whole report;
+//  3. evaluated by evaluate_file as chew_eval (each experiment's EMG conditioned as the reader
+//     finishes it) and as chew_study evaluates it for tables and for pages, under the same
+//     settings: the store must be that of 2. but for what the reading does not keep, the
+//     evaluations' reports the same bytes and the data checks' findings the same; chew_eval's
+//     report is written beside the data file, and nothing else may appear in the folder.
 // Any difference or failure aborts, which the fuzzer reports as a crash.
 #include <dirent.h>
 #include <unistd.h>
@@ -26,19 +26,16 @@
 #include <string>
 #include <vector>
 
-#include "analysis/cycles.h"
-#include "analysis/distances.h"
+#include "analysis/checks.h"
 #include "analysis/emg.h"
 #include "analysis/evaluation.h"
-#include "analysis/work.h"
+#include "pipeline/pipeline.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
 #include "reference/emg_reference.h"
 #include "reference/read_reference.h"
 #include "reference/snapshot.h"
 #include "report/output.h"
-#include "run/options.h"
-#include "run/run.h"
 
 namespace {
 
@@ -51,7 +48,6 @@ namespace {
 // <folder>/data is <folder>/data_output.txt.
 struct Scratch {
   std::string folder, data, report;
-  std::FILE* sink = nullptr;
 
   Scratch() {
     std::string base = std::filesystem::temp_directory_path().string();
@@ -61,8 +57,6 @@ struct Scratch {
     folder = pattern;
     data = folder + "/data";
     report = folder + "/data_output.txt";
-    sink = std::fopen("/dev/null", "w");
-    if (sink == nullptr) fail("cannot open /dev/null");
   }
   ~Scratch() {
     std::remove(data.c_str());
@@ -143,18 +137,43 @@ void write_data(const std::string& path, const std::uint8_t* bytes, std::size_t 
   if (std::fclose(file) != 0) fail("cannot write " + path);
 }
 
-// The store without what chew_eval's reading does not keep: the channels' columns hold only some
-// experiments' values, and the incisal positions and the facts of the raw positions are only
-// the study's.
-StoreSnapshot as_chew_eval_keeps(StoreSnapshot s) {
+// The store without what an evaluation during the reading does not keep: the channels' columns
+// hold only some experiments' values; and, unless `study`, the incisal positions and the facts
+// of the raw positions, which only the study's reading gathers.
+StoreSnapshot as_chew_eval_keeps(StoreSnapshot s, bool study) {
   for (std::vector<long double>& column : s.samples.channel) column.clear();
   s.samples.channels_kept = true;
+  if (study) return s;
   for (std::vector<long double>* column :
        {&s.samples.incisal_x, &s.samples.incisal_y, &s.samples.incisal_z})
     column->clear();
   s.samples.positions_kept = false;
   s.raw_positions.assign(s.raw_positions.size(), RawPositions{});
   return s;
+}
+
+std::string report_text(const Settings& v, const Evaluation& evaluation) {
+  char* text = nullptr;
+  std::size_t length = 0;
+  std::FILE* out = open_memstream(&text, &length);
+  if (out == nullptr) fail("open_memstream failed");
+  write_report(out, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold,
+               evaluation);
+  std::fclose(out);
+  std::string result(text, length);
+  std::free(text);
+  return result;
+}
+
+// Each finding as a line of text, the measured value and limit exactly.
+std::string finding_texts(const Evaluation& evaluation) {
+  std::string texts;
+  for (const Finding& f : evaluation.findings) {
+    char numbers[128];
+    std::snprintf(numbers, sizeof numbers, " %d %La %La ", f.experiment, f.value, f.limit);
+    texts += rule_of(f.check).name + std::string(numbers) + f.channel + " " + f.message + "\n";
+  }
+  return texts;
 }
 
 void expect_same(const StoreSnapshot& expected, const StoreSnapshot& actual, const char* stage) {
@@ -193,24 +212,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   preprocessing_emg_reference(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
   const StoreSnapshot expected_emg = take_snapshot();
   reset_store();
-  const RawFacts raw =
-      raw_facts(read_data(path, SampleDetail::study));  // the data checks see any input too
+  if (read_data(path, SampleDetail::study).status != ReadStatus::ok) fail("not read again");
   preprocessing_emg(v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold);
   expect_same(expected_emg, take_snapshot(), "EMG conditioning");
-  preprocessing_distances();
-  compute_cycles(v.dist_threshold);
-  preprocessing_work();
+  run_analysis_after_emg(v);
   const StoreSnapshot expected_run = take_snapshot();
-  write_report(s.sink, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold,
-               evaluate(v.emg_threshold, raw));
+  const std::string expected_report = report_text(v, evaluate(v.emg_threshold));
 
-  // 3. The run as chew_eval runs it, report file included.
-  reset_store();
-  if (read_and_analyse(path, v).status != ReadStatus::ok) fail("not read as chew_eval reads it");
-  expect_same(as_chew_eval_keeps(expected_run), as_chew_eval_keeps(take_snapshot()),
-              "chew_eval's run");
-  const ReportResult report = output_header(path, v.rms_time, v.mvc_time, v.nl_time,
-                                            v.emg_threshold, v.dist_threshold);
+  // 3. evaluate_file for each output, the data checks too (they see any input).
+  const FileEvaluation pages = evaluate_file(path, v, Output::pages);
+  if (!pages.ok()) fail("not read for pages");
+  expect_same(expected_run, take_snapshot(), "the evaluation for pages");
+  const FileEvaluation tables = evaluate_file(path, v, Output::tables);
+  if (!tables.ok()) fail("not read for tables");
+  expect_same(as_chew_eval_keeps(expected_run, true), as_chew_eval_keeps(take_snapshot(), true),
+              "the evaluation for tables");
+  if (finding_texts(tables.evaluation) != finding_texts(pages.evaluation))
+    fail("the data checks differ between the evaluations for tables and for pages");
+  const FileEvaluation file = evaluate_file(path, v, Output::report);
+  if (!file.ok()) fail("not read as chew_eval reads it");
+  expect_same(as_chew_eval_keeps(expected_run, false), as_chew_eval_keeps(take_snapshot(), false),
+              "chew_eval's evaluation");
+  for (const Evaluation* e : {&pages.evaluation, &tables.evaluation, &file.evaluation})
+    if (report_text(v, *e) != expected_report) fail("a report differs from the whole run's");
+  const ReportResult report =
+      write_report_file(report_name(path), v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold,
+                        v.dist_threshold, file.evaluation);
   if (!report.ok) fail("report not written: " + report.message);
   const std::string names = s.listing();
   if (names != " data data_output.txt" && names != " data_output.txt data")

@@ -1,0 +1,44 @@
+// One recording from its file to its evaluation: the reader, the four analysis stages and the
+// evaluation every output formats. chew_eval, chew_study, the benchmark and the fuzz targets all
+// evaluate a file here.
+//
+// Reads  a recording file (see recording/read_data.h) and the settings.
+// Writes the recording store (emptied first), which holds the recording until the next call, and
+//        returns the reading's outcome and the Evaluation.
+#pragma once
+
+#include <string>
+
+#include "analysis/evaluation.h"
+#include "pipeline/settings.h"
+#include "recording/read_data.h"
+
+// What the caller formats, which decides what is read and kept:
+//   report  the classic report: the EMG of each experiment conditioned as the reader finishes
+//           it, so that only a few experiments' channel values are ever held;
+//   tables  also the study's tables: the incisal positions (kinematics), the facts of the raw
+//           samples and the data checks' findings; conditioned during the reading as well;
+//   pages   also the check pages, which draw every sample's smoothed EMG: the channel columns
+//           are kept whole and each experiment is conditioned after the reading, by the same step.
+enum class Output { report, tables, pages };
+
+struct FileEvaluation {
+  ReadResult read;
+  std::string failure;    // why the recording could not be evaluated (read_failure); empty if ok
+  Evaluation evaluation;  // when ok()
+  bool ok() const { return read.status == ReadStatus::ok; }
+};
+
+FileEvaluation evaluate_file(const char* path, const Settings& settings, Output what);
+
+// The four analysis stages in their fixed order over the recording in the store, which the
+// reader filled whole (tests, and the comparison with the straightforward implementation).
+void run_analysis(const Settings& settings);
+// The stages after EMG conditioning: distances, cycles, muscle work.
+void run_analysis_after_emg(const Settings& settings);
+
+// Why a recording could not be evaluated, as chew_eval says it (without its program name and line
+// end); empty when it was read. The reader's own three messages are the texts chew_eval prints
+// on standard output (is_reader_message); the others it prints on standard error.
+std::string read_failure(const ReadResult& read, const std::string& path);
+bool is_reader_message(ReadStatus status);
