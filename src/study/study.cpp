@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-#include "report/safe_file.h"
+#include "io/safe_file.h"
 #include "study/console.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"

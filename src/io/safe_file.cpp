@@ -1,4 +1,4 @@
-#include "report/safe_file.h"
+#include "io/safe_file.h"
 
 #include <fcntl.h>
 #include <signal.h>
