@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "report/interrupt.h"
+#include "io/signals.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "analysis/distances.h"
 #include "analysis/emg.h"
 #include "analysis/work.h"
+#include "io/signals.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
-#include "report/interrupt.h"
 #include "report/output.h"
 
 void run_analysis(const Settings& s) {

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "io/safe_file.h"
+#include "io/signals.h"
 #include "study/console.h"
 #include "study/inputs.h"
-#include "study/signals.h"
 #include "study/tables.h"
 
 namespace {
