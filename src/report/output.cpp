@@ -4,13 +4,13 @@
 
 #include <cstring>
 
+#include "io/safe_file.h"
 #include "protocol/protocol.h"
 #include "recording/store.h"
 #include "report/balance_tables.h"
 #include "report/evaluation_table.h"
 #include "report/experiment_table.h"
 #include "report/index_tables.h"
-#include "report/safe_file.h"
 
 std::string report_name(const char* path) {
   // Only the file's own name is cut: dots in folder names ("./", "../", "a.b/") must not move

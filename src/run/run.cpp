@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "io/signals.h"
 #include "pipeline/pipeline.h"
-#include "report/interrupt.h"
 #include "report/output.h"
 #include "run/options.h"
 

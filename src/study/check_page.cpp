@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "io/safe_file.h"
 #include "protocol/protocol.h"
 #include "recording/store.h"
-#include "report/safe_file.h"
 #include "study/html.h"
 
 namespace {

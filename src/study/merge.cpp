@@ -14,10 +14,10 @@
 #include <system_error>
 #include <vector>
 
-#include "report/safe_file.h"
+#include "io/safe_file.h"
+#include "io/signals.h"
 #include "study/console.h"
 #include "study/inputs.h"
-#include "study/signals.h"
 #include "study/tables.h"
 
 namespace {

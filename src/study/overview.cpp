@@ -7,9 +7,9 @@
 #include <cstring>
 #include <ctime>
 
+#include "io/safe_file.h"
 #include "protocol/protocol.h"
 #include "recording/store.h"
-#include "report/safe_file.h"
 #include "study/check_page.h"
 #include "study/html.h"
 #include "study/inputs.h"

@@ -13,8 +13,8 @@
 #include <map>
 #include <vector>
 
+#include "io/signals.h"
 #include "study/inputs.h"
-#include "study/signals.h"
 
 namespace {
 

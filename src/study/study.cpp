@@ -7,14 +7,14 @@
 #include <system_error>
 #include <vector>
 
-#include "report/safe_file.h"
+#include "io/safe_file.h"
+#include "io/signals.h"
 #include "study/console.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
 #include "study/merge.h"
 #include "study/overview.h"
 #include "study/pool.h"
-#include "study/signals.h"
 #include "study/study_options.h"
 #include "study/tables.h"
 

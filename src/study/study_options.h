@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "io/signals.h"
 #include "pipeline/settings.h"
 
 struct StudyOptions {
@@ -24,7 +25,8 @@ struct ParsedStudyOptions {
   std::string error;  // empty when the command line is good
 };
 
-constexpr int kMaxJobs = 256;
+// As many workers as the signal clean-up can stop.
+constexpr int kMaxJobs = kWorkerSlots;
 
 // Options and inputs may be mixed; "--" ends the options. Settings take chew_eval's spelling
 // (-rms_time 40) or a long one (--rms-time 40, --rms-time=40). A value must be a number as a

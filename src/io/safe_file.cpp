@@ -1,4 +1,4 @@
-#include "report/safe_file.h"
+#include "io/safe_file.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "report/interrupt.h"
+#include "io/signals.h"
 
 namespace {
 
