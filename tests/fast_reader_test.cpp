@@ -1,107 +1,15 @@
-// The block reader with its own number conversion against the straightforward reader that reads
-// a character at a time and converts every number with sscanf: same store, bit for bit.
+// The reader against the straightforward reader that reads a character at a time and converts
+// every number with sscanf (expect_same_reading): same status and store, bit for bit, for odd
+// lines, odd numbers, repeated conversions and positions, blocks cut short and random files.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
 
-#include "recording/decimal.h"
-#include "recording/read_data.h"
-#include "recording/store.h"
-#include "reference/read_reference.h"
-#include "reference/snapshot.h"
 #include "support/test_support.h"
 
 namespace {
-
-bool same_bits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
-
-TEST(DecimalTest, PlainDecimalsConvertExactlyAsStrtold) {
-  std::mt19937_64 random(12345);
-  for (int n = 0; n < 300000; ++n) {
-    std::string text;
-    switch (random() % 4) {
-      case 0:
-        text += '-';
-        break;
-      case 1:
-        text += '+';
-        break;
-      default:
-        break;
-    }
-    int before = static_cast<int>(random() % 12), after = static_cast<int>(random() % 21);
-    if (random() % 5 == 0) text += std::string(random() % 6, '0');  // leading zeros
-    for (int k = 0; k < before; ++k) text += static_cast<char>('0' + random() % 10);
-    if (after > 0 || before == 0 || random() % 3 == 0) {
-      text += '.';
-      if (random() % 4 == 0) text += std::string(random() % 8, '0');
-      for (int k = 0; k < after; ++k) text += static_cast<char>('0' + random() % 10);
-    }
-    if (text.find_first_of("0123456789") == std::string::npos) text += '7';
-    const char* p = text.c_str();
-    long double fast = -1;
-    Token token = next_decimal(p, fast);
-    if (token == Token::other) continue;  // too many digits: left to the general scanner
-    ASSERT_EQ(token, Token::number) << text;
-    EXPECT_EQ(*p, '\0') << text;
-    long double expected = std::strtold(text.c_str(), nullptr);
-    ASSERT_TRUE(same_bits(fast, expected)) << text;
-  }
-}
-
-TEST(DecimalTest, EverythingElseIsLeftToTheGeneralScanner) {
-  for (const char* text :
-       {"1e3", "1E3", "0x1p3", "nan", "inf", "-inf", "1.5abc", "1,5", ".", "-", "+", "1.2.3",
-        "12345678901234567890", "0.1234567890123456789012345678", "5\r", "1\v"}) {
-    const char* p = text;
-    long double value;
-    EXPECT_EQ(next_decimal(p, value), Token::other) << text;
-    EXPECT_EQ(p, text) << text;
-  }
-  for (const char* text : {"", "  \t\n"}) {
-    const char* p = text;
-    long double value;
-    EXPECT_EQ(next_decimal(p, value), Token::end);
-  }
-  const char* p = " -0 7.";
-  long double value;
-  ASSERT_EQ(next_decimal(p, value), Token::number);
-  EXPECT_TRUE(std::signbit(value));
-  ASSERT_EQ(next_decimal(p, value), Token::number);
-  EXPECT_EQ(value, 7.0L);
-  long long integer;
-  for (const char* text : {"1234567890123456789", "5.", "0x10", "+"}) {
-    p = text;
-    EXPECT_EQ(next_integer(p, integer), Token::other) << text;
-  }
-  p = "-123456789012345678 ";
-  ASSERT_EQ(next_integer(p, integer), Token::number);
-  EXPECT_EQ(integer, -123456789012345678LL);
-}
-
-// Reads `content` with both readers, for the report and for the study, and compares status and
-// store.
-void expect_same_reading(const std::string& content, const std::string& what) {
-  TempDir dir;
-  const std::string path = dir.file("data.txt");
-  write_file(path, content);
-  for (SampleDetail detail : {SampleDetail::report, SampleDetail::study}) {
-    reset_store();
-    ReadResult reference = read_data_reference(path.c_str(), detail);
-    StoreSnapshot expected = take_snapshot();
-    reset_store();
-    ReadResult fast = read_data(path.c_str(), detail);
-    StoreSnapshot actual = take_snapshot();
-    EXPECT_EQ(static_cast<int>(fast.status), static_cast<int>(reference.status)) << what;
-    EXPECT_EQ(first_difference(expected, actual), "") << what;
-  }
-  reset_store();
-}
 
 std::string numbers(int count, const char* each = "1.25") {
   std::string line = "0";
@@ -213,8 +121,8 @@ TEST(FastReaderTest, RepeatedPositionsAgreeWithTheReference) {
   std::mt19937 random(4242);
   const char* spellings[] = {"1.5", "1.50", "+1.5", "01.5", "15e-1", "-1.5", "-0", "0", "nan"};
   for (int file = 0; file < 20; ++file) {
-    std::string content = file % 2 ? "Calibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n"
-                                    : "Calibr 1 2 3 4 5 6 7 8 9\n";
+    std::string content =
+        file % 2 ? "Calibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n" : "Calibr 1 2 3 4 5 6 7 8 9\n";
     std::string position[15];
     for (std::string& p : position) p = spellings[random() % 3];
     for (int line = 0; line < 300; ++line) {

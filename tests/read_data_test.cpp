@@ -1,5 +1,6 @@
-// The reader: line forms of both calibration types, fields carried between lines, header
-// columns, line pieces, line ends, experiment bounds and the capacity limits.
+// The reader through read_data: line forms of both calibration types, fields carried between
+// lines, header columns, line pieces, line ends, experiment bounds and the capacity limits; each
+// file also read by the straightforward reader, which must agree (expect_same_reading).
 #include "recording/read_data.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +21,18 @@ std::string sample(long long time, int count, int base = 0) {
   return line + "\n";
 }
 
+// read_text, after expect_same_reading.
+ReadResult read_checked(const std::string& content) {
+  expect_same_reading(content, content.substr(0, 80));
+  return read_text(content);
+}
+
 const char kCalibration15[] = "Calibr 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15\n";
 const char kCalibration9[] = "Calibr 1 2 3 4 5 6 7 8 9\n";
 
 TEST(ReadDataTest, FivePointLinesFillTwoChannels) {
-  ASSERT_EQ(read_text(std::string(kCalibration15) + sample(0, 20) + sample(5, 22, 100) +
-                      sample(6, 19) + "garbage line\n\n")
+  ASSERT_EQ(read_checked(std::string(kCalibration15) + sample(0, 20) + sample(5, 22, 100) +
+                         sample(6, 19) + "garbage line\n\n")
                 .status,
             ReadStatus::ok);
   EXPECT_EQ(calibration.type, 0);
@@ -48,8 +55,8 @@ TEST(ReadDataTest, FivePointLinesFillTwoChannels) {
 }
 
 TEST(ReadDataTest, ThreePointLinesTakeFourChannelsOrTwo) {
-  ASSERT_EQ(read_text(std::string(kCalibration9) + sample(0, 16) + sample(1, 15, 100) +
-                      sample(2, 14, 200) + sample(3, 20, 300) + sample(4, 13))
+  ASSERT_EQ(read_checked(std::string(kCalibration9) + sample(0, 16) + sample(1, 15, 100) +
+                         sample(2, 14, 200) + sample(3, 20, 300) + sample(4, 13))
                 .status,
             ReadStatus::ok);
   EXPECT_EQ(calibration.type, 1);
@@ -73,8 +80,8 @@ TEST(ReadDataTest, ThreePointLinesTakeFourChannelsOrTwo) {
 TEST(ReadDataTest, FieldsAFormDoesNotCarryKeepEarlierValues) {
   // Points 4 and 5 of a five-point line stay in every later three-point sample; the calibration
   // shares the working record, so a 9-number calibration line keeps them from that sample.
-  ASSERT_EQ(read_text(std::string(kCalibration15) + sample(0, 20, 100) + kCalibration9 +
-                      sample(0, 16, 200))
+  ASSERT_EQ(read_checked(std::string(kCalibration15) + sample(0, 20, 100) + kCalibration9 +
+                         sample(0, 16, 200))
                 .status,
             ReadStatus::ok);
   EXPECT_EQ(calibration.type, 1);
@@ -92,9 +99,9 @@ TEST(ReadDataTest, FieldsAFormDoesNotCarryKeepEarlierValues) {
 
 TEST(ReadDataTest, ALineThatFailsItsFormWritesNothing) {
   // The 12-number calibration line is read as type 1; its numbers 10 to 12 go nowhere.
-  ASSERT_EQ(
-      read_text("Calibr 1 2 3 4 5 6 7 8 9 10 11 12\n" + sample(0, 13, 50) + sample(0, 14)).status,
-      ReadStatus::ok);
+  ASSERT_EQ(read_checked("Calibr 1 2 3 4 5 6 7 8 9 10 11 12\n" + sample(0, 13, 50) + sample(0, 14))
+                .status,
+            ReadStatus::ok);
   EXPECT_EQ(calibration.type, 1);
   EXPECT_EQ(calibration.position[8], 9.0L);
   EXPECT_EQ(calibration.position[9], 0.0L);
@@ -105,38 +112,54 @@ TEST(ReadDataTest, ALineThatFailsItsFormWritesNothing) {
 TEST(ReadDataTest, UnreadableCalibrationEndsTheRead) {
   for (const char* line :
        {"Calibr 1 2 3 4 5 6 7 8\n", "Calibration 1 2 3 4 5 6 7 8 9\n", "Calibr\n"}) {
-    EXPECT_EQ(read_text(sample(0, 20) + line + sample(1, 20)).status, ReadStatus::calibration_error)
+    EXPECT_EQ(read_checked(sample(0, 20) + line + sample(1, 20)).status,
+              ReadStatus::calibration_error)
         << line;
   }
   // Without a calibration line the five-point form is read with an all-zero calibration.
-  ASSERT_EQ(read_text(sample(0, 20)).status, ReadStatus::ok);
+  ASSERT_EQ(read_checked(sample(0, 20)).status, ReadStatus::ok);
   EXPECT_EQ(calibration.type, 0);
   EXPECT_EQ(calibration.position[0], 0.0L);
   EXPECT_EQ(no_entries, 1);
 }
 
+// Header values as they follow their keyword (one separator character after it, four after
+// "Frequency"), cut to 255 characters, a "\r\n" read as "\n"; `entries` samples besides.
 TEST(ReadDataTest, HeaderValuesStartAtTheirColumns) {
-  // One separator character after the keyword, four after "Frequency".
-  ASSERT_EQ(read_text("Person:Jane Doe\nSex f\nBorn: 1.2.1980\nCreation date: 3.4.2026\n"
-                      "Frequency:   1000\nPersonXnew value\nFrequency   1000\nBorn\n")
-                .status,
-            ReadStatus::ok);
-  EXPECT_STREQ(person, "new value\n");  // a later line replaces, any separator character
-  EXPECT_STREQ(sex, "f\n");
-  EXPECT_STREQ(creation, " 3.4.2026\n");
-  EXPECT_STREQ(born, "");            // the line ends before the value column
-  EXPECT_STREQ(frequency, "000\n");  // three characters after the keyword lose a digit
-  EXPECT_EQ(no_entries, 0);
-  EXPECT_EQ(no_tracks, 0);
-
-  ASSERT_EQ(read_text("Frequency:   1000\n").status, ReadStatus::ok);
-  EXPECT_STREQ(frequency, "1000\n");
-}
-
-TEST(ReadDataTest, LongHeaderValueIsCutTo255Characters) {
-  const std::string value(300, 'a');
-  ASSERT_EQ(read_text("Sex " + value + "\n").status, ReadStatus::ok);
-  EXPECT_EQ(std::string(sex), value.substr(0, 255));
+  const std::string all =
+      "Person:Jane Doe\nSex f\nBorn: 1.2.1980\nCreation date: 3.4.2026\n"
+      "Frequency:   1000\nPersonXnew value\nFrequency   1000\nBorn\n";
+  const std::string crlf = "Person A\r\nSex B\rC\n" + sample(0, 20);
+  struct Case {
+    std::string content;
+    const char* text;
+    std::string expected;
+    int entries;
+  };
+  const Case cases[] = {
+      {all, person, "new value\n", 0},  // a later line replaces, any separator character
+      {all, sex, "f\n", 0},
+      {all, creation, " 3.4.2026\n", 0},
+      {all, born, "", 0},            // the line ends before the value column
+      {all, frequency, "000\n", 0},  // three characters after the keyword lose a digit
+      {"Frequency:   1000\n", frequency, "1000\n", 0},
+      {"Sex " + std::string(300, 'a') + "\n", sex, std::string(255, 'a'), 0},
+      // Longer than a piece: 255 characters kept, the remainder skipped as text.
+      {"Person " + std::string(3000, 'p') + "\n" + sample(0, 20), person, std::string(255, 'p'), 1},
+      // Exactly 2047 characters and the newline: the newline alone is the next (empty) piece.
+      {"Sex " + std::string(kLinePiece - 4, 's') + "\r\n" + sample(0, 20), sex,
+       std::string(255, 's'), 1},
+      {crlf, person, "A\n", 1},
+      {crlf, sex, "B\rC\n", 1},
+      // A 2046-character line ending in "\r\n" is one piece.
+      {"Born " + std::string(2046 - 5, 'b') + "\r\nSex x\r\n", sex, "x\n", 0},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(read_checked(c.content).status, ReadStatus::ok) << c.expected;
+    EXPECT_EQ(std::string(c.text), c.expected);
+    EXPECT_EQ(no_entries, c.entries) << c.expected;
+    EXPECT_EQ(no_tracks, c.entries) << c.expected;  // each sample opens an experiment
+  }
 }
 
 TEST(ReadDataTest, LinesLongerThan2047CharactersAreSplitIntoPieces) {
@@ -145,37 +168,15 @@ TEST(ReadDataTest, LinesLongerThan2047CharactersAreSplitIntoPieces) {
   std::string first = sample(0, 20);
   first.pop_back();
   first += std::string(kLinePiece - first.size(), ' ');
-  ASSERT_EQ(read_text(first + sample(7, 20, 10)).status, ReadStatus::ok);
+  ASSERT_EQ(read_checked(first + sample(7, 20, 10)).status, ReadStatus::ok);
   ASSERT_EQ(no_entries, 2);
   EXPECT_EQ(samples.time[1], 7);
   EXPECT_EQ(samples.incisal_x[1], 17.0L);
-
-  // A header longer than a piece keeps 255 characters; its remainder is skipped as text.
-  ASSERT_EQ(read_text("Person " + std::string(3000, 'p') + "\n" + sample(0, 20)).status,
-            ReadStatus::ok);
-  EXPECT_EQ(std::string(person), std::string(255, 'p'));
-  EXPECT_EQ(no_entries, 1);
-
-  // Exactly 2047 characters and the newline: the newline alone is the next (empty) piece.
-  std::string exact = "Sex " + std::string(kLinePiece - 4, 's');
-  ASSERT_EQ(read_text(exact + "\r\n" + sample(0, 20)).status, ReadStatus::ok);
-  EXPECT_EQ(std::string(sex), std::string(255, 's'));
-  EXPECT_EQ(no_entries, 1);
-}
-
-TEST(ReadDataTest, CarriageReturnBeforeNewlineIsNoPartOfTheLine) {
-  ASSERT_EQ(read_text("Person A\r\nSex B\rC\n" + sample(0, 20)).status, ReadStatus::ok);
-  EXPECT_STREQ(person, "A\n");
-  EXPECT_STREQ(sex, "B\rC\n");
-  // A 2046-character line ending in "\r\n" is one piece.
-  std::string line = "Born " + std::string(2046 - 5, 'b');
-  ASSERT_EQ(read_text(line + "\r\nSex x\r\n").status, ReadStatus::ok);
-  EXPECT_STREQ(sex, "x\n");
 }
 
 TEST(ReadDataTest, ExperimentBoundsFollowTimeZero) {
-  ASSERT_EQ(read_text(sample(5, 20) + sample(6, 20) + sample(0, 20) + sample(-3, 20) +
-                      sample(0, 20) + sample(0, 20) + sample(4, 20) + sample(2, 20))
+  ASSERT_EQ(read_checked(sample(5, 20) + sample(6, 20) + sample(0, 20) + sample(-3, 20) +
+                         sample(0, 20) + sample(0, 20) + sample(4, 20) + sample(2, 20))
                 .status,
             ReadStatus::ok);
   EXPECT_EQ(no_entries, 8);  // the two samples before the first experiment are stored
@@ -187,7 +188,7 @@ TEST(ReadDataTest, ExperimentBoundsFollowTimeZero) {
   EXPECT_EQ(tracks[2].first_entry, 5);
   EXPECT_EQ(tracks[2].last_entry, 7);
 
-  ASSERT_EQ(read_text(sample(1, 20) + sample(2, 20)).status, ReadStatus::ok);
+  ASSERT_EQ(read_checked(sample(1, 20) + sample(2, 20)).status, ReadStatus::ok);
   EXPECT_EQ(no_tracks, 0);
   EXPECT_EQ(no_entries, 2);
 }
@@ -196,10 +197,10 @@ TEST(ReadDataTest, NumbersConvertAsScanfConvertsThem) {
   // Odd spellings in the incisal point's place (numbers 7 to 9, measured from a zero calibration)
   // and in the EMG's.
   const std::string before = " 1 2 3 4 5 6 ", after = " 10 11 12 13 14 15 16 17 18 ";
-  ASSERT_EQ(read_text("0" + before + "+1.5 .5 5." + after + "19 20abc\n" +  //
-                      "1" + before + "1e3 nan inf" + after + "1e-4950 -0\n" + "2" + before +
-                      "0x1p3 -0 1e-4950" + after + "19 20\n" +
-                      "3 1.5abc 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\n")
+  ASSERT_EQ(read_checked("0" + before + "+1.5 .5 5." + after + "19 20abc\n" +  //
+                         "1" + before + "1e3 nan inf" + after + "1e-4950 -0\n" + "2" + before +
+                         "0x1p3 -0 1e-4950" + after + "19 20\n" +
+                         "3 1.5abc 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\n")
                 .status,
             ReadStatus::ok);
   ASSERT_EQ(no_entries, 3);  // the last line stops short at "abc"

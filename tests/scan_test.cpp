@@ -1,27 +1,22 @@
-// The reader's number scanner against the C library's sscanf with the reader's formats: the same
-// characters taken, the same conversion counts and the same values, bit for bit (NaN sign and
-// payload included).
+// The reader's number conversion against the C library: plain decimals (decimal.h) as strtold
+// converts them, and the scanner's fields and lines as sscanf with the reader's formats takes
+// them: the same characters taken, the same conversion counts and the same values, bit for bit
+// (NaN sign and payload included).
 #include "recording/scan.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
+
 namespace {
-
-bool same_bits(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
-
-std::string bits(long double v) {
-  unsigned char b[10];
-  std::memcpy(b, &v, 10);
-  char text[24];
-  for (int k = 0; k < 10; ++k) std::snprintf(text + 2 * k, 3, "%02x", b[9 - k]);
-  return text;
-}
 
 // Shows control characters, so that a failing text can be read.
 std::string shown(const std::string& text) {
@@ -90,8 +85,8 @@ void expect_float_as_sscanf(const std::string& text) {
     return;
   }
   EXPECT_EQ(p - text.c_str(), taken) << shown(text);
-  EXPECT_TRUE(same_bits(actual, expected))
-      << shown(text) << ": " << bits(actual) << " instead of " << bits(expected);
+  EXPECT_TRUE(same_extended(actual, expected))
+      << shown(text) << ": " << extended_bits(actual) << " instead of " << extended_bits(expected);
 }
 
 void expect_integer_as_sscanf(const std::string& text) {
@@ -104,6 +99,61 @@ void expect_integer_as_sscanf(const std::string& text) {
   if (field != Field::converted) return;
   EXPECT_EQ(p - text.c_str(), taken) << shown(text);
   EXPECT_EQ(actual, expected) << shown(text);
+}
+
+TEST(DecimalTest, PlainDecimalsConvertExactlyAsStrtold) {
+  std::mt19937_64 random(12345);
+  for (int n = 0; n < 300000; ++n) {
+    const char* signs[] = {"-", "+", "", ""};
+    std::string text = signs[random() % 4];
+    int before = static_cast<int>(random() % 12), after = static_cast<int>(random() % 21);
+    if (random() % 5 == 0) text += std::string(random() % 6, '0');  // leading zeros
+    for (int k = 0; k < before; ++k) text += static_cast<char>('0' + random() % 10);
+    if (after > 0 || before == 0 || random() % 3 == 0) {
+      text += '.';
+      if (random() % 4 == 0) text += std::string(random() % 8, '0');
+      for (int k = 0; k < after; ++k) text += static_cast<char>('0' + random() % 10);
+    }
+    if (text.find_first_of("0123456789") == std::string::npos) text += '7';
+    const char* p = text.c_str();
+    long double fast = -1;
+    Token token = next_decimal(p, fast);
+    if (token == Token::other) continue;  // too many digits: left to the general scanner
+    ASSERT_EQ(token, Token::number) << text;
+    EXPECT_EQ(*p, '\0') << text;
+    long double expected = std::strtold(text.c_str(), nullptr);
+    ASSERT_TRUE(same_extended(fast, expected)) << text;
+  }
+}
+
+TEST(DecimalTest, EverythingElseIsLeftToTheGeneralScanner) {
+  for (const char* text :
+       {"1e3", "1E3", "0x1p3", "nan", "inf", "-inf", "1.5abc", "1,5", ".", "-", "+", "1.2.3",
+        "12345678901234567890", "0.1234567890123456789012345678", "5\r", "1\v"}) {
+    const char* p = text;
+    long double value;
+    EXPECT_EQ(next_decimal(p, value), Token::other) << text;
+    EXPECT_EQ(p, text) << text;
+  }
+  for (const char* text : {"", "  \t\n"}) {
+    const char* p = text;
+    long double value;
+    EXPECT_EQ(next_decimal(p, value), Token::end);
+  }
+  const char* p = " -0 7.";
+  long double value;
+  ASSERT_EQ(next_decimal(p, value), Token::number);
+  EXPECT_TRUE(std::signbit(value));
+  ASSERT_EQ(next_decimal(p, value), Token::number);
+  EXPECT_EQ(value, 7.0L);
+  long long integer;
+  for (const char* text : {"1234567890123456789", "5.", "0x10", "+"}) {
+    p = text;
+    EXPECT_EQ(next_integer(p, integer), Token::other) << text;
+  }
+  p = "-123456789012345678 ";
+  ASSERT_EQ(next_integer(p, integer), Token::number);
+  EXPECT_EQ(integer, -123456789012345678LL);
 }
 
 TEST(ScanTest, FloatFieldsTakeWhatTheCLibraryTakes) {
@@ -187,9 +237,9 @@ int sscanf_calibration(const char* line, int wanted, long double* v) {
 void expect_values(const long double* expected, const long double* actual, int count,
                    const std::string& line) {
   for (int k = 0; k < count; ++k) {
-    EXPECT_TRUE(same_bits(actual[k], expected[k]))
-        << shown(line) << " number " << k << ": " << bits(actual[k]) << " instead of "
-        << bits(expected[k]);
+    EXPECT_TRUE(same_extended(actual[k], expected[k]))
+        << shown(line) << " number " << k << ": " << extended_bits(actual[k]) << " instead of "
+        << extended_bits(expected[k]);
   }
 }
 

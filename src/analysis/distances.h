@@ -2,7 +2,8 @@
 //
 // The reader measures each sample's positions from the calibration as it reads them (x, y, z
 // relative to the calibration, each distance the root of (x*x + y*y) + z*z): the incisal distance
-// of every sample and each experiment's largest distance of each point (distance_max).
+// of every sample and each experiment's largest distance of each point (distance_max). That code
+// is in recording/measure.h.
 //
 // Reads  distance_max (mm), samples.incisal_dist (mm), tracks[].first_entry/last_entry.
 // Writes tracks[].Right_max..UK6_2_max (mm), the run-wide Right_max..UK6_2_max (mm, from

@@ -1,17 +1,18 @@
 #include "support/test_support.h"
 
-#include "reference/snapshot.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "recording/store.h"
+#include "reference/read_reference.h"
+#include "reference/snapshot.h"
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "chew_test_XXXXXX").string();
@@ -102,6 +103,33 @@ ReadResult read_text(const std::string& content) {
   TempDir dir;
   write_file(dir.file("data.txt"), content);
   return read_data(dir.file("data.txt").c_str(), SampleDetail::study);
+}
+
+void expect_same_reading(const std::string& content, const std::string& what) {
+  TempDir dir;
+  const std::string path = dir.file("data.txt");
+  write_file(path, content);
+  for (SampleDetail detail : {SampleDetail::report, SampleDetail::study}) {
+    reset_store();
+    ReadResult reference = read_data_reference(path.c_str(), detail);
+    StoreSnapshot expected = take_snapshot();
+    reset_store();
+    ReadResult fast = read_data(path.c_str(), detail);
+    StoreSnapshot actual = take_snapshot();
+    EXPECT_EQ(static_cast<int>(fast.status), static_cast<int>(reference.status)) << what;
+    EXPECT_EQ(first_difference(expected, actual), "") << what;
+  }
+  reset_store();
+}
+
+bool same_extended(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
+
+std::string extended_bits(long double v) {
+  unsigned char b[10];
+  std::memcpy(b, &v, 10);
+  char text[24];
+  for (int k = 0; k < 10; ++k) std::snprintf(text + 2 * k, 3, "%02x", b[9 - k]);
+  return text;
 }
 
 std::vector<std::string> lines_of(const std::string& text) {

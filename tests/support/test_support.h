@@ -59,6 +59,15 @@ void set_burst(int c, int i, long double value);
 // Empties the store and reads `content` as a data file, with the study's detail (positions kept).
 ReadResult read_text(const std::string& content);
 
+// Reads `content` with read_data and with the straightforward reader (reference/), for the report
+// and for the study, and expects the same status and store, bit for bit; leaves the store empty.
+void expect_same_reading(const std::string& content, const std::string& what);
+
+// Whether two extended values have the same 80 bits (NaN sign and payload included), and the
+// bits as hexadecimal text, for a failure message.
+bool same_extended(long double a, long double b);
+std::string extended_bits(long double v);
+
 // The lines of a text, each without its "\n".
 std::vector<std::string> lines_of(const std::string& text);
 

@@ -1,0 +1,26 @@
+#include "recording/measure.h"
+
+void gather_raw_positions(int t, int sample, const long double (&raw)[kPositionFields],
+                          unsigned changed) {
+  RawPositions& x = raw_positions[t];
+  for (int field = 0; field < kPositionFields; ++field) {
+    if (std::isfinite(raw[field])) continue;
+    if (x.non_finite[field]++ == 0) x.first_non_finite[field] = sample;
+  }
+  for (int p = 0; p < kPointPairs; ++p) {
+    if ((changed & ((1u << kPairs[p].a) | (1u << kPairs[p].b))) == 0) continue;
+    const int a = 3 * kPairs[p].a, b = 3 * kPairs[p].b;
+    const long double dx = raw[a] - raw[b], dy = raw[a + 1] - raw[b + 1],
+                      dz = raw[a + 2] - raw[b + 2];
+    const long double d = std::sqrt((dx * dx + dy * dy) + dz * dz);
+    if (!std::isfinite(d)) continue;
+    if (!x.pair_seen[p] || d < x.pair_min[p]) x.pair_min[p] = d;
+    if (!x.pair_seen[p] || d > x.pair_max[p]) x.pair_max[p] = d;
+    x.pair_seen[p] = true;
+  }
+}
+
+void SampleMeasures::take_maxima() const {
+  for (int t = 0; t < kMaxTracks; ++t)
+    for (int p = 0; p < kPoints; ++p) distance_max[t][p] = std::sqrt(largest_square_[t][p]);
+}
