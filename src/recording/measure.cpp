@@ -12,12 +12,24 @@ void gather_raw_positions(int t, int sample, const long double (&raw)[kPositionF
     const int a = 3 * kPairs[p].a, b = 3 * kPairs[p].b;
     const long double dx = raw[a] - raw[b], dy = raw[a + 1] - raw[b + 1],
                       dz = raw[a + 2] - raw[b + 2];
-    const long double d = std::sqrt((dx * dx + dy * dy) + dz * dz);
-    if (!std::isfinite(d)) continue;
-    if (!x.pair_seen[p] || d < x.pair_min[p]) x.pair_min[p] = d;
-    if (!x.pair_seen[p] || d > x.pair_max[p]) x.pair_max[p] = d;
+    // The square stands for the distance until take_pair_distances(): the square root rounds
+    // monotonically, so the root of the smallest (largest) square is the smallest (largest)
+    // distance, and one root per experiment replaces one per sample.
+    const long double square = (dx * dx + dy * dy) + dz * dz;
+    if (!std::isfinite(square)) continue;
+    if (!x.pair_seen[p] || square < x.pair_min[p]) x.pair_min[p] = square;
+    if (!x.pair_seen[p] || square > x.pair_max[p]) x.pair_max[p] = square;
     x.pair_seen[p] = true;
   }
+}
+
+void take_pair_distances() {
+  for (RawPositions& x : raw_positions)
+    for (int p = 0; p < kPointPairs; ++p) {
+      if (!x.pair_seen[p]) continue;
+      x.pair_min[p] = std::sqrt(x.pair_min[p]);
+      x.pair_max[p] = std::sqrt(x.pair_max[p]);
+    }
 }
 
 void SampleMeasures::take_maxima() const {

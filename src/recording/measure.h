@@ -38,6 +38,9 @@ inline void measure_point(const long double (&raw)[kPositionFields], int p, Rela
 // nothing again.
 void gather_raw_positions(int t, int sample, const long double (&raw)[kPositionFields],
                           unsigned changed);
+// Once every sample is gathered: raw_positions' pair extremes, gathered as squared distances,
+// become the distances (mm).
+void take_pair_distances();
 
 // The measures of the sample read last, and each experiment's largest squared distances so far.
 // Points are given as bits: bit p for point p.

@@ -90,6 +90,7 @@ class Pass {
     if (result.status == ReadStatus::ok && reader.failed())
       result = {ReadStatus::read_error, errno};
     measures_.take_maxima();
+    if (detail_ == SampleDetail::study && !again_) take_pair_distances();
     return result;
   }
 
