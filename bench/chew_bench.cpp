@@ -97,8 +97,7 @@ Run evaluate(const char* path, bool fast) {
   char* text = nullptr;
   std::size_t size = 0;
   std::FILE* out = open_memstream(&text, &size);
-  write_report(out, s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold, s.dist_threshold,
-               ::evaluate(s.emg_threshold));
+  write_report(out, s, ::evaluate(s.emg_threshold, s.dist_threshold));
   std::fclose(out);
   run.seconds[5] = now() - start;
   run.report.assign(text, size);

@@ -114,8 +114,8 @@ int chew_eval_main(int argc, const char* const* argv) {
       std::fprintf(stderr, "chew_eval: %s\n", message.c_str());
     return 1;
   }
-  const ReportResult report =
-      output_header(path, s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold, s.dist_threshold);
+  const ReportResult report = write_report_file(
+      report_name(path), s, evaluate(s.emg_threshold, s.dist_threshold));
   if (!report.ok) {
     std::fprintf(stderr, "chew_eval: %s\n", report.message.c_str());
     return 1;

@@ -27,10 +27,8 @@ RecordingTables evaluate_recording(const Recording& recording, const Settings& s
   // The stages overwrite raw values in place: what the checks need of them is taken first.
   const RawFacts raw = raw_facts(read);
   run_analysis(s);
-  const Evaluation evaluation = evaluate(s.emg_threshold, raw);
-  const ReportResult report =
-      write_report_file(in_folder(out, recording.report), s.rms_time, s.mvc_time, s.nl_time,
-                        s.emg_threshold, s.dist_threshold, evaluation);
+  const Evaluation evaluation = evaluate(s.emg_threshold, s.dist_threshold, raw);
+  const ReportResult report = write_report_file(in_folder(out, recording.report), s, evaluation);
   if (!report.ok) {
     facts.status = tables.status = report.message;
     tables.runs = run_row(facts, s);

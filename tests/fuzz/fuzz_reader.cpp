@@ -201,16 +201,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   compute_cycles(v.dist_threshold);
   preprocessing_work();
   const StoreSnapshot expected_run = take_snapshot();
-  write_report(s.sink, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold,
-               evaluate(v.emg_threshold, raw));
+  write_report(s.sink, v, evaluate(v.emg_threshold, v.dist_threshold, raw));
 
   // 3. The run as chew_eval runs it, report file included.
   reset_store();
   if (read_and_analyse(path, v).status != ReadStatus::ok) fail("not read as chew_eval reads it");
   expect_same(as_chew_eval_keeps(expected_run), as_chew_eval_keeps(take_snapshot()),
               "chew_eval's run");
-  const ReportResult report = output_header(path, v.rms_time, v.mvc_time, v.nl_time,
-                                            v.emg_threshold, v.dist_threshold);
+  const ReportResult report =
+      write_report_file(report_name(path), v, evaluate(v.emg_threshold, v.dist_threshold));
   if (!report.ok) fail("report not written: " + report.message);
   const std::string names = s.listing();
   if (names != " data data_output.txt" && names != " data_output.txt data")
