@@ -68,7 +68,7 @@ Run evaluate(const char* path, bool fast) {
     if (run.ok) {
       preprocessing_emg_reference(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
       run_analysis_after_emg(s);
-      evaluation = ::evaluate(s.emg_threshold);
+      evaluation = ::evaluate(s.emg_threshold, s.dist_threshold);
     }
   }
   run.seconds[0] = now() - start;
@@ -77,8 +77,7 @@ Run evaluate(const char* path, bool fast) {
   char* text = nullptr;
   std::size_t size = 0;
   std::FILE* out = open_memstream(&text, &size);
-  write_report(out, s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold, s.dist_threshold,
-               evaluation);
+  write_report(out, s, evaluation);
   std::fclose(out);
   run.seconds[1] = now() - start;
   run.report.assign(text, size);

@@ -204,8 +204,7 @@ std::string whole_run(const std::string& path, const EmgSettings& s, bool fast) 
     run_analysis_after_emg(settings);
   }
   return capture([&](std::FILE* out) {
-    write_report(out, s.rms, s.mvc, s.nl, s.threshold, settings.dist_threshold,
-                 evaluate(s.threshold));
+    write_report(out, settings, evaluate(s.threshold, settings.dist_threshold));
   });
 }
 

@@ -47,7 +47,7 @@ Evaluation evaluated(const std::string& text) {
   EXPECT_EQ(read_text(text).status, ReadStatus::ok);
   Settings settings;
   run_analysis(settings);
-  return evaluate(settings.emg_threshold);
+  return evaluate(settings.emg_threshold, settings.dist_threshold);
 }
 
 TEST(KinematicsTest, StrokesStraightDownAndToEitherSide) {

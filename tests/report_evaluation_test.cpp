@@ -13,6 +13,7 @@
 #include "analysis/evaluation.h"
 #include "recording/store.h"
 #include "report/evaluation_table.h"
+#include "support/hand_evaluation.h"
 #include "support/test_support.h"
 
 namespace {
@@ -56,7 +57,7 @@ constexpr long double kThreshold = 3;  // mm
 MvcCycleWork build_mvc_cycle_work(long double dist_threshold) {
   for (int k = 12; k < no_tracks && k < kMaxTracks; ++k)
     chewing_cycles[k] = walk_chewing_cycles(tracks[k], dist_threshold);
-  return evaluate(0.03L).mvc_cycle_work;
+  return evaluate(0.03L, dist_threshold).mvc_cycle_work;
 }
 
 struct WalkCase {
@@ -175,15 +176,17 @@ const std::vector<std::string> kHeader = {
 };
 const std::string kDashes = kHeader[2];
 
+std::string table_text(const Evaluation& e) {
+  return capture([&](std::FILE* out) { write_evaluation_table(out, evaluation_table_of(e)); });
+}
+
 TEST(EvaluationTableTest, RowShowsMasseterColumnsAndZerosElsewhere) {
-  reset_store();
-  no_tracks = 13;
-  MvcCycleWork work;
-  work.value[12][0] = 2468;  // RM 246.8, LM 197.3, sum 444.1, (495 * 100) / 4441 = +11.1 %
-  work.value[12][1] = 1973;
-  work.value[12][2] = 5000;  // temporales are not shown
-  std::vector<std::string> lines =
-      lines_of(capture([&](std::FILE* out) { write_evaluation_table(out, work); }));
+  Evaluation e = evaluation_of(13);
+  auto& V = e.mvc_cycle_work.value;
+  V[12][0] = 2468;  // RM 246.8, LM 197.3, sum 444.1, (495 * 100) / 4441 = +11.1 %
+  V[12][1] = 1973;
+  V[12][2] = 5000;  // temporales are not shown
+  std::vector<std::string> lines = lines_of(table_text(e));
   ASSERT_EQ(lines.size(), 2u + 3u + 1u + 1u + 1u + 1u);
   EXPECT_EQ(
       lines[5],
@@ -192,18 +195,16 @@ TEST(EvaluationTableTest, RowShowsMasseterColumnsAndZerosElsewhere) {
 }
 
 TEST(EvaluationTableTest, SummarySetsRightSideAgainstLeftSide) {
-  reset_store();
-  no_tracks = 18;
-  MvcCycleWork work;
+  Evaluation e = evaluation_of(18);
+  auto& V = e.mvc_cycle_work.value;
   const long double v1[] = {300, 260, 200, 240};  // positions 14..17
   const long double v2[] = {150, 130, 180, 170};
   for (int n = 0; n < 4; ++n) {
-    work.value[14 + n][0] = v1[n];
-    work.value[14 + n][1] = v2[n];
+    V[14 + n][0] = v1[n];
+    V[14 + n][1] = v2[n];
   }
   // RM: ((560 - 440) * 100) / 1000 = +12; LM: ((280 - 350) * 100) / 630 = -11.1.
-  std::vector<std::string> lines =
-      lines_of(capture([&](std::FILE* out) { write_evaluation_table(out, work); }));
+  std::vector<std::string> lines = lines_of(table_text(e));
   ASSERT_EQ(lines.size(), 2u + 3u + 6u + 1u + 1u + 1u);
   EXPECT_EQ(
       lines[12],
@@ -227,10 +228,8 @@ TEST(EvaluationTableTest, SummarySetsRightSideAgainstLeftSide) {
 }
 
 TEST(EvaluationTableTest, TwelveExperimentsGiveNoRows) {
-  reset_store();
-  no_tracks = 12;
-  MvcCycleWork work;
-  std::string text = capture([&](std::FILE* out) { write_evaluation_table(out, work); });
+  const Evaluation e = evaluation_of(12);
+  std::string text = table_text(e);
   std::vector<std::string> expected = {"Evaluation tables according to Talvorsen", ""};
   expected.insert(expected.end(), kHeader.begin(), kHeader.end());
   expected.push_back(kDashes);
@@ -243,15 +242,13 @@ TEST(EvaluationTableTest, TwelveExperimentsGiveNoRows) {
 }
 
 TEST(EvaluationTableTest, EighteenExperimentsGiveSixRowsInPositionOrder) {
-  reset_store();
-  no_tracks = 18;
-  MvcCycleWork work;
+  Evaluation e = evaluation_of(18);
+  auto& V = e.mvc_cycle_work.value;
   for (int k = 12; k < 18; ++k) {
-    work.value[k][0] = 100 * (k - 11);  // RM 10, 20, .. 60
-    work.value[k][1] = 100 * (k - 11);  // equal: balance +0
+    V[k][0] = 100 * (k - 11);  // RM 10, 20, .. 60
+    V[k][1] = 100 * (k - 11);  // equal: balance +0
   }
-  std::vector<std::string> lines =
-      lines_of(capture([&](std::FILE* out) { write_evaluation_table(out, work); }));
+  std::vector<std::string> lines = lines_of(table_text(e));
   ASSERT_EQ(lines.size(), 14u);
   EXPECT_EQ(
       lines[5],
@@ -281,9 +278,9 @@ TEST(EvaluationTableTest, BuiltAndWrittenFromRealCycles) {
            {1, CLOSE, 0, 0, 0, 0},
            {6, OPEN, 0, 0, 0, 0},
            {2, CLOSE, 1000, 19730, 0, 0}});
-  MvcCycleWork work = build_mvc_cycle_work(kThreshold);
-  std::vector<std::string> lines =
-      lines_of(capture([&](std::FILE* out) { write_evaluation_table(out, work); }));
+  Evaluation e = evaluation_of(13);
+  e.mvc_cycle_work = build_mvc_cycle_work(kThreshold);
+  std::vector<std::string> lines = lines_of(table_text(e));
   // RM 24.68, LM 19.73, sum 44.41, (49.5 * 100) / 444.1 = +11 %.
   EXPECT_EQ(
       lines[5],

@@ -1,14 +1,15 @@
 // The report's name and its run summary.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "recording/store.h"
 #include "report/output.h"
+#include "support/hand_evaluation.h"
 #include "support/test_support.h"
 
 namespace {
@@ -46,25 +47,24 @@ TEST(ReportNameTest, TheFileNameIsCutAtItsFirstPointAndItsFolderKept) {
             long_stem + ".d/" + long_stem + "_output.txt");
 }
 
-std::string summary_of(long long rms, long long mvc, long long nl, long double emg,
-                       long double dist) {
-  return capture([&](std::FILE* out) { write_summary(out, rms, mvc, nl, emg, dist); });
+std::string summary_of(const Evaluation& e, long long rms, long long mvc, long long nl,
+                       long double emg, long double dist) {
+  Settings s;
+  s.rms_time = rms, s.mvc_time = mvc, s.nl_time = nl, s.emg_threshold = emg,
+  s.dist_threshold = dist;
+  return capture([&](std::FILE* out) { write_summary(out, s, derived(e, emg, dist)); });
 }
 
 TEST(SummaryTest, NineteenLinesCharacterForCharacter) {
-  reset_store();
-  std::strcpy(person, "Jane Doe\n");
-  std::strcpy(sex, "f\n");
-  std::strcpy(born, "1.2.1980\n");
-  std::strcpy(creation, "3.4.2026\n");
-  std::strcpy(frequency, "1000\n");
-  no_entries = 12345;
-  no_tracks = 18;
-  calibration.type = 1;
-  Channel1_mvc = 400, Channel2_mvc = 350.125L, Channel3_mvc = 200, Channel4_mvc = 1000;
-  Channel1_nl = 2.5L, Channel2_nl = 3, Channel3_nl = 1000, Channel4_nl = 0;
-  Right_max = 4.5L, Left_max = 3.25L, Incisal_max = 40;
-  EXPECT_EQ(summary_of(40, 300, 80, static_cast<long double>(0.03), 3),
+  Evaluation e = evaluation_of(18);
+  e.header = {"Jane Doe\n", "f\n", "1.2.1980\n", "3.4.2026\n", "1000\n"};
+  e.no_entries = 12345;
+  e.calibration_type = 1;
+  const long double mvc[] = {400, 350.125L, 200, 1000}, nl[] = {2.5L, 3, 1000, 0};
+  std::copy(mvc, mvc + 4, e.run_mvc);
+  std::copy(nl, nl + 4, e.run_nl);
+  e.right_max = 4.5L, e.left_max = 3.25L, e.incisal_max = 40;
+  EXPECT_EQ(summary_of(e, 40, 300, 80, static_cast<long double>(0.03), 3),
             "Version                               : 2.0\n"
             "Person                                : Jane Doe\n"
             "Sex                                   : f\n"
@@ -84,21 +84,20 @@ TEST(SummaryTest, NineteenLinesCharacterForCharacter) {
             "Distance threshold, cycle recognition : 3.00 mm (= 8%)\n"
             "EMG threshold, active phase           : 3% (= 12.00uV  10.50uV 6.00uV  30.00uV)\n"
             "\n");
-  reset_store();
 }
 
 TEST(SummaryTest, EmptyRecordingAndDegenerateValues) {
-  reset_store();
+  const Evaluation e = evaluation_of(0);
   // Missing header lines print nothing, not even a line end; a zero incisal maximum gives an
   // infinite share, a zero threshold as well a not-a-number share.
-  std::string text = summary_of(50, 500, 100, 0, 3);
+  std::string text = summary_of(e, 50, 500, 100, 0, 3);
   EXPECT_NE(text.find("Person                                : Sex       "), std::string::npos);
   EXPECT_NE(text.find("Frequency                             : Number of entries / type       "
                       "       : 0/0\n"),
             std::string::npos);
   EXPECT_NE(text.find("(= inf%)\n"), std::string::npos);
   EXPECT_NE(text.find(": 0% (= 0.00uV  0.00uV 0.00uV  0.00uV)\n"), std::string::npos);
-  EXPECT_NE(summary_of(50, 500, 100, 0, 0).find("0.00 mm (= -nan%)\n"), std::string::npos);
+  EXPECT_NE(summary_of(e, 50, 500, 100, 0, 0).find("0.00 mm (= -nan%)\n"), std::string::npos);
 }
 
 }  // namespace

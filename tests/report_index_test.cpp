@@ -11,25 +11,19 @@
 
 #include "recording/store.h"
 #include "report/index_tables.h"
+#include "support/hand_evaluation.h"
 #include "support/test_support.h"
 
 namespace {
 
-std::vector<std::string> index_lines(const MvcCycleWork& work) {
-  return lines_of(capture([&](std::FILE* out) { write_index_tables(out, index_values(work)); }));
+std::vector<std::string> index_lines(const Evaluation& e) {
+  return lines_of(capture([&](std::FILE* out) { write_index_tables(out, index_values(e)); }));
 }
 
-void set_work(int position, long double w1, long double w2, long double w3, long double w4) {
-  tracks[position].Channel1_work = w1;
-  tracks[position].Channel2_work = w2;
-  tracks[position].Channel3_work = w3;
-  tracks[position].Channel4_work = w4;
-}
-
-void set_trial(int position, int first, int last, int cycles) {
-  tracks[position].first_entry = first;
-  tracks[position].last_entry = last;
-  tracks[position].no_chewing_cycles = cycles;
+void set_trial(Evaluation& e, int position, int first, int last, int cycles) {
+  e.experiments[position].first_sample = first;
+  e.experiments[position].last_sample = last;
+  e.experiments[position].chewing_cycles = cycles;
 }
 
 // Line numbers of the rows.
@@ -37,17 +31,16 @@ constexpr int kRow1 = 2, kRow2 = 3, kRow3 = 4, kRow4 = 5, kRow5 = 6, kRow6 = 7, 
               kRow8 = 9, kRow9 = 13, kRow10 = 14, kRow11 = 15;
 
 TEST(IndexTablesTest, MuscleWorkAsymmetryAndMeanWork) {
-  reset_store();
-  no_tracks = 18;
+  Evaluation e = evaluation_of(18);
   // Pair sums W: MR FK 60000, RK 0.5, LK 30000; ML FK 40000, RK 0.3, LK 50000;
   // TR FK 8000, TL FK 2000, the other temporalis pairs 0.
-  set_work(12, 30000, 20000, 4000, 1000);
-  set_work(13, 30000, 20000, 4000, 1000);
-  set_work(14, 0.25L, 0.3L, 0, 0);
-  set_work(15, 0.25L, 0, 0, 0);
-  set_work(16, 10000, 25000, 0, 0);
-  set_work(17, 20000, 25000, 0, 0);
-  std::vector<std::string> lines = index_lines(MvcCycleWork{});
+  set_work(e, 12, 30000, 20000, 4000, 1000);
+  set_work(e, 13, 30000, 20000, 4000, 1000);
+  set_work(e, 14, 0.25L, 0.3L, 0, 0);
+  set_work(e, 15, 0.25L, 0, 0, 0);
+  set_work(e, 16, 10000, 25000, 0, 0);
+  set_work(e, 17, 20000, 25000, 0, 0);
+  std::vector<std::string> lines = index_lines(e);
   // AI: (20000 / 100000) 20.0; 0.8 is not above 1: 0.0; (-20000 / 80000) -25.0;
   // temporales (6000 / 10000) 60.0, then sums of 0: 0.0.
   EXPECT_EQ(lines[kRow1],
@@ -65,49 +58,45 @@ TEST(IndexTablesTest, MuscleWorkAsymmetryAndMeanWork) {
 }
 
 TEST(IndexTablesTest, ChewingSideIndexOfEachMuscle) {
-  reset_store();
-  no_tracks = 18;
+  Evaluation e = evaluation_of(18);
   // Right-side against left-side chewing: MR 3000 / 1000 -> 50.0, ML 1000 / 3000 -> -50.0,
   // TR 1 / 0 (sum exactly 1, not above it) -> 0.0, TL 2 / 0 -> 100.0.
-  set_work(14, 3000, 1000, 1, 2);
-  set_work(16, 1000, 3000, 0, 0);
-  set_work(12, 99999, 0, 99999, 0);  // free chewing takes no part in row 2
-  std::vector<std::string> lines = index_lines(MvcCycleWork{});
+  set_work(e, 14, 3000, 1000, 1, 2);
+  set_work(e, 16, 1000, 3000, 0, 0);
+  set_work(e, 12, 99999, 0, 99999, 0);  // free chewing takes no part in row 2
+  std::vector<std::string> lines = index_lines(e);
   EXPECT_EQ(lines[kRow2],
             "2 mikroVolt_DCI (%)       |                     | massindex_re   50.0 | massindex_li  "
             "-50.0 |                     | massindex_re    0.0 | massindex_li  100.0");
 }
 
 TEST(IndexTablesTest, MvcRowTakesTheLargerOfTheTwoMvcExperiments) {
-  reset_store();
-  no_tracks = 18;
-  tracks[0].Channel1_mvc = 250.5L;
-  tracks[1].Channel1_mvc = 200;
-  tracks[0].Channel2_mvc = 100;
-  tracks[1].Channel2_mvc = 300.25L;
-  tracks[0].Channel3_mvc = 80;
-  tracks[1].Channel3_mvc = 80;
+  Evaluation e = evaluation_of(18);
+  e.experiments[0].mvc[0] = 250.5L;
+  e.experiments[1].mvc[0] = 200;
+  e.experiments[0].mvc[1] = 100;
+  e.experiments[1].mvc[1] = 300.25L;
+  e.experiments[0].mvc[2] = 80;
+  e.experiments[1].mvc[2] = 80;
   // Position 1's value whenever position 0's is not greater, also when position 0's is NaN.
-  tracks[0].Channel4_mvc = std::strtold("nan", nullptr);
-  tracks[1].Channel4_mvc = 90.1L;
-  std::vector<std::string> lines = index_lines(MvcCycleWork{});
+  e.experiments[0].mvc[3] = std::strtold("nan", nullptr);
+  e.experiments[1].mvc[3] = 90.1L;
+  std::vector<std::string> lines = index_lines(e);
   EXPECT_EQ(lines[kRow3],
             "3 mikroVolt_MVC           |                     | mvc_re       250.50 | mvc_li       "
             "300.25 |                     | mvc_li        80.00 | mvc_li        90.10");
 }
 
 TEST(IndexTablesTest, MvcBasedRowsDivideThePairSumsBy20) {
-  reset_store();
-  no_tracks = 18;
-  MvcCycleWork work;
-  auto& V = work.value;
+  Evaluation e = evaluation_of(18);
+  auto& V = e.mvc_cycle_work.value;
   V[12][0] = 300, V[13][0] = 100;  // Wmvc MR FK 20
   V[12][1] = 100, V[13][1] = 100;  // ML FK 10: AI (10 / 30) 33.3
   V[14][0] = 10, V[14][1] = 10;    // MR, ML RK 0.5 each: sum 1 is not above 1, AI 0.0
   V[17][1] = 40;                   // ML LK 2, MR LK 0: AI -100.0, wider than its field
   V[12][2] = 200, V[13][3] = 200;  // TR, TL FK 10 each: AI 0.0
   V[15][2] = 60;                   // TR RK 3, TL RK 0: AI 100.0
-  std::vector<std::string> lines = index_lines(work);
+  std::vector<std::string> lines = index_lines(e);
   EXPECT_EQ(lines[kRow6],
             "6 MVCbased_AI             | asindex_fkmvc  33.3 | asindex_rlmvc   0.0 | asindex_lkmvc "
             "-100.0 | asindex_fkmvc   0.0 | asindex_rlmvc 100.0 | asindex_lkmvc   0.0");
@@ -122,11 +111,9 @@ TEST(IndexTablesTest, MvcBasedRowsDivideThePairSumsBy20) {
 }
 
 TEST(IndexTablesTest, WideValuesWidenTheirFields) {
-  reset_store();
-  no_tracks = 18;
-  MvcCycleWork work;
-  work.value[12][0] = 2e11L;  // Wmvc 1e10: thirteen characters in a field of ten
-  std::vector<std::string> lines = index_lines(work);
+  Evaluation e = evaluation_of(18);
+  e.mvc_cycle_work.value[12][0] = 2e11L;  // Wmvc 1e10: thirteen characters in a field of ten
+  std::vector<std::string> lines = index_lines(e);
   EXPECT_EQ(
       lines[kRow7],
       "7 MVCbased_MuscleWork_re  | rm_fkmvc 10000000000.0 | rm_rkmvs        0.0 | rm_lkmvc     "
@@ -134,15 +121,14 @@ TEST(IndexTablesTest, WideValuesWidenTheirFields) {
 }
 
 TEST(IndexTablesTest, CountsDurationsAndFrequencies) {
-  reset_store();
-  no_tracks = 18;
-  std::strcpy(frequency, "1000\n");
-  set_trial(12, 100000, 120000, 20);
-  set_trial(13, 120001, 140000, 22);
-  set_trial(14, 140001, 150000, 7);
-  set_trial(15, 150001, 160001, 8);
+  Evaluation e = evaluation_of(18);
+  e.sampling_rate = 1000;
+  set_trial(e, 12, 100000, 120000, 20);
+  set_trial(e, 13, 120001, 140000, 22);
+  set_trial(e, 14, 140001, 150000, 7);
+  set_trial(e, 15, 150001, 160001, 8);
   // LK trials hold zeros.
-  std::vector<std::string> lines = index_lines(MvcCycleWork{});
+  std::vector<std::string> lines = index_lines(e);
   // Row 9: (20 + 22) / 2 = 21; (7 + 8) / 2 = 7.5; 0.
   EXPECT_EQ(lines[kRow9], " 9 AnzahlKauzyklen | akz_m1    21.0 | akz_m2     7.5 | akz_m3     0.0");
   // Row 10: (140000 - 100000) / 2000 = 20; (160001 - 140001) / 2000 = 10; 0 / 2000.
@@ -154,49 +140,52 @@ TEST(IndexTablesTest, CountsDurationsAndFrequencies) {
 
 TEST(IndexTablesTest, FrequencyIsTheLeadingNumberOfTheHeaderText) {
   reset_store();
-  no_tracks = 18;
-  std::strcpy(frequency, " 500.0 Hz\n");
-  set_trial(12, 0, 5000, 10);
-  set_trial(13, 5001, 10000, 10);
-  std::vector<std::string> lines = index_lines(MvcCycleWork{});
+  const char* texts[] = {" 500.0 Hz\n", "Hz\n", "1000\n"};  // no leading number: 0
+  const long double rates[] = {500, 0, 1000};
+  for (int n = 0; n < 3; ++n) {
+    std::strcpy(frequency, texts[n]);
+    EXPECT_EQ(sampling_rate(), rates[n]) << texts[n];
+  }
+  Evaluation e = evaluation_of(18);
+  e.sampling_rate = 500;
+  set_trial(e, 12, 0, 5000, 10);
+  set_trial(e, 13, 5001, 10000, 10);
+  std::vector<std::string> lines = index_lines(e);
   // Row 10: 10000 / 1000 = 10; row 11: (5000 / 5000 + 5000 / 4999) / 2 = 1.0001.
   EXPECT_EQ(lines[kRow10], "10 DauerKausequenz | dauer_m1 10.00 | dauer_m2  0.00 | dauer_m3  0.00");
   EXPECT_EQ(lines[kRow11], "11 Kaufrequenz     | fre_m1   1.000 | fre_m2    -nan | fre_m3    -nan");
 }
 
 TEST(IndexTablesTest, DegenerateFrequencyAndTrials) {
-  reset_store();
-  no_tracks = 18;
-  std::strcpy(frequency, "Hz\n");  // no leading number: f = 0
-  set_trial(12, 0, 5000, 10);
-  set_trial(13, 5001, 10000, 10);
-  set_trial(14, 200, 200, 3);  // one sample: index difference 0
-  set_trial(15, 201, 300, 3);
-  std::vector<std::string> lines = index_lines(MvcCycleWork{});
+  Evaluation e = evaluation_of(18);
+  e.sampling_rate = 0;  // a frequency text without a leading number
+  set_trial(e, 12, 0, 5000, 10);
+  set_trial(e, 13, 5001, 10000, 10);
+  set_trial(e, 14, 200, 200, 3);  // one sample: index difference 0
+  set_trial(e, 15, 201, 300, 3);
+  std::vector<std::string> lines = index_lines(e);
   // Row 10: 10000 / 0 infinite; 100 / 0 infinite; 0 / 0 not a number.
   EXPECT_EQ(lines[kRow10], "10 DauerKausequenz | dauer_m1   inf | dauer_m2   inf | dauer_m3  -nan");
   // Row 11: 10 * 0 / 5000 = 0 for both FK trials; RK: 3 * 0 / 0 is 0 / 0, not a number.
   EXPECT_EQ(lines[kRow11], "11 Kaufrequenz     | fre_m1   0.000 | fre_m2    -nan | fre_m3    -nan");
 
-  std::strcpy(frequency, "1000\n");  // f > 0: a one-sample trial with cycles is infinite
-  lines = index_lines(MvcCycleWork{});
+  e.sampling_rate = 1000;  // f > 0: a one-sample trial with cycles is infinite
+  lines = index_lines(e);
   EXPECT_EQ(lines[kRow11], "11 Kaufrequenz     | fre_m1   2.000 | fre_m2     inf | fre_m3    -nan");
 }
 
 TEST(IndexTablesTest, TwelveExperimentsGiveTheWholeSectionWithZeros) {
-  reset_store();
-  no_tracks = 12;
-  std::strcpy(frequency, "1000\n");
+  Evaluation e = evaluation_of(12);
+  e.sampling_rate = 1000;
   for (int k = 0; k < 12; ++k) {  // experiments before the trials are never read here, but MVC
-    set_work(k, 5000, 3000, 2000, 1000);
-    set_trial(k, 10 * k, 10 * k + 9, 4);
+    set_work(e, k, 5000, 3000, 2000, 1000);
+    set_trial(e, k, 10 * k, 10 * k + 9, 4);
   }
-  tracks[0].Channel1_mvc = 250.5L;
-  tracks[1].Channel2_mvc = 300.25L;
-  tracks[0].Channel3_mvc = 80;
-  tracks[1].Channel4_mvc = 90.1L;
-  std::string text =
-      capture([](std::FILE* out) { write_index_tables(out, index_values(MvcCycleWork{})); });
+  e.experiments[0].mvc[0] = 250.5L;
+  e.experiments[1].mvc[1] = 300.25L;
+  e.experiments[0].mvc[2] = 80;
+  e.experiments[1].mvc[3] = 90.1L;
+  std::string text = capture([&](std::FILE* out) { write_index_tables(out, index_values(e)); });
   const std::vector<std::string> expected = {
       "Table                     | M. masseter                                                     "
       "| M. temporalis",

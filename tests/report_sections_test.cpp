@@ -1,5 +1,5 @@
 // Experiment table, muscle balance tables and the order of the report's sections, written to a
-// memory stream from a store filled by hand. Expected lines are worked out from the row formats.
+// memory stream from evaluations made by hand. Expected lines are worked out from the row formats.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,19 +9,21 @@
 #include <vector>
 
 #include "analysis/evaluation.h"
-#include "recording/store.h"
 #include "report/balance_tables.h"
 #include "report/experiment_table.h"
 #include "report/output.h"
+#include "support/hand_evaluation.h"
 #include "support/test_support.h"
 
 namespace {
 
-void set_work(int position, long double w1, long double w2, long double w3, long double w4) {
-  tracks[position].Channel1_work = w1;
-  tracks[position].Channel2_work = w2;
-  tracks[position].Channel3_work = w3;
-  tracks[position].Channel4_work = w4;
+std::vector<std::string> experiment_lines(const Evaluation& e) {
+  return lines_of(capture([&](std::FILE* out) { write_experiment_table(out, derived(e)); }));
+}
+
+std::vector<std::string> balance_lines(const Evaluation& e) {
+  return lines_of(
+      capture([&](std::FILE* out) { write_balance_tables(out, balance_tables_of(e)); }));
 }
 
 const std::vector<std::string> kExperimentHeader = {
@@ -43,8 +45,8 @@ const std::vector<std::string> kBalanceHeader = {
 // Experiment table
 
 TEST(ExperimentTableTest, NoExperimentsGivesHeaderAndBlankLine) {
-  reset_store();
-  std::string text = capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); });
+  std::string text =
+      capture([](std::FILE* out) { write_experiment_table(out, derived(evaluation_of(0))); });
   std::vector<std::string> expected = kExperimentHeader;
   expected.push_back("");
   EXPECT_EQ(lines_of(text), expected);
@@ -52,11 +54,10 @@ TEST(ExperimentTableTest, NoExperimentsGivesHeaderAndBlankLine) {
 }
 
 TEST(ExperimentTableTest, OneRowPerExperimentRead) {
-  reset_store();
-  no_tracks = 3;
-  for (int k = 0; k < kMaxTracks; ++k) tracks[k].first_entry = tracks[k].last_entry = 7 * k;
-  std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
+  Evaluation e = evaluation_of(3);
+  for (int k = 0; k < kMaxTracks; ++k)
+    e.experiments[k].first_sample = e.experiments[k].last_sample = 7 * k;
+  std::vector<std::string> lines = experiment_lines(e);
   ASSERT_EQ(lines.size(), 3u + 3u + 1u);
   const std::string zeros =
       " |   0.00   0.00   0.00 |   0.00/  0.00    0.00/  0.00 |   0.00/  0.00    0.00/  0.00 "
@@ -68,28 +69,18 @@ TEST(ExperimentTableTest, OneRowPerExperimentRead) {
 }
 
 TEST(ExperimentTableTest, ChewingTrialShowsEveryFieldAndBothBalances) {
-  reset_store();
-  no_tracks = 13;
-  Track& t = tracks[12];
-  t.no_chewing_cycles = 5;
-  t.first_entry = 1000;
-  t.last_entry = 1999;
-  t.Right_max = 12.5L;
-  t.Left_max = 11.25L;
-  t.Incisal_max = 30;
-  t.Channel1_mvc = 250.5L;
-  t.Channel1_nl = 4.25L;
-  t.Channel2_mvc = 240;
-  t.Channel2_nl = 5;
-  t.Channel3_mvc = 180.75L;
-  t.Channel3_nl = 3.5L;
-  t.Channel4_mvc = 170;
-  t.Channel4_nl = 2;
+  Evaluation e = evaluation_of(13);
+  ExperimentEvaluation& t = e.experiments[12];
+  t.chewing_cycles = 5;
+  t.first_sample = 1000;
+  t.last_sample = 1999;
+  t.right_max = 12.5L, t.left_max = 11.25L, t.incisal_max = 30;
+  t.mvc[0] = 250.5L, t.nl[0] = 4.25L, t.mvc[1] = 240, t.nl[1] = 5;
+  t.mvc[2] = 180.75L, t.nl[2] = 3.5L, t.mvc[3] = 170, t.nl[3] = 2;
   // Masseters 3000 / 1000 uV*ms: 3 and 1 uVs, balance (2000 * 100) / 4000 = 50.
   // Temporales 1000 / 3000: 1 and 3 uVs, balance -50.
-  set_work(12, 3000, 1000, 1000, 3000);
-  std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
+  set_work(e, 12, 3000, 1000, 1000, 3000);
+  std::vector<std::string> lines = experiment_lines(e);
   ASSERT_EQ(lines.size(), 3u + 13u + 1u);
   EXPECT_EQ(lines[3 + 12],
             "  13 |  5 |   1000   1999 |  12.50  11.25  30.00 | 250.50/  4.25  240.00/  5.00 | "
@@ -97,14 +88,12 @@ TEST(ExperimentTableTest, ChewingTrialShowsEveryFieldAndBothBalances) {
 }
 
 TEST(ExperimentTableTest, BalancesOnlyFromExperiment13On) {
-  reset_store();
-  no_tracks = 13;
-  tracks[11].first_entry = 10;
-  tracks[11].last_entry = 20;
-  set_work(11, 3000, 1000, 1000, 3000);  // experiment 12: work shown, balances stay 0
-  set_work(12, 3000, 1000, 1000, 3000);  // experiment 13: balances 50 and -50
-  std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
+  Evaluation e = evaluation_of(13);
+  e.experiments[11].first_sample = 10;
+  e.experiments[11].last_sample = 20;
+  set_work(e, 11, 3000, 1000, 1000, 3000);  // experiment 12: work shown, balances stay 0
+  set_work(e, 12, 3000, 1000, 1000, 3000);  // experiment 13: balances 50 and -50
+  std::vector<std::string> lines = experiment_lines(e);
   const std::string middle =
       " |   0.00   0.00   0.00 |   0.00/  0.00    0.00/  0.00 |   0.00/  0.00    0.00/  0.00 |";
   EXPECT_EQ(lines[3 + 11],
@@ -114,13 +103,11 @@ TEST(ExperimentTableTest, BalancesOnlyFromExperiment13On) {
 }
 
 TEST(ExperimentTableTest, EachBalanceIsGuardedOnItsOwn) {
-  reset_store();
-  no_tracks = 15;
-  set_work(12, 0, 0, 1000, 3000);  // no masseter work: 0, temporalis still -50
-  set_work(13, 3000, 1000, 0, 0);  // no temporalis work: masseter 50, temporalis 0
-  set_work(14, 0, 2000, 0, 0);     // -100 is four characters and shifts the row
-  std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
+  Evaluation e = evaluation_of(15);
+  set_work(e, 12, 0, 0, 1000, 3000);  // no masseter work: 0, temporalis still -50
+  set_work(e, 13, 3000, 1000, 0, 0);  // no temporalis work: masseter 50, temporalis 0
+  set_work(e, 14, 0, 2000, 0, 0);     // -100 is four characters and shifts the row
+  std::vector<std::string> lines = experiment_lines(e);
   const std::string front =
       " |  0 |      0      0 |   0.00   0.00   0.00 |   0.00/  0.00    0.00/  0.00 |   0.00/  "
       "0.00    0.00/  0.00 |";
@@ -130,12 +117,9 @@ TEST(ExperimentTableTest, EachBalanceIsGuardedOnItsOwn) {
 }
 
 TEST(ExperimentTableTest, ShortExperimentShowsZeroMvcAndNoiseLevel1000) {
-  reset_store();
-  no_tracks = 1;
-  tracks[0].Channel1_nl = tracks[0].Channel2_nl = 1000;
-  tracks[0].Channel3_nl = tracks[0].Channel4_nl = 1000;
-  std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_experiment_table(out, evaluate(0.03L)); }));
+  Evaluation e = evaluation_of(1);
+  for (long double& nl : e.experiments[0].nl) nl = 1000;
+  std::vector<std::string> lines = experiment_lines(e);
   EXPECT_EQ(lines[3],
             "   1 |  0 |      0      0 |   0.00   0.00   0.00 |   0.00/1000.00    0.00/1000.00 | "
             "  0.00/1000.00    0.00/1000.00 |    0    0 |   0 % |    0    0 |   0 %");
@@ -165,15 +149,17 @@ TEST(BalanceRowTest, BalancesAndFieldWidths) {
       {"LK2", 0, 0, 0, 7, 0,
        " LK2 |  0 |    0 |    0 |      0 % |    7 |    0 |    100 % |         -100 % "},
       // 10000 uVs or more widens the four-character work field.
-      {"RK ", 1, 12345, 0, 0, 0,
+      // A condition's label is padded to a trial's width.
+      {"RK", 1, 12345, 0, 0, 0,
        " RK  |  1 | 12345 |    0 |    100 % |    0 |    0 |      0 % |          100 % "},
       // All zero: every guard gives 0.
       {"RK1", 0, 0, 0, 0, 0,
        " RK1 |  0 |    0 |    0 |      0 % |    0 |    0 |      0 % |            0 % "},
   };
   for (const BalanceRowCase& c : cases) {
-    std::string text = capture(
-        [&](std::FILE* out) { output_header_EMG(out, c.label, c.count, c.MR, c.ML, c.TR, c.TL); });
+    std::string text = capture([&](std::FILE* out) {
+      write_balance_row(out, balance_row(c.label, c.count, c.MR, c.ML, c.TR, c.TL));
+    });
     EXPECT_EQ(text, std::string(c.expected) + "\n") << c.label;
   }
 }
@@ -181,28 +167,30 @@ TEST(BalanceRowTest, BalancesAndFieldWidths) {
 TEST(BalanceRowTest, NotANumberSumGivesZeroBalance) {
   const long double nan = std::strtold("nan", nullptr);
   std::string text =
-      capture([&](std::FILE* out) { output_header_EMG(out, "FK1", 0, nan, 1, 2, 2); });
+      capture([&](std::FILE* out) { write_balance_row(out, balance_row("FK1", 0, nan, 1, 2, 2)); });
   EXPECT_EQ(text,
             " FK1 |  0 |  nan |    1 |      0 % |    2 |    2 |      0 % |            0 % \n");
 }
 
 TEST(BalanceRowTest, SingleTrialShowsItsWorkInUvs) {
-  reset_store();
-  tracks[12].no_cycles = 4;
-  set_work(12, 5000, 3000, 0, 0);  // 5 and 3 uVs: 25 %; no temporalis work: 0 % and 100 %
-  std::string text = capture([](std::FILE* out) { output_header_EMG1(out, 12, "FK1"); });
+  Evaluation e = evaluation_of(0);  // the trials' rows whatever the recording has
+  e.experiments[12].threshold_crossings = 4;
+  set_work(e, 12, 5000, 3000, 0, 0);  // 5 and 3 uVs: 25 %; no temporalis work: 0 % and 100 %
+  std::string text =
+      capture([&](std::FILE* out) { write_balance_row(out, balance_tables_of(e).trials[0]); });
   EXPECT_EQ(text,
             " FK1 |  4 |    5 |    3 |     25 % |    0 |    0 |      0 % |          100 % \n");
 }
 
 TEST(BalanceRowTest, PairHalvesCountInIntegersAndAveragesWork) {
-  reset_store();
-  tracks[14].no_cycles = 7;
-  tracks[15].no_cycles = 8;  // (7 + 8) / 2 = 7, truncated
-  set_work(14, 3000, 1000, 2000, 0);
-  set_work(15, 5000, 3000, 2000, 4000);
+  Evaluation e = evaluation_of(0);
+  e.experiments[14].threshold_crossings = 7;
+  e.experiments[15].threshold_crossings = 8;  // (7 + 8) / 2 = 7, truncated
+  set_work(e, 14, 3000, 1000, 2000, 0);
+  set_work(e, 15, 5000, 3000, 2000, 4000);
   // Means in uVs: MR 4, ML 2, TR 2, TL 2. Balances: 2/6 = 33 %, 0 %, (6-4)/10 = 20 %.
-  std::string text = capture([](std::FILE* out) { output_header_EMG2(out, 14, 15, "RK "); });
+  std::string text =
+      capture([&](std::FILE* out) { write_balance_row(out, balance_tables_of(e).pairs[RK]); });
   EXPECT_EQ(text,
             " RK  |  7 |    4 |    2 |     33 % |    2 |    2 |      0 % |           20 % \n");
 }
@@ -211,13 +199,13 @@ TEST(BalanceRowTest, PairHalvesCountInIntegersAndAveragesWork) {
 // Balance section
 
 TEST(BalanceTablesTest, TwelveExperimentsGiveZeroRowsAndTotals) {
-  reset_store();
-  no_tracks = 12;
+  Evaluation e = evaluation_of(12);
   for (int k = 0; k < 12; ++k) {  // experiments before the trials are never read here
-    tracks[k].no_cycles = 9;
-    set_work(k, 5000, 3000, 2000, 1000);
+    e.experiments[k].threshold_crossings = 9;
+    set_work(e, k, 5000, 3000, 2000, 1000);
   }
-  std::string text = capture([](std::FILE* out) { write_balance_tables(out); });
+  std::string text =
+      capture([&](std::FILE* out) { write_balance_tables(out, balance_tables_of(e)); });
   const std::string zero_row =
       " |  0 |    0 |    0 |      0 % |    0 |    0 |      0 % |            0 % ";
   std::vector<std::string> expected = kBalanceHeader;
@@ -246,14 +234,12 @@ TEST(BalanceTablesTest, TwelveExperimentsGiveZeroRowsAndTotals) {
 }
 
 TEST(BalanceTablesTest, RowsFollowTrialOrderAndPairsAverage) {
-  reset_store();
-  no_tracks = 18;
+  Evaluation e = evaluation_of(18);
   for (int k = 12; k < 18; ++k) {
-    tracks[k].no_cycles = k;                // 12..17, pairs (12+13)/2 = 12, 14, 16
-    set_work(k, 1000 * (k - 11), 0, 0, 0);  // 1..6 uVs
+    e.experiments[k].threshold_crossings = k;  // 12..17, pairs (12+13)/2 = 12, 14, 16
+    set_work(e, k, 1000 * (k - 11), 0, 0, 0);  // 1..6 uVs
   }
-  std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_balance_tables(out); }));
+  std::vector<std::string> lines = balance_lines(e);
   const std::string tail = " |    0 |    100 % |    0 |    0 |      0 % |          100 % ";
   EXPECT_EQ(lines[3], " FK1 | 12 |    1" + tail);
   EXPECT_EQ(lines[4], " FK2 | 13 |    2" + tail);
@@ -268,14 +254,12 @@ TEST(BalanceTablesTest, RowsFollowTrialOrderAndPairsAverage) {
 }
 
 TEST(BalanceTablesTest, TotalsSumTheSixTrials) {
-  reset_store();
-  no_tracks = 18;
-  for (int k = 12; k < 18; ++k) set_work(k, 1000, 500, 0, 0);
-  tracks[12].Channel3_work = 2000;
-  tracks[17].Channel4_work = 3000;
+  Evaluation e = evaluation_of(18);
+  for (int k = 12; k < 18; ++k) set_work(e, k, 1000, 500, 0, 0);
+  e.experiments[12].work[2] = 2000;
+  e.experiments[17].work[3] = 3000;
   // right: M 6, T 2 -> (4 / 8) 50 %; left: M 3, T 3 -> 0 %; both: M 9, T 5 -> (4 / 14) 28.6 %.
-  std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_balance_tables(out); }));
+  std::vector<std::string> lines = balance_lines(e);
   ASSERT_EQ(lines.size(), 29u);
   EXPECT_EQ(lines[19], " right |       6 |       2 |                50 % ");
   EXPECT_EQ(lines[20], " left  |       3 |       3 |                 0 % ");
@@ -283,13 +267,11 @@ TEST(BalanceTablesTest, TotalsSumTheSixTrials) {
 }
 
 TEST(BalanceTablesTest, TotalsBalanceOfMinus100KeepsItsField) {
-  reset_store();
-  no_tracks = 18;
-  tracks[16].Channel1_work = 4000;
-  tracks[17].Channel4_work = 3000;
+  Evaluation e = evaluation_of(18);
+  e.experiments[16].work[0] = 4000;
+  e.experiments[17].work[3] = 3000;
   // right: M 4, T 0 -> 100 %; left: M 0, T 3 -> -100 %; both: M 4, T 3 -> (1 / 7) 14.3 %.
-  std::vector<std::string> lines =
-      lines_of(capture([](std::FILE* out) { write_balance_tables(out); }));
+  std::vector<std::string> lines = balance_lines(e);
   EXPECT_EQ(lines[19], " right |       4 |       0 |               100 % ");
   EXPECT_EQ(lines[20], " left  |       0 |       3 |              -100 % ");
   EXPECT_EQ(lines[21], " both  |       4 |       3 |                14 % ");
@@ -299,17 +281,18 @@ TEST(BalanceTablesTest, TotalsBalanceOfMinus100KeepsItsField) {
 // The whole report: sections in order, each ending where the next begins.
 
 TEST(ReportStructureTest, SectionsFollowEachOtherWithTheirBlankLines) {
-  reset_store();
-  for (char* text : {person, sex, born, creation, frequency}) std::strcpy(text, "x\n");
-  std::strcpy(frequency, "1000\n");
-  no_tracks = 18;
-  no_entries = 180;
+  Evaluation e = evaluation_of(18);
+  e.header = {"x\n", "x\n", "x\n", "x\n", "1000\n"};
+  e.sampling_rate = 1000;
+  e.no_entries = 180;
   for (int k = 0; k < 18; ++k) {
-    tracks[k].first_entry = 10 * k;
-    tracks[k].last_entry = 10 * k + 9;
+    e.experiments[k].first_sample = 10 * k;
+    e.experiments[k].last_sample = 10 * k + 9;
   }
-  std::string text =
-      capture([](std::FILE* out) { write_report(out, 20, 1000, 1000, 0.03L, 3, evaluate(0.03L)); });
+  Settings settings;
+  settings.rms_time = 20, settings.mvc_time = 1000, settings.nl_time = 1000;
+  settings.emg_threshold = 0.03L;
+  std::string text = capture([&](std::FILE* out) { write_report(out, settings, derived(e)); });
   std::vector<std::string> lines = lines_of(text);
   // summary 18 + 1, experiments 3 + 18 + 1, balance 29, evaluation 2 + 3 + 6 + 1 + 1 + 1,
   // indices 2 + 8 + 1 + 2 + 3 + 1.

@@ -372,7 +372,7 @@ void integrate_bursts(const Track& track, const ExperimentEmg& e, long double em
   for (int c = 0; c < kChannels; ++c) {
     const long double* x = e.x[c];
     if (x == nullptr) continue;  // every integral is +0
-    const long double level = emg_threshold * *kRunMvc[c] + track.*kChannelNl[c];
+    const long double level = activity_level(emg_threshold, *kRunMvc[c], track.*kChannelNl[c]);
     std::vector<BurstStretch>& stretches = samples.bursts[c];
     long double integral = 0;  // at the sample before
     int run = -1;              // the first sample of the run of positive integrals, if one is open

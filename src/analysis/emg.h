@@ -41,5 +41,18 @@ constexpr int kLastMvcExperiment = kMvcExperiments[1];
 static_assert(kMvcExperiments[0] < kLastMvcExperiment && kLastMvcExperiment == kKeptExperiments,
               "the MVC experiments before the last must keep their values");
 
+// The EMG threshold's share of a channel's run-wide MVC, uV: what the summary shows.
+inline long double threshold_level(long double emg_threshold /* fraction */,
+                                   long double run_mvc /* uV */) {
+  return emg_threshold * run_mvc;
+}
+// The level an experiment's smoothed value must reach to be active, uV: the threshold level,
+// then the experiment's noise level added (bursts and evaluation alike, so they agree bit for
+// bit).
+inline long double activity_level(long double emg_threshold /* fraction */,
+                                  long double run_mvc /* uV */, long double noise_level /* uV */) {
+  return threshold_level(emg_threshold, run_mvc) + noise_level;
+}
+
 void preprocessing_emg(long long rms_time /* ms */, long long mvc_time /* ms */,
                        long long nl_time /* ms */, long double emg_threshold /* fraction */);

@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "analysis/emg.h"
+
 namespace {
 
 // Speeds between neighbouring samples of the cycle, from the time stamps:
@@ -36,17 +38,17 @@ CycleFigures figures_of(const ChewingCycle& cycle) {
   return figures;
 }
 
-// ((right - left) * 100) / (right + left) on the stored work, or 0 unless the sum is above 0
-// (a NaN sum fails the test as well).
-long double work_balance(long double right, long double left) {
-  if (right + left > 0) return ((right - left) * 100) / (right + left);
-  return 0;
+// Work of a channel summed over the condition's two trials, uV*ms.
+long double pair_work(const Evaluation& e, int channel, Condition condition) {
+  const int p = first_trial_of(condition);
+  return e.experiments[p].work[channel] + e.experiments[p + 1].work[channel];
 }
 
-// Work of a channel summed over the condition's two trials, uV*ms.
-long double W(int channel, Condition condition) {
+// The mean work of a channel over the condition's two trials, uVs.
+long double pair_mean(const Evaluation& e, int channel, Condition condition) {
   const int p = first_trial_of(condition);
-  return tracks[p].*kChannelWork[channel] + tracks[p + 1].*kChannelWork[channel];
+  return pair_mean_microvolt_seconds(e.experiments[p].work[channel],
+                                     e.experiments[p + 1].work[channel]);
 }
 
 // MVC-based cycle work of a channel over the condition's two trials, divided by 20.
@@ -55,24 +57,17 @@ long double Wmvc(const MvcCycleWork& work, int channel, Condition condition) {
   return (work.value[p][channel] + work.value[p + 1][channel]) / 20;
 }
 
-// ((a - b) / (a + b)) * 100 when a + b is above 1, else 0 (also for a NaN sum).
-long double AI(long double a, long double b) {
-  if (a + b > 1) return ((a - b) / (a + b)) * 100;
-  return 0;
-}
-
 // The larger of the MVC of the two clenching experiments; the second's when the first's is not
 // greater.
-long double larger_mvc(int channel) {
-  const long double first = tracks[kMvcExperiments[0]].*kChannelMvc[channel];
-  const long double second = tracks[kMvcExperiments[1]].*kChannelMvc[channel];
+long double larger_mvc(const Evaluation& e, int channel) {
+  const long double first = e.experiments[kMvcExperiments[0]].mvc[channel];
+  const long double second = e.experiments[kMvcExperiments[1]].mvc[channel];
   return first > second ? first : second;
 }
 
 // Cycle count times f over the trial's sample-index difference.
-long double trial_frequency(int position, long double f) {
-  const Track& t = tracks[position];
-  return (t.no_chewing_cycles * f) / (t.last_entry - t.first_entry);
+long double trial_frequency(const ExperimentEvaluation& t, long double f) {
+  return (t.chewing_cycles * f) / (t.last_sample - t.first_sample);
 }
 
 }  // namespace
@@ -94,49 +89,129 @@ MvcCycleWork mvc_cycle_work_of(const std::vector<TrialEvaluation>& trials) {
   return work;
 }
 
-IndexValues index_values(const MvcCycleWork& mvc_cycle_work) {
+IndexValues index_values(const Evaluation& e) {
   constexpr int MR = 0, ML = 1, TR = 2, TL = 3;
-  const MvcCycleWork& M = mvc_cycle_work;
+  const MvcCycleWork& M = e.mvc_cycle_work;
   IndexValues v;
-  auto set = [&](int row, std::initializer_list<long double> values) {
+  auto set = [&](IndexRow row, std::initializer_list<long double> values) {
     int n = 0;
     for (long double x : values) v.row[row][n++] = x;
     v.count[row] = n;
   };
-  set(1, {AI(W(MR, FK), W(ML, FK)), AI(W(MR, RK), W(ML, RK)), AI(W(MR, LK), W(ML, LK)),
-          AI(W(TR, FK), W(TL, FK)), AI(W(TR, RK), W(TL, RK)), AI(W(TR, LK), W(TL, LK))});
-  set(2, {AI(W(MR, RK), W(MR, LK)), AI(W(ML, RK), W(ML, LK)),    // masseters
-          AI(W(TR, RK), W(TR, LK)), AI(W(TL, RK), W(TL, LK))});  // temporales
-  set(3, {larger_mvc(MR), larger_mvc(ML), larger_mvc(TR), larger_mvc(TL)});
-  // Mean work of the two trials in uVs: pair sum / 2000.
-  set(4, {W(MR, FK) / 2000, W(MR, RK) / 2000, W(MR, LK) / 2000, W(TR, FK) / 2000, W(TR, RK) / 2000,
-          W(TR, LK) / 2000});
-  set(5, {W(ML, FK) / 2000, W(ML, RK) / 2000, W(ML, LK) / 2000, W(TL, FK) / 2000, W(TL, RK) / 2000,
-          W(TL, LK) / 2000});
-  set(6, {AI(Wmvc(M, MR, FK), Wmvc(M, ML, FK)), AI(Wmvc(M, MR, RK), Wmvc(M, ML, RK)),
-          AI(Wmvc(M, MR, LK), Wmvc(M, ML, LK)), AI(Wmvc(M, TR, FK), Wmvc(M, TL, FK)),
-          AI(Wmvc(M, TR, RK), Wmvc(M, TL, RK)), AI(Wmvc(M, TR, LK), Wmvc(M, TL, LK))});
-  set(7, {Wmvc(M, MR, FK), Wmvc(M, MR, RK), Wmvc(M, MR, LK), Wmvc(M, TR, FK), Wmvc(M, TR, RK),
-          Wmvc(M, TR, LK)});
-  set(8, {Wmvc(M, ML, FK), Wmvc(M, ML, RK), Wmvc(M, ML, LK), Wmvc(M, TL, FK), Wmvc(M, TL, RK),
-          Wmvc(M, TL, LK)});
+  const auto AI = asymmetry_index;
+  const auto W = [&e](int channel, Condition condition) {
+    return pair_work(e, channel, condition);
+  };
+  const auto Mean = [&e](int channel, Condition condition) {
+    return pair_mean(e, channel, condition);
+  };
+  set(kAsymmetryRow,
+      {AI(W(MR, FK), W(ML, FK)), AI(W(MR, RK), W(ML, RK)), AI(W(MR, LK), W(ML, LK)),
+       AI(W(TR, FK), W(TL, FK)), AI(W(TR, RK), W(TL, RK)), AI(W(TR, LK), W(TL, LK))});
+  set(kChewingSideRow, {AI(W(MR, RK), W(MR, LK)), AI(W(ML, RK), W(ML, LK)),    // masseters
+                        AI(W(TR, RK), W(TR, LK)), AI(W(TL, RK), W(TL, LK))});  // temporales
+  set(kMvcRow, {larger_mvc(e, MR), larger_mvc(e, ML), larger_mvc(e, TR), larger_mvc(e, TL)});
+  set(kRightWorkRow,
+      {Mean(MR, FK), Mean(MR, RK), Mean(MR, LK), Mean(TR, FK), Mean(TR, RK), Mean(TR, LK)});
+  set(kLeftWorkRow,
+      {Mean(ML, FK), Mean(ML, RK), Mean(ML, LK), Mean(TL, FK), Mean(TL, RK), Mean(TL, LK)});
+  set(kMvcAsymmetryRow,
+      {AI(Wmvc(M, MR, FK), Wmvc(M, ML, FK)), AI(Wmvc(M, MR, RK), Wmvc(M, ML, RK)),
+       AI(Wmvc(M, MR, LK), Wmvc(M, ML, LK)), AI(Wmvc(M, TR, FK), Wmvc(M, TL, FK)),
+       AI(Wmvc(M, TR, RK), Wmvc(M, TL, RK)), AI(Wmvc(M, TR, LK), Wmvc(M, TL, LK))});
+  set(kMvcRightWorkRow, {Wmvc(M, MR, FK), Wmvc(M, MR, RK), Wmvc(M, MR, LK), Wmvc(M, TR, FK),
+                         Wmvc(M, TR, RK), Wmvc(M, TR, LK)});
+  set(kMvcLeftWorkRow, {Wmvc(M, ML, FK), Wmvc(M, ML, RK), Wmvc(M, ML, LK), Wmvc(M, TL, FK),
+                        Wmvc(M, TL, RK), Wmvc(M, TL, LK)});
 
-  const long double f = sampling_rate();
+  const long double f = e.sampling_rate;
   for (Condition c : kAllConditions) {
     const int p = first_trial_of(c);
-    const Track& first = tracks[p];
-    const Track& second = tracks[p + 1];
-    const int count = first.no_chewing_cycles + second.no_chewing_cycles;
-    v.row[9][c] = static_cast<long double>(count) / 2;
-    const int samples = second.last_entry - first.first_entry;               // index difference
-    v.row[10][c] = samples / (f + f);                                        // s
-    v.row[11][c] = (trial_frequency(p, f) + trial_frequency(p + 1, f)) / 2;  // Hz
+    const ExperimentEvaluation& first = e.experiments[p];
+    const ExperimentEvaluation& second = e.experiments[p + 1];
+    const int count = first.chewing_cycles + second.chewing_cycles;
+    v.row[kCycleCountRow][c] = static_cast<long double>(count) / 2;
+    const int samples = second.last_sample - first.first_sample;  // index difference
+    v.row[kDurationRow][c] = samples / (f + f);                   // s
+    v.row[kFrequencyRow][c] = (trial_frequency(first, f) + trial_frequency(second, f)) / 2;  // Hz
   }
-  v.count[9] = v.count[10] = v.count[11] = kConditions;
+  v.count[kCycleCountRow] = v.count[kDurationRow] = v.count[kFrequencyRow] = kConditions;
   return v;
 }
 
-Evaluation evaluate(long double emg_threshold) {
+SummaryFigures summary_figures_of(const Evaluation& e, long double emg_threshold,
+                                  long double dist_threshold) {
+  SummaryFigures s;
+  s.threshold_share = (dist_threshold * 100) / e.incisal_max;
+  s.emg_threshold_percent = emg_threshold * 100;
+  for (int c = 0; c < kChannels; ++c)
+    s.threshold_level[c] = threshold_level(emg_threshold, e.run_mvc[c]);
+  return s;
+}
+
+BalanceTables balance_tables_of(const Evaluation& e) {
+  BalanceTables tables;
+  for (int k = kFirstChewingTrial; k <= kLastChewingTrial; ++k) {
+    const ExperimentEvaluation& t = e.experiments[k];
+    tables.trials[k - kFirstChewingTrial] = balance_row(
+        trial_label(k), t.threshold_crossings, microvolt_seconds(t.work[0]),
+        microvolt_seconds(t.work[1]), microvolt_seconds(t.work[2]), microvolt_seconds(t.work[3]));
+  }
+  for (Condition c : kAllConditions) {
+    const ExperimentEvaluation& p = e.experiments[first_trial_of(c)];
+    const ExperimentEvaluation& q = e.experiments[first_trial_of(c) + 1];
+    long double mean[kChannels];  // uVs
+    for (int ch = 0; ch < kChannels; ++ch) mean[ch] = pair_mean(e, ch, c);
+    tables.pairs[c] =
+        balance_row(kConditionLabels[c], (p.threshold_crossings + q.threshold_crossings) / 2,
+                    mean[0], mean[1], mean[2], mean[3]);
+  }
+  // Totals over the six trials, summed as stored (uV*ms) in trial order.
+  long double work[kChannels] = {0, 0, 0, 0};
+  for (int k = kFirstChewingTrial; k <= kLastChewingTrial; ++k)
+    for (int ch = 0; ch < kChannels; ++ch) work[ch] += e.experiments[k].work[ch];
+  tables.totals = balance_totals(work[0], work[1], work[2], work[3]);
+  return tables;
+}
+
+EvaluationTable evaluation_table_of(const Evaluation& e) {
+  constexpr int kRightTrial = first_trial_of(RK);  // and the one after it
+  constexpr int kLeftTrial = first_trial_of(LK);
+  const auto& V = e.mvc_cycle_work.value;  // [position][channel], ms
+  EvaluationTable table;
+  for (int k = kFirstChewingTrial; k < e.no_experiments; ++k) {
+    const long double V1 = V[k][0], V2 = V[k][1];  // masseters right, left
+    // The sum shown is the tenth of the sum, not the sum of the tenths.
+    table.rows.push_back({V1 / 10, V2 / 10, (V1 + V2) / 10, percent_difference(V1, V2)});
+  }
+  for (int ch = 0; ch < 2; ++ch) {  // the masseters
+    long double& balance = ch == 0 ? table.rm_balance : table.lm_balance;
+    balance = right_left_balance(V[kRightTrial][ch], V[kRightTrial + 1][ch], V[kLeftTrial][ch],
+                                 V[kLeftTrial + 1][ch]);
+  }
+  return table;
+}
+
+void derive_figures(Evaluation& e, long double emg_threshold, long double dist_threshold) {
+  for (ExperimentEvaluation& x : e.experiments)
+    for (int c = 0; c < kChannels; ++c) x.work_uvs[c] = microvolt_seconds(x.work[c]);
+  for (int k = 0; k < e.no_experiments; ++k) {
+    ExperimentEvaluation& x = e.experiments[k];
+    if (k >= kFirstChewingTrial) {
+      x.masseter_balance = work_balance(x.work[0], x.work[1]);
+      x.temporalis_balance = work_balance(x.work[2], x.work[3]);
+    }
+    x.duration_s = (x.last_sample - x.first_sample) / e.sampling_rate;
+    for (int c = 0; c < kChannels; ++c)
+      x.activity_level[c] = activity_level(emg_threshold, e.run_mvc[c], x.nl[c]);
+  }
+  e.indices = index_values(e);
+  e.summary_figures = summary_figures_of(e, emg_threshold, dist_threshold);
+  e.balances = balance_tables_of(e);
+  e.evaluation_table = evaluation_table_of(e);
+}
+
+Evaluation evaluate(long double emg_threshold, long double dist_threshold) {
   Evaluation e;
   e.header = {person, sex, born, creation, frequency};
   e.no_entries = no_entries;
@@ -169,17 +244,9 @@ Evaluation evaluate(long double emg_threshold) {
   e.sampling_rate = sampling_rate();
   e.form = recording_form();
   for (int k = 0; k < e.no_experiments; ++k) {
-    const Track& t = tracks[k];
-    ExperimentEvaluation& x = e.experiments[k];
-    if (k >= kFirstChewingTrial) {
-      x.masseter_balance = work_balance(t.Channel1_work, t.Channel2_work);
-      x.temporalis_balance = work_balance(t.Channel3_work, t.Channel4_work);
-    }
-    x.duration_s = (t.last_entry - t.first_entry) / e.sampling_rate;
     for (int c = 0; c < kChannels; ++c) {
-      x.activity_level[c] = emg_threshold * *kRunMvc[c] + t.*kChannelNl[c];
-      x.mvc_window[c] = t.mvc_window[c];
-      x.nl_window[c] = t.nl_window[c];
+      e.experiments[k].mvc_window[c] = tracks[k].mvc_window[c];
+      e.experiments[k].nl_window[c] = tracks[k].nl_window[c];
     }
   }
   // Without the incisal positions (the classic report's reading) there are no kinematics.
@@ -200,12 +267,12 @@ Evaluation evaluate(long double emg_threshold) {
       e.conditions[c] = summarise({&e.trials[first].kinematics, &e.trials[first + 1].kinematics});
   }
   e.mvc_cycle_work = mvc_cycle_work_of(e.trials);
-  e.indices = index_values(e.mvc_cycle_work);
+  derive_figures(e, emg_threshold, dist_threshold);
   return e;
 }
 
-Evaluation evaluate(long double emg_threshold, const RawFacts& raw) {
-  Evaluation e = evaluate(emg_threshold);
+Evaluation evaluate(long double emg_threshold, long double dist_threshold, const RawFacts& raw) {
+  Evaluation e = evaluate(emg_threshold, dist_threshold);
   e.findings = check_recording(raw, e);
   return e;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/balances.h"
 #include "analysis/checks.h"
 #include "analysis/kinematics.h"
 #include "protocol/protocol.h"
@@ -53,8 +54,9 @@ struct ExperimentEvaluation {
   long double right_max = 0, left_max = 0, incisal_max = 0;  // mm, largest distances
   long double mvc[kChannels] = {}, nl[kChannels] = {};       // uV, its own MVC and noise level
   long double work[kChannels] = {};                          // uV*ms, muscle work
-  // Work balances (r - l) x 100 / (r + l) of the masseters and of the temporales, in %; only
-  // for the chewing trials, 0 for other experiments and where the sum is not above 0.
+  long double work_uvs[kChannels] = {};  // uVs, microvolt_seconds of the work (derive_figures)
+  // Work balances (work_balance) of the masseters and of the temporales, in %; only for the
+  // chewing trials, 0 for other experiments and where the sum is not above 0.
   long double masseter_balance = 0, temporalis_balance = 0;
   long double duration_s = 0;                  // sample-index difference / sampling rate
   long double activity_level[kChannels] = {};  // uV: EMG threshold x run-wide MVC + own NL
@@ -68,12 +70,57 @@ struct MvcCycleWork {
   long double value[kMaxTracks][kChannels] = {};
 };
 
+// The index rows, by the number the index tables print.
+enum IndexRow {
+  kAsymmetryRow = 1,  //  1 work asymmetry index of each muscle pair, %
+  kChewingSideRow,    //  2 right- against left-side chewing of each muscle, %
+  kMvcRow,            //  3 the larger MVC of the two clenching experiments, uV
+  kRightWorkRow,      //  4 mean work of a trial pair, right muscles, uVs
+  kLeftWorkRow,       //  5 the same, left muscles
+  kMvcAsymmetryRow,   //  6 asymmetry index of the MVC-based cycle work, %
+  kMvcRightWorkRow,   //  7 MVC-based cycle work of a pair / 20, right muscles
+  kMvcLeftWorkRow,    //  8 the same, left muscles
+  kCycleCountRow,     //  9 mean chewing cycles of a pair
+  kDurationRow,       // 10 duration of a pair, s
+  kFrequencyRow,      // 11 mean chewing frequency of a pair, Hz
+  kIndexRowEnd        // one past the last row
+};
+
 // The values of index rows 1 to 11, in the order the index tables print them: rows 1 and 4 to 8
 // the masseter (or right masseter, left masseter) values for FK, RK, LK and then the temporalis
 // ones; rows 2 and 3 one value each for MR, ML, TR, TL; rows 9 to 11 one per condition.
 struct IndexValues {
-  long double row[12][6] = {};  // row[1] ... row[11]; row[0] unused
-  int count[12] = {};           // how many values each row has
+  long double row[kIndexRowEnd][6] = {};  // row[kAsymmetryRow] .. row[kFrequencyRow]; no row 0
+  int count[kIndexRowEnd] = {};           // how many values each row has
+};
+
+// ---- The classic report's figures, each computed here so that the report only formats ----
+
+// The run summary's computed figures.
+struct SummaryFigures {
+  long double threshold_share = 0;              // %, (dist_threshold x 100) / run-wide incisal max
+  long double emg_threshold_percent = 0;        // %, emg_threshold x 100
+  long double threshold_level[kChannels] = {};  // uV, threshold_level of each run-wide MVC
+};
+
+// The balance tables: the six chewing trials, the three conditions' means, the totals.
+struct BalanceTables {
+  BalanceRow trials[kChewingTrials];
+  BalanceRow pairs[kConditions];
+  BalanceTotals totals;
+};
+
+// A row of the evaluation table, from a chewing trial's MVC-based cycle work of the masseters.
+struct EvaluationTableRow {
+  long double rm = 0, lm = 0, sum = 0;  // right, left, right + left; each cycle work / 10
+  long double asymmetry = 0;            // percent_difference of the two cycle works, %
+};
+
+// The evaluation table: a row per chewing trial the recording has, and the right_left_balance of
+// each masseter's cycle work over the right- and the left-side trials.
+struct EvaluationTable {
+  std::vector<EvaluationTableRow> rows;
+  long double rm_balance = 0, lm_balance = 0;  // %
 };
 
 struct Evaluation {
@@ -96,6 +143,10 @@ struct Evaluation {
   std::optional<KinematicSummary> conditions[kConditions];
   RecordingForm form;             // the points and EMG channels the recording carries
   std::vector<Finding> findings;  // the data checks' findings; only evaluate(.., raw) fills them
+  // The classic report's figures (derive_figures).
+  SummaryFigures summary_figures;
+  BalanceTables balances;
+  EvaluationTable evaluation_table;
 };
 
 // The sampling frequency in Hz: the leading number of the `frequency` header text as atof reads
@@ -103,11 +154,30 @@ struct Evaluation {
 long double sampling_rate();
 
 // Requires the analysis stages to have run over the recording in the store. `emg_threshold` is
-// the fraction of the MVC the EMG stage received.
-Evaluation evaluate(long double emg_threshold);
+// the fraction of the MVC the EMG stage received, `dist_threshold` (mm) the distance threshold
+// cycle recognition received.
+Evaluation evaluate(long double emg_threshold, long double dist_threshold);
 // The same with the data checks' findings, from the facts gathered before the stages ran.
-Evaluation evaluate(long double emg_threshold, const RawFacts& raw);
+Evaluation evaluate(long double emg_threshold, long double dist_threshold, const RawFacts& raw);
 
 // The parts of the evaluation that rest on the MVC-based cycle work, for a given table of it.
 MvcCycleWork mvc_cycle_work_of(const std::vector<TrialEvaluation>& trials);
-IndexValues index_values(const MvcCycleWork& mvc_cycle_work);
+
+// ---- The classic report's figures, from the evaluation's plain results ----
+
+// The index rows, from the experiments' work, MVC, cycle counts and sample ranges, the sampling
+// rate and the MVC-based cycle work.
+IndexValues index_values(const Evaluation& evaluation);
+// The summary's figures, from the run-wide MVC and incisal maximum.
+SummaryFigures summary_figures_of(const Evaluation& evaluation, long double emg_threshold,
+                                  long double dist_threshold);
+// The balance tables, from the six chewing trials' threshold crossings and work (every position
+// of them, present or not).
+BalanceTables balance_tables_of(const Evaluation& evaluation);
+// The evaluation table, from the MVC-based cycle work and the number of experiments.
+EvaluationTable evaluation_table_of(const Evaluation& evaluation);
+// Everything the evaluation derives from its plain results and its MVC-based cycle work: each
+// experiment's work in uVs, and for those the recording has their duration, activity levels and
+// (chewing trials) work balances; then the index rows, the summary's figures, the balance
+// tables and the evaluation table.
+void derive_figures(Evaluation& evaluation, long double emg_threshold, long double dist_threshold);

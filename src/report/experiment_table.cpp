@@ -1,7 +1,5 @@
 #include "report/experiment_table.h"
 
-#include "recording/store.h"
-
 namespace {
 
 // Header lines, each written as a format without arguments ("%%" prints one per-cent sign).
@@ -25,15 +23,13 @@ void write_experiment_table(std::FILE* out, const Evaluation& evaluation) {
   std::fprintf(out, kHeader2);
   std::fprintf(out, kHeader3);
   for (int k = 0; k < evaluation.no_experiments; ++k) {
-    const Track& t = tracks[k];
-    const long double masseter_balance = evaluation.experiments[k].masseter_balance;
-    const long double temporalis_balance = evaluation.experiments[k].temporalis_balance;
-    std::fprintf(out, kRow, k + 1, t.no_chewing_cycles, t.first_entry, t.last_entry, t.Right_max,
-                 t.Left_max, t.Incisal_max,                                     // mm
-                 t.Channel1_mvc, t.Channel1_nl, t.Channel2_mvc, t.Channel2_nl,  // masseters, uV
-                 t.Channel3_mvc, t.Channel3_nl, t.Channel4_mvc, t.Channel4_nl,  // temporales, uV
-                 t.Channel1_work / 1000, t.Channel2_work / 1000, masseter_balance,  // uVs, %
-                 t.Channel3_work / 1000, t.Channel4_work / 1000, temporalis_balance);
+    const ExperimentEvaluation& x = evaluation.experiments[k];
+    std::fprintf(out, kRow, k + 1, x.chewing_cycles, x.first_sample, x.last_sample, x.right_max,
+                 x.left_max, x.incisal_max,                            // mm
+                 x.mvc[0], x.nl[0], x.mvc[1], x.nl[1],                 // masseters, uV
+                 x.mvc[2], x.nl[2], x.mvc[3], x.nl[3],                 // temporales, uV
+                 x.work_uvs[0], x.work_uvs[1], x.masseter_balance,     // uVs, %
+                 x.work_uvs[2], x.work_uvs[3], x.temporalis_balance);  // uVs, %
   }
   std::fprintf(out, "\n");
 }

@@ -1,9 +1,8 @@
 // Experiment table: one row per experiment with its cycle count, sample range, distance maxima,
 // MVC and noise levels, muscle work and right/left balances.
 //
-// Reads  tracks[0..no_tracks): first_entry, last_entry, no_chewing_cycles, Right_max, Left_max,
-//        Incisal_max (mm), Channel1..4_mvc and _nl (uV), Channel1..4_work (uV*ms); the work
-//        balances of the evaluation.
+// Reads  the evaluation's experiments: sample range, chewing cycles, distance maxima (mm), MVC and
+//        noise levels (uV), work in uVs and work balances (%).
 #pragma once
 
 #include <cstdio>

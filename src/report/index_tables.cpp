@@ -53,19 +53,26 @@ void write_index_tables(std::FILE* out, const IndexValues& values) {
   const auto& r = values.row;
   std::fprintf(out, kMuscleHeader);
   std::fprintf(out, kMuscleDashes);
-  std::fprintf(out, kRow1, r[1][0], r[1][1], r[1][2], r[1][3], r[1][4], r[1][5]);
-  std::fprintf(out, kRow2, r[2][0], r[2][1], r[2][2], r[2][3]);
-  std::fprintf(out, kRow3, r[3][0], r[3][1], r[3][2], r[3][3]);
-  std::fprintf(out, kRow4, r[4][0], r[4][1], r[4][2], r[4][3], r[4][4], r[4][5]);
-  std::fprintf(out, kRow5, r[5][0], r[5][1], r[5][2], r[5][3], r[5][4], r[5][5]);
-  std::fprintf(out, kRow6, r[6][0], r[6][1], r[6][2], r[6][3], r[6][4], r[6][5]);
-  std::fprintf(out, kRow7, r[7][0], r[7][1], r[7][2], r[7][3], r[7][4], r[7][5]);
-  std::fprintf(out, kRow8, r[8][0], r[8][1], r[8][2], r[8][3], r[8][4], r[8][5]);
+  std::fprintf(out, kRow1, r[kAsymmetryRow][0], r[kAsymmetryRow][1], r[kAsymmetryRow][2],
+               r[kAsymmetryRow][3], r[kAsymmetryRow][4], r[kAsymmetryRow][5]);
+  std::fprintf(out, kRow2, r[kChewingSideRow][0], r[kChewingSideRow][1], r[kChewingSideRow][2],
+               r[kChewingSideRow][3]);
+  std::fprintf(out, kRow3, r[kMvcRow][0], r[kMvcRow][1], r[kMvcRow][2], r[kMvcRow][3]);
+  std::fprintf(out, kRow4, r[kRightWorkRow][0], r[kRightWorkRow][1], r[kRightWorkRow][2],
+               r[kRightWorkRow][3], r[kRightWorkRow][4], r[kRightWorkRow][5]);
+  std::fprintf(out, kRow5, r[kLeftWorkRow][0], r[kLeftWorkRow][1], r[kLeftWorkRow][2],
+               r[kLeftWorkRow][3], r[kLeftWorkRow][4], r[kLeftWorkRow][5]);
+  std::fprintf(out, kRow6, r[kMvcAsymmetryRow][0], r[kMvcAsymmetryRow][1], r[kMvcAsymmetryRow][2],
+               r[kMvcAsymmetryRow][3], r[kMvcAsymmetryRow][4], r[kMvcAsymmetryRow][5]);
+  std::fprintf(out, kRow7, r[kMvcRightWorkRow][0], r[kMvcRightWorkRow][1], r[kMvcRightWorkRow][2],
+               r[kMvcRightWorkRow][3], r[kMvcRightWorkRow][4], r[kMvcRightWorkRow][5]);
+  std::fprintf(out, kRow8, r[kMvcLeftWorkRow][0], r[kMvcLeftWorkRow][1], r[kMvcLeftWorkRow][2],
+               r[kMvcLeftWorkRow][3], r[kMvcLeftWorkRow][4], r[kMvcLeftWorkRow][5]);
   std::fprintf(out, "\n");
   std::fprintf(out, kConditionHeader);
   std::fprintf(out, kConditionDashes);
-  std::fprintf(out, kRow9, r[9][FK], r[9][RK], r[9][LK]);
-  std::fprintf(out, kRow10, r[10][FK], r[10][RK], r[10][LK]);
-  std::fprintf(out, kRow11, r[11][FK], r[11][RK], r[11][LK]);
+  std::fprintf(out, kRow9, r[kCycleCountRow][FK], r[kCycleCountRow][RK], r[kCycleCountRow][LK]);
+  std::fprintf(out, kRow10, r[kDurationRow][FK], r[kDurationRow][RK], r[kDurationRow][LK]);
+  std::fprintf(out, kRow11, r[kFrequencyRow][FK], r[kFrequencyRow][RK], r[kFrequencyRow][LK]);
   std::fprintf(out, "\n");
 }

@@ -6,7 +6,6 @@
 
 #include "io/safe_file.h"
 #include "protocol/protocol.h"
-#include "recording/store.h"
 #include "report/balance_tables.h"
 #include "report/evaluation_table.h"
 #include "report/experiment_table.h"
@@ -26,47 +25,47 @@ bool report_is_data_file(const char* path) {
   return data.st_dev == report.st_dev && data.st_ino == report.st_ino;
 }
 
-void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
-                   long double emg_threshold, long double dist_threshold) {
+void write_summary(std::FILE* out, const Settings& settings, const Evaluation& evaluation) {
+  const Evaluation& e = evaluation;
+  const RecordingHeader& h = e.header;
+  const SummaryFigures& f = e.summary_figures;
   std::fprintf(out, "Version                               : %s\n", kVersion);
-  std::fprintf(out, "Person                                : %s", person);
-  std::fprintf(out, "Sex                                   : %s", sex);
-  std::fprintf(out, "Born                                  : %s", born);
-  std::fprintf(out, "Creation                              : %s", creation);
-  std::fprintf(out, "Frequency                             : %s", frequency);
-  std::fprintf(out, "Number of entries / type              : %d/%d\n", no_entries,
-               calibration.type);
-  std::fprintf(out, "Number of experiments                 : %d\n", no_tracks);
-  std::fprintf(out, "Time span, RMS Glaettung              : %lld ms\n", rms_time);
-  std::fprintf(out, "Time span, MVC computation            : %lld ms\n", mvc_time);
-  std::fprintf(out, "Time span, noise level computation    : %lld ms\n", nl_time);
-  std::fprintf(out, "MVC (M. masseter right/left)          : %.2Lf uV / %.2Lf uV\n", Channel1_mvc,
-               Channel2_mvc);
-  std::fprintf(out, "MVC (M. temporalsis right/left)       : %.2Lf uV / %.2Lf uV\n", Channel3_mvc,
-               Channel4_mvc);
-  std::fprintf(out, "NL (M. masseter right/left)           : %.2Lf uV %.2Lf uV\n", Channel1_nl,
-               Channel2_nl);
-  std::fprintf(out, "NL (M. temporalis right/left)         : %.2Lf uV %.2Lf uV\n", Channel3_nl,
-               Channel4_nl);
+  std::fprintf(out, "Person                                : %s", h.person.c_str());
+  std::fprintf(out, "Sex                                   : %s", h.sex.c_str());
+  std::fprintf(out, "Born                                  : %s", h.born.c_str());
+  std::fprintf(out, "Creation                              : %s", h.creation.c_str());
+  std::fprintf(out, "Frequency                             : %s", h.frequency.c_str());
+  std::fprintf(out, "Number of entries / type              : %d/%d\n", e.no_entries,
+               e.calibration_type);
+  std::fprintf(out, "Number of experiments                 : %d\n", e.no_tracks);
+  std::fprintf(out, "Time span, RMS Glaettung              : %lld ms\n", settings.rms_time);
+  std::fprintf(out, "Time span, MVC computation            : %lld ms\n", settings.mvc_time);
+  std::fprintf(out, "Time span, noise level computation    : %lld ms\n", settings.nl_time);
+  std::fprintf(out, "MVC (M. masseter right/left)          : %.2Lf uV / %.2Lf uV\n", e.run_mvc[0],
+               e.run_mvc[1]);
+  std::fprintf(out, "MVC (M. temporalsis right/left)       : %.2Lf uV / %.2Lf uV\n", e.run_mvc[2],
+               e.run_mvc[3]);
+  std::fprintf(out, "NL (M. masseter right/left)           : %.2Lf uV %.2Lf uV\n", e.run_nl[0],
+               e.run_nl[1]);
+  std::fprintf(out, "NL (M. temporalis right/left)         : %.2Lf uV %.2Lf uV\n", e.run_nl[2],
+               e.run_nl[3]);
   std::fprintf(out, "Maximal distanze right/left/incisal   : %.2Lf mm / %.2Lf mm / %.2Lf mm \n",
-               Right_max, Left_max, Incisal_max);
+               e.right_max, e.left_max, e.incisal_max);
   std::fprintf(out, "Distance threshold, cycle recognition : %.2Lf mm (= %.0Lf%%)\n",
-               dist_threshold, (dist_threshold * 100) / Incisal_max);
+               settings.dist_threshold, f.threshold_share);
   std::fprintf(out,
                "EMG threshold, active phase           : %.0Lf%% (= %.2LfuV  %.2LfuV %.2LfuV  "
                "%.2LfuV)\n",
-               emg_threshold * 100, emg_threshold * Channel1_mvc, emg_threshold * Channel2_mvc,
-               emg_threshold * Channel3_mvc, emg_threshold * Channel4_mvc);
+               f.emg_threshold_percent, f.threshold_level[0], f.threshold_level[1],
+               f.threshold_level[2], f.threshold_level[3]);
   std::fprintf(out, "\n");
 }
 
-void write_report(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
-                  long double emg_threshold, long double dist_threshold,
-                  const Evaluation& evaluation) {
-  write_summary(out, rms_time, mvc_time, nl_time, emg_threshold, dist_threshold);
+void write_report(std::FILE* out, const Settings& settings, const Evaluation& evaluation) {
+  write_summary(out, settings, evaluation);
   write_experiment_table(out, evaluation);
-  write_balance_tables(out);
-  write_evaluation_table(out, evaluation.mvc_cycle_work);
+  write_balance_tables(out, evaluation.balances);
+  write_evaluation_table(out, evaluation.evaluation_table);
   write_index_tables(out, evaluation.indices);
 }
 
@@ -78,20 +77,11 @@ std::string failure(const char* what, const std::string& name, int error) {
 
 }  // namespace
 
-ReportResult output_header(const char* path, long long rms_time, long long mvc_time,
-                           long long nl_time, long double emg_threshold,
-                           long double dist_threshold) {
-  return write_report_file(report_name(path), rms_time, mvc_time, nl_time, emg_threshold,
-                           dist_threshold, evaluate(emg_threshold));
-}
-
-ReportResult write_report_file(const std::string& name, long long rms_time, long long mvc_time,
-                               long long nl_time, long double emg_threshold,
-                               long double dist_threshold, const Evaluation& evaluation) {
+ReportResult write_report_file(const std::string& name, const Settings& settings,
+                               const Evaluation& evaluation) {
   SafeFile file(name);
   if (!file.opened()) return {false, failure("cannot create report", name, file.open_error())};
-  write_report(file.stream(), rms_time, mvc_time, nl_time, emg_threshold, dist_threshold,
-               evaluation);
+  write_report(file.stream(), settings, evaluation);
   if (const int error = file.commit()) return {false, failure("cannot write report", name, error)};
   return {};
 }

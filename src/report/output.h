@@ -1,15 +1,17 @@
 // The report file: its name, the run summary, and the sections in their fixed order.
 //
-// Reads  the whole recording store (header texts, counts, calibration type, run-wide MVC and
-//        noise levels in uV, run-wide maxima in mm) and what the section writers read.
-// Writes the report beside the data file (report_name), or nothing when it cannot be written
-//        whole.
+// Reads  the evaluation (header texts, counts, calibration type, run-wide MVC and noise levels
+//        in uV, run-wide maxima in mm, the summary's figures and what the section writers read)
+//        and the settings' window lengths and distance threshold.
+// Writes the report to a file of the caller's choice (beside the data file: report_name), or
+//        nothing when it cannot be written whole.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
 #include "analysis/evaluation.h"
+#include "pipeline/settings.h"
 
 // The report's path: the data path's folder part as given (up to and including its last "/"),
 // then the file's own name up to (not including) the name's first ".", then "_output.txt".
@@ -24,29 +26,19 @@ std::string report_name(const char* path);
 bool report_is_data_file(const char* path);
 
 // Run summary: 18 labelled lines and a blank line.
-void write_summary(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
-                   long double emg_threshold, long double dist_threshold);
+void write_summary(std::FILE* out, const Settings& settings, const Evaluation& evaluation);
 
 // The whole report of the evaluated recording: summary, experiment table, balance tables and
 // legend, evaluation table, index tables.
-void write_report(std::FILE* out, long long rms_time, long long mvc_time, long long nl_time,
-                  long double emg_threshold, long double dist_threshold,
-                  const Evaluation& evaluation);
+void write_report(std::FILE* out, const Settings& settings, const Evaluation& evaluation);
 
 struct ReportResult {
   bool ok = true;
   std::string message;  // why the report was not written, when !ok
 };
 
-// Evaluates the recording in the store and writes its report, through a temporary file beside
-// its final name that is renamed into place only when it was written and closed without error,
-// so an older report survives a failed run.
-ReportResult output_header(const char* path, long long rms_time, long long mvc_time,
-                           long long nl_time, long double emg_threshold,
-                           long double dist_threshold);
-
-// The same for a report file `name` of the caller's choice and an evaluation already made;
-// output_header passes report_name(path).
-ReportResult write_report_file(const std::string& name, long long rms_time, long long mvc_time,
-                               long long nl_time, long double emg_threshold,
-                               long double dist_threshold, const Evaluation& evaluation);
+// Writes the report of the evaluation to the file `name`, through a temporary file beside it
+// that is renamed into place only when it was written and closed without error, so an older
+// report survives a failed run.
+ReportResult write_report_file(const std::string& name, const Settings& settings,
+                               const Evaluation& evaluation);

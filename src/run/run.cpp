@@ -40,9 +40,7 @@ int chew_eval_main(int argc, const char* const* argv) {
       std::fprintf(stderr, "chew_eval: %s\n", file.failure.c_str());
     return 1;
   }
-  const ReportResult report =
-      write_report_file(report_name(path), s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold,
-                        s.dist_threshold, file.evaluation);
+  const ReportResult report = write_report_file(report_name(path), s, file.evaluation);
   if (!report.ok) {
     std::fprintf(stderr, "chew_eval: %s\n", report.message.c_str());
     return 1;

@@ -24,9 +24,7 @@ RecordingTables evaluate_recording(const Recording& recording, const Settings& s
     return tables;
   }
   const Evaluation& evaluation = file.evaluation;
-  const ReportResult report =
-      write_report_file(in_folder(out, recording.report), s.rms_time, s.mvc_time, s.nl_time,
-                        s.emg_threshold, s.dist_threshold, evaluation);
+  const ReportResult report = write_report_file(in_folder(out, recording.report), s, evaluation);
   if (!report.ok) {
     facts.status = tables.status = report.message;
     tables.runs = run_row(facts, s);

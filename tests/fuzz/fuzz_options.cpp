@@ -78,8 +78,7 @@ void check_evaluation(const Settings& settings) {
   if (!file.ok()) fail("the recording was not read");
   std::FILE* out = std::fopen("/dev/null", "w");
   if (out == nullptr) fail("cannot open /dev/null");
-  write_report(out, settings.rms_time, settings.mvc_time, settings.nl_time,
-               settings.emg_threshold, settings.dist_threshold, file.evaluation);
+  write_report(out, settings, file.evaluation);
   std::fclose(out);
 }
 

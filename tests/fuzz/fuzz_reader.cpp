@@ -157,8 +157,7 @@ std::string report_text(const Settings& v, const Evaluation& evaluation) {
   std::size_t length = 0;
   std::FILE* out = open_memstream(&text, &length);
   if (out == nullptr) fail("open_memstream failed");
-  write_report(out, v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold, v.dist_threshold,
-               evaluation);
+  write_report(out, v, evaluation);
   std::fclose(out);
   std::string result(text, length);
   std::free(text);
@@ -217,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   expect_same(expected_emg, take_snapshot(), "EMG conditioning");
   run_analysis_after_emg(v);
   const StoreSnapshot expected_run = take_snapshot();
-  const std::string expected_report = report_text(v, evaluate(v.emg_threshold));
+  const std::string expected_report = report_text(v, evaluate(v.emg_threshold, v.dist_threshold));
 
   // 3. evaluate_file for each output, the data checks too (they see any input).
   const FileEvaluation pages = evaluate_file(path, v, Output::pages);
@@ -235,9 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
               "chew_eval's evaluation");
   for (const Evaluation* e : {&pages.evaluation, &tables.evaluation, &file.evaluation})
     if (report_text(v, *e) != expected_report) fail("a report differs from the whole run's");
-  const ReportResult report =
-      write_report_file(report_name(path), v.rms_time, v.mvc_time, v.nl_time, v.emg_threshold,
-                        v.dist_threshold, file.evaluation);
+  const ReportResult report = write_report_file(report_name(path), v, file.evaluation);
   if (!report.ok) fail("report not written: " + report.message);
   const std::string names = s.listing();
   if (names != " data data_output.txt" && names != " data_output.txt data")
