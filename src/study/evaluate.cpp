@@ -2,6 +2,7 @@
 
 #include "analysis/checks.h"
 #include "analysis/evaluation.h"
+#include "analysis/sample_view.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
 #include "report/output.h"
@@ -9,6 +10,24 @@
 #include "study/check_page.h"
 #include "study/overview.h"
 #include "study/tables.h"
+
+namespace {
+
+// Facts of the recording in the store, as the reader left it.
+RunFacts read_facts(const std::string& file, int skipped_lines) {
+  RunFacts facts;
+  facts.file = file;
+  facts.read = true;
+  facts.samples = no_entries;
+  facts.experiments = no_tracks;
+  facts.calibration_type = calibration.type;
+  facts.skipped_lines = skipped_lines;
+  facts.sampling_rate = sampling_rate();
+  facts.form = recording_form();
+  return facts;
+}
+
+}  // namespace
 
 RecordingTables evaluate_recording(const Recording& recording, const Settings& s,
                                    const std::string& out, bool pages) {
@@ -38,8 +57,9 @@ RecordingTables evaluate_recording(const Recording& recording, const Settings& s
   }
   facts.report = recording.report;  // the report is in place, whatever follows
   if (pages) {
-    const std::string page_error = write_check_page(
-        in_folder(out, check_page_name(recording.report)), recording.path, s, evaluation);
+    const std::string page_error =
+        write_check_page(in_folder(out, check_page_name(recording.report)), recording.path, s,
+                         evaluation, sample_view());
     if (!page_error.empty()) {
       facts.status = tables.status = page_error;
       tables.runs = run_row(facts, s);
