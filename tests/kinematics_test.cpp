@@ -131,17 +131,14 @@ TEST(KinematicsTest, FrameFromTheMaximalOpeningOrFromTheCalibratedPlane) {
   const Evaluation none = evaluated(uncalibrated);
   EXPECT_FALSE(none.frame.valid);
   for (const CycleResult& cycle : none.trials[0].cycles) EXPECT_FALSE(cycle.kinematics);
-  // Right and left calibrated at one place give no lateral axis: the cycle keeps its figures, its
-  // peak among them, without kinematics.
+  // Right and left calibrated at one place give no lateral axis: the cycle keeps its figures.
   std::string one_place = recording(-2);
   one_place.replace(0, kCalibration.size(), "Calibr 0 0 0 0 0 0 0 0 100 0 0 0 0 0 0\n");
   const Evaluation no_axis = evaluated(one_place);
-  EXPECT_FALSE(no_axis.frame.valid);
   ASSERT_EQ(no_axis.trials[0].cycles.size(), 1u);
   const CycleResult& cycle = no_axis.trials[0].cycles[0];
-  EXPECT_FALSE(cycle.kinematics);
+  EXPECT_TRUE(!no_axis.frame.valid && !cycle.kinematics);
   EXPECT_EQ(cycle.peak, 16);
-  EXPECT_EQ(cycle.incisal_max, 10);
   EXPECT_EQ(cycle.duration_ms, 20);
 }
 
