@@ -2,6 +2,8 @@
 // panel per chewing trial whose shaded cycles are the report's and the cycles table's, long
 // trials reduced without losing their peak, the MVC and noise-level windows of experiments 1
 // and 2, and the same pages whatever --jobs.
+#include "study/check_page.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "recording/store.h"
 #include "support/test_support.h"
 
 namespace {
@@ -24,6 +27,25 @@ std::size_t count(const std::string& text, const std::string& needle) {
   for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
     ++n;
   return n;
+}
+
+// A page over an empty store: all it shows comes from the hand-built evaluation and view.
+TEST(CheckPageViewTest, APageNeedsOnlyTheEvaluationAndTheView) {
+  reset_store();
+  Evaluation e;
+  e.header.person = "Ann Example\r\n";
+  e.no_entries = 3, e.no_tracks = e.no_experiments = 1;
+  e.experiments[0].last_sample = 2, e.experiments[0].threshold_crossings = 4;
+  e.run_mvc[0] = 12.5;
+  const long long time[] = {0, 10, 20};
+  const long double dist[] = {0, 1.5, 0};
+  const std::uint8_t status[3] = {};
+  SampleView view;
+  view.count = 3, view.time = time, view.incisal_dist = dist, view.cycle_status = status;
+  const std::string page = check_page("a.txt", Settings{}, e, view);
+  for (const char* shown : {"<td>Ann Example</td>", "<td>3 / 1</td>", "<td>12.50</td>",
+                            "samples 0 to 2, threshold crossings 4", "<path class=\"signal\""})
+    EXPECT_NE(page.find(shown), std::string::npos) << shown;
 }
 
 // The report's "C." value of every experiment, from its experiment table.

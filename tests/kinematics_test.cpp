@@ -62,12 +62,15 @@ TEST(KinematicsTest, StrokesStraightDownAndToEitherSide) {
     ASSERT_TRUE(e.frame.valid);
     EXPECT_TRUE(e.frame.from_openings);
     ASSERT_EQ(e.trials.size(), 1u);
-    ASSERT_EQ(e.trials[0].kinematics.size(), 1u);
-    const CycleKinematics& k = e.trials[0].kinematics[0];
-    EXPECT_TRUE(k.confirmed);
+    ASSERT_EQ(e.trials[0].cycles.size(), 1u);
+    const CycleResult& cycle = e.trials[0].cycles[0];
+    ASSERT_TRUE(cycle.kinematics.has_value());
+    const CycleKinematics& k = *cycle.kinematics;
+    EXPECT_TRUE(cycle.cycle.confirmed);
+    EXPECT_EQ(e.experiments[12].chewing_cycles, 1);
     EXPECT_EQ(k.opening_start, 14);           // 12 one-sample experiments and two more in the third
     EXPECT_EQ(k.opening_ms, 20);              // 0 ms to the maximum at 20 ms
-    EXPECT_EQ(k.closing_ms, 20);              // 20 ms to the closing sample at 40 ms
+    EXPECT_EQ(cycle.duration_ms, 20);         // 20 ms to the closing sample at 40 ms
     EXPECT_FALSE(k.occlusal_ms.has_value());  // the trial's last cycle
     EXPECT_EQ(k.vertical_mm, 10);
     EXPECT_EQ(k.ap_mm, 0);
@@ -91,12 +94,17 @@ TEST(KinematicsTest, ADoublePeakOpensAtItsFirstMaximumAndPeaksAtItsLargest) {
           sample(30, 0, -8, 0, 2000) + sample(40, 0, -12, 0, 2000) + sample(50, -3, -4, 0, 2000) +
           sample(60, 0, 0, 0, 2000) + sample(70, 0, -5, 0, 2000);
   const Evaluation e = evaluated(text);
-  ASSERT_EQ(e.trials.at(0).kinematics.size(), 1u);
-  const CycleKinematics& k = e.trials[0].kinematics[0];
-  EXPECT_EQ(e.trials[0].cycles[0].cycle.start, 16);  // the first maximum opens the cycle
-  EXPECT_EQ(k.peak, 18);                             // the second, larger one is its peak
-  EXPECT_EQ(k.opening_ms, 40);                       // 0 ms to the peak at 40 ms
-  EXPECT_EQ(k.closing_ms, 40);                       // 20 ms (opening maximum) to 60 ms
+  ASSERT_EQ(e.trials.at(0).cycles.size(), 1u);
+  const CycleResult& cycle = e.trials[0].cycles[0];
+  ASSERT_TRUE(cycle.kinematics.has_value());
+  const CycleKinematics& k = *cycle.kinematics;
+  EXPECT_EQ(cycle.cycle.start, 16);  // the first maximum opens the cycle
+  EXPECT_EQ(cycle.peak, 18);         // the second, larger one is its peak
+  EXPECT_EQ(cycle.peak_time, 40);    // ms
+  EXPECT_EQ(cycle.incisal_max, 12);  // mm, the distance at the peak
+  EXPECT_EQ(cycle.amplitude, 12);    // back to rest at the closing sample
+  EXPECT_EQ(k.opening_ms, 40);       // 0 ms to the peak at 40 ms
+  EXPECT_EQ(cycle.duration_ms, 40);  // 20 ms (opening maximum) to 60 ms
   EXPECT_EQ(k.vertical_mm, 12);
   EXPECT_EQ(k.lateral_mm, 3);
   EXPECT_EQ(k.side_kinematic, 'R');
@@ -116,30 +124,42 @@ TEST(KinematicsTest, FrameFromTheMaximalOpeningOrFromTheCalibratedPlane) {
   EXPECT_EQ(plane.frame.vertical.x, 0);
   EXPECT_EQ(plane.frame.vertical.y, -1);
   EXPECT_EQ(plane.frame.vertical.z, 0);
-  EXPECT_EQ(plane.trials[0].kinematics[0].lateral_mm, 2);
+  EXPECT_EQ(plane.trials[0].cycles[0].kinematics->lateral_mm, 2);
   // Without a calibration there is no frame and no kinematics.
   std::string uncalibrated = recording(-2);
   uncalibrated.erase(0, kCalibration.size());
   const Evaluation none = evaluated(uncalibrated);
   EXPECT_FALSE(none.frame.valid);
-  EXPECT_TRUE(none.trials[0].kinematics.empty());
+  for (const CycleResult& cycle : none.trials[0].cycles) EXPECT_FALSE(cycle.kinematics);
+  // Right and left calibrated at one place give no lateral axis: the cycle keeps its figures.
+  std::string one_place = recording(-2);
+  one_place.replace(0, kCalibration.size(), "Calibr 0 0 0 0 0 0 0 0 100 0 0 0 0 0 0\n");
+  const Evaluation no_axis = evaluated(one_place);
+  ASSERT_EQ(no_axis.trials[0].cycles.size(), 1u);
+  const CycleResult& cycle = no_axis.trials[0].cycles[0];
+  EXPECT_TRUE(!no_axis.frame.valid && !cycle.kinematics);
+  EXPECT_EQ(cycle.peak, 16);
+  EXPECT_EQ(cycle.duration_ms, 20);
 }
 
 TEST(KinematicsTest, TrialSummaryOfConfirmedCycles) {
-  std::vector<CycleKinematics> first(4), second(2);
+  // Cycles with kinematics, hand-built: the summary reads their duration as the closing phase.
+  std::vector<CycleResult> first(4), second(2);
+  for (CycleResult* cycle : {&first[0], &first[1], &first[2], &first[3], &second[0], &second[1]})
+    cycle->kinematics = CycleKinematics{};
   const long double closing[] = {100, 200, 300};
   const char kinematic[] = {'R', 'R', 'L'};
   const char emg[] = {'R', 'L', 'L'};
   for (int j = 0; j < 3; ++j) {
-    first[j].confirmed = true;
-    first[j].closing_ms = static_cast<__int128>(closing[j]);
-    first[j].side_kinematic = kinematic[j];
-    first[j].side_emg = emg[j];
+    first[j].cycle.confirmed = true;
+    first[j].duration_ms = static_cast<__int128>(closing[j]);
+    first[j].kinematics->side_kinematic = kinematic[j];
+    first[j].kinematics->side_emg = emg[j];
   }
-  first[3].closing_ms = 5000;  // not confirmed: counted as a cycle only
+  first[3].duration_ms = 5000;  // not confirmed: counted as a cycle only
   const KinematicSummary one = summarise({&first});
   EXPECT_EQ(one.cycles, 4);
-  EXPECT_EQ(one.confirmed, 3);
+  EXPECT_EQ(one.side_right + one.side_left + one.side_central, 3);  // the confirmed ones
   EXPECT_EQ(*one.closing_ms.mean, 200);
   EXPECT_EQ(*one.closing_ms.sd, 100);  // sqrt((100^2 + 0 + 100^2) / 2)
   EXPECT_EQ(*one.closing_ms.cv_pct, 50);
@@ -149,14 +169,15 @@ TEST(KinematicsTest, TrialSummaryOfConfirmedCycles) {
   EXPECT_EQ(*one.side_agreement_pct, (2.0L / 3) * 100);  // R=R, R!=L, L=L
   EXPECT_EQ(*one.side_switch_rate, 0.5L);                // R->R, R->L
   // A condition: switches are counted within each trial, never across the two.
-  second[0].confirmed = second[1].confirmed = true;
-  second[0].side_kinematic = 'R', second[1].side_kinematic = 'R';
+  second[0].cycle.confirmed = second[1].cycle.confirmed = true;
+  second[0].kinematics->side_kinematic = 'R', second[1].kinematics->side_kinematic = 'R';
   const KinematicSummary both = summarise({&first, &second});
-  EXPECT_EQ(both.confirmed, 5);
+  EXPECT_EQ(both.side_right + both.side_left + both.side_central, 5);
   EXPECT_EQ(*both.side_switch_rate, 1.0L / 3);  // 1 switch over 2 + 1 pairs
   // A single confirmed cycle has a mean but no spread.
-  std::vector<CycleKinematics> lone(1);
-  lone[0].confirmed = true;
+  std::vector<CycleResult> lone(1);
+  lone[0].cycle.confirmed = true;
+  lone[0].kinematics = CycleKinematics{};
   const KinematicSummary alone = summarise({&lone});
   EXPECT_TRUE(alone.closing_ms.mean.has_value());
   EXPECT_FALSE(alone.closing_ms.sd.has_value());

@@ -63,14 +63,19 @@ std::vector<ChewingCycle> walk_chewing_cycles(const Track& track, long double di
   return cycles;
 }
 
+int confirmed_count(const std::vector<ChewingCycle>& cycles) {
+  int confirmed = 0;
+  for (const ChewingCycle& cycle : cycles)
+    if (cycle.confirmed) ++confirmed;
+  return confirmed;
+}
+
 void compute_cycles(long double dist_threshold) {
   for (int t = 0; t < no_tracks; ++t) mark_turning_points(tracks[t], dist_threshold);
   for (std::vector<ChewingCycle>& cycles : chewing_cycles) cycles.clear();
   for (int t = kFirstChewingTrial; t < no_tracks; ++t) {
     Track& track = tracks[t];
     chewing_cycles[t] = walk_chewing_cycles(track, dist_threshold);
-    track.no_chewing_cycles = 0;
-    for (const ChewingCycle& cycle : chewing_cycles[t])
-      if (cycle.confirmed) ++track.no_chewing_cycles;
+    track.no_chewing_cycles = confirmed_count(chewing_cycles[t]);
   }
 }

@@ -16,3 +16,7 @@ void compute_cycles(long double dist_threshold /* mm */);
 // A max_end inside a cycle does not restart it, and a cycle still open at the experiment's end
 // is none. compute_cycles records them for the chewing trials.
 std::vector<ChewingCycle> walk_chewing_cycles(const Track& track, long double dist_threshold);
+
+// How many of the cycles masseter activity confirmed: the one count of confirmed cycles, which
+// compute_cycles keeps as tracks[].no_chewing_cycles and every table, page and report gives.
+int confirmed_count(const std::vector<ChewingCycle>& cycles);

@@ -10,7 +10,7 @@ namespace {
 
 // Speeds between neighbouring samples of the cycle, from the time stamps:
 // (distance change x 1000) / ms.
-void add_speeds(CycleFigures& figures) {
+void add_speeds(CycleResult& figures) {
   for (int i = figures.cycle.start + 1; i <= figures.cycle.end; ++i) {
     const long double ms = elapsed_value(samples.time[i], samples.time[i - 1]);
     const long double rising =
@@ -22,16 +22,21 @@ void add_speeds(CycleFigures& figures) {
   }
 }
 
-CycleFigures figures_of(const ChewingCycle& cycle) {
-  CycleFigures figures;
+// The cycle's figures, without kinematics.
+CycleResult figures_of(const ChewingCycle& cycle) {
+  CycleResult figures;
   figures.cycle = cycle;
   figures.start_time = samples.time[cycle.start];
   figures.end_time = samples.time[cycle.end];
   figures.duration_ms = elapsed(samples.time[cycle.end], samples.time[cycle.start]);
-  figures.incisal_max = samples.incisal_dist[cycle.start];
+  // The largest distance's last sample: a distance is never -0, so the first and the last
+  // sample of the largest hold the same value.
+  int peak = cycle.start;
   for (int i = cycle.start + 1; i <= cycle.end; ++i)
-    if (samples.incisal_dist[i] > figures.incisal_max)
-      figures.incisal_max = samples.incisal_dist[i];
+    if (samples.incisal_dist[i] >= samples.incisal_dist[peak]) peak = i;
+  figures.peak = peak;
+  figures.peak_time = samples.time[peak];
+  figures.incisal_max = samples.incisal_dist[peak];
   figures.end_distance = samples.incisal_dist[cycle.end];
   figures.amplitude = figures.incisal_max - samples.incisal_dist[cycle.end];
   add_speeds(figures);
@@ -80,9 +85,10 @@ MvcCycleWork mvc_cycle_work_of(const std::vector<TrialEvaluation>& trials) {
   for (const TrialEvaluation& trial : trials) {
     long double* sum = work.value[trial.position];
     // Every channel decides for itself whether its maximum counts.
-    for (const CycleFigures& figures : trial.cycles) {
+    for (const CycleResult& figures : trial.cycles) {
       for (int c = 0; c < kChannels; ++c)
-        if (figures.cycle.burst_max[c] > kConfirmationFactor * mvc[c]) sum[c] += figures.cycle.burst_max[c];
+        if (figures.cycle.burst_max[c] > kConfirmationFactor * mvc[c])
+          sum[c] += figures.cycle.burst_max[c];
     }
     for (int c = 0; c < kChannels; ++c) sum[c] /= mvc[c];
   }
@@ -256,15 +262,15 @@ Evaluation evaluate(long double emg_threshold, long double dist_threshold) {
     trial.position = k;
     for (const ChewingCycle& cycle : chewing_cycles[k]) trial.cycles.push_back(figures_of(cycle));
     if (e.frame.valid) {
-      trial.kinematics = cycle_kinematics(e.frame, tracks[k], chewing_cycles[k]);
-      trial.summary = summarise({&trial.kinematics});
+      add_kinematics(e.frame, tracks[k], trial.cycles);
+      trial.summary = summarise({&trial.cycles});
     }
     e.trials.push_back(std::move(trial));
   }
   for (Condition c : kAllConditions) {
     const int first = first_trial_of(c) - kFirstChewingTrial;
     if (e.frame.valid && first + 1 < static_cast<int>(e.trials.size()))
-      e.conditions[c] = summarise({&e.trials[first].kinematics, &e.trials[first + 1].kinematics});
+      e.conditions[c] = summarise({&e.trials[first].cycles, &e.trials[first + 1].cycles});
   }
   e.mvc_cycle_work = mvc_cycle_work_of(e.trials);
   derive_figures(e, emg_threshold, dist_threshold);

@@ -17,25 +17,30 @@
 #include "protocol/protocol.h"
 #include "recording/store.h"
 
-// One chewing cycle with the figures the cycle table gives.
-struct CycleFigures {
-  ChewingCycle cycle;             // opening and closing sample, burst maxima, confirmed
-  long long start_time = 0;       // ms, the opening sample's time stamp
-  long long end_time = 0;         // ms, the closing sample's time stamp
-  __int128 duration_ms = 0;       // end_time - start_time, never overflowing
-  long double incisal_max = 0;    // mm, largest incisal distance from opening to closing
+// One chewing cycle: the figures the cycle table gives and, where the calibration gives a jaw
+// frame, its kinematics.
+struct CycleResult {
+  ChewingCycle cycle{};      // opening and closing sample, burst maxima, confirmed
+  long long start_time = 0;  // ms, the opening sample's time stamp
+  long long end_time = 0;    // ms, the closing sample's time stamp
+  // end_time - start_time, never overflowing: the cycle's duration, which is also the closing
+  // phase of its kinematics (from the opening maximum to the closing sample).
+  __int128 duration_ms = 0;
+  int peak = 0;                   // the last sample of the largest incisal distance, start..end
+  long long peak_time = 0;        // ms, its time stamp
+  long double incisal_max = 0;    // mm, the incisal distance at the peak
   long double end_distance = 0;   // mm, incisal distance at the closing sample
   long double amplitude = 0;      // mm, incisal_max - end_distance
   long double opening_speed = 0;  // mm/s, fastest rise between neighbouring samples
   long double closing_speed = 0;  // mm/s, fastest fall, as a positive number
+  std::optional<CycleKinematics> kinematics;  // none when the calibration gives no jaw frame
 };
 
-// A chewing trial the recording has, with its cycles in order, their kinematics (one per cycle;
-// none when the calibration gives no jaw frame) and their summary.
+// A chewing trial the recording has, with its cycles in order and the summary of their
+// kinematics. How many of them are confirmed is the experiment's chewing_cycles.
 struct TrialEvaluation {
   int position = 0;
-  std::vector<CycleFigures> cycles;
-  std::vector<CycleKinematics> kinematics;
+  std::vector<CycleResult> cycles;
   KinematicSummary summary;
 };
 
@@ -50,7 +55,7 @@ struct ExperimentEvaluation {
   // them, zeros where the recording lacks the experiment.
   int first_sample = 0, last_sample = 0;  // its samples, both included
   int threshold_crossings = 0;            // upward crossings of the distance threshold
-  int chewing_cycles = 0;                 // cycles confirmed by masseter activity
+  int chewing_cycles = 0;  // cycles confirmed by masseter activity: every page and table's count
   long double right_max = 0, left_max = 0, incisal_max = 0;  // mm, largest distances
   long double mvc[kChannels] = {}, nl[kChannels] = {};       // uV, its own MVC and noise level
   long double work[kChannels] = {};                          // uV*ms, muscle work

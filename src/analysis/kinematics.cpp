@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/evaluation.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -59,6 +60,11 @@ long double peak_speed(int from, int to) {
   return peak;
 }
 
+// A displacement in the frame's coordinates.
+Vector3 in_frame(const JawFrame& frame, const Vector3& d) {
+  return {dot(d, frame.lateral), dot(d, frame.vertical), dot(d, frame.ap)};
+}
+
 char emg_side(const ChewingCycle& cycle) {
   if (!(Channel1_mvc > 0) || !(Channel2_mvc > 0)) return 0;
   const long double right = cycle.burst_max[0] / Channel1_mvc;
@@ -102,28 +108,25 @@ JawFrame jaw_frame() {
 }
 
 Vector3 incisal_in_frame(const JawFrame& frame, int origin, int i) {
-  const Vector3 d = incisal_point(i) - incisal_point(origin);
-  return {dot(d, frame.lateral), dot(d, frame.vertical), dot(d, frame.ap)};
+  return in_frame(frame, incisal_point(i) - incisal_point(origin));
 }
 
-std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track& track,
-                                              const std::vector<ChewingCycle>& cycles) {
-  std::vector<CycleKinematics> all;
-  for (const ChewingCycle& cycle : cycles) {
+Vector3 incisal_in_frame(const JawFrame& frame, const SampleView& view, int origin, int i) {
+  const Vector3 at{view.incisal_x[i], view.incisal_y[i], view.incisal_z[i]};
+  const Vector3 from{view.incisal_x[origin], view.incisal_y[origin], view.incisal_z[origin]};
+  return in_frame(frame, at - from);
+}
+
+void add_kinematics(const JawFrame& frame, const Track& track, std::vector<CycleResult>& cycles) {
+  for (CycleResult& result : cycles) {
+    const ChewingCycle& cycle = result.cycle;
+    const int peak = result.peak;
     CycleKinematics k;
-    k.confirmed = cycle.confirmed;
     // The rise to the maximum: back from the maximum while the distance was rising.
     int start = cycle.start;
     while (start > track.first_entry && samples.incisal_dir[start] == kRose) --start;
     k.opening_start = start;
-    // The peak: the last sample of the largest incisal distance from the opening maximum on.
-    int peak = cycle.start;
-    for (int i = cycle.start + 1; i <= cycle.end; ++i)
-      if (samples.incisal_dist[i] >= samples.incisal_dist[peak]) peak = i;
-    k.peak = peak;
-    k.peak_time = samples.time[peak];
     k.opening_ms = elapsed(samples.time[peak], samples.time[start]);
-    k.closing_ms = elapsed(samples.time[cycle.end], samples.time[cycle.start]);
     const Vector3 at_peak = incisal_in_frame(frame, start, peak);
     k.vertical_mm = at_peak.y;
     k.ap_mm = at_peak.z;
@@ -140,12 +143,11 @@ std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track
     else if (k.lateral_mm <= -kCentralLateral_mm)
       k.side_kinematic = 'L';
     k.side_emg = emg_side(cycle);
-    all.push_back(k);
+    result.kinematics = k;
   }
-  for (std::size_t j = 0; j + 1 < all.size(); ++j)
-    all[j].occlusal_ms =
-        elapsed(samples.time[all[j + 1].opening_start], samples.time[cycles[j].end]);
-  return all;
+  for (std::size_t j = 0; j + 1 < cycles.size(); ++j)
+    cycles[j].kinematics->occlusal_ms = elapsed(
+        samples.time[cycles[j + 1].kinematics->opening_start], samples.time[cycles[j].cycle.end]);
 }
 
 Spread spread_of(const std::vector<long double>& values) {
@@ -165,17 +167,17 @@ Spread spread_of(const std::vector<long double>& values) {
   return s;
 }
 
-KinematicSummary summarise(const std::vector<const std::vector<CycleKinematics>*>& trials) {
+KinematicSummary summarise(const std::vector<const std::vector<CycleResult>*>& trials) {
   KinematicSummary summary;
   std::vector<long double> closing, opening, vertical, lateral, speed;
   int agreeing = 0, sided = 0, switches = 0, pairs = 0;
-  for (const std::vector<CycleKinematics>* trial : trials) {
+  for (const std::vector<CycleResult>* trial : trials) {
     char previous = 0;  // kinematic side of the trial's previous confirmed cycle
-    for (const CycleKinematics& k : *trial) {
+    for (const CycleResult& cycle : *trial) {
       ++summary.cycles;
-      if (!k.confirmed) continue;
-      ++summary.confirmed;
-      closing.push_back(static_cast<long double>(k.closing_ms));
+      if (!cycle.cycle.confirmed) continue;
+      const CycleKinematics& k = *cycle.kinematics;
+      closing.push_back(static_cast<long double>(cycle.duration_ms));
       opening.push_back(static_cast<long double>(k.opening_ms));
       vertical.push_back(k.vertical_mm);
       lateral.push_back(std::fabs(k.lateral_mm));

@@ -9,7 +9,10 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/sample_view.h"
 #include "recording/store.h"
+
+struct CycleResult;  // analysis/evaluation.h
 
 struct Vector3 {
   long double x = 0, y = 0, z = 0;
@@ -30,6 +33,8 @@ JawFrame jaw_frame();
 // The incisal point of sample i relative to sample `origin`, in the frame's coordinates: x along
 // the lateral axis, y along the opening axis, z antero-posterior (mm).
 Vector3 incisal_in_frame(const JawFrame& frame, int origin, int i);
+// The same through a view of the samples that kept the positions.
+Vector3 incisal_in_frame(const JawFrame& frame, const SampleView& view, int origin, int i);
 
 // A maximal opening whose part across the lateral axis is shorter than this gives no opening
 // axis; the calibrated plane gives it instead.
@@ -40,15 +45,13 @@ constexpr long double kCentralLateral_mm = 0.5;  // |lateral_mm| below this: a c
 constexpr long double kEmgSideMargin = 1.05;     // one masseter's share must exceed this x other's
 
 // The movement of one chewing cycle: from the start of the rise that leads to the maximum that
-// opens it (`start`), through its peak (its largest incisal distance: the same sample unless the
-// jaw opens further within the cycle), to its closing sample (`end`).
+// opens it (the cycle's `start`), through its peak (its largest incisal distance: the same sample
+// unless the jaw opens further within the cycle), to its closing sample (`end`). The peak, the
+// closing phase (the cycle's duration) and whether it is confirmed are the cycle's own
+// (CycleResult).
 struct CycleKinematics {
-  bool confirmed = false;   // as the cycle: a masseter burst above 10 x its MVC
   int opening_start = 0;    // sample where the rise to the cycle's opening maximum begins
-  int peak = 0;             // the last sample of the cycle's largest incisal distance
-  long long peak_time = 0;  // ms, its time stamp
   __int128 opening_ms = 0;  // opening start to peak
-  __int128 closing_ms = 0;  // opening maximum (`start`) to closing sample
   std::optional<__int128> occlusal_ms;  // closing sample to the next cycle's opening start
   long double vertical_mm = 0;          // at the peak along the opening axis, from the start
   long double lateral_mm = 0;           // largest lateral deviation while closing (+ right)
@@ -60,10 +63,9 @@ struct CycleKinematics {
   char side_emg = 0;                    // 'R', 'L', 'B', or 0 when a masseter's MVC is 0
 };
 
-// The kinematics of a trial's cycles, in order; `cycles` as cycle recognition walked them over
-// the samples of `track`.
-std::vector<CycleKinematics> cycle_kinematics(const JawFrame& frame, const Track& track,
-                                              const std::vector<ChewingCycle>& cycles);
+// Gives each of a trial's cycles, in order, its kinematics; `cycles` as cycle recognition walked
+// them over the samples of `track`, each with its peak.
+void add_kinematics(const JawFrame& frame, const Track& track, std::vector<CycleResult>& cycles);
 
 // Mean, sample standard deviation and coefficient of variation (SD / mean x 100, %) of a list.
 struct Spread {
@@ -71,13 +73,15 @@ struct Spread {
 };
 Spread spread_of(const std::vector<long double>& values);
 
-// The confirmed cycles of one or more trials, summarised.
+// The confirmed cycles of one or more trials, summarised. How many cycles are confirmed is the
+// cycles' count (confirmed_count in analysis/cycles.h), not the summary's.
 struct KinematicSummary {
-  int cycles = 0, confirmed = 0;
+  int cycles = 0;
   Spread closing_ms, opening_ms, vertical_mm, lateral_abs_mm, peak_closing_speed;
   int side_right = 0, side_left = 0, side_central = 0;
   std::optional<long double> side_preference_pct, side_agreement_pct, side_switch_rate;
 };
 
-// Over every cycle of the given trials; side switches count within a trial only.
-KinematicSummary summarise(const std::vector<const std::vector<CycleKinematics>*>& trials);
+// Over every cycle of the given trials, whose cycles all have their kinematics; side switches
+// count within a trial only.
+KinematicSummary summarise(const std::vector<const std::vector<CycleResult>*>& trials);

@@ -43,6 +43,7 @@ FileEvaluation evaluate_file(const char* path, const Settings& s, Output what) {
   } else {
     result.read = read_data(path, detail, experiment_read);
   }
+  result.counts = {no_entries, no_tracks, calibration.type, sampling_rate(), recording_form()};
   if (!result.ok()) {
     result.failure = read_failure(result.read, path);
     return result;

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/sample_view.h"
 #include "io/safe_file.h"
 #include "protocol/protocol.h"
-#include "recording/store.h"
 #include "study/html.h"
 
 namespace {
@@ -30,8 +30,7 @@ constexpr long double kDistanceHeight = 220, kEmgHeight = kTop + 140 + kBottom;
 std::string number_text(long double value) { return fixed(value, 2); }
 
 // Text for HTML: the header value without its line end and surrounding blanks, escaped.
-std::string escaped(const char* text) {
-  std::string raw = text;
+std::string escaped(const std::string& raw) {
   const std::size_t first = raw.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return "";
   return html_escaped(raw.substr(first, raw.find_last_not_of(" \t\r\n") - first + 1));
@@ -42,19 +41,19 @@ std::string key(const std::string& css_class, const std::string& text) {
   return "<span class=\"entry\"><span class=\"key " + css_class + "\"></span>" + text + "</span> ";
 }
 
-// One chart: time (ms from the experiment's first time stamp) across, a value up.
+// One chart of samples first..last: time (ms from the first one's time stamp) across, a value up.
 class Chart {
  public:
-  Chart(const Track& track, long double height, long double top_value)
-      : f_(track.first_entry), l_(track.last_entry), height_(height) {
-    t0_ = static_cast<long double>(samples.time[f_]);
-    t1_ = static_cast<long double>(samples.time[l_]);
+  Chart(const SampleView& view, int first, int last, long double height, long double top_value)
+      : view_(view), f_(first), l_(last), height_(height) {
+    t0_ = static_cast<long double>(view_.time[f_]);
+    t1_ = static_cast<long double>(view_.time[l_]);
     if (!(t1_ > t0_)) t1_ = t0_ + 1;
     top_ = top_value > 0 && std::isfinite(top_value) ? top_value * 1.05L : 1;
   }
 
   long double x(long double ms) const { return kLeft + (ms - t0_) / (t1_ - t0_) * kPlotWidth; }
-  long double x_of(int i) const { return x(static_cast<long double>(samples.time[i])); }
+  long double x_of(int i) const { return x(static_cast<long double>(view_.time[i])); }
   long double y(long double v) const {
     long double h = height_ - kTop - kBottom;
     long double clipped = v < 0 ? 0 : v > top_ ? top_ : v;
@@ -139,14 +138,14 @@ class Chart {
   // (max_end), down at a closing minimum (min_start). Outside the cycles the turning points are
   // the baseline's small wobbles, which would only crowd the chart.
   std::string marks(std::uint8_t bit, const std::string& css_class,
-                    const std::vector<CycleFigures>& cycles, int* count) const {
+                    const std::vector<CycleResult>& cycles, int* count) const {
     std::string d;
     *count = 0;
-    for (const CycleFigures& figures : cycles) {
+    for (const CycleResult& figures : cycles) {
       for (int i = figures.cycle.start; i <= figures.cycle.end && i <= l_; ++i) {
-        if (i < f_ || !(samples.cycle_status[i] & bit)) continue;
+        if (i < f_ || !(view_.cycle_status[i] & bit)) continue;
         ++*count;
-        d += "M" + px(x_of(i)) + " " + px(y(samples.incisal_dist[i])) +
+        d += "M" + px(x_of(i)) + " " + px(y(view_.incisal_dist[i])) +
              (bit == max_end ? "v-7" : "v7");
       }
     }
@@ -163,6 +162,7 @@ class Chart {
     return title.empty() ? s + "/>\n" : s + "><title>" + title + "</title></rect>\n";
   }
 
+  const SampleView& view_;
   int f_, l_;
   long double height_;
   long double t0_, t1_, top_;
@@ -172,22 +172,25 @@ std::string row(const std::string& name, const std::string& value) {
   return "<tr><th>" + name + "</th><td>" + value + "</td></tr>\n";
 }
 
-std::string distance_chart(const Track& track, const TrialEvaluation* trial,
-                           long double threshold) {
+// The incisal distance over an experiment's samples; for a chewing trial with its cycles.
+std::string distance_chart(const SampleView& view, const ExperimentEvaluation& experiment,
+                           const TrialEvaluation* trial, long double threshold) {
+  const int first = experiment.first_sample, last = experiment.last_sample;
   long double top = threshold;
-  for (int i = track.first_entry; i <= track.last_entry; ++i) {
-    const long double v = samples.incisal_dist[i];
+  for (int i = first; i <= last; ++i) {
+    const long double v = view.incisal_dist[i];
     if (std::isfinite(v) && v > top) top = v;
   }
-  const Chart chart(track, kDistanceHeight, top);
+  const Chart chart(view, first, last, kDistanceHeight, top);
   std::string s = chart.open("distance", "incisal distance (mm)");
   std::string legend = key("signal", "incisal distance");
   if (trial != nullptr) {
-    int number = 0, confirmed = 0, rejected = 0;
-    for (const CycleFigures& figures : trial->cycles) {
+    const int confirmed = experiment.chewing_cycles;
+    const int rejected = static_cast<int>(trial->cycles.size()) - confirmed;
+    int number = 0;
+    for (const CycleResult& figures : trial->cycles) {
       const ChewingCycle& cycle = figures.cycle;
       ++number;
-      cycle.confirmed ? ++confirmed : ++rejected;
       const std::string kind = cycle.confirmed ? "confirmed" : "rejected";
       s += chart.band("cycle " + kind, cycle.start, cycle.end,
                       "cycle " + std::to_string(number) + ", samples " +
@@ -199,7 +202,7 @@ std::string distance_chart(const Track& track, const TrialEvaluation* trial,
         key("rejected", std::to_string(rejected) + " cycles without masseter activity");
   }
   s += chart.level("threshold", threshold, "distance threshold " + number_text(threshold) + " mm");
-  s += chart.signal([](int i) { return samples.incisal_dist[i]; });
+  s += chart.signal([&view](int i) { return view.incisal_dist[i]; });
   legend += key("threshold", "distance threshold " + number_text(threshold) + " mm");
   if (trial != nullptr) {
     int peaks = 0, minima = 0;
@@ -215,14 +218,15 @@ std::string distance_chart(const Track& track, const TrialEvaluation* trial,
 // The EMG channels the recording carries, smoothed, each with its activity level and bursts,
 // and in experiments 1 and 2 the windows of the experiment's MVC and noise level. The right and
 // left channel of a muscle share one scale, so they compare by eye.
-std::string emg_charts(const Track& track, const ExperimentEvaluation& experiment,
+std::string emg_charts(const SampleView& view, const ExperimentEvaluation& experiment,
                        const RecordingForm& form, bool show_windows) {
+  const int first = experiment.first_sample, last = experiment.last_sample;
   const std::string uv = std::string(" ") + kMicrovolt;
   long double top[kChannels] = {};
   for (int c = 0; c < form.emg_channels; ++c) {
     top[c] = experiment.activity_level[c];
-    for (int i = track.first_entry; i <= track.last_entry; ++i) {
-      const long double v = channel_value(c, i);
+    for (int i = first; i <= last; ++i) {
+      const long double v = view.channel_value(c, i);
       if (std::isfinite(v) && v > top[c]) top[c] = v;
     }
   }
@@ -230,26 +234,26 @@ std::string emg_charts(const Track& track, const ExperimentEvaluation& experimen
   for (int c = 0; c < form.emg_channels; ++c) {
     const long double level = experiment.activity_level[c];
     const int partner = c ^ 1;  // right and left of the same muscle
-    const Chart chart(track, kEmgHeight, std::max(top[c], top[partner]));
+    const Chart chart(view, first, last, kEmgHeight, std::max(top[c], top[partner]));
     std::string svg = chart.open("emg", "EMG (" + std::string(kMicrovolt) + ")");
     std::string legend = key("signal", "smoothed EMG");
     // Each run of samples with a positive integral inside the experiment is one burst.
     int bursts = 0;
-    const std::vector<BurstStretch>& stretches = samples.bursts[c];
-    auto k = std::partition_point(stretches.begin(), stretches.end(), [&](const BurstStretch& b) {
-      return b.last < track.first_entry;
-    });
-    for (; k != stretches.end() && k->first <= track.last_entry; ++k) {
+    const BurstStretch* const begin = view.bursts[c];
+    const BurstStretch* const end = begin + view.burst_count[c];
+    auto k =
+        std::partition_point(begin, end, [&](const BurstStretch& b) { return b.last < first; });
+    for (; k != end && k->first <= last; ++k) {
       if (!(k->value > 0)) continue;
-      const int i = std::max(k->first, track.first_entry);
-      int j = std::min(k->last, track.last_entry);
-      while (j < track.last_entry && k + 1 != stretches.end() && (k + 1)->first == j + 1 &&
-             (k + 1)->value > 0)
-        j = std::min((++k)->last, track.last_entry);
+      const int i = std::max(k->first, first);
+      const long double value = k->value;  // the integral at sample i
+      int j = std::min(k->last, last);
+      while (j < last && k + 1 != end && (k + 1)->first == j + 1 && (k + 1)->value > 0)
+        j = std::min((++k)->last, last);
       ++bursts;
       svg += chart.band("burst", i, j,
-                        "burst " + std::to_string(bursts) + ", " + number_text(burst_value(c, i)) +
-                            " " + kMicrovolt + "\xC2\xB7ms");
+                        "burst " + std::to_string(bursts) + ", " + number_text(value) + " " +
+                            kMicrovolt + "\xC2\xB7ms");
     }
     legend += key("level", "activity level " + number_text(level) + uv) +
               key("burst", std::to_string(bursts) + (bursts == 1 ? " burst" : " bursts"));
@@ -257,16 +261,16 @@ std::string emg_charts(const Track& track, const ExperimentEvaluation& experimen
     const EmgWindow& noise = experiment.nl_window[c];
     if (show_windows && mvc.found) {
       svg += chart.bar("window mvc", mvc.first, mvc.last,
-                       "MVC window, mean " + number_text(track.*kChannelMvc[c]) + uv);
-      legend += key("mvc", "MVC window, mean " + number_text(track.*kChannelMvc[c]) + uv);
+                       "MVC window, mean " + number_text(experiment.mvc[c]) + uv);
+      legend += key("mvc", "MVC window, mean " + number_text(experiment.mvc[c]) + uv);
     }
     if (show_windows && noise.found) {
       svg += chart.bar("window noise", noise.first, noise.last,
-                       "noise-level window, mean " + number_text(track.*kChannelNl[c]) + uv);
-      legend += key("noise", "noise-level window, mean " + number_text(track.*kChannelNl[c]) + uv);
+                       "noise-level window, mean " + number_text(experiment.nl[c]) + uv);
+      legend += key("noise", "noise-level window, mean " + number_text(experiment.nl[c]) + uv);
     }
     svg += chart.level("level", level, "activity level " + number_text(level) + uv);
-    svg += chart.signal([c](int i) { return channel_value(c, i); });
+    svg += chart.signal([&view, c](int i) { return view.channel_value(c, i); });
     svg += "</svg>\n";
     s += "<div class=\"channel\" data-channel=\"" + std::to_string(c + 1) +
          "\"><p class=\"legend\"><b>" + kChannelNames[c] + "</b> " + legend + "</p>\n" + svg +
@@ -287,14 +291,16 @@ std::string side_name(char side) { return side == 0 ? "" : std::string(1, side);
 // The frontal plane of a chewing trial: each confirmed cycle's loop of the incisal point, lateral
 // (+ toward the subject's right) across and opening down, from where its opening began, coloured
 // by its kinematic side; under it the side counts and the cycles' table, folded.
-std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
+// Every cycle of the trial has its kinematics.
+std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame,
+                         const SampleView& view) {
   constexpr long double kSize = 320, kMargin = 40;
   long double reach = 1, depth = 1;  // mm shown to either side, and down
-  for (std::size_t j = 0; j < trial.kinematics.size(); ++j) {
-    const CycleKinematics& k = trial.kinematics[j];
-    if (!k.confirmed) continue;
-    for (int i = k.opening_start; i <= trial.cycles[j].cycle.end; ++i) {
-      const Vector3 p = incisal_in_frame(frame, k.opening_start, i);
+  for (const CycleResult& cycle : trial.cycles) {
+    const CycleKinematics& k = *cycle.kinematics;
+    if (!cycle.cycle.confirmed) continue;
+    for (int i = k.opening_start; i <= cycle.cycle.end; ++i) {
+      const Vector3 p = incisal_in_frame(frame, view, k.opening_start, i);
       if (std::isfinite(p.x) && std::fabs(p.x) > reach) reach = std::fabs(p.x);
       if (std::isfinite(p.y) && p.y > depth) depth = p.y;
     }
@@ -314,19 +320,19 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
          px(x_of(0) + 4) + "\" y=\"" + px(y_of(depth)) + "\">opening " + short_number(depth) +
          " mm</text></g>\n";
   std::string rows;
-  for (std::size_t j = 0; j < trial.kinematics.size(); ++j) {
-    const CycleKinematics& k = trial.kinematics[j];
+  for (std::size_t j = 0; j < trial.cycles.size(); ++j) {
+    const CycleKinematics& k = *trial.cycles[j].kinematics;
     const ChewingCycle& cycle = trial.cycles[j].cycle;
-    rows += "<tr><td>" + std::to_string(j + 1) + "</td><td>" + (k.confirmed ? "yes" : "no") +
-            "</td><td>" + cell(k.opening_ms) + "</td><td>" + cell(k.closing_ms) + "</td><td>" +
-            cell(k.occlusal_ms) + "</td><td>" + number_text(k.vertical_mm) + "</td><td>" +
-            number_text(k.lateral_mm) + "</td><td>" + side_name(k.side_kinematic) + "</td><td>" +
-            side_name(k.side_emg) + "</td></tr>\n";
-    if (!k.confirmed) continue;
+    rows += "<tr><td>" + std::to_string(j + 1) + "</td><td>" + (cycle.confirmed ? "yes" : "no") +
+            "</td><td>" + cell(k.opening_ms) + "</td><td>" + cell(trial.cycles[j].duration_ms) +
+            "</td><td>" + cell(k.occlusal_ms) + "</td><td>" + number_text(k.vertical_mm) +
+            "</td><td>" + number_text(k.lateral_mm) + "</td><td>" + side_name(k.side_kinematic) +
+            "</td><td>" + side_name(k.side_emg) + "</td></tr>\n";
+    if (!cycle.confirmed) continue;
     std::string d;
     long double last_x = -1, last_y = -1;
     for (int i = k.opening_start; i <= cycle.end; ++i) {
-      const Vector3 p = incisal_in_frame(frame, k.opening_start, i);
+      const Vector3 p = incisal_in_frame(frame, view, k.opening_start, i);
       const long double x = x_of(p.x), y = y_of(p.y);
       if (!std::isfinite(x) || !std::isfinite(y)) continue;
       // Points within a pixel of the last one drawn add nothing to a 1 px line, and at high
@@ -353,7 +359,7 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
     legend += ", side preference " + short_number(*sum.side_preference_pct) + " %";
   legend += "</p>\n";
   return legend + svg + "<details class=\"cycles\">\n<summary>The " +
-         std::to_string(trial.kinematics.size()) +
+         std::to_string(trial.cycles.size()) +
          " cycles of this "
          "trial</summary>\n<table>\n<tr><th>cycle</th><th>confirmed</th><th>opening "
          "ms</th><th>closing ms</th><th>occlusal ms</th><th>vertical mm</th><th>lateral "
@@ -362,8 +368,8 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame) {
 }
 
 std::string panel(int position, const Settings& settings, const Evaluation& evaluation,
-                  const TrialEvaluation* chewing) {
-  const Track& t = tracks[position];
+                  const TrialEvaluation* chewing, const SampleView& view) {
+  const ExperimentEvaluation& x = evaluation.experiments[position];
   const bool trial = chewing != nullptr;
   std::string title =
       "Experiment " + std::to_string(position + 1) + ": " + kExperimentTasks[position];
@@ -373,18 +379,21 @@ std::string panel(int position, const Settings& settings, const Evaluation& eval
   if (trial) s += " data-trial=\"" + std::string(trial_label(position)) + "\"";
   s += ">\n";
   if (!trial) s = "<details>\n<summary>" + title + "</summary>\n" + s;
-  s += "<h3>" + title + "</h3>\n<p>samples " + std::to_string(t.first_entry) + " to " +
-       std::to_string(t.last_entry) + ", threshold crossings " + std::to_string(t.no_cycles);
-  if (trial) s += ", C. " + std::to_string(t.no_chewing_cycles);
-  s += ", maximal distances right/left/incisal " + number_text(t.Right_max) + " / " +
-       number_text(t.Left_max) + " / " + number_text(t.Incisal_max) + " mm</p>\n";
-  if (t.last_entry < t.first_entry || t.first_entry < 0 || t.last_entry >= no_entries) {
+  s += "<h3>" + title + "</h3>\n<p>samples " + std::to_string(x.first_sample) + " to " +
+       std::to_string(x.last_sample) + ", threshold crossings " +
+       std::to_string(x.threshold_crossings);
+  if (trial) s += ", C. " + std::to_string(x.chewing_cycles);
+  s += ", maximal distances right/left/incisal " + number_text(x.right_max) + " / " +
+       number_text(x.left_max) + " / " + number_text(x.incisal_max) + " mm</p>\n";
+  if (x.last_sample < x.first_sample || x.first_sample < 0 ||
+      x.last_sample >= evaluation.no_entries) {
     s += "<p>no samples</p>\n";
   } else {
-    s += distance_chart(t, chewing, settings.dist_threshold);
-    if (chewing != nullptr && evaluation.frame.valid) s += frontal_plot(*chewing, evaluation.frame);
+    s += distance_chart(view, x, chewing, settings.dist_threshold);
+    if (chewing != nullptr && evaluation.frame.valid)
+      s += frontal_plot(*chewing, evaluation.frame, view);
     const bool mvc_experiment = position == kMvcExperiments[0] || position == kMvcExperiments[1];
-    s += emg_charts(t, evaluation.experiments[position], evaluation.form, mvc_experiment);
+    s += emg_charts(view, x, evaluation.form, mvc_experiment);
   }
   s += "</section>\n";
   if (!trial) s += "</details>\n";
@@ -404,8 +413,8 @@ std::string findings_banner(const Evaluation& evaluation) {
     if (!finding.channel.empty()) where += (where.empty() ? "" : ", ") + finding.channel;
     items[error ? 0 : 1] += "<li class=\"" + std::string(severity_name(rule.severity)) + "\"><b>" +
                             severity_name(rule.severity) + "</b> <code>" + rule.name + "</code>" +
-                            (where.empty() ? "" : " (" + escaped(where.c_str()) + ")") + ": " +
-                            escaped(finding.message.c_str()) + "</li>\n";
+                            (where.empty() ? "" : " (" + escaped(where) + ")") + ": " +
+                            escaped(finding.message) + "</li>\n";
   }
   if (errors + warnings == 0)
     return "<section class=\"findings none\" data-errors=\"0\" data-warnings=\"0\">"
@@ -462,17 +471,20 @@ std::string check_page_name(const std::string& report_name) {
 }
 
 std::string check_page(const std::string& file, const Settings& settings,
-                       const Evaluation& evaluation) {
-  const std::string title = "Check page: " + escaped(file.c_str());
+                       const Evaluation& evaluation, const SampleView& view) {
+  const std::string title = "Check page: " + escaped(file);
   std::string s =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
       title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n" +
       findings_banner(evaluation);
   s += "<section class=\"header\">\n<h2>Recording</h2>\n<table>\n";
-  s += row("Person", escaped(person)) + row("Sex", escaped(sex)) + row("Born", escaped(born)) +
-       row("Creation", escaped(creation)) + row("Frequency", escaped(frequency)) +
-       row("Samples / experiments", std::to_string(no_entries) + " / " + std::to_string(no_tracks));
+  const RecordingHeader& header = evaluation.header;
+  s += row("Person", escaped(header.person)) + row("Sex", escaped(header.sex)) +
+       row("Born", escaped(header.born)) + row("Creation", escaped(header.creation)) +
+       row("Frequency", escaped(header.frequency)) +
+       row("Samples / experiments",
+           std::to_string(evaluation.no_entries) + " / " + std::to_string(evaluation.no_tracks));
   s += "</table>\n<h2>Settings</h2>\n<table>\n";
   s += row("RMS window", std::to_string(settings.rms_time) + " ms") +
        row("MVC window", std::to_string(settings.mvc_time) + " ms") +
@@ -484,30 +496,32 @@ std::string check_page(const std::string& file, const Settings& settings,
   s += "</table>\n<h2>Summary</h2>\n<table>\n<tr><th></th>";
   for (int c = 0; c < channels; ++c) s += "<th>" + std::string(kChannelNames[c]) + "</th>";
   s += "</tr>\n<tr><th>MVC (" + uv + ")</th>";
-  for (int c = 0; c < channels; ++c) s += "<td>" + number_text(*kRunMvc[c]) + "</td>";
+  for (int c = 0; c < channels; ++c) s += "<td>" + number_text(evaluation.run_mvc[c]) + "</td>";
   s += "</tr>\n<tr><th>Noise level (" + uv + ")</th>";
-  for (int c = 0; c < channels; ++c) s += "<td>" + number_text(*kRunNl[c]) + "</td>";
+  for (int c = 0; c < channels; ++c) s += "<td>" + number_text(evaluation.run_nl[c]) + "</td>";
   s += "</tr>\n<tr><th>Activity level in the chewing trials (" + uv + ")</th>";
   for (int c = 0; c < channels; ++c)
-    s += "<td>" + number_text(settings.emg_threshold * *kRunMvc[c]) + " + noise level</td>";
+    s += "<td>" + number_text(settings.emg_threshold * evaluation.run_mvc[c]) +
+         " + noise level</td>";
   s += "</tr>\n</table>\n<table>\n";
-  s += row("Maximal distance right / left / incisal", number_text(Right_max) + " / " +
-                                                          number_text(Left_max) + " / " +
-                                                          number_text(Incisal_max) + " mm");
+  s += row("Maximal distance right / left / incisal",
+           number_text(evaluation.right_max) + " / " + number_text(evaluation.left_max) + " / " +
+               number_text(evaluation.incisal_max) + " mm");
   s += "</table>\n</section>\n";
   s += "<h2>Chewing trials</h2>\n";
   for (const TrialEvaluation& trial : evaluation.trials)
-    s += panel(trial.position, settings, evaluation, &trial);
+    s += panel(trial.position, settings, evaluation, &trial, view);
   s += "<h2>Other experiments</h2>\n";
   for (int k = 0; k < evaluation.no_experiments && k < kFirstChewingTrial; ++k)
-    s += panel(k, settings, evaluation, nullptr);
+    s += panel(k, settings, evaluation, nullptr, view);
   s += "</body>\n</html>\n";
   return s;
 }
 
 std::string write_check_page(const std::string& path, const std::string& file,
-                             const Settings& settings, const Evaluation& evaluation) {
-  if (const int error = write_file_safely(path, check_page(file, settings, evaluation)))
+                             const Settings& settings, const Evaluation& evaluation,
+                             const SampleView& view) {
+  if (const int error = write_file_safely(path, check_page(file, settings, evaluation, view)))
     return "cannot write page '" + path + "': " + std::strerror(error);
   return "";
 }

@@ -1,15 +1,16 @@
 // The check page of one recording: a single HTML file, without any external file or network
 // access, that draws what the evaluation detected over the signals it came from.
 //
-// Reads  the store after the analysis stages: header texts, samples (time, incisal_dist,
-//        cycle_status, the smoothed channels and their bursts), tracks[], the run-wide MVC,
-//        noise levels and maximal distances; and the recording's evaluation (cycles, activity
-//        levels, MVC and noise-level windows).
+// Reads  the recording's evaluation (header texts, experiments, cycles, run-wide MVC, noise
+//        levels and maximal distances, activity levels, MVC and noise-level windows) and, for
+//        what it draws sample by sample, the view of the samples after the analysis stages
+//        (time, incisal_dist, cycle_status, incisal positions, smoothed channels, bursts).
 #pragma once
 
 #include <string>
 
 #include "analysis/evaluation.h"
+#include "analysis/sample_view.h"
 #include "pipeline/settings.h"
 
 // The page's file name for a report name: "s01_output.txt" gives "s01_check.html".
@@ -17,8 +18,9 @@ std::string check_page_name(const std::string& report_name);
 
 // The page as text. `file` is the recording's path as given, shown in the title.
 std::string check_page(const std::string& file, const Settings& settings,
-                       const Evaluation& evaluation);
+                       const Evaluation& evaluation, const SampleView& view);
 
 // Writes the page to `path`; an empty text when it is written, else why not.
 std::string write_check_page(const std::string& path, const std::string& file,
-                             const Settings& settings, const Evaluation& evaluation);
+                             const Settings& settings, const Evaluation& evaluation,
+                             const SampleView& view);

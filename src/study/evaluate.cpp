@@ -2,6 +2,7 @@
 
 #include "analysis/checks.h"
 #include "analysis/evaluation.h"
+#include "analysis/sample_view.h"
 #include "pipeline/pipeline.h"
 #include "report/output.h"
 #include "study/check_page.h"
@@ -14,7 +15,14 @@ RecordingTables evaluate_recording(const Recording& recording, const Settings& s
   const FileEvaluation file =
       evaluate_file(recording.path.c_str(), s, pages ? Output::pages : Output::tables);
   const ReadResult& read = file.read;
-  RunFacts facts = read_facts(recording.path, read.skipped_lines);
+  RunFacts facts;
+  facts.file = recording.path;
+  facts.samples = file.counts.samples;
+  facts.experiments = file.counts.experiments;
+  facts.calibration_type = file.counts.calibration_type;
+  facts.skipped_lines = read.skipped_lines;
+  facts.sampling_rate = file.counts.sampling_rate;
+  facts.form = file.counts.form;
   // A file that could not be read at all has no counts.
   facts.read = read.status != ReadStatus::cannot_open && read.status != ReadStatus::read_error &&
                read.status != ReadStatus::not_regular_file;
@@ -32,8 +40,9 @@ RecordingTables evaluate_recording(const Recording& recording, const Settings& s
   }
   facts.report = recording.report;  // the report is in place, whatever follows
   if (pages) {
-    const std::string page_error = write_check_page(
-        in_folder(out, check_page_name(recording.report)), recording.path, s, evaluation);
+    const std::string page_error =
+        write_check_page(in_folder(out, check_page_name(recording.report)), recording.path, s,
+                         evaluation, sample_view());
     if (!page_error.empty()) {
       facts.status = tables.status = page_error;
       tables.runs = run_row(facts, s);

@@ -9,7 +9,6 @@
 
 #include "io/safe_file.h"
 #include "protocol/protocol.h"
-#include "recording/store.h"
 #include "study/check_page.h"
 #include "study/html.h"
 #include "study/inputs.h"
@@ -136,17 +135,14 @@ KeyValues key_values(const Evaluation& e) {
   KeyValues v;
   const int channels = e.form.emg_channels;
   for (int c = 0; c < kChannels; ++c)
-    v.push_back(c < channels ? std::optional<long double>(*kRunMvc[c]) : std::nullopt);
+    v.push_back(c < channels ? std::optional<long double>(e.run_mvc[c]) : std::nullopt);
   // Without a chewing trial the noise level is the placeholder, not a measurement.
   for (int c = 0; c < kChannels; ++c)
-    v.push_back(c < channels && !e.trials.empty() ? std::optional<long double>(*kRunNl[c])
+    v.push_back(c < channels && !e.trials.empty() ? std::optional<long double>(e.run_nl[c])
                                                   : std::nullopt);
   std::optional<long double> cycles[kChewingTrials];
-  for (const TrialEvaluation& trial : e.trials) {
-    int confirmed = 0;
-    for (const CycleFigures& figures : trial.cycles) confirmed += figures.cycle.confirmed ? 1 : 0;
-    cycles[trial.position - kFirstChewingTrial] = confirmed;
-  }
+  for (const TrialEvaluation& trial : e.trials)
+    cycles[trial.position - kFirstChewingTrial] = e.experiments[trial.position].chewing_cycles;
   for (const auto& count : cycles) v.push_back(count);
   // Index rows 11 (frequency) and 10 (duration) hold one value per condition, row 1 the
   // masseters' three and then the temporales' three.

@@ -52,7 +52,7 @@ const std::vector<KeyFigure>& key_figures();
 // value (a channel or trial it lacks, a value without digits).
 using KeyValues = std::vector<std::optional<long double>>;
 
-// Requires the recording's analysis stages in the store (the run-wide MVC and noise levels).
+// From the recording's evaluation alone.
 KeyValues key_values(const Evaluation& evaluation);
 
 // The values as one line of text and back, exactly (hexadecimal floating point).

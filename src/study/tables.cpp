@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "protocol/protocol.h"
-#include "recording/store.h"
 #include "study/csv.h"
 
 namespace {
@@ -38,19 +37,18 @@ std::string experiment_rows(const std::string& file, const Evaluation& evaluatio
   const int channels = evaluation.form.emg_channels;
   std::string rows;
   for (int k = 0; k < evaluation.no_experiments; ++k) {
-    const Track& t = tracks[k];
     const ExperimentEvaluation& x = evaluation.experiments[k];
     const bool chewing = k >= kFirstChewingTrial;
     CsvRow row;
-    row.add(file).add(k + 1).add(trial_label(k)).add(t.first_entry).add(t.last_entry);
+    row.add(file).add(k + 1).add(trial_label(k)).add(x.first_sample).add(x.last_sample);
     row.add(x.duration_s);  // the index tables' trial length
-    row.add(t.no_cycles);
-    chewing ? row.add(t.no_chewing_cycles) : row.empty();     // counted from experiment 13 on
-    row.add(t.Right_max).add(t.Left_max).add(t.Incisal_max);  // every form tracks these points
-    for (int c = 0; c < kChannels; ++c) c < channels ? row.add(t.*kChannelMvc[c]) : row.empty();
-    for (int c = 0; c < kChannels; ++c) c < channels ? row.add(t.*kChannelNl[c]) : row.empty();
+    row.add(x.threshold_crossings);
+    chewing ? row.add(x.chewing_cycles) : row.empty();        // counted from experiment 13 on
+    row.add(x.right_max).add(x.left_max).add(x.incisal_max);  // every form tracks these points
+    for (int c = 0; c < kChannels; ++c) c < channels ? row.add(x.mvc[c]) : row.empty();
+    for (int c = 0; c < kChannels; ++c) c < channels ? row.add(x.nl[c]) : row.empty();
     for (int c = 0; c < kChannels; ++c)  // uVs, as shown
-      c < channels ? row.add(t.*kChannelWork[c] / 1000) : row.empty();
+      c < channels ? row.add(x.work[c] / kMicrovoltMsPerMicrovoltS) : row.empty();
     for (int c = 0; c < kChannels; ++c)
       (chewing && c < channels) ? row.add(evaluation.mvc_cycle_work.value[k][c]) : row.empty();
     chewing ? row.add(x.masseter_balance) : row.empty();
@@ -153,12 +151,15 @@ namespace {
 // A side letter, or an empty field for none.
 std::string side_text(char side) { return side == 0 ? "" : std::string(1, side); }
 
-void add_kinematics(CsvRow& row, const CycleKinematics* k) {
-  if (k == nullptr) {
+// The kinematics' columns; the closing phase is the cycle's duration.
+void add_kinematics(CsvRow& row, const CycleResult& cycle) {
+  if (!cycle.kinematics) {
     for (int n = 0; n < 13; ++n) row.empty();  // no jaw frame: no kinematics
     return;
   }
-  row.add(k->peak).add(k->peak_time).add(k->opening_ms).add(k->closing_ms).add(k->occlusal_ms);
+  const CycleKinematics* k = &*cycle.kinematics;
+  row.add(cycle.peak).add(cycle.peak_time).add(k->opening_ms).add(cycle.duration_ms);
+  row.add(k->occlusal_ms);
   row.add(k->vertical_mm).add(k->lateral_mm).add(k->ap_mm).add(k->path_mm);
   row.add(k->peak_opening_speed).add(k->peak_closing_speed);
   row.add(side_text(k->side_kinematic)).add(side_text(k->side_emg));
@@ -172,7 +173,7 @@ std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
   for (const TrialEvaluation& trial : evaluation.trials) {
     const int k = trial.position;
     int number = 0;
-    for (const CycleFigures& figures : trial.cycles) {
+    for (const CycleResult& figures : trial.cycles) {
       const ChewingCycle& cycle = figures.cycle;
       CsvRow row;
       row.add(file).add(k + 1).add(trial_label(k)).add(++number);
@@ -182,7 +183,7 @@ std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
       row.add(figures.opening_speed).add(figures.closing_speed);
       for (int c = 0; c < kChannels; ++c) c < channels ? row.add(cycle.burst_max[c]) : row.empty();
       row.add(cycle.confirmed ? 1 : 0);
-      add_kinematics(row, trial.kinematics.empty() ? nullptr : &trial.kinematics[number - 1]);
+      add_kinematics(row, figures);
       rows += row.str();
     }
   }
@@ -194,19 +195,6 @@ std::string runs_header() {
                      "skipped_lines", "sampling_rate_Hz", "rms_time_ms", "mvc_time_ms",
                      "nl_time_ms", "emg_threshold", "dist_threshold_mm", "version", "points",
                      "emg_channels", "warnings", "errors"});
-}
-
-RunFacts read_facts(const std::string& file, int skipped_lines) {
-  RunFacts facts;
-  facts.file = file;
-  facts.read = true;
-  facts.samples = no_entries;
-  facts.experiments = no_tracks;
-  facts.calibration_type = calibration.type;
-  facts.skipped_lines = skipped_lines;
-  facts.sampling_rate = sampling_rate();
-  facts.form = recording_form();
-  return facts;
 }
 
 std::string run_row(const RunFacts& facts, const Settings& s) {
@@ -288,12 +276,6 @@ std::string summary_row(const std::string& file, const std::string& trial, int c
   return row.str();
 }
 
-int confirmed_of(const TrialEvaluation& trial) {
-  int confirmed = 0;
-  for (const CycleFigures& figures : trial.cycles) confirmed += figures.cycle.confirmed ? 1 : 0;
-  return confirmed;
-}
-
 }  // namespace
 
 std::string trial_rows(const std::string& file, const Evaluation& evaluation) {
@@ -301,16 +283,19 @@ std::string trial_rows(const std::string& file, const Evaluation& evaluation) {
   std::string rows;
   for (const TrialEvaluation& trial : evaluation.trials) {
     rows += summary_row(file, trial_label(trial.position), static_cast<int>(trial.cycles.size()),
-                        confirmed_of(trial), kinematics ? &trial.summary : nullptr);
+                        evaluation.experiments[trial.position].chewing_cycles,
+                        kinematics ? &trial.summary : nullptr);
   }
   for (Condition c : kAllConditions) {
     const std::size_t first = static_cast<std::size_t>(first_trial_of(c) - kFirstChewingTrial);
     if (first + 1 >= evaluation.trials.size()) continue;  // the recording lacks a trial of it
     const TrialEvaluation& a = evaluation.trials[first];
     const TrialEvaluation& b = evaluation.trials[first + 1];
-    rows += summary_row(
-        file, kConditionLabels[c], static_cast<int>(a.cycles.size() + b.cycles.size()),
-        confirmed_of(a) + confirmed_of(b), kinematics ? &*evaluation.conditions[c] : nullptr);
+    const int confirmed = evaluation.experiments[a.position].chewing_cycles +
+                          evaluation.experiments[b.position].chewing_cycles;
+    rows +=
+        summary_row(file, kConditionLabels[c], static_cast<int>(a.cycles.size() + b.cycles.size()),
+                    confirmed, kinematics ? &*evaluation.conditions[c] : nullptr);
   }
   return rows;
 }

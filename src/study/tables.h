@@ -3,8 +3,7 @@
 // row holds values the evaluator computes for its report, at full precision; a value of a channel
 // the recording does not carry is an empty field.
 //
-// Reads  the recording store after the analysis stages (tracks[], the `frequency` header) and
-//        the recording's evaluation.
+// Reads  the recording's evaluation, and what runs.csv says about the recording.
 #pragma once
 
 #include <string>
@@ -30,7 +29,7 @@ std::string trials_header();
 std::string runs_header();
 std::string findings_header();
 
-// One row per experiment of the recording in the store.
+// One row per experiment of the recording.
 std::string experiment_rows(const std::string& file, const Evaluation& evaluation);
 
 // The eleven numbered indices of the report's index tables, one row per value.
@@ -59,9 +58,6 @@ struct RunFacts {
   bool checked = false;           // the data checks ran: the counts below mean something
   int warnings = 0, errors = 0;   // findings of each severity
 };
-
-// Facts of the recording in the store, as the reader left it.
-RunFacts read_facts(const std::string& file, int skipped_lines);
 
 std::string run_row(const RunFacts& facts, const Settings& settings);
 
