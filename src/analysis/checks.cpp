@@ -61,7 +61,6 @@ constexpr CheckRule kRules[kChecks] = {
 const char* const kPointNames[kPoints] = {"right", "left", "incisal", "molar1", "molar2"};
 const char* const kAxes[3] = {"x", "y", "z"};
 
-int checked_pairs(const RecordingForm& form) { return form.points == kPoints ? kPointPairs : 1; }
 
 // Fields the form carries: its points' coordinates, then its EMG channels.
 bool carried(int field, const RecordingForm& form) {
@@ -79,32 +78,40 @@ std::string field_name(int field) {
 void gather_samples(int k, RawExperiment& x, RawFactsGatherer::Clipping* clipping) {
   const int f = tracks[k].first_entry, l = tracks[k].last_entry;
   for (int c = 0; c < kChannels; ++c) {
-    const long double* v = experiment_channel(c, k);  // nullptr: every value +0
-    const auto value = [v](int i) -> long double { return v == nullptr ? 0 : v[i]; };
+    const long double* v = experiment_channel(c, k);
     x.emg_flat[c] = true;
-    x.emg_level[c] = value(f);
+    x.emg_level[c] = 0;
+    if (v == nullptr) continue;  // every value +0: flat at 0, finite, no magnitude
+    x.emg_level[c] = v[f];
+    // One pass: the largest finite magnitude so far, and the longest run at it (a larger one
+    // starts the runs anew), which at the end is the longest run at the experiment's largest.
     long double largest = 0;
-    for (int i = f; i <= l; ++i) {
-      const long double a = value(i);
-      if (!std::isfinite(a) && x.non_finite[kPositionFields + c]++ == 0)
-        x.first_non_finite[kPositionFields + c] = i;
-      if (!(a == x.emg_level[c])) x.emg_flat[c] = false;
-      const long double magnitude = std::fabs(a);
-      if (std::isfinite(magnitude) && magnitude > largest) largest = magnitude;
-    }
-    // The longest run at the experiment's own largest magnitude: where that is the recording's
-    // largest, these are the runs at it.
-    RawFactsGatherer::Clipping& own = clipping[c];
-    own.largest = largest;
-    if (!(largest > 0)) continue;
     int run = 0;
+    RawFactsGatherer::Clipping& own = clipping[c];
     for (int i = f; i <= l; ++i) {
-      run = std::fabs(value(i)) == largest ? run + 1 : 0;
-      if (run > own.run) {
+      const long double a = v[i];
+      if (!(a == x.emg_level[c])) x.emg_flat[c] = false;
+      if (!std::isfinite(a)) {
+        if (x.non_finite[kPositionFields + c]++ == 0) x.first_non_finite[kPositionFields + c] = i;
+        run = 0;
+        continue;
+      }
+      const long double magnitude = std::fabs(a);
+      if (magnitude > largest) {
+        largest = magnitude;
+        run = 0;
+        own.run = 0;
+      } else if (!(magnitude == largest)) {
+        run = 0;
+        continue;
+      }
+      if (++run > own.run) {
         own.run = run;
         own.at = i - run + 1;
       }
     }
+    own.largest = largest;
+    if (!(largest > 0)) own.run = own.at = 0;  // runs of zeros are no clipping
   }
   for (int i = f + 1; i <= l; ++i) {
     const long double step = elapsed_value(samples.time[i], samples.time[i - 1]);
@@ -126,7 +133,7 @@ void gather_positions(int k, const RecordingForm& form, RawExperiment& x) {
     x.non_finite[field] = positions.non_finite[field];
     x.first_non_finite[field] = positions.first_non_finite[field];
   }
-  for (int p = 0; p < checked_pairs(form); ++p) {
+  for (int p = 0; p < checked_pairs(form.points != kPoints); ++p) {
     x.pair_min[p] = positions.pair_min[p];
     x.pair_max[p] = positions.pair_max[p];
   }
@@ -344,7 +351,7 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
               plural(x.non_finite[field], "NaN or infinite value", "NaN or infinite values") +
                   ", first at sample " + std::to_string(x.first_non_finite[field]));
     }
-    for (int p = 0; p < checked_pairs(form); ++p) {
+    for (int p = 0; p < checked_pairs(form.points != kPoints); ++p) {
       const long double spread = x.pair_max[p] - x.pair_min[p];
       if (!(spread > rule_of(Check::tracking).limit)) continue;
       const std::string pair =

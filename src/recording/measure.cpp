@@ -1,13 +1,30 @@
 #include "recording/measure.h"
 
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// Whether a value is NaN or infinite, from its exponent's bits (all ones), without an operation of
+// the floating-point unit: nearly every sample has none, and fifteen checks a sample add up.
+bool non_finite(const long double& value) {
+  std::uint16_t sign_exponent;
+  std::memcpy(&sign_exponent, reinterpret_cast<const char*>(&value) + 8, sizeof sign_exponent);
+  return (sign_exponent & 0x7fff) == 0x7fff;
+}
+
+}  // namespace
+
 void gather_raw_positions(int t, int sample, const long double (&raw)[kPositionFields],
-                          unsigned changed) {
+                          unsigned changed, int pairs) {
   RawPositions& x = raw_positions[t];
-  for (int field = 0; field < kPositionFields; ++field) {
-    if (std::isfinite(raw[field])) continue;
+  bool any = false;
+  for (const long double& value : raw) any |= non_finite(value);
+  for (int field = 0; any && field < kPositionFields; ++field) {
+    if (!non_finite(raw[field])) continue;
     if (x.non_finite[field]++ == 0) x.first_non_finite[field] = sample;
   }
-  for (int p = 0; p < kPointPairs; ++p) {
+  for (int p = 0; p < pairs; ++p) {
     if ((changed & ((1u << kPairs[p].a) | (1u << kPairs[p].b))) == 0) continue;
     const int a = 3 * kPairs[p].a, b = 3 * kPairs[p].b;
     const long double dx = raw[a] - raw[b], dy = raw[a + 1] - raw[b + 1],

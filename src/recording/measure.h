@@ -36,8 +36,9 @@ inline void measure_point(const long double (&raw)[kPositionFields], int p, Rela
 // whose positions differ from those of the sample gathered last for `t` (all where there was
 // none): a pair of points neither of which changed has the distance it had, which raises or lowers
 // nothing again.
+// Only the first `pairs` of kPairs are gathered (checked_pairs).
 void gather_raw_positions(int t, int sample, const long double (&raw)[kPositionFields],
-                          unsigned changed);
+                          unsigned changed, int pairs);
 // Once every sample is gathered: raw_positions' pair extremes, gathered as squared distances,
 // become the distances (mm).
 void take_pair_distances();
@@ -68,10 +69,15 @@ class SampleMeasures {
   }
 
   // gather_raw_positions for sample `sample` of experiment t, whose `changed` points measure
-  // gave.
-  void gather(int t, int sample, const long double (&raw)[kPositionFields], unsigned changed) {
-    gather_raw_positions(t, sample, raw, gathered_track_ == t ? changed : (1u << kPoints) - 1);
+  // gave, read in the three-point form or not. Against a line of the other form, every point
+  // counts as changed.
+  void gather(int t, int sample, const long double (&raw)[kPositionFields], unsigned changed,
+              bool three_point) {
+    const bool same = gathered_track_ == t && gathered_three_point_ == three_point;
+    gather_raw_positions(t, sample, raw, same ? changed : (1u << kPoints) - 1,
+                         checked_pairs(three_point));
     gathered_track_ = t;
+    gathered_three_point_ = three_point;
   }
 
   // Each experiment's largest distances (distance_max), from the largest squares.
@@ -83,4 +89,5 @@ class SampleMeasures {
   long double incisal_dist_ = 0;
   int raised_track_ = -1;    // the experiment the maxima were last raised for
   int gathered_track_ = -1;  // the experiment the raw positions were last gathered for
+  bool gathered_three_point_ = false;  // and the form of that line
 };

@@ -169,7 +169,7 @@ class Pass {
     if (no_tracks > 0) {
       measures_.raise(no_tracks - 1, changed);
       if (detail_ == SampleDetail::study)
-        measures_.gather(no_tracks - 1, no_entries, working_.position, changed);
+        measures_.gather(no_tracks - 1, no_entries, working_.position, changed, type_ != 0);
     }
   }
 

@@ -92,9 +92,14 @@ constexpr int kPointPairs = kPoints * (kPoints - 1) / 2;
 constexpr PointPair kPairs[kPointPairs] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 2},
                                            {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
 
+// The pairs of points the data checks look at on a line of each form: a three-point line the
+// right-left pair only (a recording with one such line is checked on that pair alone), a
+// five-point line every pair.
+constexpr int checked_pairs(bool three_point) { return three_point ? 1 : kPointPairs; }
+
 // What the data checks need of the raw positions of one experiment, gathered by the reader when
-// asked to: values that are not finite, per position field, and the distance of every pair of
-// points, smallest and largest where finite.
+// asked to: values that are not finite, per position field, and the distance of each pair of
+// points its lines are checked on, smallest and largest where finite.
 struct RawPositions {
   int non_finite[kPositionFields];
   int first_non_finite[kPositionFields];  // sample index of the first

@@ -165,7 +165,7 @@ void fill_store(const std::vector<Record>& records, bool complete, SampleDetail 
     RawPositions& raw = raw_positions[t];
     for (int k = 0; k < kPositionFields; ++k)
       if (!std::isfinite(r.position[k]) && raw.non_finite[k]++ == 0) raw.first_non_finite[k] = i;
-    for (int p = 0; p < kPointPairs; ++p) {
+    for (int p = 0; p < checked_pairs(r.type != 0); ++p) {
       const long double d = distance(r.position + 3 * kPairs[p].a, r.position + 3 * kPairs[p].b);
       if (!std::isfinite(d)) continue;
       if (!raw.pair_seen[p] || d < raw.pair_min[p]) raw.pair_min[p] = d;
