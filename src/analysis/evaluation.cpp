@@ -4,7 +4,9 @@
 #include <initializer_list>
 #include <utility>
 
+#include "analysis/checks.h"
 #include "analysis/emg.h"
+#include "recording/store.h"
 
 namespace {
 

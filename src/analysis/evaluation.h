@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "analysis/balances.h"
-#include "analysis/checks.h"
+#include "analysis/findings.h"
 #include "analysis/kinematics.h"
 #include "protocol/protocol.h"
-#include "recording/store.h"
+#include "protocol/records.h"
+
+struct RawFacts;  // analysis/checks.h
 
 // One chewing cycle: the figures the cycle table gives and, where the calibration gives a jaw
 // frame, its kinematics.

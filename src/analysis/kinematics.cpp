@@ -4,6 +4,7 @@
 
 #include "analysis/evaluation.h"
 #include "protocol/protocol.h"
+#include "recording/store.h"
 
 namespace {
 

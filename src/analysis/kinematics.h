@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "analysis/sample_view.h"
-#include "recording/store.h"
+#include "protocol/protocol.h"
 
 struct CycleResult;  // analysis/evaluation.h
+struct Track;        // recording/store.h
 
 struct Vector3 {
   long double x = 0, y = 0, z = 0;

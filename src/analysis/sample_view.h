@@ -8,8 +8,7 @@
 #include <cstdint>
 
 #include "protocol/protocol.h"
-
-struct BurstStretch;  // samples first..last holding one burst integral (recording/store.h)
+#include "protocol/records.h"
 
 struct SampleView {
   int count = 0;                               // samples, indexes 0 .. count - 1

@@ -15,19 +15,10 @@
 #include <vector>
 
 #include "protocol/protocol.h"
+#include "protocol/records.h"
 
 constexpr int kMaxEntries = 500000;  // samples per recording
 constexpr int kHeaderSize = 256;     // header text buffers, terminator included
-
-// Cycle-status bits of a sample.
-constexpr std::uint8_t max_end = 0x02;    // last sample of a local maximum of Incisal_dist
-constexpr std::uint8_t min_start = 0x04;  // first sample of a local minimum of Incisal_dist
-
-// Samples first..last (both inclusive) whose burst integral is `value`.
-struct BurstStretch {
-  int first, last;
-  long double value;
-};
 
 // The samples, one column per quantity that a stage after the reader reads, each holding
 // no_entries values (index = sample). Positions are not kept: the reader turns each sample's
@@ -113,14 +104,6 @@ struct SampleForms {
   bool three_point, two_channels;
 };
 
-// The samples first..last (both inclusive) of the window an experiment's MVC or noise level was
-// taken from: the first window with the extreme mean. `found` is false where no window beat the
-// starting value (MVC 0, noise level 1000).
-struct EmgWindow {
-  bool found;
-  int first, last;
-};
-
 // One experiment: samples first_entry..last_entry, both inclusive.
 struct Track {
   int first_entry;
@@ -133,16 +116,6 @@ struct Track {
   long double Channel3_mvc, Channel3_nl, Channel3_work;
   long double Channel4_mvc, Channel4_nl, Channel4_work;
   EmgWindow mvc_window[kChannels], nl_window[kChannels];  // per channel, set with the MVC and NL
-};
-
-// A chewing cycle as cycle recognition walks it: it opens at a sample marked max_end whose
-// incisal distance is at or above the distance threshold and closes at the next sample marked
-// min_start below it.
-struct ChewingCycle {
-  int start;                         // the opening sample
-  int end;                           // the closing sample
-  long double burst_max[kChannels];  // uV*ms, each channel's largest burst over start+1..end
-  bool confirmed;                    // a masseter maximum above 10 x its run-wide MVC
 };
 
 extern int no_entries;  // samples in use
