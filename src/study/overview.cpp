@@ -144,18 +144,19 @@ KeyValues key_values(const Evaluation& e) {
   for (const TrialEvaluation& trial : e.trials)
     cycles[trial.position - kFirstChewingTrial] = e.experiments[trial.position].chewing_cycles;
   for (const auto& count : cycles) v.push_back(count);
-  // Index rows 11 (frequency) and 10 (duration) hold one value per condition, row 1 the
+  // The frequency and duration rows hold one value per condition, the asymmetry row the
   // masseters' three and then the temporales' three.
   auto per_condition = [&](auto value_of) {
     for (const Condition c : kAllConditions)
       v.push_back(e.conditions[c] ? value_of(c) : std::nullopt);
   };
   using Value = std::optional<long double>;
-  per_condition([&](Condition c) { return Value(e.indices.row[11][c]); });
-  per_condition([&](Condition c) { return Value(e.indices.row[10][c]); });
-  per_condition([&](Condition c) { return Value(e.indices.row[1][c]); });
+  per_condition([&](Condition c) { return Value(e.indices.row[kFrequencyRow][c]); });
+  per_condition([&](Condition c) { return Value(e.indices.row[kDurationRow][c]); });
+  per_condition([&](Condition c) { return Value(e.indices.row[kAsymmetryRow][c]); });
   per_condition([&](Condition c) {
-    return channels == kChannels ? Value(e.indices.row[1][kConditions + c]) : std::nullopt;
+    return channels == kChannels ? Value(e.indices.row[kAsymmetryRow][kConditions + c])
+                                 : std::nullopt;
   });
   per_condition([&](Condition c) { return e.conditions[c]->side_preference_pct; });
   for (auto& value : v)

@@ -98,7 +98,7 @@ std::string index_rows(const std::string& file, const IndexValues& values,
     const char* condition[6];
     const char* unit;
   };
-  static const Layout kLayout[12] = {
+  static const Layout kLayout[kIndexRowEnd] = {
       {},
       {"mikroVolt_AI", {"M", "M", "M", "T", "T", "T"}, {"FK", "RK", "LK", "FK", "RK", "LK"}, "%"},
       {"mikroVolt_DCI", {"MR", "ML", "TR", "TL"}, {"", "", "", ""}, "%"},
@@ -126,7 +126,7 @@ std::string index_rows(const std::string& file, const IndexValues& values,
       {"Kaufrequenz", {"", "", ""}, {"FK", "RK", "LK"}, "Hz"},
   };
   IndexRows rows(file);
-  for (int index = 1; index <= 11; ++index) {
+  for (int index = kAsymmetryRow; index < kIndexRowEnd; ++index) {
     const Layout& layout = kLayout[index];
     for (int k = 0; k < values.count[index]; ++k)
       rows.add(index, layout.name, layout.muscle[k], layout.condition[k], values.row[index][k],
