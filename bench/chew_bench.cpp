@@ -161,7 +161,8 @@ int measure_stages(int n, const char* path) {
   const double parts[] = {read, best.seconds[0] - read, best.seconds[1]};
   const char* names[] = {"read_data", "the analysis stages", "report"};
   for (int k = 0; k < 3; ++k)
-    std::printf("  %-24s %8.1f ms %6.1f%%\n", names[k], parts[k] * 1e3, 100 * parts[k] / best.total());
+    std::printf("  %-24s %8.1f ms %6.1f%%\n", names[k], parts[k] * 1e3,
+                100 * parts[k] / best.total());
   std::printf("  %-24s %8.1f ms\n", "all stages", best.total() * 1e3);
   return 0;
 }

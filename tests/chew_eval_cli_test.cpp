@@ -1,9 +1,8 @@
 // End-to-end runs of the built chew_eval: exit statuses, console output, the report file.
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>

@@ -164,8 +164,8 @@ TEST_F(InterruptTest, AtAProcessLimitTheStudyWaitsForAWorker) {
 
   if (!root) GTEST_SKIP() << "an exact limit of two processes needs a user of its own (root)";
   // Two processes: one worker at a time of the four asked for, every recording evaluated.
-  status = wait_for(start(kStudy, {"--quiet", "--jobs", "4", "--out", "two", "study"},
-                          dir_->path(), 2, limited(2)));
+  status = wait_for(start(kStudy, {"--quiet", "--jobs", "4", "--out", "two", "study"}, dir_->path(),
+                          2, limited(2)));
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 0);
   for (const std::string& table : kTables)

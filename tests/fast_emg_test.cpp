@@ -18,6 +18,7 @@
 
 #include "analysis/emg.h"
 #include "analysis/evaluation.h"
+#include "pipeline/pipeline.h"
 #include "protocol/protocol.h"
 #include "recording/read_data.h"
 #include "recording/store.h"
@@ -25,7 +26,6 @@
 #include "reference/read_reference.h"
 #include "reference/snapshot.h"
 #include "report/output.h"
-#include "pipeline/pipeline.h"
 #include "support/test_support.h"
 
 namespace {
@@ -35,10 +35,10 @@ struct EmgSettings {
   long double threshold;
 };
 const EmgSettings kSettings[] = {{50, 500, 100, static_cast<long double>(0.03)},
-                              {0, 0, 0, 0},
-                              {1, 3, 2, 0.5L},
-                              {200, 1000, 300, 0.1L},
-                              {-5, -1, -3, 0.03L}};
+                                 {0, 0, 0, 0},
+                                 {1, 3, 2, 0.5L},
+                                 {200, 1000, 300, 0.1L},
+                                 {-5, -1, -3, 0.03L}};
 
 // Runs both implementations on the store as `fill` leaves it and compares the results.
 void expect_same_conditioning(const std::function<void()>& fill, const std::string& what) {
@@ -324,9 +324,8 @@ TEST(FastEmgTest, ConditioningAsTheReaderGoesAgreesWithTheWholeRecording) {
   SplitRecording before_it = whole, after_it;
   before_it.experiments.resize(3);
   after_it.experiments.assign(whole.experiments.begin() + 3, whole.experiments.end());
-  variants.push_back({"calibrated again", join(before_it) +
-                                              "Calibr -51 36 -88 48 37 -88 1 1 -1\n" +
-                                              join(after_it)});
+  variants.push_back({"calibrated again",
+                      join(before_it) + "Calibr -51 36 -88 48 37 -88 1 1 -1\n" + join(after_it)});
   // The run-wide MVC from the second experiment, where the first's bursts must wait for it.
   SplitRecording swapped = whole;
   std::swap(swapped.experiments[0], swapped.experiments[1]);
@@ -383,7 +382,12 @@ namespace {
 // starting values below, at and above +0.
 TEST(BurstStretchesTest, ReadBackAsTheColumnTheyWereMadeFrom) {
   std::mt19937 random(17);
-  const long double kinds[] = {0.0L, -0.0L, 5.5L, 5.5L, 7.25L, -3.0L,
+  const long double kinds[] = {0.0L,
+                               -0.0L,
+                               5.5L,
+                               5.5L,
+                               7.25L,
+                               -3.0L,
                                std::numeric_limits<long double>::quiet_NaN(),
                                std::numeric_limits<long double>::infinity()};
   for (int round = 0; round < 200; ++round) {
@@ -422,8 +426,17 @@ namespace {
 TEST(ElapsedValueTest, EqualsTheWideDifferenceConverted) {
   const long long big = std::numeric_limits<long long>::max(),
                   small = std::numeric_limits<long long>::min();
-  const long long stamps[] = {0, 1, -1, 999, -123456789, big, big - 1, small, small + 1,
-                              (1LL << 62) + 12345, -(1LL << 62) - 3};
+  const long long stamps[] = {0,
+                              1,
+                              -1,
+                              999,
+                              -123456789,
+                              big,
+                              big - 1,
+                              small,
+                              small + 1,
+                              (1LL << 62) + 12345,
+                              -(1LL << 62) - 3};
   for (long long later : stamps) {
     for (long long earlier : stamps) {
       const long double fast = elapsed_value(later, earlier);

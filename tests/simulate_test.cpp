@@ -179,7 +179,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FormCase{"five-point", 777, "5", {"--samples", "18"}, 0, 20, false},
                       FormCase{
                           "three-point-2ch", 1000, "6", {"--samples", "500000"}, 1, 14, false}),
-    [](const ::testing::TestParamInfo<FormCase>& info) { return "seed" + info.param.seed; });
+    [](const ::testing::TestParamInfo<FormCase>& case_info) {
+      return "seed" + case_info.param.seed;
+    });
 
 TEST(SimulateTest, SameSeedSameBytesOtherSeedOtherBytes) {
   TempDir dir;
@@ -392,7 +394,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TruthCase{"14", "five-point", "50", {"--scale", "3"}},
                       TruthCase{"15", "three-point-4ch", "777", {"--scale", "0.3"}},
                       TruthCase{"16", "three-point-2ch", "100", {"--scale", "2"}}),
-    [](const ::testing::TestParamInfo<TruthCase>& info) { return "seed" + info.param.seed; });
+    [](const ::testing::TestParamInfo<TruthCase>& case_info) {
+      return "seed" + case_info.param.seed;
+    });
 
 // A data file as written, in its own units: positions in 1/100 mm, EMG in 1/10 uV.
 struct WrittenSample {
@@ -688,7 +692,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TruthCase{"23", "three-point-2ch", "50", {"--scale", "1.5"}},
                       TruthCase{"24", "five-point", "333", {"--samples", "60000"}},
                       TruthCase{"25", "three-point-2ch", "777", {"--scale", "0.4"}}),
-    [](const ::testing::TestParamInfo<TruthCase>& info) { return "seed" + info.param.seed; });
+    [](const ::testing::TestParamInfo<TruthCase>& case_info) {
+      return "seed" + case_info.param.seed;
+    });
 
 // The shipped examples, with the commands that made them.
 struct Example {

@@ -61,7 +61,6 @@ constexpr CheckRule kRules[kChecks] = {
 const char* const kPointNames[kPoints] = {"right", "left", "incisal", "molar1", "molar2"};
 const char* const kAxes[3] = {"x", "y", "z"};
 
-
 // Fields the form carries: its points' coordinates, then its EMG channels.
 bool carried(int field, const RecordingForm& form) {
   if (field < kPositionFields) return field < 3 * form.points;

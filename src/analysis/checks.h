@@ -1,9 +1,9 @@
 // Data checks: what in a recording makes its numbers meaningless or worth a second look.
 //
 // Two passes. RawFactsGatherer sees each experiment's raw samples before the EMG conditioning
-// overwrites them with their RMS: it gathers what only the raw samples and the reader know. check_recording() combines those
-// facts with the evaluation after the stages and returns the findings. Neither changes the
-// store, so no report byte depends on them.
+// overwrites them with their RMS: it gathers what only the raw samples and the reader know.
+// check_recording() combines those facts with the evaluation after the stages and returns the
+// findings. Neither changes the store, so no report byte depends on them.
 #pragma once
 
 #include <string>

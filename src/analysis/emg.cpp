@@ -255,13 +255,13 @@ void smooth(const ExperimentEmg& e, long long rms_time) {
     const int n = i - low + 1;
     for (int k = 0; k < used; ++k) {
       const int c = channels[k];
-      long double* square = e.x[c];
+      long double* squares = e.x[c];
       if (non_finite[c] && non_finite[c]->in_window(low, i)) {
-        square[i] = non_finite[c]->decided_sum(low, i);
+        squares[i] = non_finite[c]->decided_sum(low, i);
       } else {
         long double sum = 0;
-        for (int j = i; j >= low; --j) sum += square[j];
-        square[i] = std::sqrt(sum / n);
+        for (int j = i; j >= low; --j) sum += squares[j];
+        squares[i] = std::sqrt(sum / n);
       }
     }
     --i;

@@ -139,8 +139,8 @@ IndexValues index_values(const Evaluation& e) {
     const ExperimentEvaluation& second = e.experiments[p + 1];
     const int count = first.chewing_cycles + second.chewing_cycles;
     v.row[kCycleCountRow][c] = static_cast<long double>(count) / 2;
-    const int samples = second.last_sample - first.first_sample;  // index difference
-    v.row[kDurationRow][c] = samples / (f + f);                   // s
+    const int span = second.last_sample - first.first_sample;  // index difference
+    v.row[kDurationRow][c] = span / (f + f);                   // s
     v.row[kFrequencyRow][c] = (trial_frequency(first, f) + trial_frequency(second, f)) / 2;  // Hz
   }
   v.count[kCycleCountRow] = v.count[kDurationRow] = v.count[kFrequencyRow] = kConditions;

@@ -38,8 +38,8 @@ struct NonFinite {
 // visit(s, end, bounds, non_finite) for each. False when the bounds do not hold (the running sum
 // overflowed).
 template <typename Visit>
-bool walk_windows(int l, const long double* channel, long long span, int first,
-                  int last, Visit&& visit) {
+bool walk_windows(int l, const long double* channel, long long span, int first, int last,
+                  Visit&& visit) {
   long double sum = 0, error = 0;  // |sum - exact sum of the window's finite values| <= error
   NonFinite window;
   int end = first - 1;
@@ -86,8 +86,7 @@ bool walk_windows(int l, const long double* channel, long long span, int first,
 // happens where many windows come close to the extreme (a constant signal).
 class ExactMeans {
  public:
-  ExactMeans(int f, int l, const long double* channel)
-      : f_(f), l_(l), channel_(channel) {}
+  ExactMeans(int f, int l, const long double* channel) : f_(f), l_(l), channel_(channel) {}
 
   long double operator()(int s, int end) {
     if (++asked_ == kSummedBeforeRuns) find_runs();
@@ -250,9 +249,8 @@ std::optional<WindowMean> extreme_window_mean(Extreme extreme, const ChannelValu
   }
 
   if (std::optional<WindowMean> quick =
-          extreme == Extreme::largest
-              ? extreme_from_doubles<true>(v, span, first, last, initial)
-              : extreme_from_doubles<false>(v, span, first, last, initial))
+          extreme == Extreme::largest ? extreme_from_doubles<true>(v, span, first, last, initial)
+                                      : extreme_from_doubles<false>(v, span, first, last, initial))
     return quick;
 
   // One walk: the threshold no extreme can fall short of (beyond) that some window reaches, and

@@ -50,9 +50,8 @@ FileEvaluation evaluate_file(const char* path, const Settings& s, Output what) {
   }
   emg.finish();
   run_analysis_after_emg(s);
-  result.evaluation =
-      study ? evaluate(s.emg_threshold, s.dist_threshold, raw.finish(result.read))
-            : evaluate(s.emg_threshold, s.dist_threshold);
+  result.evaluation = study ? evaluate(s.emg_threshold, s.dist_threshold, raw.finish(result.read))
+                            : evaluate(s.emg_threshold, s.dist_threshold);
   return result;
 }
 

@@ -24,16 +24,16 @@ enum class Output { report, tables, pages };
 
 // What the reading found, also where it failed part of the way (the counts up to there).
 struct RecordingCounts {
-  int samples = 0;           // no_entries
-  int experiments = 0;       // no_tracks
-  int calibration_type = 0;  // 0 five points (or no calibration line), 1 three points
+  int samples = 0;                // no_entries
+  int experiments = 0;            // no_tracks
+  int calibration_type = 0;       // 0 five points (or no calibration line), 1 three points
   long double sampling_rate = 0;  // Hz, the `frequency` header as the index tables read it
   RecordingForm form;
 };
 
 struct FileEvaluation {
   ReadResult read;
-  std::string failure;    // why the recording could not be evaluated (read_failure); empty if ok
+  std::string failure;  // why the recording could not be evaluated (read_failure); empty if ok
   RecordingCounts counts;
   Evaluation evaluation;  // when ok()
   bool ok() const { return read.status == ReadStatus::ok; }

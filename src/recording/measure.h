@@ -87,7 +87,7 @@ class SampleMeasures {
   long double largest_square_[kMaxTracks][kPoints] = {};
   Relative relative_;  // measured from the sample's positions
   long double incisal_dist_ = 0;
-  int raised_track_ = -1;    // the experiment the maxima were last raised for
-  int gathered_track_ = -1;  // the experiment the raw positions were last gathered for
+  int raised_track_ = -1;              // the experiment the maxima were last raised for
+  int gathered_track_ = -1;            // the experiment the raw positions were last gathered for
   bool gathered_three_point_ = false;  // and the form of that line
 };

@@ -49,9 +49,8 @@ long double* experiment_channel(int c, int t) {
   std::vector<long double>& column = samples.channel[c];
   if (column.empty()) return nullptr;
   const int f = tracks[t].first_entry;
-  const int at = samples.channels_kept || t < kKeptExperiments
-                     ? f
-                     : tracks[kKeptExperiments].first_entry;
+  const int at =
+      samples.channels_kept || t < kKeptExperiments ? f : tracks[kKeptExperiments].first_entry;
   return column.data() + at - f;
 }
 

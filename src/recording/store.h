@@ -32,14 +32,14 @@ struct Samples {
   // Each channel's burst integrals (uV*ms), as the stretches of samples that hold one value other
   // than +0, in sample order: most samples hold +0, and a burst holds its total throughout.
   std::vector<BurstStretch> bursts[kChannels];
-  std::vector<long double> incisal_dist;        // mm: the signal chewing cycles are recognised on
-  std::vector<std::uint8_t> incisal_dir;        // 0 none, 1 rose, 2 fell
-  std::vector<std::uint8_t> cycle_status;       // max_end | min_start
+  std::vector<long double> incisal_dist;   // mm: the signal chewing cycles are recognised on
+  std::vector<std::uint8_t> incisal_dir;   // 0 none, 1 rose, 2 fell
+  std::vector<std::uint8_t> cycle_status;  // max_end | min_start
   // Kept only where the reader was asked for the study's detail (kinematics and check pages read
   // them); the classic report never does, and they are a third of the store.
   std::vector<long double> incisal_x, incisal_y, incisal_z;  // mm, relative to the calibration
-  bool positions_kept = false;  // incisal_x/y/z hold every sample
-  bool channels_kept = true;    // the channel columns hold every sample
+  bool positions_kept = false;                               // incisal_x/y/z hold every sample
+  bool channels_kept = true;  // the channel columns hold every sample
 };
 
 extern Samples samples;

@@ -9,8 +9,8 @@
 struct CommandLine {
   std::string program;  // first argument, empty when there is none
   Settings settings;
-  bool help = false;     // -h or --help
-  bool version = false;  // --version
+  bool help = false;           // -h or --help
+  bool version = false;        // --version
   const char* path = nullptr;  // the first argument that is no option; nullptr when none is left
 };
 

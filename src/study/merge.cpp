@@ -23,7 +23,7 @@
 namespace {
 
 // The runs.csv columns that must agree across the parts: the settings and the version.
-constexpr const char* kAgreeing[] = {"rms_time_ms",       "mvc_time_ms", "nl_time_ms",
+constexpr const char* kAgreeing[] = {"rms_time_ms",   "mvc_time_ms",       "nl_time_ms",
                                      "emg_threshold", "dist_threshold_mm", "version"};
 
 void complain(const std::string& message) {
@@ -229,8 +229,7 @@ int merge_parts_main(int argc, const char* const* argv) {
       }
     }
     if (same_folder(folders[p], out)) {
-      complain("the output folder '" + out + "' is the part '" + folders[p] +
-               "'; nothing written");
+      complain("the output folder '" + out + "' is the part '" + folders[p] + "'; nothing written");
       return 2;
     }
   }

@@ -136,8 +136,8 @@ int chew_study_main(int argc, const char* const* argv) {
     if (t.errors > 0) ++with_errors;
     if (!o.quiet) {
       std::fprintf(stderr, "[%zu/%zu] %s ... %s%s%s\n", done, recordings.size(),
-                   printable(recordings[i].path).c_str(), t.ok ? "" : "failed: ",
-                   printable(t.status).c_str(), finding_counts(t).c_str());
+                   printable(recordings[i].path).c_str(),
+                   t.ok ? "" : "failed: ", printable(t.status).c_str(), finding_counts(t).c_str());
     }
   };
   std::vector<OverviewRow> overview;

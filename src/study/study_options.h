@@ -9,7 +9,7 @@
 #include "pipeline/settings.h"
 
 struct StudyOptions {
-  Settings settings;   // chew_eval's defaults; track stays unused
+  Settings settings;      // chew_eval's defaults; track stays unused
   std::string out = ".";  // folder of the reports and tables
   int jobs = 1;           // recordings evaluated at once, one process each
   bool quiet = false;     // no progress on standard error

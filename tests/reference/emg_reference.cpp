@@ -1,12 +1,11 @@
 #include "reference/emg_reference.h"
 
-#include "reference/snapshot.h"
-
 #include <cmath>
 #include <vector>
 
 #include "protocol/protocol.h"
 #include "recording/store.h"
+#include "reference/snapshot.h"
 
 namespace {
 
