@@ -10,14 +10,13 @@ namespace {
 // The ten significant bytes of an extended value; the rest of its storage is padding.
 bool same(long double a, long double b) { return std::memcmp(&a, &b, 10) == 0; }
 
-#define CHEW_TRACK_FLOATS(X)                                                                  \
-  X(Right_max)                                                                                \
-  X(Left_max)                                                                                 \
-  X(Incisal_max)                                                                              \
-  X(UK6_1_max)                                                                                \
-  X(UK6_2_max) X(Channel1_mvc) X(Channel1_nl) X(Channel1_work) X(Channel2_mvc) X(Channel2_nl) \
-      X(Channel2_work) X(Channel3_mvc) X(Channel3_nl) X(Channel3_work) X(Channel4_mvc)        \
-          X(Channel4_nl) X(Channel4_work)
+// clang-format off
+#define CHEW_TRACK_FLOATS(X)                                                            \
+  X(Right_max) X(Left_max) X(Incisal_max) X(UK6_1_max) X(UK6_2_max)                     \
+  X(Channel1_mvc) X(Channel1_nl) X(Channel1_work) X(Channel2_mvc) X(Channel2_nl)        \
+  X(Channel2_work) X(Channel3_mvc) X(Channel3_nl) X(Channel3_work) X(Channel4_mvc)      \
+  X(Channel4_nl) X(Channel4_work)
+// clang-format on
 #define CHEW_TRACK_INTS(X) X(first_entry) X(last_entry) X(no_cycles) X(no_chewing_cycles)
 
 #define CHEW_FLOAT(f) \
