@@ -1,6 +1,7 @@
-// The evaluation of one recording: every figure the outputs print that is not a plain field of
-// the store, computed once after the analysis stages. The report, the study's tables and the
-// check pages only format it (and the store's plain fields).
+// The evaluation of one recording: every figure the outputs print, computed once after the
+// analysis stages, the store's plain results copied in. The report, the study's tables and its
+// pages format it and read nothing else (the check page draws the samples through the one
+// sample view, analysis/sample_view.h).
 //
 // Reads  the store after the analysis stages: tracks[] (sample ranges, counts, MVC, noise
 //        levels, work, windows), chewing_cycles[], samples of the cycles (time in ms,
