@@ -95,7 +95,19 @@ void prefault(const void* begin, const void* end) {
 }
 
 void reset_store() {
-  samples = Samples{};
+  Samples& s = samples;
+  s.time.clear();
+  for (int c = 0; c < kChannels; ++c) {
+    s.channel[c].clear();
+    s.bursts[c].clear();
+  }
+  for (std::vector<long double>* column :
+       {&s.incisal_dist, &s.incisal_x, &s.incisal_y, &s.incisal_z})
+    column->clear();
+  s.incisal_dir.clear();
+  s.cycle_status.clear();
+  s.positions_kept = false;
+  s.channels_kept = true;
   no_entries = 0;
   std::memset(tracks, 0, sizeof tracks);
   for (std::vector<ChewingCycle>& cycles : chewing_cycles) cycles.clear();
