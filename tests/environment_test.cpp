@@ -1,7 +1,7 @@
-// The programs against their environment: chew_study ended by SIGTERM or by a closed pipe on
-// standard error, chew_study at a process limit, chew_eval ended by SIGTERM while it writes its
-// report (each leaves the files of an earlier run as they were and no file of its own behind),
-// and file names with control characters on the console.
+// The programs against their environment: chew_study ended by SIGTERM, SIGHUP or a closed pipe on
+// standard error, chew_study at a process limit, chew_eval ended by SIGTERM or SIGHUP while it
+// writes its report (each leaves the files of an earlier run as they were and no file of its own
+// behind), and file names with control characters on the console.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/ptrace.h>
@@ -94,33 +94,36 @@ class InterruptTest : public ::testing::Test {
 
 TempDir* InterruptTest::dir_ = nullptr;
 
-TEST_F(InterruptTest, SigtermAndAClosedPipeEndTheStudyCleanly) {
+TEST_F(InterruptTest, SignalsAndAClosedPipeEndTheStudyCleanly) {
   for (const char* jobs : {"1", "3"}) {
     SCOPED_TRACE(std::string("--jobs ") + jobs);
     // Other settings, so tables put in place would differ from the earlier ones.
     const std::vector<std::string> args = {"--jobs", jobs, "-rms_time", "40", "--out"};
 
-    // SIGTERM once the first recording is done, with the others still to come.
-    const std::string term = std::string("term") + jobs;
-    copy_earlier_tables(term);
-    int progress[2];
-    ASSERT_EQ(pipe(progress), 0);
-    std::vector<std::string> term_args = args;
-    term_args.insert(term_args.end(), {term, "study"});
-    const pid_t study = start(kStudy, term_args, dir_->path(), progress[1]);
-    close(progress[1]);
-    char c = 0;
-    while (read(progress[0], &c, 1) == 1 && c != '\n') {
+    // SIGTERM, or SIGHUP (a dropped ssh session), once the first recording is done, with the
+    // others still to come.
+    for (const int signal : {SIGTERM, SIGHUP}) {
+      const std::string term = "signal" + std::to_string(signal) + "_" + jobs;
+      copy_earlier_tables(term);
+      int progress[2];
+      ASSERT_EQ(pipe(progress), 0);
+      std::vector<std::string> term_args = args;
+      term_args.insert(term_args.end(), {term, "study"});
+      const pid_t study = start(kStudy, term_args, dir_->path(), progress[1]);
+      close(progress[1]);
+      char c = 0;
+      while (read(progress[0], &c, 1) == 1 && c != '\n') {
+      }
+      ASSERT_EQ(c, '\n') << "no progress line";
+      kill(study, signal);
+      const int status = wait_for(study);
+      close(progress[0]);
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+      // Its workers were stopped and waited for: nothing of its process group is left.
+      EXPECT_EQ(kill(-study, 0), -1);
+      EXPECT_EQ(errno, ESRCH);
+      expect_earlier_tables_and_nothing_hidden(term);
     }
-    ASSERT_EQ(c, '\n') << "no progress line";
-    kill(study, SIGTERM);
-    int status = wait_for(study);
-    close(progress[0]);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
-    // Its workers were stopped and waited for: nothing of its process group is left.
-    EXPECT_EQ(kill(-study, 0), -1);
-    EXPECT_EQ(errno, ESRCH);
-    expect_earlier_tables_and_nothing_hidden(term);
 
     // Standard error a pipe whose reader is gone: the first progress line raises SIGPIPE.
     const std::string closed = std::string("closed") + jobs;
@@ -132,7 +135,7 @@ TEST_F(InterruptTest, SigtermAndAClosedPipeEndTheStudyCleanly) {
     closed_args.insert(closed_args.end(), {closed, "study"});
     const pid_t piped = start(kStudy, closed_args, dir_->path(), gone[1]);
     close(gone[1]);
-    status = wait_for(piped);
+    const int status = wait_for(piped);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << "status " << status;
     EXPECT_EQ(kill(-piped, 0), -1);
     expect_earlier_tables_and_nothing_hidden(closed);
@@ -189,16 +192,8 @@ TEST_F(InterruptTest, ControlCharactersOfAFileNameAreEscapedOnTheConsole) {
   EXPECT_EQ(csv_table(read_file(path("odd/runs.csv"))).at(0).at("file"), name);
 }
 
-// chew_eval is traced up to the fsync of its temporary report, the whole report written and not
-// yet renamed, and gets SIGTERM there: the signal arrives as the fsync returns, whatever the
-// machine's speed.
-TEST(ChewEvalInterruptTest, SigtermWhileWritingTheReportRemovesItsTemporaryFile) {
-  TempDir dir;
-  const CommandResult made = run_program(
-      CHEW_SIMULATE_PATH, {"--seed", "9", "--samples", "400000", "--out", "big.txt"}, dir.path());
-  ASSERT_EQ(made.status, 0) << describe(made);
-  write_file(dir.file("big_output.txt"), "the earlier report\n");
-
+// chew_eval, tracing it up to the fsync of its temporary report, gets `signal` there.
+void interrupt_while_writing(const TempDir& dir, int signal) {
   const pid_t eval = start(CHEW_EVAL_PATH, {"big.txt"}, dir.path(), 2,
                            [] { ptrace(PTRACE_TRACEME, 0, nullptr, nullptr); });
   int status = wait_for(eval);  // stopped at its exec
@@ -220,14 +215,29 @@ TEST(ChewEvalInterruptTest, SigtermWhileWritingTheReportRemovesItsTemporaryFile)
     ptrace(PTRACE_GET_SYSCALL_INFO, eval, reinterpret_cast<void*>(sizeof info), &info);
     if (info.op != PTRACE_SYSCALL_INFO_ENTRY || info.entry.nr != SYS_fsync) continue;
     EXPECT_EQ(hidden_names(dir.path()).size(), 1u);  // the temporary report, complete
-    kill(eval, SIGTERM);
+    kill(eval, signal);
     ptrace(PTRACE_DETACH, eval, nullptr, nullptr);
     interrupted = true;
   }
   status = wait_for(eval);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
   EXPECT_TRUE(hidden_names(dir.path()).empty());
   EXPECT_EQ(read_file(dir.file("big_output.txt")), "the earlier report\n");
+}
+
+// chew_eval is traced up to the fsync of its temporary report, the whole report written and not
+// yet renamed, and gets SIGTERM there: the signal arrives as the fsync returns, whatever the
+// machine's speed. SIGHUP (a closed terminal) does the same.
+TEST(ChewEvalInterruptTest, ASignalWhileWritingTheReportRemovesItsTemporaryFile) {
+  TempDir dir;
+  const CommandResult made = run_program(
+      CHEW_SIMULATE_PATH, {"--seed", "9", "--samples", "400000", "--out", "big.txt"}, dir.path());
+  ASSERT_EQ(made.status, 0) << describe(made);
+  write_file(dir.file("big_output.txt"), "the earlier report\n");
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE("signal " + std::to_string(signal));
+    interrupt_while_writing(dir, signal);
+  }
 }
 
 }  // namespace

@@ -14,8 +14,9 @@ namespace {
 
 // The signals each program ends on through the handler. SignalsHeld holds back all of them,
 // whichever program it is in.
-constexpr int kEvaluatorSignals[] = {SIGINT, SIGTERM};
-constexpr int kStudySignals[] = {SIGINT, SIGTERM, SIGPIPE};
+// SIGHUP comes from a dropped ssh session or a closed terminal.
+constexpr int kEvaluatorSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kStudySignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 // What the handler reads. Everything sits in static storage; a slot counts only once its `used`
 // flag is set, and each writer fills the slot before it sets the flag (with a signal fence
@@ -106,14 +107,20 @@ void handle_signal(int signal) {
   sigaction(signal, &action, nullptr);
 }
 
+// A write beyond the file-size limit (ulimit -f) then fails with EFBIG, which the writer reports
+// and cleans up after, instead of ending the program by SIGXFSZ with its temporary file left.
+void ignore_file_size_signal() { std::signal(SIGXFSZ, SIG_IGN); }
+
 }  // namespace
 
 void remove_temporaries_on_interrupt() {
   for (int signal : kEvaluatorSignals) handle_signal(signal);
+  ignore_file_size_signal();
 }
 
 void stop_study_on_signals() {
   for (int signal : kStudySignals) handle_signal(signal);
+  ignore_file_size_signal();
 }
 
 SignalsHeld::SignalsHeld() {

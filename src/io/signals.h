@@ -12,11 +12,12 @@
 
 #include <cstddef>
 
-// chew_eval's signals, SIGINT and SIGTERM, end it through the handler (a signal the program was
-// started with ignored, as a shell starts background jobs, stays ignored).
+// chew_eval's signals, SIGINT, SIGTERM and SIGHUP, end it through the handler (a signal the
+// program was started with ignored, as a shell starts background jobs, stays ignored). SIGXFSZ is
+// ignored: a write beyond the file-size limit fails as any failed write does.
 void remove_temporaries_on_interrupt();
-// chew_study's signals, SIGINT, SIGTERM and SIGPIPE (a closed pipe on standard error), end it
-// through the handler, with the same exception.
+// chew_study's signals, SIGINT, SIGTERM, SIGHUP and SIGPIPE (a closed pipe on standard error),
+// end it through the handler, with the same exception; SIGXFSZ as for chew_eval.
 void stop_study_on_signals();
 
 // Holds the handled signals back for as long as it lives, so the handler never sees a change half
