@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "report/output.h"
@@ -14,14 +13,7 @@
 namespace {
 
 std::string report_text(const Settings& settings, const Evaluation& evaluation) {
-  char* text = nullptr;
-  std::size_t length = 0;
-  std::FILE* out = open_memstream(&text, &length);
-  write_report(out, settings, evaluation);
-  std::fclose(out);
-  std::string result(text, length);
-  std::free(text);
-  return result;
+  return capture([&](std::FILE* out) { write_report(out, settings, evaluation); });
 }
 
 std::string findings_text(const Evaluation& evaluation) {
