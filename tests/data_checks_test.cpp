@@ -5,6 +5,7 @@
 // recordings and the shipped examples give none.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -109,7 +110,7 @@ const std::vector<Case>& cases() {
       {"no_calibration",
        true,
        [](Recording& r) { r.lines().erase(r.lines().begin() + r.find("Calibr")); },
-       {{"no_calibration", "error", "", ""}}},
+       {{"no_calibration", "error", "", ""}, {"no_kinematics", "warning", "", ""}}},
       // Five-point lines, which the reader takes before any calibration line.
       {"calibration_after_samples",
        true,
@@ -127,7 +128,7 @@ const std::vector<Case>& cases() {
          const std::vector<std::size_t> rk1 = r.experiment(15);
          r.lines().resize(rk1[rk1.size() / 2]);
        },
-       {{"missing_experiments", "error", "", ""}}},
+       {{"missing_experiments", "error", "", ""}, {"last_trial_short", "error", "15", ""}}},
       {"samples_before_first_experiment",
        false,
        [](Recording& r) {
@@ -266,6 +267,99 @@ const std::vector<Case>& cases() {
          }
        },
        {{"tracking", "warning", "5", "right-left"}}},
+      // Every chewing trial stamped at half the header's rate: steps of 10 ms at 200 Hz.
+      {"experiment_rate",
+       false,
+       [](Recording& r) {
+         for (int k = 13; k <= 18; ++k)
+           for (std::size_t i : r.experiment(k))
+             r.set(i, 0, std::to_string(2 * std::stoll(r.field(i, 0))));
+       },
+       {{"experiment_rate", "error", "13", ""},
+        {"experiment_rate", "error", "14", ""},
+        {"experiment_rate", "error", "15", ""},
+        {"experiment_rate", "error", "16", ""},
+        {"experiment_rate", "error", "17", ""},
+        {"experiment_rate", "error", "18", ""}}},
+      // From the middle of FK2's steps on, its stamps step by 10 ms instead of 5.
+      {"rate_change",
+       false,
+       [](Recording& r) {
+         const std::vector<std::size_t> e = r.experiment(14);
+         const std::size_t steps = e.size() - 1;
+         long long t = 0;
+         for (std::size_t i = 1; i < e.size(); ++i) {
+           t += i - 1 < steps / 2 ? 5 : 10;
+           r.set(e[i], 0, std::to_string(t));
+         }
+       },
+       {{"rate_change", "error", "14", ""}, {"experiment_rate", "error", "14", ""}}},
+      // An electrode pop in the maximal clench: four samples of mr at +-8000 uV.
+      {"emg_pop",
+       false,
+       [](Recording& r) {
+         const std::vector<std::size_t> e = r.experiment(1);
+         for (int k = 0; k < 4; ++k) r.set(e[100 + k], kMr4, k % 2 ? "-8000" : "8000");
+       },
+       {{"emg_ceiling", "error", "1", "mr"}, {"emg_spike", "error", "1", "mr"}}},
+      // One sample of tr in LK1 at 3000 uV: below the ceiling, far outside its spread there.
+      {"emg_spike",
+       false,
+       [](Recording& r) { r.set(r.experiment(17)[200], kTr4, "3000"); },
+       {{"emg_spike", "error", "17", "tr"}}},
+      // A line of experiment 7 cut before its last number reads as a line of two channels.
+      {"mixed_forms",
+       false,
+       [](Recording& r) {
+         std::string& line = r.lines()[r.experiment(7)[10]];
+         line.erase(line.rfind(' '));
+       },
+       {{"mixed_forms", "error", "", ""}}},
+      {"calibration_zero",
+       false,
+       [](Recording& r) { r.lines()[r.find("Calibr")] = "Calibr 0 0 0 0 0 0 0 0 0"; },
+       {{"calibration_degenerate", "error", "", ""}, {"no_kinematics", "warning", "", ""}}},
+      // The right and left points calibrated 50 mm to either side of the incisal point, on one
+      // line with it.
+      {"calibration_collinear",
+       false,
+       [](Recording& r) {
+         const std::size_t at = r.find("Calibr");
+         for (int axis = 1; axis <= 3; ++axis) {
+           const double incisal = std::stod(r.field(at, axis + 6));
+           r.set(at, axis, std::to_string(incisal - (axis == 1 ? 50 : 0)));
+           r.set(at, axis + 3, std::to_string(incisal + (axis == 1 ? 50 : 0)));
+         }
+       },
+       {{"calibration_degenerate", "error", "", ""}}},
+      // FK2's samples in place of RK1's.
+      {"duplicate_experiment",
+       false,
+       [](Recording& r) {
+         const std::vector<std::size_t> fk2 = r.experiment(14), rk1 = r.experiment(15);
+         for (std::size_t k = 0; k < rk1.size(); ++k) r.lines()[rk1[k]].clear();
+         std::vector<std::string> copy;
+         for (std::size_t i : fk2) copy.push_back(r.lines()[i]);
+         r.lines().insert(r.lines().begin() + rk1[0], copy.begin(), copy.end());
+       },
+       {{"duplicate_experiment", "error", "15", ""}}},
+      // The file ends at a line boundary 30 % into LK2.
+      {"last_trial_short",
+       false,
+       [](Recording& r) {
+         const std::vector<std::size_t> lk2 = r.experiment(18);
+         r.lines().resize(lk2[lk2.size() * 3 / 10]);
+       },
+       {{"last_trial_short", "error", "18", ""}}},
+      // The incisal point 1e3000 mm off in five samples of experiment 9: finite values whose
+      // squares overflow, so its distances are infinite.
+      {"non_finite_result",
+       false,
+       [](Recording& r) {
+         const std::vector<std::size_t> e9 = r.experiment(9);
+         for (int k = 0; k < 5; ++k) r.set(e9[20 + k], kIncisalY, "1e3000");
+       },
+       {{"non_finite_result", "error", "9", ""}}},
   };
   return list;
 }
@@ -363,6 +457,55 @@ TEST_F(DataChecksTest, MeasuredValuesAndLimitsAreTheDamagesOwn) {
           {"mvc_zero", "mvc_zero", "tr", 0, 0, "uV"},
           {"no_confirmed_cycle", "no_confirmed_cycle", "", 0, 1, "cycles"},
       };
+  // The new damages: rates from the stamps as the damage set them.
+  const std::size_t fk2_steps =
+      Recording(read_file(dir_->file("base4.txt"))).experiment(14).size() - 1;
+  const long double fk2_rate =
+      1000.0L * fk2_steps / (5 * (fk2_steps / 2) + 10 * (fk2_steps - fk2_steps / 2));
+  const std::vector<
+      std::tuple<std::string, std::string, std::string, long double, long double, std::string>>
+      damaged = {
+          // 100 Hz stamps against the header's 200 Hz: 100 % of 100 Hz off.
+          {"experiment_rate", "experiment_rate", "", 100, 5, "%"},
+          // 200 Hz in the first half of the steps, 100 Hz in the second.
+          {"rate_change", "rate_change", "", 100, 10, "%"},
+          {"rate_change", "experiment_rate", "", (200 - fk2_rate) / fk2_rate * 100, 5, "%"},
+          {"emg_pop", "emg_ceiling", "mr", 8000, 5000, "uV"},
+          {"mixed_forms", "mixed_forms", "", 1, 0, "lines"},
+          {"calibration_zero", "calibration_degenerate", "", 0, 1, "mm"},
+          {"calibration_collinear", "calibration_degenerate", "", 0, 1, "mm"},
+          {"duplicate_experiment", "duplicate_experiment", "", 14, 0, "experiment"},
+          // The five samples' incisal distances and the experiment's largest.
+          {"non_finite_result", "non_finite_result", "", 6, 0, "values"},
+      };
+  for (const auto& [name, check, channel, value, limit, unit] : damaged) {
+    const auto row = finding(name, check, channel);
+    EXPECT_NEAR(static_cast<double>(number(row, "value")), static_cast<double>(value), 1e-12)
+        << name << " " << check;
+    EXPECT_EQ(number(row, "limit"), limit) << name;
+    EXPECT_EQ(row.at("unit"), unit) << name;
+  }
+  for (const auto& [name, channel] : {std::pair{"emg_pop", "mr"}, {"emg_spike", "tr"}})
+    EXPECT_GT(number(finding(name, "emg_spike", channel), "value"), 8) << name;
+  EXPECT_NE(finding("mixed_forms", "mixed_forms")
+                .at("message")
+                .find("(the first at line " +
+                      std::to_string(
+                          Recording(read_file(dir_->file("base4.txt"))).experiment(7)[10] + 1) +
+                      ")"),
+            std::string::npos);
+  // LK2's length against the median of the other five trials', from the cut file's stamps.
+  {
+    const Recording cut(read_file(dir_->file("rec/last_trial_short.txt")));
+    auto span = [&](int k) {
+      const std::vector<std::size_t> e = cut.experiment(k);
+      return std::stold(cut.field(e.back(), 0)) - std::stold(cut.field(e.front(), 0));
+    };
+    std::vector<long double> others = {span(13), span(14), span(15), span(16), span(17)};
+    std::sort(others.begin(), others.end());
+    EXPECT_EQ(number(finding("last_trial_short", "last_trial_short"), "value"),
+              span(18) / others[2] * 100);
+  }
   for (const auto& [name, check, channel, value, limit, unit] : exact) {
     const auto row = finding(name, check, channel);
     EXPECT_EQ(number(row, "value"), value) << name;
@@ -409,7 +552,8 @@ TEST_F(DataChecksTest, CountsShowInRunsTheProgressLineAndTheCheckPage) {
     const bool five = name == "no_calibration" || name == "untouched5" || name == "tracking5" ||
                       name == "calibration_after_samples";
     EXPECT_EQ(run.at("points"), five ? "5" : "3") << name;
-    EXPECT_EQ(run.at("emg_channels"), five ? "2" : "4") << name;
+    // One line of two channels makes the whole recording one of two (which mixed_forms says).
+    EXPECT_EQ(run.at("emg_channels"), five || name == "mixed_forms" ? "2" : "4") << name;
     const std::string page = read_file(dir_->file("out/" + name + "_check.html"));
     const std::string counts = "data-errors=\"" + std::to_string(errors) + "\" data-warnings=\"" +
                                std::to_string(warnings) + "\"";
@@ -417,7 +561,7 @@ TEST_F(DataChecksTest, CountsShowInRunsTheProgressLineAndTheCheckPage) {
     for (const auto& row : of(name))
       EXPECT_NE(page.find("<code>" + row.at("check") + "</code>"), std::string::npos) << name;
   }
-  EXPECT_NE(run_->err.find("/no_calibration.txt ... ok, 1 error\n"), std::string::npos)
+  EXPECT_NE(run_->err.find("/no_calibration.txt ... ok, 1 error, 1 warning\n"), std::string::npos)
       << run_->err;
   EXPECT_NE(run_->err.find("/time_order.txt ... ok, 2 errors\n"), std::string::npos);
   EXPECT_NE(run_->err.find("/tracking5.txt ... ok, 4 warnings\n"), std::string::npos);
@@ -443,6 +587,15 @@ TEST_F(DataChecksTest, StrictFailsOnlyOnErrorFindings) {
     EXPECT_EQ(read_file(dir_->file("strict/findings.csv")),
               read_file(dir_->file("plain/findings.csv")));
   }
+  // Every damage that changes published numbers fails a strict study.
+  std::vector<std::string> args = {"--strict", "--quiet", "--out", "strict_all"};
+  for (const char* name :
+       {"experiment_rate", "rate_change", "emg_pop", "emg_spike", "mixed_forms", "calibration_zero",
+        "calibration_collinear", "duplicate_experiment", "last_trial_short", "non_finite_result"})
+    args.push_back(std::string("rec/") + name + ".txt");
+  const CommandResult all = run_program(kStudy, args, dir_->path());
+  EXPECT_EQ(all.status, 1);
+  EXPECT_NE(all.err.find("10 of 10 recordings have error findings"), std::string::npos) << all.err;
   // Warnings alone never fail.
   const CommandResult warned = run_program(
       kStudy, {"--strict", "--quiet", "--out", "warned", "rec/skipped_lines.txt"}, dir_->path());
@@ -485,6 +638,27 @@ TEST(DataChecksExamplesTest, ShippedExamplesHaveNoFindings) {
     EXPECT_EQ(runs[i].at("points"), form[i][0]) << i;
     EXPECT_EQ(runs[i].at("emg_channels"), form[i][1]) << i;
   }
+}
+
+TEST(DataChecksExamplesTest, SimulatedRecordingsOfEveryFormAndRateHaveNoFindings) {
+  TempDir dir;
+  int seed = 70;
+  for (const char* form : {"five-point", "three-point-4ch", "three-point-2ch"}) {
+    for (const char* rate : {"50", "60", "777", "1000"}) {
+      const std::string name = std::string(form) + "_" + rate + ".txt";
+      ASSERT_EQ(run_program(CHEW_SIMULATE_PATH,
+                            {"--seed", std::to_string(seed++), "--form", form, "--rate", rate,
+                             "--scale", "0.5", "--out", name},
+                            dir.path())
+                    .status,
+                0);
+    }
+  }
+  const CommandResult run =
+      run_program(kStudy, {"--strict", "--quiet", "--jobs", "2", "--out", "out", "."}, dir.path());
+  EXPECT_EQ(run.status, 0) << describe(run);
+  EXPECT_EQ(read_file(dir.file("out/findings.csv")),
+            "file,check,severity,experiment,trial,channel,value,limit,unit,message\r\n");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
 #include "analysis/evaluation.h"
 #include "analysis/kinematics.h"
@@ -10,11 +12,32 @@
 
 namespace {
 
+constexpr long double kEmgCeiling_uV = 5000;
+// The time stamps' rate is measured on the steps up to this many times the parts' largest median
+// step: whole-millisecond stamps alternate between two neighbouring steps, a rate halved midway
+// doubles them, and longer steps are gaps (time_gap) that would stretch the rate.
+constexpr long double kRateStepFactor = 3;
+// ms each part of an experiment must span for rate_change (and the experiment for
+// experiment_rate): whole-millisecond stamps put each rate off by at most 1 ms over the span.
+constexpr long double kMinRatePart_ms = 500;
+// The spread of a channel's values for emg_spike: this percentile of |value - median|, which a
+// few damaged samples cannot move; the most evenly spaced samples it is taken over (beyond a few
+// thousand a percentile hardly moves), and the fewest finite ones.
+constexpr int kSpreadPercentile = 95;
+constexpr int kSpreadSamples = 4096;
+constexpr std::size_t kMinSpreadSamples = 20;
+// Evenly spaced values of each channel an experiment's digest takes in: copies have them all
+// alike, real experiments none.
+constexpr int kDigestValues = 64;
+
 // Every check's name, severity and limit, in one place. The README's "Data checks" section
 // explains each; change a limit here and there.
 constexpr CheckRule kRules[kChecks] = {
     // Without one every position is measured from 0 and lines are read in the five-point form.
     {Check::no_calibration, "no_calibration", Severity::error, 1, "lines"},
+    // mm the calibrated points must lie apart, and the incisal point off the right-left line:
+    // closer, they give no jaw frame, and an all-zero line is no calibration at all.
+    {Check::calibration_degenerate, "calibration_degenerate", Severity::error, 1, "mm"},
     // The maximal openings give the jaw's opening axis; a shorter opening across the lateral axis
     // gives no direction, and the plane of the calibrated points has to stand in for it.
     {Check::jaw_frame_from_plane, "jaw_frame_from_plane", Severity::warning, kFlatOpening_mm, "mm"},
@@ -22,8 +45,16 @@ constexpr CheckRule kRules[kChecks] = {
     // which were read in the form in force then: an edited or joined file.
     {Check::calibration_after_samples, "calibration_after_samples", Severity::warning, 0,
      "samples"},
+    // One recording has one form: a sample line of another (one cut short in its last number
+    // reads as two channels) turns the whole recording into that form.
+    {Check::mixed_forms, "mixed_forms", Severity::error, 0, "lines"},
     // The protocol has 18 experiments; a missing one reads as zeros in every table.
     {Check::missing_experiments, "missing_experiments", Severity::error, kMaxTracks, "experiments"},
+    // Two experiments with the same samples: one was copied in place of another.
+    {Check::duplicate_experiment, "duplicate_experiment", Severity::error, 0, "experiment"},
+    // Per cent of the other chewing trials' median length the last one must reach: a file cut
+    // inside its last trial reads as a short trial, whose counts and frequencies are wrong.
+    {Check::last_trial_short, "last_trial_short", Severity::error, 50, "%"},
     // Samples before the first time stamp 0 belong to no experiment: a cut or joined file.
     {Check::samples_before_first_experiment, "samples_before_first_experiment", Severity::warning,
      0, "samples"},
@@ -34,6 +65,12 @@ constexpr CheckRule kRules[kChecks] = {
     // Per cent the header's rate may differ from the time stamps' own: clock tolerances and
     // whole-millisecond stamps stay far below; beyond it durations and frequencies are as far off.
     {Check::sampling_rate, "sampling_rate", Severity::warning, 5, "%"},
+    // The same per experiment: one experiment at another rate than the header (or the others)
+    // has durations and frequencies off by as much.
+    {Check::experiment_rate, "experiment_rate", Severity::error, 5, "%"},
+    // Per cent the rate may change between the parts of one experiment; whole-millisecond stamps
+    // and timer jitter stay below it over parts of at least kMinRatePart_ms.
+    {Check::rate_change, "rate_change", Severity::error, 10, "%"},
     // Windows, burst integrals and speeds all assume time stamps that rise.
     {Check::time_order, "time_order", Severity::error, 0, "steps"},
     // Time steps, in the recording's own median step, a gap may last: lost samples shorten
@@ -41,11 +78,20 @@ constexpr CheckRule kRules[kChecks] = {
     {Check::time_gap, "time_gap", Severity::warning, 10, "ms"},
     // A NaN or infinity spreads through every window, maximum and sum it enters.
     {Check::non_finite, "non_finite", Severity::error, 0, "values"},
+    // Finite raw values can still give NaN or infinite results (positions so large their squares
+    // overflow): a table cell that is not a number.
+    {Check::non_finite_result, "non_finite_result", Severity::error, 0, "values"},
     // A channel without any variation carries no signal: a loose or missing electrode.
     {Check::emg_flat, "emg_flat", Severity::error, 0, "uV"},
     // Samples in a row at the channel's largest magnitude: the amplifier or converter saturated,
     // so MVC, bursts and work are cut off. Real EMG at its peak does not stay put that long.
     {Check::emg_clipping, "emg_clipping", Severity::warning, 5, "samples"},
+    // uV no surface EMG reaches: its amplitude stays within +-5000 uV (Konrad, The ABC of EMG,
+    // 2005). Beyond it an electrode popped or a value is damaged, and the MVC takes it in.
+    {Check::emg_ceiling, "emg_ceiling", Severity::error, kEmgCeiling_uV, "uV"},
+    // Spreads (the 95th percentile of |value - median| within the experiment) a sample may lie
+    // from the channel's median: bursts of real EMG stay within a few.
+    {Check::emg_spike, "emg_spike", Severity::error, 8, "spreads"},
     // Every MVC-based value divides by the MVC.
     {Check::mvc_zero, "mvc_zero", Severity::error, 0, "uV"},
     // The share of the run-wide MVC a chewing trial's own MVC may reach: chewing that outdoes
@@ -56,6 +102,8 @@ constexpr CheckRule kRules[kChecks] = {
     // mm the distance between two tracked points may vary over an experiment: they sit on one
     // rigid jaw, so more is a tracking error.
     {Check::tracking, "tracking", Severity::warning, 2, "mm"},
+    // Chewing cycles without kinematics: the calibration gives no jaw frame.
+    {Check::no_kinematics, "no_kinematics", Severity::warning, 0, "cycles"},
 };
 
 const char* const kPointNames[kPoints] = {"right", "left", "incisal", "molar1", "molar2"};
@@ -71,17 +119,109 @@ std::string field_name(int field) {
   return kChannelKeys[field - kPositionFields];
 }
 
+// Whether experiment k's EMG enters a result: the clenching experiments give the MVC, the chewing
+// trials everything else.
+bool emg_counts(int k) {
+  return k == kMvcExperiments[0] || k == kMvcExperiments[1] || is_chewing_trial(k);
+}
+
+// The value of rank `rank` (from 0) of v[from, to) as if sorted; reorders that range.
+template <typename T>
+T ranked(std::vector<T>& v, std::size_t from, std::size_t to, std::size_t rank) {
+  std::nth_element(v.begin() + from, v.begin() + from + rank, v.begin() + to);
+  return v[from + rank];
+}
+
+// The steps experiment k's time stamps rate is measured on (see RawExperiment).
+void gather_rate(int f, int l, RawExperiment& x, std::vector<long long>& steps,
+                 std::vector<long long>& sorted) {
+  steps.clear();
+  for (int i = f + 1; i <= l; ++i) {
+    long long step;
+    if (__builtin_sub_overflow(samples.time[i], samples.time[i - 1], &step)) step = -1;
+    steps.push_back(step);  // an overflowing step counts as none
+  }
+  const std::size_t n = steps.size();
+  if (n < kRateParts) return;
+  sorted = steps;
+  long long largest_median = 0;
+  for (int p = 0; p < kRateParts; ++p) {
+    const std::size_t from = n * p / kRateParts, to = n * (p + 1) / kRateParts;
+    largest_median = std::max(largest_median, ranked(sorted, from, to, (to - from) / 2));
+  }
+  const long double longest = kRateStepFactor * largest_median;
+  for (int p = 0; p < kRateParts; ++p) {
+    long long sum = 0;
+    for (std::size_t i = n * p / kRateParts; i < n * (p + 1) / kRateParts; ++i) {
+      if (!(steps[i] > 0) || steps[i] > longest) continue;
+      if (__builtin_add_overflow(sum, steps[i], &sum)) return;  // beyond any real recording
+      ++x.part_steps[p];
+    }
+    x.part_ms[p] = sum;
+    x.rate_ms += x.part_ms[p];
+    x.rate_steps += x.part_steps[p];
+  }
+}
+
+// Channel c's largest value and spikes in experiment k, from its raw values v. The median and
+// the spread are taken over evenly spaced samples (at most kSpreadSamples of them), the spikes
+// and the largest value over all.
+void gather_spikes(int c, int f, int l, const long double* v, RawExperiment& x,
+                   std::vector<long double>& values) {
+  values.clear();
+  const int stride = (l - f + 1) / kSpreadSamples + 1;
+  for (int i = f; i <= l; i += stride)
+    if (std::isfinite(v[i])) values.push_back(v[i]);
+  const std::size_t n = values.size();
+  long double median = 0, beyond = INFINITY;
+  if (n >= kMinSpreadSamples) {
+    median = ranked(values, 0, n, n / 2);
+    for (long double& a : values) a = std::fabs(a - median);
+    x.emg_spread[c] = ranked(values, 0, n, n * kSpreadPercentile / 100);
+    if (x.emg_spread[c] > 0) beyond = rule_of(Check::emg_spike).limit * x.emg_spread[c];
+  }
+  long double farthest = 0;
+  for (int i = f; i <= l; ++i) {
+    const long double a = std::fabs(v[i]);
+    if (a > x.emg_largest[c]) {  // never NaN or infinite: the ceiling is for finite values
+      if (a < INFINITY) x.emg_largest[c] = a, x.emg_largest_at[c] = i;
+    }
+    const long double d = std::fabs(v[i] - median);
+    if (!(d > beyond) || !(d < INFINITY)) continue;
+    if (x.spikes[c]++ == 0) x.first_spike[c] = i;
+    if (d > farthest) farthest = d;
+  }
+  // The largest distance from the median, in spreads (0 without spikes).
+  if (x.spikes[c] > 0) x.spike_size[c] = farthest / x.emg_spread[c];
+}
+
+std::uint64_t mix(std::uint64_t digest, std::uint64_t word) {
+  digest = (digest ^ word) * 0x100000001b3ULL;
+  return digest ^ (digest >> 29);
+}
+std::uint64_t mix(std::uint64_t digest, long double value) {
+  std::uint64_t mantissa;
+  std::uint16_t exponent;
+  std::memcpy(&mantissa, &value, sizeof mantissa);
+  std::memcpy(&exponent, reinterpret_cast<const char*>(&value) + sizeof mantissa, sizeof exponent);
+  return mix(mix(digest, mantissa), std::uint64_t{exponent});
+}
+
 // Experiment k's facts from its raw EMG and time stamps, for every channel: which of them the
 // recording carries is known only once it is read (finish() drops the others). The channel values
 // are those experiment_channel() points to, before the conditioning smooths them.
-void gather_samples(int k, RawExperiment& x, RawFactsGatherer::Clipping* clipping) {
+void gather_samples(int k, RawExperiment& x, RawFactsGatherer::Clipping* clipping,
+                    std::vector<long double>& scratch, std::vector<long long>& steps,
+                    std::vector<long long>& sorted_steps) {
   const int f = tracks[k].first_entry, l = tracks[k].last_entry;
+  std::uint64_t digest = mix(0xcbf29ce484222325ULL, static_cast<std::uint64_t>(l - f));
   for (int c = 0; c < kChannels; ++c) {
     const long double* v = experiment_channel(c, k);
     x.emg_flat[c] = true;
     x.emg_level[c] = 0;
     if (v == nullptr) continue;  // every value +0: flat at 0, finite, no magnitude
     x.emg_level[c] = v[f];
+    if (emg_counts(k)) gather_spikes(c, f, l, v, x, scratch);
     // One pass: the largest finite magnitude so far, and the longest run at it (a larger one
     // starts the runs anew), which at the end is the longest run at the experiment's largest.
     long double largest = 0;
@@ -111,8 +251,15 @@ void gather_samples(int k, RawExperiment& x, RawFactsGatherer::Clipping* clippin
     }
     own.largest = largest;
     if (!(largest > 0)) own.run = own.at = 0;  // runs of zeros are no clipping
+    if (!x.emg_flat[c]) x.varies = true;
+    for (int i = f; i <= l; i += (l - f) / kDigestValues + 1) digest = mix(digest, v[i]);
+    digest = mix(digest, largest);
   }
+  gather_rate(f, l, x, steps, sorted_steps);
+  long long stamps = 0;  // wraps: only compared
   for (int i = f + 1; i <= l; ++i) {
+    stamps = static_cast<long long>(static_cast<unsigned long long>(stamps) +
+                                    static_cast<unsigned long long>(samples.time[i]));
     const long double step = elapsed_value(samples.time[i], samples.time[i - 1]);
     if (!(step > 0) && x.steps_not_rising++ == 0) x.first_not_rising = i;
     if (step > x.longest_step) {
@@ -121,6 +268,9 @@ void gather_samples(int k, RawExperiment& x, RawFactsGatherer::Clipping* clippin
     }
   }
   if (l > f) x.mean_step = elapsed_value(samples.time[l], samples.time[f]) / (l - f);
+  x.span_ms = elapsed_value(samples.time[l], samples.time[f]);
+  x.digest = mix(mix(digest, static_cast<std::uint64_t>(stamps)),
+                 static_cast<std::uint64_t>(samples.time[f]));
 }
 
 // Experiment k's facts of the positions, as the reader gathered them, for the fields the form
@@ -187,6 +337,156 @@ std::string missing_text(int experiments) {
   return s + (trials.empty() ? "" : " (chewing trials " + trials + ")");
 }
 
+// The smallest distance (mm) between the calibrated points of a `points`-point calibration, or
+// of the incisal point from the line through the right and left ones, where it is below the
+// limit: with the reason.
+struct Degeneracy {
+  long double mm = 0;
+  std::string reason;
+};
+std::optional<Degeneracy> degenerate_calibration(int points) {
+  const long double* p = calibration.position;
+  bool all_zero = true;
+  for (int k = 0; k < 3 * points; ++k)
+    if (!(p[k] == 0)) all_zero = false;
+  if (all_zero) return Degeneracy{0, "the calibration line is all zero"};
+  const long double limit = rule_of(Check::calibration_degenerate).limit;
+  auto difference = [&](int a, int b, long double d[3]) {
+    for (int i = 0; i < 3; ++i) d[i] = p[3 * a + i] - p[3 * b + i];
+  };
+  for (int a = 0; a < points; ++a) {
+    for (int b = a + 1; b < points; ++b) {
+      long double d[3];
+      difference(a, b, d);
+      const long double apart = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+      if (apart < limit || !std::isfinite(apart))
+        return Degeneracy{apart, std::string("the calibrated ") + kPointNames[a] + " and " +
+                                     kPointNames[b] + " points lie " + text(apart) + " mm apart"};
+    }
+  }
+  long double across[3], incisal[3];
+  difference(0, 1, across);
+  difference(kIncisal, 1, incisal);
+  const long double c[3] = {across[1] * incisal[2] - across[2] * incisal[1],
+                            across[2] * incisal[0] - across[0] * incisal[2],
+                            across[0] * incisal[1] - across[1] * incisal[0]};
+  const long double off =
+      std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) /
+      std::sqrt(across[0] * across[0] + across[1] * across[1] + across[2] * across[2]);
+  if (off < limit)
+    return Degeneracy{off, "the calibrated incisal point lies " + text(off) +
+                               " mm off the line through the right and left points"};
+  return std::nullopt;
+}
+
+const char* form_name(int type, int four_channels) {
+  static const char* const names[2][2] = {
+      {"five points and two EMG channels", "five points and four EMG channels"},
+      {"three points and two EMG channels", "three points and four EMG channels"}};
+  return names[type][four_channels];
+}
+
+// The time stamps' rate of an experiment (Hz), where they span enough to measure it; else 0.
+long double stamped_rate(const RawExperiment& x) {
+  if (x.rate_steps == 0 || x.rate_ms < kMinRatePart_ms) return 0;
+  return 1000 * x.rate_steps / x.rate_ms;
+}
+
+// Whether experiments j and k hold the same samples: the same count, time stamps and raw EMG,
+// the same extremes of their point distances, and something in them that changes (rest
+// experiments of a recording without EMG are alike without being copies).
+bool same_samples(const RawExperiment& a, const Track& ta, const RawExperiment& b, const Track& tb,
+                  int pairs) {
+  if (ta.last_entry - ta.first_entry != tb.last_entry - tb.first_entry) return false;
+  if (a.digest != b.digest) return false;
+  bool varies = a.varies;
+  for (int p = 0; p < pairs; ++p) {
+    if (!(a.pair_min[p] == b.pair_min[p]) || !(a.pair_max[p] == b.pair_max[p])) return false;
+    if (a.pair_max[p] > a.pair_min[p]) varies = true;
+  }
+  return varies;
+}
+
+// NaN or infinite results, counted, with a description of the first.
+class NonFiniteResults {
+ public:
+  void add(long double value, const std::string& what) {
+    if (std::isfinite(value)) return;
+    if (count_++ == 0) first_ = what;
+  }
+  // For values whose description costs: `what` is called only for the first.
+  template <typename Describe>
+  void add_lazily(long double value, Describe what) {
+    if (std::isfinite(value)) return;
+    if (count_++ == 0) first_ = what();
+  }
+  int count() const { return count_; }
+  const std::string& first() const { return first_; }
+
+ private:
+  int count_ = 0;
+  std::string first_;
+};
+
+// Experiment k's results that are NaN or infinite: its samples' incisal distances, its own
+// figures and, for a chewing trial, its cycles' figures and kinematics.
+NonFiniteResults experiment_results(const Evaluation& e, int k, int channels) {
+  NonFiniteResults r;
+  const ExperimentEvaluation& x = e.experiments[k];
+  for (int i = x.first_sample; i <= x.last_sample; ++i)
+    r.add_lazily(samples.incisal_dist[static_cast<std::size_t>(i)],
+                 [i] { return "the incisal distance of sample " + std::to_string(i); });
+  r.add(x.right_max, "the right point's largest distance");
+  r.add(x.left_max, "the left point's largest distance");
+  r.add(x.incisal_max, "the incisal point's largest distance");
+  if (e.sampling_rate > 0) r.add(x.duration_s, "the duration");  // else no_sampling_rate
+  r.add(x.masseter_balance, "the masseters' work balance");
+  r.add(x.temporalis_balance, "the temporales' work balance");
+  for (int c = 0; c < channels; ++c) {
+    const std::string key = kChannelKeys[c];
+    r.add(x.mvc[c], "the MVC of " + key);
+    r.add(x.nl[c], "the noise level of " + key);
+    r.add(x.work[c], "the work of " + key);
+    r.add(x.work_uvs[c], "the work of " + key);
+    r.add(x.activity_level[c], "the activity level of " + key);
+  }
+  for (const TrialEvaluation& trial : e.trials) {
+    if (trial.position != k) continue;
+    for (std::size_t n = 0; n < trial.cycles.size(); ++n) {
+      const CycleResult& cycle = trial.cycles[n];
+      const std::string of = " of cycle " + std::to_string(n + 1);
+      r.add(cycle.incisal_max, "the largest incisal distance" + of);
+      r.add(cycle.end_distance, "the closing distance" + of);
+      r.add(cycle.amplitude, "the amplitude" + of);
+      r.add(cycle.opening_speed, "the opening speed" + of);
+      r.add(cycle.closing_speed, "the closing speed" + of);
+      if (!cycle.kinematics) continue;
+      const CycleKinematics& m = *cycle.kinematics;
+      r.add(m.vertical_mm, "vertical_mm" + of);
+      r.add(m.lateral_mm, "lateral_mm" + of);
+      r.add(m.ap_mm, "ap_mm" + of);
+      r.add(m.path_mm, "path_mm" + of);
+      r.add(m.peak_opening_speed, "peak_opening_speed" + of);
+      r.add(m.peak_closing_speed, "peak_closing_speed" + of);
+    }
+  }
+  return r;
+}
+
+// The recording's run-wide results that are NaN or infinite. (The indices are left out: the
+// report prints -nan where a trial pair has no cycle or work, and other checks say why.)
+NonFiniteResults recording_results(const Evaluation& e, int channels) {
+  NonFiniteResults r;
+  for (int c = 0; c < channels; ++c) {
+    r.add(e.run_mvc[c], std::string("the run-wide MVC of ") + kChannelKeys[c]);
+    r.add(e.run_nl[c], std::string("the run-wide noise level of ") + kChannelKeys[c]);
+  }
+  r.add(e.right_max, "the run-wide right distance");
+  r.add(e.left_max, "the run-wide left distance");
+  r.add(e.incisal_max, "the run-wide incisal distance");
+  return r;
+}
+
 class Findings {
  public:
   void add(Check check, int experiment, const std::string& channel, long double value,
@@ -194,6 +494,7 @@ class Findings {
     list_.push_back({check, experiment, channel, value, limit, message});
   }
   std::vector<Finding> take() { return std::move(list_); }
+  bool empty() const { return list_.empty(); }
 
  private:
   std::vector<Finding> list_;
@@ -225,7 +526,7 @@ RecordingForm recording_form() {
 
 void RawFactsGatherer::experiment(int k) {
   if (k >= kMaxTracks) return;
-  gather_samples(k, raw_.experiments[k], clipping_[k]);
+  gather_samples(k, raw_.experiments[k], clipping_[k], scratch_, steps_, sorted_steps_);
 }
 
 RawFacts RawFactsGatherer::finish(const ReadResult& read) {
@@ -263,13 +564,47 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
     out.add(Check::no_calibration, 0, "", 0, rule_of(Check::no_calibration).limit,
             "no calibration line: positions are taken from 0 and lines read in the five-point "
             "form");
-  } else if (raw.read.samples_before_calibration >
-             rule_of(Check::calibration_after_samples).limit) {
+  } else if (const std::optional<Degeneracy> d =
+                 degenerate_calibration(calibration.type == 0 ? kPoints : 3)) {
+    out.add(Check::calibration_degenerate, 0, "", d->mm,
+            rule_of(Check::calibration_degenerate).limit,
+            d->reason + ": positions are measured from it and the kinematics need its points");
+  }
+  if (raw.read.calibration_lines > 0 &&
+      raw.read.samples_before_calibration > rule_of(Check::calibration_after_samples).limit) {
     out.add(Check::calibration_after_samples, 0, "", raw.read.samples_before_calibration,
             rule_of(Check::calibration_after_samples).limit,
             "a calibration line follows " +
                 plural(raw.read.samples_before_calibration, "sample", "samples") +
                 ": it is their reference too");
+  }
+  {
+    // The form most samples are read in; every other names its count and first line.
+    const ReadResult::FormTally* most = nullptr;
+    for (const auto& type : raw.read.forms)
+      for (const ReadResult::FormTally& tally : type)
+        if (most == nullptr || tally.samples > most->samples) most = &tally;
+    int others = 0;
+    std::string listed;
+    for (int type = 0; type < 2; ++type) {
+      for (int four = 0; four < 2; ++four) {
+        const ReadResult::FormTally& tally = raw.read.forms[type][four];
+        if (&tally == most || tally.samples == 0) continue;
+        others += tally.samples;
+        listed += std::string(listed.empty() ? "" : "; ") +
+                  plural(tally.samples, "sample line", "sample lines") + " (the first at line " +
+                  std::to_string(tally.first_line) + ") of " + form_name(type, four);
+      }
+    }
+    if (others > rule_of(Check::mixed_forms).limit) {
+      const int type = static_cast<int>((most - &raw.read.forms[0][0]) / 2);
+      const int four = static_cast<int>((most - &raw.read.forms[0][0]) % 2);
+      out.add(Check::mixed_forms, 0, "", others, rule_of(Check::mixed_forms).limit,
+              listed + " against " + std::to_string(most->samples) + " of " +
+                  form_name(type, four) + ": the whole recording is read as " +
+                  std::to_string(form.points) + " points and " + std::to_string(form.emg_channels) +
+                  " EMG channels");
+    }
   }
   if (evaluation.frame.valid && !evaluation.frame.from_openings) {
     out.add(Check::jaw_frame_from_plane, 0, "", evaluation.frame.opening_mm,
@@ -280,6 +615,37 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
   if (experiments < rule_of(Check::missing_experiments).limit) {
     out.add(Check::missing_experiments, 0, "", experiments,
             rule_of(Check::missing_experiments).limit, missing_text(experiments));
+  }
+  for (int k = 1; k < experiments; ++k) {
+    for (int j = 0; j < k; ++j) {
+      if (!same_samples(raw.experiments[j], tracks[j], raw.experiments[k], tracks[k],
+                        checked_pairs(form.points != kPoints)))
+        continue;
+      out.add(Check::duplicate_experiment, k + 1, "", j + 1,
+              rule_of(Check::duplicate_experiment).limit,
+              "the same samples as experiment " + std::to_string(j + 1));
+      break;
+    }
+  }
+  if (experiments > 0 && is_chewing_trial(experiments - 1)) {
+    // The last trial against the median length of the recording's other chewing trials.
+    std::vector<long double> others;
+    for (int k = kFirstChewingTrial; k < experiments - 1; ++k)
+      if (raw.experiments[k].span_ms > 0) others.push_back(raw.experiments[k].span_ms);
+    if (others.size() >= 2) {
+      std::sort(others.begin(), others.end());
+      const std::size_t n = others.size();
+      const long double median =
+          n % 2 == 1 ? others[n / 2] : (others[n / 2 - 1] + others[n / 2]) / 2;
+      const long double share = raw.experiments[experiments - 1].span_ms / median * 100;
+      if (share < rule_of(Check::last_trial_short).limit) {
+        out.add(Check::last_trial_short, experiments, "", share,
+                rule_of(Check::last_trial_short).limit,
+                std::string("the last trial ") + trial_label(experiments - 1) + " lasts " +
+                    text(raw.experiments[experiments - 1].span_ms) +
+                    " ms, the other chewing trials " + text(median) + " ms: a file cut short?");
+      }
+    }
   }
   if (raw.samples_before_first_experiment > rule_of(Check::samples_before_first_experiment).limit) {
     out.add(Check::samples_before_first_experiment, 0, "", raw.samples_before_first_experiment,
@@ -296,6 +662,10 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
 
   const long double step = recording_step(raw, experiments);
   const long double rate = evaluation.sampling_rate;
+  // What each experiment's own rate is held against: the header's, unless the header is missing
+  // or disagrees with the recording's time stamps, which then stand in for it.
+  long double reference = 0;
+  const char* reference_is = "the Frequency header";
   if (!(rate > rule_of(Check::no_sampling_rate).limit) || !std::isfinite(rate)) {
     out.add(Check::no_sampling_rate, 0, "", rate, rule_of(Check::no_sampling_rate).limit,
             "no readable sampling rate in the Frequency header: durations and chewing "
@@ -307,6 +677,41 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
       out.add(Check::sampling_rate, 0, "", off, rule_of(Check::sampling_rate).limit,
               "the Frequency header says " + text(rate) + " Hz, the time stamps " + text(stamped) +
                   " Hz");
+    }
+    reference = off > rule_of(Check::sampling_rate).limit ? stamped : rate;
+    if (off > rule_of(Check::sampling_rate).limit) reference_is = "the recording's time stamps";
+  }
+  if (!(reference > 0) && step > 0) {
+    reference = 1000 / step;
+    reference_is = "the recording's time stamps";
+  }
+  for (int k = 0; k < experiments && reference > 0; ++k) {
+    const RawExperiment& x = raw.experiments[k];
+    const long double own = stamped_rate(x);
+    if (!(own > 0)) continue;
+    const long double off = std::fabs(reference - own) / own * 100;
+    if (off > rule_of(Check::experiment_rate).limit) {
+      out.add(Check::experiment_rate, k + 1, "", off, rule_of(Check::experiment_rate).limit,
+              "its time stamps give " + text(own) + " Hz, " + reference_is + " " + text(reference) +
+                  " Hz");
+    }
+    long double part_rate[kRateParts];
+    int fastest = 0, slowest = 0;
+    bool measured = true;
+    for (int p = 0; p < kRateParts; ++p) {
+      measured = measured && x.part_steps[p] > 0 && !(x.part_ms[p] < kMinRatePart_ms);
+      part_rate[p] = measured ? 1000 * x.part_steps[p] / x.part_ms[p] : 0;
+      if (part_rate[p] > part_rate[fastest]) fastest = p;
+      if (part_rate[p] < part_rate[slowest]) slowest = p;
+    }
+    if (!measured) continue;
+    const long double change = (part_rate[fastest] / part_rate[slowest] - 1) * 100;
+    if (change > rule_of(Check::rate_change).limit) {
+      out.add(Check::rate_change, k + 1, "", change, rule_of(Check::rate_change).limit,
+              "its time stamps give " + text(part_rate[fastest]) + " Hz in its part " +
+                  std::to_string(fastest + 1) + " and " + text(part_rate[slowest]) +
+                  " Hz in its part " + std::to_string(slowest + 1) + " of " +
+                  std::to_string(kRateParts));
     }
   }
 
@@ -359,6 +764,22 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
               "the " + pair + " distance varies from " + text(x.pair_min[p]) + " to " +
                   text(x.pair_max[p]) + " mm on a rigid jaw");
     }
+    for (int c = 0; c < form.emg_channels; ++c) {
+      if (x.emg_largest[c] > rule_of(Check::emg_ceiling).limit) {
+        out.add(Check::emg_ceiling, number, kChannelKeys[c], x.emg_largest[c],
+                rule_of(Check::emg_ceiling).limit,
+                "a value of " + text(x.emg_largest[c]) + " uV at sample " +
+                    std::to_string(x.emg_largest_at[c]) + ", beyond what surface EMG reaches");
+      }
+      if (x.spikes[c] > 0) {
+        out.add(Check::emg_spike, number, kChannelKeys[c], x.spike_size[c],
+                rule_of(Check::emg_spike).limit,
+                plural(x.spikes[c], "sample lies", "samples lie") + " beyond " +
+                    text(rule_of(Check::emg_spike).limit) + " x the spread " +
+                    text(x.emg_spread[c]) + " uV from the median, first at sample " +
+                    std::to_string(x.first_spike[c]));
+      }
+    }
     if (!is_chewing_trial(k)) continue;
     for (int c = 0; c < form.emg_channels; ++c) {
       if (!x.emg_flat[c]) continue;
@@ -379,6 +800,48 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
       out.add(Check::no_confirmed_cycle, number, "", t.no_chewing_cycles,
               rule_of(Check::no_confirmed_cycle).limit,
               std::string("no chewing cycle confirmed in ") + trial_label(k));
+    }
+  }
+
+  // Results that are not numbers although every raw value was: only where no raw value and no
+  // time step already explains them (and, for the run-wide ones, no other finding).
+  bool raw_non_finite = false;
+  for (int k = 0; k < experiments; ++k) {
+    const RawExperiment& x = raw.experiments[k];
+    bool explained = x.steps_not_rising > 0;
+    for (int field = 0; field < kCheckedFields; ++field) explained |= x.non_finite[field] > 0;
+    raw_non_finite |= explained;
+    if (explained) continue;
+    const NonFiniteResults results = experiment_results(evaluation, k, form.emg_channels);
+    if (results.count() > rule_of(Check::non_finite_result).limit) {
+      out.add(Check::non_finite_result, k + 1, "", results.count(),
+              rule_of(Check::non_finite_result).limit,
+              plural(results.count(), "result is", "results are") +
+                  " NaN or infinite from finite values, first " + results.first());
+    }
+  }
+  if (!raw_non_finite && out.empty()) {
+    const NonFiniteResults results = recording_results(evaluation, form.emg_channels);
+    if (results.count() > rule_of(Check::non_finite_result).limit) {
+      out.add(Check::non_finite_result, 0, "", results.count(),
+              rule_of(Check::non_finite_result).limit,
+              plural(results.count(), "result is", "results are") +
+                  " NaN or infinite from finite values, first " + results.first());
+    }
+  }
+
+  if (!evaluation.frame.valid) {
+    int cycles = 0;
+    for (const TrialEvaluation& trial : evaluation.trials)
+      cycles += static_cast<int>(trial.cycles.size());
+    if (cycles > rule_of(Check::no_kinematics).limit) {
+      const char* reason = raw.read.calibration_lines == 0
+                               ? "there is no calibration line"
+                               : "the calibrated right and left points give no lateral axis, or "
+                                 "all three no plane where the maximal openings give no opening "
+                                 "axis";
+      out.add(Check::no_kinematics, 0, "", cycles, rule_of(Check::no_kinematics).limit,
+              std::string("the chewing cycles have no kinematics: ") + reason);
     }
   }
   return out.take();

@@ -6,6 +6,7 @@
 // findings. Neither changes the store, so no report byte depends on them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct Evaluation;
 // then EMG channels.
 constexpr int kCheckedFields = kPositionFields + kChannels;
 
+// An experiment's steps are split into this many runs of equal length to see its rate change.
+constexpr int kRateParts = 4;
+
 // What the raw samples of one experiment show.
 struct RawExperiment {
   int non_finite[kCheckedFields] = {};        // NaN or infinite values per field
@@ -31,6 +35,27 @@ struct RawExperiment {
   long double longest_step = 0;  // ms, between neighbouring samples
   int longest_step_at = 0;       // sample index after that step
   long double mean_step = 0;     // ms, (last time - first time) / (samples - 1); 0 if none
+  long double span_ms = 0;       // last time stamp - first
+  // The steps the time stamps' rate is measured on: those above 0 and at most kRateStepFactor
+  // times the largest median step of the parts, so that gaps and repeats stay out; in all and
+  // per part (kRateParts runs of equal length of the experiment's steps, in order).
+  long double rate_ms = 0;  // ms, their sum
+  int rate_steps = 0;
+  long double part_ms[kRateParts] = {};
+  int part_steps[kRateParts] = {};
+  // Raw EMG of the experiments whose EMG enters the results (the clenching experiments and the
+  // chewing trials); zeros elsewhere.
+  long double emg_largest[kChannels] = {};  // uV, the largest finite |value|
+  int emg_largest_at[kChannels] = {};       // its first sample
+  long double emg_spread[kChannels] = {};   // uV, 95th percentile of |value - median|
+  long double spike_size[kChannels] = {};   // the largest |value - median|, in spreads
+  int spikes[kChannels] = {};               // samples beyond the spike limit, in spreads
+  int first_spike[kChannels] = {};          // sample index of the first
+  // Two experiments with the same digest hold the same samples: it mixes their count, first
+  // time stamp and sum of time stamps, and of each channel evenly spaced values and the largest
+  // magnitude.
+  std::uint64_t digest = 0;
+  bool varies = false;  // some EMG value or incisal distance changes within it
 };
 
 struct RawFacts {
@@ -66,6 +91,9 @@ class RawFactsGatherer {
  private:
   RawFacts raw_;
   Clipping clipping_[kMaxTracks][kChannels] = {};
+  // Working room, kept from one experiment to the next.
+  std::vector<long double> scratch_;
+  std::vector<long long> steps_, sorted_steps_;
 };
 
 // Requires the analysis stages to have run; `evaluation` is the recording's evaluation.

@@ -12,24 +12,34 @@ const char* severity_name(Severity severity);
 
 enum class Check {
   no_calibration,
+  calibration_degenerate,
   jaw_frame_from_plane,
   calibration_after_samples,
+  mixed_forms,
   missing_experiments,
+  duplicate_experiment,
+  last_trial_short,
   samples_before_first_experiment,
   skipped_lines,
   no_sampling_rate,
   sampling_rate,
+  experiment_rate,
+  rate_change,
   time_order,
   time_gap,
   non_finite,
+  non_finite_result,
   emg_flat,
   emg_clipping,
+  emg_ceiling,
+  emg_spike,
   mvc_zero,
   mvc_below_trial,
   no_confirmed_cycle,
   tracking,
+  no_kinematics,
 };
-constexpr int kChecks = static_cast<int>(Check::tracking) + 1;
+constexpr int kChecks = static_cast<int>(Check::no_kinematics) + 1;
 
 // A check's name, severity and limit; the table of them is in checks.cpp.
 struct CheckRule {

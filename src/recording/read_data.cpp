@@ -71,6 +71,7 @@ class Pass {
       last_positions_.valid = last_was_sample_;
       last_was_sample_ = false;
       unsigned changed = 0;
+      line_ = newlines_ + 1;
       // No keyword starts with a digit, as nearly every line does: those are sample lines, read
       // in the block where they lie whole in it and hold plain decimals only.
       if (is_digit(text[0])) {
@@ -80,17 +81,20 @@ class Pass {
                                                               last_positions_, auxiliary_, changed);
         if (newline != nullptr) {
           reader.take(newline);
+          ++newlines_;
           if (!take_sample_line(changed, result)) break;
           continue;
         }
       }
       reader.next(line);  // a piece is there: peek() found a character
+      if (line[0] != '\0' && line[std::strlen(line) - 1] == '\n') ++newlines_;
       if (!take_piece(line, result)) break;
     }
     if (result.status == ReadStatus::ok && reader.failed())
       result = {ReadStatus::read_error, errno};
     measures_.take_maxima();
     if (detail_ == SampleDetail::study && !again_) take_pair_distances();
+    if (!again_) std::memcpy(result.forms, forms_, sizeof forms_);
     return result;
   }
 
@@ -162,6 +166,8 @@ class Pass {
     append_time_and_channels(working_.time, working_.channel);
     if (type_ != 0) sample_forms.three_point = true;
     if (working_.emg_channels != kChannels) sample_forms.two_channels = true;
+    ReadResult::FormTally& form = forms_[type_ != 0][working_.emg_channels == kChannels];
+    if (form.samples++ == 0) form.first_line = line_;
     // A point at the same position measures the same (after a calibration line every point is
     // measured anew).
     measures_.measure(working_.position, changed);
@@ -196,6 +202,9 @@ class Pass {
   LastPositions last_positions_;
   AuxiliaryTexts auxiliary_ = {kNoText, kNoText, kNoText};  // auxiliary fields' texts seen before
   bool last_was_sample_ = false;  // the line before was a stored sample line
+  long long newlines_ = 0;        // lines ended so far
+  long long line_ = 0;            // the file line of the piece being read (from 1)
+  ReadResult::FormTally forms_[2][2];
   SampleMeasures measures_;
 };
 

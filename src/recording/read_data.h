@@ -34,6 +34,13 @@ struct ReadResult {
   int calibration_lines = 0;  // "Calibr" lines read
   int samples_before_calibration = 0;  // samples accepted before the last of them
   unsigned int file_type = 0;          // the S_IFMT bits of st_mode, for not_regular_file
+  // The sample lines stored in each form: [calibration type in force: 0 five points, 1 three]
+  // [0 two EMG channels, 1 four], with the file line of the first of them (from 1).
+  struct FormTally {
+    int samples = 0;
+    long long first_line = 0;
+  };
+  FormTally forms[2][2] = {};
 };
 
 // What the reader gathers beyond what the report needs: the study's data checks read the facts
