@@ -1,7 +1,7 @@
 // The programs against their environment: chew_study ended by SIGTERM, SIGHUP or a closed pipe on
 // standard error, chew_study at a process limit, chew_eval ended by SIGTERM or SIGHUP while it
 // writes its report (each leaves the files of an earlier run as they were and no file of its own
-// behind), and file names with control characters on the console.
+// behind), both programs out of memory, and file names with control characters on the console.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/ptrace.h>
@@ -238,6 +238,81 @@ TEST(ChewEvalInterruptTest, ASignalWhileWritingTheReportRemovesItsTemporaryFile)
     SCOPED_TRACE("signal " + std::to_string(signal));
     interrupt_while_writing(dir, signal);
   }
+}
+
+// `program` with `args` in `cwd`, its address space limited to `kilobytes`.
+CommandResult with_memory(const std::string& kilobytes, const std::string& program,
+                          std::vector<std::string> args, const std::string& cwd) {
+  args.insert(args.begin(), {"-c", "ulimit -v " + kilobytes + "; exec \"$0\" \"$@\"", program});
+  return run_program("/bin/sh", args, cwd);
+}
+
+// 32 MiB: both programs start in less than half of it, a small recording is evaluated in it, and a
+// recording of 500000 samples needs twice as much for its columns alone.
+TEST(OutOfMemoryTest, TheRecordingThatCannotBeAllocatedFailsAloneWithAMessage) {
+#ifdef CHEW_SANITIZED
+  GTEST_SKIP() << "the sanitizers' shadow memory does not fit into a limited address space";
+#endif
+  TempDir dir;
+  for (const std::vector<std::string>& made :
+       {std::vector<std::string>{"--samples", "500000", "--out", "big.txt"},
+        {"--rate", "250", "--scale", "0.3", "--out", "small.txt"}})
+    ASSERT_EQ(run_program(CHEW_SIMULATE_PATH, made, dir.path()).status, 0);
+  const std::string limit = "32768";
+  for (const char* jobs : {"1", "2"}) {
+    const std::string out = std::string("jobs") + jobs;
+    const CommandResult run =
+        with_memory(limit, kStudy,
+                    {"--quiet", "--jobs", jobs, "--out", out, "big.txt", "small.txt"}, dir.path());
+    EXPECT_EQ(run.status, 1) << jobs;
+    EXPECT_EQ(run.err, "chew_study: 1 of 2 recordings failed (see runs.csv)\n") << jobs;
+    const auto runs = csv_table(read_file(dir.file(out + "/runs.csv")));
+    ASSERT_EQ(runs.size(), 2u) << jobs;
+    EXPECT_EQ(runs[0].at("status"), "out of memory") << jobs;
+    EXPECT_EQ(runs[0].at("report"), "") << jobs;
+    EXPECT_EQ(runs[1].at("status"), "ok") << jobs;
+    for (const std::string& table : kTables) EXPECT_TRUE(file_exists(dir.file(out + "/" + table)));
+    EXPECT_TRUE(hidden_names(dir.file(out)).empty()) << jobs;
+  }
+  write_file(dir.file("big_output.txt"), "the earlier report\n");
+  const CommandResult eval = with_memory(limit, CHEW_EVAL_PATH, {"big.txt"}, dir.path());
+  EXPECT_EQ(eval.status, 1);
+  EXPECT_EQ(eval.out, "");
+  EXPECT_EQ(eval.err, "chew_eval: cannot evaluate 'big.txt': out of memory\n");
+  EXPECT_EQ(read_file(dir.file("big_output.txt")), "the earlier report\n");
+  EXPECT_TRUE(hidden_names(dir.path()).empty());
+
+  // Its check page needs more memory than its report: between a limit at which the recording
+  // fails before its report and one at which it is evaluated lies one at which the report is
+  // written and the page then cannot be. At every limit runs.csv names the report if and only if
+  // it was written; bisected down to 256 KiB, the search cannot step over that range.
+  long low = 32768, high = 262144;  // KiB: fails before the report, evaluated
+  std::string written_at;
+  while (high - low > 256 && written_at.empty()) {
+    const std::string middle = std::to_string((low + high) / 2), out = "pages" + middle;
+    const CommandResult run =
+        with_memory(middle, kStudy, {"--quiet", "--pages", "--out", out, "big.txt"}, dir.path());
+    const auto runs = csv_table(read_file(dir.file(out + "/runs.csv")));
+    ASSERT_EQ(runs.size(), 1u) << middle << ": " << describe(run);
+    const bool written = file_exists(dir.file(out + "/big_output.txt"));
+    EXPECT_EQ(runs[0].at("report"), written ? "big_output.txt" : "") << middle;
+    EXPECT_TRUE(hidden_names(dir.file(out)).empty()) << middle;
+    if (runs[0].at("status") == "ok") {
+      high = (low + high) / 2;
+    } else if (!written) {
+      low = (low + high) / 2;
+    } else {
+      EXPECT_EQ(runs[0].at("status"), "out of memory") << middle;
+      written_at = middle;
+    }
+  }
+  ASSERT_FALSE(written_at.empty()) << "no limit between " << low << " and " << high << " KiB";
+  const CommandResult run =
+      with_memory(written_at, kStudy,
+                  {"--quiet", "--pages", "--jobs", "2", "--out", "workers", "big.txt"}, dir.path());
+  const auto runs = csv_table(read_file(dir.file("workers/runs.csv")));
+  ASSERT_EQ(runs.size(), 1u) << describe(run);
+  EXPECT_EQ(runs[0].at("report"), "big_output.txt");
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "io/signals.h"
@@ -60,6 +62,8 @@ bool read_numbers(std::FILE* file, std::vector<unsigned long long>& numbers) {
 bool read_fragment(const std::string& path, RecordingTables& t) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
+  // Closed also when a text cannot be allocated (std::bad_alloc).
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
   const std::vector<std::string*> texts = texts_of(t);
   std::vector<unsigned long long> numbers;
   bool good = read_numbers(file, numbers) && numbers.size() == 3 + texts.size();
@@ -68,7 +72,6 @@ bool read_fragment(const std::string& path, RecordingTables& t) {
     good = std::fread(texts[k]->data(), 1, texts[k]->size(), file) == texts[k]->size();
   }
   good = good && std::fgetc(file) == EOF;
-  std::fclose(file);
   t.ok = good && numbers[0] == 1;
   if (good) {
     t.warnings = static_cast<int>(numbers[1]);
@@ -77,11 +80,16 @@ bool read_fragment(const std::string& path, RecordingTables& t) {
   return good;
 }
 
+// A worker's exit status when it ran out of memory outside a recording's evaluation (handing
+// its rows back).
+constexpr int kWorkerOutOfMemory = 4;
+
 std::string ending(int status) {
   if (WIFSIGNALED(status)) {
     const int signal = WTERMSIG(status);
     return "evaluation ended by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
   }
+  if (WEXITSTATUS(status) == kWorkerOutOfMemory) return kOutOfMemory;
   return "evaluation failed to hand back its results (worker exit status " +
          std::to_string(WEXITSTATUS(status)) + ")";
 }
@@ -181,7 +189,11 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
       }
       std::size_t i;
       while (read(tasks[0], &i, sizeof i) == static_cast<ssize_t>(sizeof i)) {
-        if (!write_fragment(fragment(i), work.evaluate(i))) _exit(3);
+        try {
+          if (!write_fragment(fragment(i), work.evaluate(i))) _exit(3);
+        } catch (const std::bad_alloc&) {
+          _exit(kWorkerOutOfMemory);
+        }
         if (write(results[1], &i, sizeof i) != static_cast<ssize_t>(sizeof i)) _exit(3);
       }
       _exit(0);
@@ -249,16 +261,22 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
           i == w.index) {
         w.busy = false;
         RecordingTables tables;
-        bool handed_back;
+        bool handed_back = false, out_of_memory = false;
         {
           const SignalsHeld held;  // the fragment is read and removed before it is forgotten
-          handed_back = read_fragment(fragment(i), tables);
+          try {
+            handed_back = read_fragment(fragment(i), tables);
+          } catch (const std::bad_alloc&) {
+            out_of_memory = true;
+          }
           std::remove(fragment(i).c_str());
           worker_takes(w.pid, kNoRecording);
         }
-        ordering.finished(i, handed_back
-                                 ? std::move(tables)
-                                 : work.failed(i, "evaluation failed to hand back its results"));
+        if (!handed_back) {
+          tables = work.failed(
+              i, out_of_memory ? kOutOfMemory : "evaluation failed to hand back its results");
+        }
+        ordering.finished(i, std::move(tables));
         if (next < count) {
           assign(w);
         } else {

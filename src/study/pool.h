@@ -22,7 +22,8 @@ struct PoolWork {
 // Evaluates recordings 0 .. count-1. With jobs == 1 they are evaluated in this process; with
 // more, by `jobs` forked worker processes that take one recording after another and hand each
 // one's rows back through a file in a scratch folder made inside `scratch_parent` and removed
-// afterwards; a worker that ends in the middle of a recording fails that recording alone. When the
+// afterwards; a worker that ends in the middle of a recording fails that recording alone (one that
+// runs out of memory handing its rows back fails it as kOutOfMemory). When the
 // system refuses another process (EAGAIN: a process limit), the workers already running take the
 // rest; a recording fails only when no worker is running.
 // Returns an error message when the scratch folder cannot be made, else an empty text.
