@@ -1,7 +1,8 @@
 // The programs against their environment: chew_study ended by SIGTERM, SIGHUP or a closed pipe on
-// standard error, chew_study at a process limit, chew_eval ended by SIGTERM or SIGHUP while it
-// writes its report (each leaves the files of an earlier run as they were and no file of its own
-// behind), both programs out of memory, and file names with control characters on the console.
+// standard error, chew_study at a process or file-descriptor limit, chew_eval ended by SIGTERM or
+// SIGHUP while it writes its report (each leaves the files of an earlier run as they were and no
+// file of its own behind), both programs out of memory, and file names with control characters on
+// the console.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/ptrace.h>
@@ -154,15 +155,13 @@ TEST_F(InterruptTest, AtAProcessLimitTheStudyWaitsForAWorker) {
       if (setrlimit(RLIMIT_NPROC, &limit) != 0) _exit(124);
     };
   };
-  // One process, the study itself: no worker can start, each recording fails, none waits.
+  // One process, the study itself: no worker can start, the study evaluates every recording.
   int status = wait_for(start(kStudy, {"--quiet", "--jobs", "4", "--out", "none", "study"},
                               dir_->path(), 2, limited(1)));
   ASSERT_TRUE(WIFEXITED(status)) << status;
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  const auto runs = csv_table(read_file(path("none/runs.csv")));
-  ASSERT_EQ(runs.size(), 12u);
-  for (const auto& run : runs)
-    EXPECT_EQ(run.at("status"), "cannot start a worker process: Resource temporarily unavailable");
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  for (const std::string& table : kTables)
+    EXPECT_TRUE(read_file(path("none/" + table)) == read_file(path("earlier/" + table))) << table;
   EXPECT_TRUE(hidden_names(path("none")).empty());
 
   if (!root) GTEST_SKIP() << "an exact limit of two processes needs a user of its own (root)";
@@ -173,6 +172,27 @@ TEST_F(InterruptTest, AtAProcessLimitTheStudyWaitsForAWorker) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   for (const std::string& table : kTables)
     EXPECT_TRUE(read_file(path("two/" + table)) == read_file(path("earlier/" + table))) << table;
+}
+
+// The six tables' fds and standard input, output and error leave none for a worker's two pipes
+// at 12, one worker's at 13, while the study's own files still open at 10 (a data file is closed
+// before its report is made). Whoever evaluates, the tables are those of --jobs 1.
+TEST_F(InterruptTest, WithoutFileDescriptorsForItsWorkersTheStudyEvaluatesItself) {
+  for (const char* limit : {"10", "12", "13"}) {
+    const std::string out = std::string("fd") + limit;
+    const CommandResult run =
+        run_program("/bin/sh",
+                    {"-c",
+                     std::string("exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; ulimit -n ") + limit +
+                         "; exec \"$0\" \"$@\"",
+                     kStudy, "--quiet", "--jobs", "2", "--out", out, "study"},
+                    dir_->path());
+    EXPECT_EQ(run.status, 0) << limit << ": " << describe(run);
+    for (const std::string& table : kTables)
+      EXPECT_TRUE(read_file(path(out + "/" + table)) == read_file(path("earlier/" + table)))
+          << limit << ": " << table;
+    EXPECT_TRUE(hidden_names(path(out)).empty()) << limit;
+  }
 }
 
 TEST_F(InterruptTest, ControlCharactersOfAFileNameAreEscapedOnTheConsole) {

@@ -223,20 +223,19 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
   auto running = [&] {
     return std::any_of(workers.begin(), workers.end(), [](const Worker& w) { return w.pid >= 0; });
   };
-  // Starts a worker in w's place and hands it a recording. When the system refuses another
-  // process (EAGAIN: a process limit), the running workers take the rest of the recordings;
-  // a recording fails only when no worker is running at all.
+  // Starts a worker in w's place and hands it a recording. A worker that cannot be started, for
+  // whatever reason (a process limit, no file descriptor left for its pipes, no memory), leaves
+  // the rest of the recordings to the running workers; with none running, this process evaluates
+  // the next recording itself and then tries again.
   auto staff = [&](Worker& w) {
     while (next < count) {
       if (start(w)) {
         assign(w);
         return;
       }
-      if (errno == EAGAIN && running()) return;
-      const std::string message =
-          std::string("cannot start a worker process: ") + std::strerror(errno);
+      if (running()) return;
       const std::size_t i = next++;
-      ordering.finished(i, work.failed(i, message));
+      ordering.finished(i, work.evaluate(i));
     }
   };
   for (Worker& w : workers) staff(w);
@@ -326,11 +325,10 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
       ordering.finished(w.index, work.failed(w.index, "lost its worker process"));
     }
   }
-  // Recordings no worker could take (none could be started again).
-  const std::string message = "cannot start a worker process";
+  // Recordings no worker took (none could be started again): evaluated here.
   while (next < count) {
     const std::size_t i = next++;
-    ordering.finished(i, work.failed(i, message));
+    ordering.finished(i, work.evaluate(i));
   }
   const SignalsHeld held;
   rmdir(scratch.c_str());
