@@ -165,7 +165,11 @@ KeyValues key_values(const Evaluation& e) {
       v.push_back(e.conditions[c] ? value_of(c) : std::nullopt);
   };
   using Value = std::optional<long double>;
-  per_condition([&](Condition c) { return Value(e.indices.row[kFrequencyRow][c]); });
+  // Without a sampling rate (no Frequency header) every chewing frequency comes out 0 Hz and
+  // every duration infinite: neither is a value of the recording.
+  const bool timed = e.sampling_rate > 0 && std::isfinite(e.sampling_rate);
+  per_condition(
+      [&](Condition c) { return timed ? Value(e.indices.row[kFrequencyRow][c]) : std::nullopt; });
   per_condition([&](Condition c) { return Value(e.indices.row[kDurationRow][c]); });
   per_condition([&](Condition c) { return Value(e.indices.row[kAsymmetryRow][c]); });
   per_condition([&](Condition c) {
