@@ -1,6 +1,6 @@
 // The study's overview page: robust z-scores against values worked out by hand, and a page for
 // a thousand recordings that stays small, escapes what the file names hold and marks only the
-// recording made odd.
+// recording made odd; values without a window or not finite are dashes.
 #include "study/overview.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,8 @@
 #include <cmath>
 #include <string>
 #include <vector>
+
+#include "support/hand_evaluation.h"
 
 namespace {
 
@@ -100,6 +102,37 @@ TEST(OverviewTest, FileNamesAreEscapedInTextAndEncodedInLinks) {
   char digits[256];
   std::snprintf(digits, sizeof digits, ">%.2Lf<", 1e100L);
   EXPECT_NE(overview_page(rows, Settings{}, "today").find(digits), std::string::npos);
+}
+
+TEST(OverviewTest, ValuesWithoutAWindowOrNotFiniteAreDashesThatCountForNothing) {
+  // Six chewing trials, four channels, no MVC or noise-level window: MVC 0, noise level 1000.
+  Evaluation e = evaluation_of(18);
+  e.form.emg_channels = 4;
+  for (int k = kFirstChewingTrial; k < 18; ++k) e.trials.push_back({k, {}, {}});
+  for (int c = 0; c < kChannels; ++c) e.run_mvc[c] = 0, e.run_nl[c] = kNoNoiseLevel;
+  // Only the right masseter's MVC and the left masseter's noise level come from windows.
+  e.experiments[1].mvc_window[0] = {true, 10, 20};
+  e.run_mvc[0] = 100;
+  e.experiments[15].nl_window[1] = {true, 30, 40};
+  e.run_nl[1] = 150;
+  e.conditions[FK] = KinematicSummary{};  // its frequency, without a sampling rate, is no value
+  const KeyValues values = key_values_from_text(key_values_text(key_values(e)));
+  EXPECT_FALSE(values.at(2 * kChannels + kChewingTrials + FK));
+
+  // Among recordings whose figures lie near 100 to 600, the placeholders would be far out; a NaN
+  // handed to the page would show as a number.
+  std::vector<OverviewRow> rows = study(30, -1);
+  for (std::size_t k = 0; k < 2 * kChannels; ++k) rows[3].values[k] = values.at(k);
+  rows[4].values[2] = NAN;
+  const std::string page = overview_page(rows, Settings{}, "today");
+  EXPECT_EQ(count(page, "<td class=\"out\""), 0u);
+  EXPECT_EQ(count(page, "<circle class=\"out\""), 0u);
+  EXPECT_EQ(page.find("1000.00"), std::string::npos);
+  EXPECT_EQ(page.find("nan"), std::string::npos);
+  EXPECT_EQ(count(page, "<td class=\"none\">&#8211;"), 7u);  // six without a window, the NaN
+  const std::string dash = "<td class=\"none\">&#8211;</td>";
+  EXPECT_NE(page.find("<td>100.00</td>" + dash + dash + dash + dash + "<td>150.00</td>" + dash),
+            std::string::npos);  // the MVC of mr, ml, tr, tl, the noise level of mr, ml, tr
 }
 
 }  // namespace

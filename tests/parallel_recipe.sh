@@ -2,7 +2,7 @@
 # The README's recipe for a study too large for one machine, run as the README writes it: GNU
 # parallel with this machine as the only node, then `chew_study merge`. The joined tables must be
 # the bytes of a single run over the whole study; merge must refuse parts that cannot be joined,
-# writing nothing.
+# and table names that are no regular file, writing nothing.
 # Usage: parallel_recipe.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1 build=$2
@@ -63,4 +63,19 @@ refused "'study/r2.txt' in 'twin' has version 0.9, 'study/r1.txt' in 'parts/1' $
 status=0
 chew_study merge parts/1 missing --out refused 2>err.txt || status=$?
 [ "$status" -eq 1 ] && [ ! -e refused ] || fail "a missing part gave status $status"
+# A table name that is no regular file: refused after a stat, status 1, one line, nothing written.
+# Opened, the FIFO would wait for a writer and /dev/zero would never end: `timeout` ends that.
+for kind in fifo zero folder; do
+  rm -rf odd && cp -R parts/1 odd && rm odd/cycles.csv
+  case $kind in
+    fifo) mkfifo odd/cycles.csv; what="a FIFO" ;;
+    zero) ln -s /dev/zero odd/cycles.csv; what="a character device" ;;
+    folder) mkdir odd/cycles.csv; what="a directory" ;;
+  esac
+  status=0
+  timeout 10 chew_study merge parts/2 odd --out refused 2>err.txt || status=$?
+  [ "$status" -eq 1 ] && [ ! -e refused ] || fail "merge with a $kind as a table gave status $status"
+  [ "$(cat err.txt)" = "chew_study: not a regular file: 'odd/cycles.csv' ($what); nothing written" ] ||
+    fail "merge with a $kind as a table: $(cat err.txt)"
+done
 echo "the README's parallel recipe and merge give a single run's tables"

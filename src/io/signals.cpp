@@ -74,10 +74,9 @@ void fragment_path(std::size_t index, char* path, std::size_t size) {
   _exit(128 + signal);  // only if the default action did not end the process
 }
 
-// The one handler. Only async-signal-safe calls: kill, waitpid, unlink, rmdir and those of
-// end_by_signal. In chew_eval, and in a study's worker, no worker or scratch folder is entered,
-// so it only removes the temporary files.
-void clean_up_and_end(int signal) {
+// Stops and reaps the entered workers, removes their fragments and the scratch folder. Only
+// async-signal-safe calls: kill, waitpid, unlink, rmdir.
+void stop_entered_workers() {
   for (const Worker& w : workers)
     if (w.used) kill(w.pid, SIGTERM);
   for (const Worker& w : workers) {
@@ -91,6 +90,13 @@ void clean_up_and_end(int signal) {
     }
   }
   if (has_scratch) rmdir(scratch);
+}
+
+// The one handler. Only async-signal-safe calls: those of stop_entered_workers and
+// end_by_signal, and unlink. In chew_eval, and in a study's worker, no worker or scratch folder
+// is entered, so it only removes the temporary files.
+void clean_up_and_end(int signal) {
+  stop_entered_workers();
   for (const Temporary& t : temporaries)
     if (t.used) unlink(t.path);
   end_by_signal(signal);
@@ -183,6 +189,13 @@ void worker_takes(pid_t pid, std::size_t index) {
 void leave_worker(pid_t pid) {
   for (Worker& w : workers)
     if (w.used && w.pid == pid) w.used = 0;
+}
+
+void stop_workers() {
+  const SignalsHeld held;
+  stop_entered_workers();
+  for (Worker& w : workers) w.used = 0;
+  has_scratch = 0;
 }
 
 void become_worker() {

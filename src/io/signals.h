@@ -55,6 +55,11 @@ void enter_worker(pid_t pid, std::size_t index);
 void worker_takes(pid_t pid, std::size_t index);
 void leave_worker(pid_t pid);
 
+// Stops every entered worker, waits for it and removes its fragment and the scratch folder, as
+// the handler does, and leaves them: for a study that ends otherwise than through its pool's
+// ordinary end (it ran out of memory).
+void stop_workers();
+
 // In a forked worker: forgets its parent's workers, scratch folder and temporary files; a signal
 // then removes only the worker's own temporary files.
 void become_worker();

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "recording/columns.h"
 #include "recording/lines.h"
@@ -228,6 +229,8 @@ ReadResult read_data(const char* path, SampleDetail detail, const ExperimentRead
   }
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return {ReadStatus::cannot_open, errno};
+  // Closed however the reading ends, also by a column that cannot grow (std::bad_alloc).
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
   // Blocks go straight into the reader's own buffer.
   std::setvbuf(file, nullptr, _IONBF, 0);
   if (known && S_ISREG(info.st_mode)) reserve_columns(static_cast<std::size_t>(info.st_size));
@@ -247,6 +250,5 @@ ReadResult read_data(const char* path, SampleDetail detail, const ExperimentRead
       if (reread.status != ReadStatus::ok) result = reread;
     }
   }
-  std::fclose(file);
   return result;
 }

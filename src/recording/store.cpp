@@ -121,3 +121,19 @@ void reset_store() {
   Channel1_mvc = Channel2_mvc = Channel3_mvc = Channel4_mvc = 0;
   Channel1_nl = Channel2_nl = Channel3_nl = Channel4_nl = 0;
 }
+
+void release_store() {
+  reset_store();
+  Samples& s = samples;
+  std::vector<long long>().swap(s.time);
+  for (int c = 0; c < kChannels; ++c) {
+    std::vector<long double>().swap(s.channel[c]);
+    std::vector<BurstStretch>().swap(s.bursts[c]);
+  }
+  for (std::vector<long double>* column :
+       {&s.incisal_dist, &s.incisal_x, &s.incisal_y, &s.incisal_z})
+    std::vector<long double>().swap(*column);
+  std::vector<std::uint8_t>().swap(s.incisal_dir);
+  std::vector<std::uint8_t>().swap(s.cycle_status);
+  for (std::vector<ChewingCycle>& cycles : chewing_cycles) std::vector<ChewingCycle>().swap(cycles);
+}

@@ -189,3 +189,7 @@ void reserve_column(std::vector<T>& column, std::size_t n) {
 // next recording's samples go into memory already mapped instead of pages the system must map
 // and clear anew, which costs a virtual machine microseconds a page.
 void reset_store();
+
+// reset_store, and the sample columns' room given back to the system as well: after a recording
+// whose evaluation ran out of memory, whose columns may hold most of what the process can have.
+void release_store();

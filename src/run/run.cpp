@@ -1,14 +1,17 @@
 #include "run/run.h"
 
 #include <cstdio>
+#include <new>
 
 #include "io/signals.h"
 #include "pipeline/pipeline.h"
 #include "report/output.h"
 #include "run/options.h"
 
-int chew_eval_main(int argc, const char* const* argv) {
-  remove_temporaries_on_interrupt();
+namespace {
+
+// The run; `evaluated` names the data file once its evaluation begins.
+int evaluate_and_report(int argc, const char* const* argv, const char*& evaluated) {
   const CommandLine command_line = scan_options(argc, argv);
   const Settings& s = command_line.settings;
   if (command_line.version) {
@@ -32,6 +35,7 @@ int chew_eval_main(int argc, const char* const* argv) {
                  report_name(path).c_str(), path);
     return 1;
   }
+  evaluated = path;
   const FileEvaluation file = evaluate_file(path, s, Output::report);
   if (!file.ok()) {
     if (is_reader_message(file.read.status))
@@ -46,4 +50,21 @@ int chew_eval_main(int argc, const char* const* argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int chew_eval_main(int argc, const char* const* argv) {
+  remove_temporaries_on_interrupt();
+  const char* evaluated = nullptr;
+  try {
+    return evaluate_and_report(argc, argv, evaluated);
+  } catch (const std::bad_alloc&) {
+  }
+  // Unwound: the temporary report, if there was one, is removed, and an older report stands.
+  if (evaluated != nullptr)
+    std::fprintf(stderr, "chew_eval: cannot evaluate '%s': out of memory\n", evaluated);
+  else
+    std::fputs("chew_eval: out of memory\n", stderr);
+  return 1;
 }

@@ -1,16 +1,24 @@
 #include "study/evaluate.h"
 
+#include <sys/stat.h>
+
+#include <new>
+
 #include "analysis/checks.h"
 #include "analysis/evaluation.h"
 #include "analysis/sample_view.h"
 #include "pipeline/pipeline.h"
+#include "recording/store.h"
 #include "report/output.h"
 #include "study/check_page.h"
 #include "study/overview.h"
 #include "study/tables.h"
 
-RecordingTables evaluate_recording(const Recording& recording, const Settings& s,
-                                   const std::string& out, bool pages) {
+namespace {
+
+// The evaluation proper; `report_written` is set as soon as the report is in place.
+RecordingTables evaluate_and_write(const Recording& recording, const Settings& s,
+                                   const std::string& out, bool pages, bool& report_written) {
   RecordingTables tables;
   const FileEvaluation file =
       evaluate_file(recording.path.c_str(), s, pages ? Output::pages : Output::tables);
@@ -39,6 +47,7 @@ RecordingTables evaluate_recording(const Recording& recording, const Settings& s
     return tables;
   }
   facts.report = recording.report;  // the report is in place, whatever follows
+  report_written = true;
   if (pages) {
     const std::string page_error =
         write_check_page(in_folder(out, check_page_name(recording.report)), recording.path, s,
@@ -66,13 +75,41 @@ RecordingTables evaluate_recording(const Recording& recording, const Settings& s
   return tables;
 }
 
+}  // namespace
+
+RecordingTables evaluate_recording(const Recording& recording, const Settings& s,
+                                   const std::string& out, bool pages) {
+  bool report_written = false;
+  try {
+    return evaluate_and_write(recording, s, out, pages, report_written);
+  } catch (const std::bad_alloc&) {
+  }
+  // Unwound, the evaluation's memory is free and its temporary files are removed; the store's
+  // room, grown for this recording, is given back too, so the next one starts with the memory
+  // this one had.
+  release_store();
+  return failed_recording(recording, s, kOutOfMemory, report_written);
+}
+
 RecordingTables failed_recording(const Recording& recording, const Settings& s,
-                                 const std::string& message) {
+                                 const std::string& message, bool report_written) {
   RecordingTables tables;
   tables.status = message;
   RunFacts facts;
   facts.file = recording.path;
   facts.status = message;
+  if (report_written) facts.report = recording.report;
   tables.runs = run_row(facts, s);
   return tables;
+}
+
+FileStamp file_stamp(const std::string& path) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0) return {};
+  return {true, info.st_dev, info.st_ino};
+}
+
+bool written_since(const FileStamp& before, const std::string& path) {
+  const FileStamp now = file_stamp(path);
+  return now.exists && (!before.exists || now.device != before.device || now.inode != before.inode);
 }

@@ -1,15 +1,15 @@
 #include "study/merge.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -71,15 +71,64 @@ std::vector<std::string> fields_of(const std::string& record) {
   return fields;
 }
 
+// What a file that is no regular file is, for the message that refuses it.
+std::string kind_of(mode_t mode) {
+  switch (mode & S_IFMT) {
+    case S_IFDIR:
+      return "a directory";
+    case S_IFIFO:
+      return "a FIFO";
+    case S_IFCHR:
+      return "a character device";
+    case S_IFBLK:
+      return "a block device";
+    case S_IFSOCK:
+      return "a socket";
+  }
+  return "no regular file";
+}
+
+// The whole of a regular file into `text`; an empty text when it is read, else why not. Opening
+// a FIFO waits for a writer and /dev/zero never ends, so only what stat calls a regular file is
+// opened, without waiting, and what was opened is asked again (the name may have changed hands
+// in between).
+std::string read_regular_file(const std::string& path, std::string& text) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return "cannot read '" + path + "': " + std::strerror(errno);
+  if (!S_ISREG(info.st_mode))
+    return "not a regular file: '" + path + "' (" + kind_of(info.st_mode) + ")";
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return "cannot read '" + path + "': " + std::strerror(errno);
+  std::string error;
+  if (fstat(fd, &info) != 0) {
+    error = "cannot read '" + path + "': " + std::strerror(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    error = "not a regular file: '" + path + "' (" + kind_of(info.st_mode) + ")";
+  } else {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n > 0) {
+        text.append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0) {
+        break;
+      } else if (errno != EINTR) {
+        error = "cannot read '" + path + "': " + std::strerror(errno);
+        break;
+      }
+    }
+  }
+  close(fd);
+  return error;
+}
+
 // Reads one table of a part; an empty text when it is read, else why not.
 std::string read_table(const std::string& part, const char* name, Table& table) {
   table.path = in_folder(part, name);
-  std::ifstream file(table.path, std::ios::binary);
-  if (!file) return "cannot read '" + table.path + "': " + std::strerror(errno);
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) return "cannot read '" + table.path + "': " + std::strerror(errno);
-  if (!split_records(text.str(), table.records))
+  std::string text;
+  const std::string error = read_regular_file(table.path, text);
+  if (!error.empty()) return error;
+  if (!split_records(text, table.records))
     return "'" + table.path + "' is no complete table (cut short, or not written by chew_study)";
   return "";
 }

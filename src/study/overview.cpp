@@ -134,12 +134,26 @@ const std::vector<KeyFigure>& key_figures() {
 KeyValues key_values(const Evaluation& e) {
   KeyValues v;
   const int channels = e.form.emg_channels;
-  for (int c = 0; c < kChannels; ++c)
-    v.push_back(c < channels ? std::optional<long double>(e.run_mvc[c]) : std::nullopt);
-  // Without a chewing trial the noise level is the placeholder, not a measurement.
-  for (int c = 0; c < kChannels; ++c)
-    v.push_back(c < channels && !e.trials.empty() ? std::optional<long double>(e.run_nl[c])
-                                                  : std::nullopt);
+  // The run-wide MVC and noise level of a channel are measurements only where a window of some
+  // experiment they come from qualified: the clenching experiments' for the MVC, the chewing
+  // trials' for the noise level. Without one the evaluator holds its starting value, MVC 0 and
+  // noise level kNoNoiseLevel (the report's 1000.00), which are no values of the recording.
+  using Windows = EmgWindow(ExperimentEvaluation::*)[kChannels];
+  auto windowed = [&](int first, int last, Windows windows, int c) {
+    for (int k = first; k <= last && k < e.no_experiments; ++k)
+      if ((e.experiments[k].*windows)[c].found) return true;
+    return false;
+  };
+  for (int c = 0; c < kChannels; ++c) {
+    const bool measured = c < channels && windowed(kMvcExperiments[0], kMvcExperiments[1],
+                                                   &ExperimentEvaluation::mvc_window, c);
+    v.push_back(measured ? std::optional<long double>(e.run_mvc[c]) : std::nullopt);
+  }
+  for (int c = 0; c < kChannels; ++c) {
+    const bool measured = c < channels && windowed(kFirstChewingTrial, kLastChewingTrial,
+                                                   &ExperimentEvaluation::nl_window, c);
+    v.push_back(measured ? std::optional<long double>(e.run_nl[c]) : std::nullopt);
+  }
   std::optional<long double> cycles[kChewingTrials];
   for (const TrialEvaluation& trial : e.trials)
     cycles[trial.position - kFirstChewingTrial] = e.experiments[trial.position].chewing_cycles;
@@ -151,7 +165,11 @@ KeyValues key_values(const Evaluation& e) {
       v.push_back(e.conditions[c] ? value_of(c) : std::nullopt);
   };
   using Value = std::optional<long double>;
-  per_condition([&](Condition c) { return Value(e.indices.row[kFrequencyRow][c]); });
+  // Without a sampling rate (no Frequency header) every chewing frequency comes out 0 Hz and
+  // every duration infinite: neither is a value of the recording.
+  const bool timed = e.sampling_rate > 0 && std::isfinite(e.sampling_rate);
+  per_condition(
+      [&](Condition c) { return timed ? Value(e.indices.row[kFrequencyRow][c]) : std::nullopt; });
   per_condition([&](Condition c) { return Value(e.indices.row[kDurationRow][c]); });
   per_condition([&](Condition c) { return Value(e.indices.row[kAsymmetryRow][c]); });
   per_condition([&](Condition c) {
@@ -198,12 +216,18 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& 
                           const std::string& date) {
   const std::vector<KeyFigure>& figures = key_figures();
   const std::size_t n = figures.size();
+  // A recording's value of figure k; absent also where it is not finite, which no measurement is.
+  auto value_of = [](const OverviewRow& row, std::size_t k) -> std::optional<long double> {
+    if (!row.ok || k >= row.values.size() || !row.values[k] || !std::isfinite(*row.values[k]))
+      return std::nullopt;
+    return row.values[k];
+  };
   // Each figure's robust scale over the recordings that have it.
   std::vector<RobustScale> scales(n);
   for (std::size_t k = 0; k < n; ++k) {
     std::vector<long double> values;
     for (const OverviewRow& row : rows)
-      if (row.ok && k < row.values.size() && row.values[k]) values.push_back(*row.values[k]);
+      if (const auto value = value_of(row, k)) values.push_back(*value);
     scales[k] = robust_scale(values);
   }
   auto is_out = [&](long double z) { return std::fabs(z) > kOutlierZ; };
@@ -297,11 +321,12 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& 
     }
     s += "<td>" + std::to_string(row.errors) + "</td><td>" + std::to_string(row.warnings) + "</td>";
     for (std::size_t k = 0; k < n; ++k) {
-      if (k >= row.values.size() || !row.values[k]) {
+      const std::optional<long double> present = value_of(row, k);
+      if (!present) {
         s += "<td class=\"none\">&#8211;</td>";
         continue;
       }
-      const long double value = *row.values[k];
+      const long double value = *present;
       const long double z = robust_z(value, scales[k]);
       const std::string text = fixed(value, kKeyFigureGroups[figures[k].group].decimals);
       s += is_out(z) ? "<td class=\"out\" title=\"" + z_text(z) + "\">" + text + "</td>"
@@ -327,9 +352,9 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& 
     const KeyFigureGroup& group = kKeyFigureGroups[figures[k].group];
     long double low = INFINITY, high = -INFINITY;
     for (const OverviewRow& row : rows)
-      for (std::size_t f = k; f < end && f < row.values.size(); ++f)
-        if (row.ok && row.values[f])
-          low = std::min(low, *row.values[f]), high = std::max(high, *row.values[f]);
+      for (std::size_t f = k; f < end; ++f)
+        if (const auto value = value_of(row, f))
+          low = std::min(low, *value), high = std::max(high, *value);
     if (!(low <= high)) low = 0, high = 1;
     if (low > 0 && low < high / 2) low = 0;  // a scale from 0 where that costs little
     if (high - low <= 0) low -= 1, high += 1;
@@ -359,9 +384,9 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& 
       svg += "<text x=\"" + px(centre) + "\" y=\"" + px(kStripHeight - 8) +
              "\" text-anchor=\"middle\">" + figures[f].label + "</text>";
       for (std::size_t r = 0; r < rows.size(); ++r) {
-        const OverviewRow& row = rows[r];
-        if (!row.ok || f >= row.values.size() || !row.values[f]) continue;
-        const long double value = *row.values[f];
+        const std::optional<long double> present = value_of(rows[r], f);
+        if (!present) continue;
+        const long double value = *present;
         const long double z = robust_z(value, scales[f]);
         const std::string circle = "<circle" + std::string(is_out(z) ? " class=\"out\"" : "") +
                                    " cx=\"" + px(centre + jitter(r)) + "\" cy=\"" + px(y(value)) +

@@ -49,7 +49,8 @@ extern const std::vector<KeyFigureGroup> kKeyFigureGroups;
 const std::vector<KeyFigure>& key_figures();
 
 // A recording's key figures, in key_figures() order; absent where the recording has no such
-// value (a channel or trial it lacks, a value without digits).
+// value (a channel or trial it lacks, an MVC or noise level for which no window qualified, a
+// value without digits). The page shows an absent value, or one that is not finite, as a dash.
 using KeyValues = std::vector<std::optional<long double>>;
 
 // From the recording's evaluation alone.

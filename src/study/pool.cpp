@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "io/signals.h"
@@ -60,6 +62,8 @@ bool read_numbers(std::FILE* file, std::vector<unsigned long long>& numbers) {
 bool read_fragment(const std::string& path, RecordingTables& t) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
+  // Closed also when a text cannot be allocated (std::bad_alloc).
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
   const std::vector<std::string*> texts = texts_of(t);
   std::vector<unsigned long long> numbers;
   bool good = read_numbers(file, numbers) && numbers.size() == 3 + texts.size();
@@ -68,7 +72,6 @@ bool read_fragment(const std::string& path, RecordingTables& t) {
     good = std::fread(texts[k]->data(), 1, texts[k]->size(), file) == texts[k]->size();
   }
   good = good && std::fgetc(file) == EOF;
-  std::fclose(file);
   t.ok = good && numbers[0] == 1;
   if (good) {
     t.warnings = static_cast<int>(numbers[1]);
@@ -77,11 +80,16 @@ bool read_fragment(const std::string& path, RecordingTables& t) {
   return good;
 }
 
+// A worker's exit status when it ran out of memory outside a recording's evaluation (handing
+// its rows back).
+constexpr int kWorkerOutOfMemory = 4;
+
 std::string ending(int status) {
   if (WIFSIGNALED(status)) {
     const int signal = WTERMSIG(status);
     return "evaluation ended by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
   }
+  if (WEXITSTATUS(status) == kWorkerOutOfMemory) return kOutOfMemory;
   return "evaluation failed to hand back its results (worker exit status " +
          std::to_string(WEXITSTATUS(status)) + ")";
 }
@@ -181,7 +189,11 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
       }
       std::size_t i;
       while (read(tasks[0], &i, sizeof i) == static_cast<ssize_t>(sizeof i)) {
-        if (!write_fragment(fragment(i), work.evaluate(i))) _exit(3);
+        try {
+          if (!write_fragment(fragment(i), work.evaluate(i))) _exit(3);
+        } catch (const std::bad_alloc&) {
+          _exit(kWorkerOutOfMemory);
+        }
         if (write(results[1], &i, sizeof i) != static_cast<ssize_t>(sizeof i)) _exit(3);
       }
       _exit(0);
@@ -211,20 +223,19 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
   auto running = [&] {
     return std::any_of(workers.begin(), workers.end(), [](const Worker& w) { return w.pid >= 0; });
   };
-  // Starts a worker in w's place and hands it a recording. When the system refuses another
-  // process (EAGAIN: a process limit), the running workers take the rest of the recordings;
-  // a recording fails only when no worker is running at all.
+  // Starts a worker in w's place and hands it a recording. A worker that cannot be started, for
+  // whatever reason (a process limit, no file descriptor left for its pipes, no memory), leaves
+  // the rest of the recordings to the running workers; with none running, this process evaluates
+  // the next recording itself and then tries again.
   auto staff = [&](Worker& w) {
     while (next < count) {
       if (start(w)) {
         assign(w);
         return;
       }
-      if (errno == EAGAIN && running()) return;
-      const std::string message =
-          std::string("cannot start a worker process: ") + std::strerror(errno);
+      if (running()) return;
       const std::size_t i = next++;
-      ordering.finished(i, work.failed(i, message));
+      ordering.finished(i, work.evaluate(i));
     }
   };
   for (Worker& w : workers) staff(w);
@@ -249,16 +260,22 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
           i == w.index) {
         w.busy = false;
         RecordingTables tables;
-        bool handed_back;
+        bool handed_back = false, out_of_memory = false;
         {
           const SignalsHeld held;  // the fragment is read and removed before it is forgotten
-          handed_back = read_fragment(fragment(i), tables);
+          try {
+            handed_back = read_fragment(fragment(i), tables);
+          } catch (const std::bad_alloc&) {
+            out_of_memory = true;
+          }
           std::remove(fragment(i).c_str());
           worker_takes(w.pid, kNoRecording);
         }
-        ordering.finished(i, handed_back
-                                 ? std::move(tables)
-                                 : work.failed(i, "evaluation failed to hand back its results"));
+        if (!handed_back) {
+          tables = work.failed(
+              i, out_of_memory ? kOutOfMemory : "evaluation failed to hand back its results");
+        }
+        ordering.finished(i, std::move(tables));
         if (next < count) {
           assign(w);
         } else {
@@ -308,11 +325,10 @@ std::string run_pool(std::size_t count, int jobs, const std::string& scratch_par
       ordering.finished(w.index, work.failed(w.index, "lost its worker process"));
     }
   }
-  // Recordings no worker could take (none could be started again).
-  const std::string message = "cannot start a worker process";
+  // Recordings no worker took (none could be started again): evaluated here.
   while (next < count) {
     const std::size_t i = next++;
-    ordering.finished(i, work.failed(i, message));
+    ordering.finished(i, work.evaluate(i));
   }
   const SignalsHeld held;
   rmdir(scratch.c_str());

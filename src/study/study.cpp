@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "io/safe_file.h"
 #include "io/signals.h"
+#include "recording/store.h"
 #include "study/console.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
@@ -59,10 +61,8 @@ std::string finding_counts(const RecordingTables& t) {
   return s;
 }
 
-}  // namespace
-
-int chew_study_main(int argc, const char* const* argv) {
-  stop_study_on_signals();
+// The whole program but for running out of memory outside a recording's evaluation.
+int run_study(int argc, const char* const* argv) {
   if (argc > 1 && std::strcmp(argv[1], "merge") == 0) return merge_parts_main(argc - 1, argv + 1);
   const ParsedStudyOptions parsed = parse_study_options(argc, argv);
   if (!parsed.error.empty()) {
@@ -122,13 +122,21 @@ int chew_study_main(int argc, const char* const* argv) {
   findings.write(findings_header());
   trials.write(trials_header());
 
+  // Each report as it was before the study, so that a recording whose worker ended after putting
+  // its report in place still has it named in runs.csv.
+  std::vector<FileStamp> earlier_reports;
+  for (const Recording& recording : recordings)
+    earlier_reports.push_back(file_stamp(in_folder(o.out, recording.report)));
+
   std::size_t done = 0, failed = 0, with_errors = 0;
   PoolWork work;
   work.evaluate = [&](std::size_t i) {
     return evaluate_recording(recordings[i], o.settings, o.out, o.pages);
   };
   work.failed = [&](std::size_t i, const std::string& message) {
-    return failed_recording(recordings[i], o.settings, message);
+    return failed_recording(
+        recordings[i], o.settings, message,
+        written_since(earlier_reports[i], in_folder(o.out, recordings[i].report)));
   };
   work.finished = [&](std::size_t i, const RecordingTables& t) {
     ++done;
@@ -187,4 +195,21 @@ int chew_study_main(int argc, const char* const* argv) {
     status = 1;
   }
   return status;
+}
+
+}  // namespace
+
+int chew_study_main(int argc, const char* const* argv) {
+  stop_study_on_signals();
+  try {
+    return run_study(argc, argv);
+  } catch (const std::bad_alloc&) {
+  }
+  // A recording that runs out of memory fails alone (evaluate_recording); this is the study
+  // itself. Unwound, its temporary tables are removed and an earlier study's tables stand; its
+  // workers are stopped and its scratch folder removed.
+  release_store();
+  stop_workers();
+  std::fputs("chew_study: out of memory\n", stderr);
+  return 1;
 }
