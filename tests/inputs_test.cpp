@@ -300,10 +300,11 @@ TEST(InputsTest, StudyFolderLeavesOutHiddenFiles) {
   EXPECT_TRUE(file_exists(dir.file("out/r1_output.txt")));
   EXPECT_FALSE(file_exists(dir.file("out/_output.txt")));
 
-  // Named on the command line, a hidden file is a recording like any other.
+  // Named on the command line, a hidden file is a recording like any other; its report keeps
+  // its name.
   const CommandResult named = study_within({"--out", "named", "rec/.hidden.txt"}, dir.path());
   EXPECT_EQ(named.status, 0) << named.err;
-  EXPECT_EQ(read_file(dir.file("named/_output.txt")), plain_report(recording("hidden")));
+  EXPECT_EQ(read_file(dir.file("named/.hidden_output.txt")), plain_report(recording("hidden")));
 }
 
 }  // namespace

@@ -22,11 +22,15 @@ evaluate=$(block_with 'parallel --sshloginfile')
 join=$(block_with 'chew_study merge $(')
 [ -n "$evaluate" ] && [ -n "$join" ] || fail "the README's recipe is not where this test looks"
 
-mkdir study
-for seed in $(seq 11); do  # eleven parts: 10 sorts before 2, the join must sort numerically
+# Eleven parts: 10 sorts before 2, the join must sort numerically. r1, r10, r11, r2 lie in study/,
+# the others in subfolders listed after them, with chew_eval's reports beside some recordings.
+mkdir -p study/s1 study/s2/deep
+for seed in $(seq 11); do
   form=$(sed -n "$(( seed % 3 + 1 ))p" <<<$'five-point\nthree-point-4ch\nthree-point-2ch')
-  chew_simulate --seed "$seed" --form "$form" --rate 250 --scale 0.3 --out "study/r$seed.txt"
+  case $seed in 3 | 4 | 5) folder=study/s1/ ;; 6 | 7 | 8 | 9) folder=study/s2/deep/ ;; *) folder=study/ ;; esac
+  chew_simulate --seed "$seed" --form "$form" --rate 250 --scale 0.3 --out "${folder}r$seed.txt"
 done
+chew_eval study/r1.txt >/dev/null && chew_eval study/s1/r3.txt >/dev/null
 echo : > nodes.txt             # GNU parallel's name of the local machine
 
 bash -euo pipefail -c "$evaluate" || fail "the parallel recipe failed"
@@ -36,8 +40,11 @@ chew_study --quiet --out single study
 for table in experiments indices cycles trials runs findings; do
   cmp "results/$table.csv" "single/$table.csv" || fail "$table.csv differs from a single run's"
 done
-for report in single/*_output.txt; do
-  cmp "$report" "results/${report#single/}" || fail "$report differs"
+reports=$(cd single && find . -name '*_output.txt' | sort)
+[ "$(wc -l <<<"$reports")" -eq 11 ] && [ -f single/s2/deep/r9_output.txt ] || fail "reports: $reports"
+[ "$(cd results && find . -name '*_output.txt' | sort)" = "$reports" ] || fail "other reports"
+for report in $reports; do
+  cmp "single/$report" "results/$report" || fail "$report differs"
 done
 
 # Refusals: status 2, a message, no output folder.

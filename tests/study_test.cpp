@@ -299,13 +299,15 @@ TEST_F(StudyTest, RecordingsSharingAReportNameAreRefusedBeforeAnyWork) {
        {"twins/a/rec.txt", "twins/b/rec.txt", "twins/a/s.v1.txt", "twins/a/s.v2.txt"}) {
     write_file(path(name), good);
   }
+  // Only one file under two paths shares a report: twins/a/rec.txt and twins/b/rec.txt, or
+  // s.v1.txt and s.v2.txt, have reports of their own (tests/layout_test.cpp).
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"twins/a/rec.txt", "twins/b/rec.txt"},
-       "chew_study: 'twins/a/rec.txt' and 'twins/b/rec.txt' would both write the report "
+      {{"twins/a/rec.txt", "twins/b/../a/./rec.txt"},
+       "chew_study: 'twins/a/rec.txt' and 'twins/b/../a/./rec.txt' would both write the report "
        "rec_output.txt\n"},
-      {{"twins/a"},  // a folder's own files: s.v1.txt and s.v2.txt
-       "chew_study: 'twins/a/s.v1.txt' and 'twins/a/s.v2.txt' would both write the report "
-       "s_output.txt\n"},
+      {{"twins/a", "twins/a/s.v1.txt"},  // a folder's file named on its own as well
+       "chew_study: 'twins/a/s.v1.txt' and 'twins/a/s.v1.txt' would both write the report "
+       "s.v1_output.txt\n"},
       {{"twins/b/rec.txt", "twins/b"},
        "chew_study: 'twins/b/rec.txt' and 'twins/b/rec.txt' would both write the report "
        "rec_output.txt\n"},

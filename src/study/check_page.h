@@ -13,7 +13,7 @@
 #include "analysis/sample_view.h"
 #include "pipeline/settings.h"
 
-// The page's file name for a report name: "s01_output.txt" gives "s01_check.html".
+// The page's path for a report's: "p01/s01_output.txt" gives "p01/s01_check.html".
 std::string check_page_name(const std::string& report_name);
 
 // The page as text. `file` is the recording's path as given, shown in the title.

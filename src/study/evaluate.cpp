@@ -39,6 +39,13 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
     tables.runs = run_row(facts, s);
     return tables;
   }
+  if (file.counts.samples == 0) {  // e.g. a three-point file without its calibration line
+    const long long skipped = read.skipped_lines;
+    facts.status = tables.status = "no sample read (" + std::to_string(skipped) +
+                                   (skipped == 1 ? " line" : " lines") + " skipped)";
+    tables.runs = run_row(facts, s);
+    return tables;
+  }
   const Evaluation& evaluation = file.evaluation;
   const ReportResult report = write_report_file(in_folder(out, recording.report), s, evaluation);
   if (!report.ok) {

@@ -204,9 +204,9 @@ std::vector<std::string> refusals(const std::vector<Part>& parts) {
                         "' and in '" + part.folder + "'");
         continue;
       }
-      const std::string report = study_report_name(file);
+      const std::string report = field("report");  // empty for a recording that failed
       const auto [same_report, new_report] = by_report.emplace(report, seen);
-      if (!new_report)
+      if (!new_report && !report.empty())
         found.push_back("'" + same_report->second.file + "' in '" + same_report->second.part +
                         "' and '" + file + "' in '" + part.folder + "' both have the report " +
                         report);

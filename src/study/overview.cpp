@@ -23,14 +23,14 @@ long double median_of(std::vector<long double> values) {
   return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// A file name as a link target: every byte but the unreserved ones percent-encoded, so names
-// with blanks, '#', '?' or '%' lead to the file they name.
+// A path in the output folder as a link target: every byte but the unreserved ones and the
+// folders' '/' percent-encoded, so names with blanks, '#', '?' or '%' lead to the file they name.
 std::string link_target(const std::string& name) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (const unsigned char c : name) {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' ||
-        c == '.' || c == '_' || c == '~') {
+        c == '.' || c == '_' || c == '~' || c == '/') {
       out += static_cast<char>(c);
     } else {
       out += '%';

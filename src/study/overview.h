@@ -63,8 +63,8 @@ KeyValues key_values_from_text(const std::string& text);
 // What the page shows of one recording.
 struct OverviewRow {
   std::string file;    // the recording's path as given
-  std::string report;  // its report's file name in the output folder
-  std::string page;    // its check page's file name
+  std::string report;  // its report's path in the output folder
+  std::string page;    // its check page's path in the output folder
   bool ok = false;
   std::string status;  // "ok" or why it failed
   int errors = 0, warnings = 0;

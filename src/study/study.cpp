@@ -1,5 +1,6 @@
 #include "study/study.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -61,6 +62,20 @@ std::string finding_counts(const RecordingTables& t) {
   return s;
 }
 
+// --list: the recordings' paths as the tables' file column has them, each ended by a line end or
+// a NUL. 0, or 1 when standard output could not take them.
+int print_list(const std::vector<Recording>& recordings, bool nul_ends) {
+  for (const Recording& r : recordings) {
+    std::fwrite(r.path.data(), 1, r.path.size(), stdout);
+    std::fputc(nul_ends ? '\0' : '\n', stdout);
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    complain(std::string("cannot write the list: ") + std::strerror(errno));
+    return 1;
+  }
+  return 0;
+}
+
 // The whole program but for running out of memory outside a recording's evaluation.
 int run_study(int argc, const char* const* argv) {
   if (argc > 1 && std::strcmp(argv[1], "merge") == 0) return merge_parts_main(argc - 1, argv + 1);
@@ -82,13 +97,18 @@ int run_study(int argc, const char* const* argv) {
     complain("no recordings given (see --help)");
     return 2;
   }
-  const Expansion expansion = expand_inputs(o.inputs);
+  Selection selection;
+  selection.recursive = o.recursive;
+  selection.out = o.out;
+  selection.base = o.base;
+  const Expansion expansion = expand_inputs(o.inputs, selection);
   if (!expansion.error.empty()) {
     complain(expansion.error);
     return 2;
   }
   for (const std::string& warning : expansion.warnings) complain("warning: " + warning);
   const std::vector<Recording>& recordings = expansion.recordings;
+  if (o.list) return print_list(recordings, o.nul_ends);
   if (recordings.empty()) {
     complain("no recordings to evaluate");
     return 2;
@@ -104,6 +124,17 @@ int run_study(int argc, const char* const* argv) {
   if (made) {
     complain("cannot make the output folder '" + o.out + "': " + made.message());
     return 1;
+  }
+  // The folders of the reports that keep their recordings' places.
+  for (const Recording& r : recordings) {
+    const std::size_t slash = r.report.rfind('/');
+    if (slash == std::string::npos) continue;
+    const std::string folder = in_folder(o.out, r.report.substr(0, slash));
+    std::filesystem::create_directories(folder, made);
+    if (made) {
+      complain("cannot make the folder '" + folder + "': " + made.message());
+      return 1;
+    }
   }
 
   TableFile experiments(o.out, kExperimentsTable), indices(o.out, kIndicesTable),

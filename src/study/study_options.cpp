@@ -9,7 +9,7 @@
 
 namespace {
 
-enum class Setting { rms_time, mvc_time, nl_time, emg_threshold, dist_threshold, out, jobs };
+enum class Setting { rms_time, mvc_time, nl_time, emg_threshold, dist_threshold, out, jobs, base };
 
 struct OptionName {
   const char* name;  // without its dashes, words joined by '_'
@@ -24,6 +24,7 @@ constexpr OptionName kValued[] = {
     {"dist_threshold", Setting::dist_threshold},
     {"out", Setting::out},
     {"jobs", Setting::jobs},
+    {"base", Setting::base},
 };
 
 // A whole decimal number, sign allowed, nothing else around it.
@@ -83,6 +84,10 @@ std::string apply(StudyOptions& o, Setting setting, const std::string& option, c
                std::to_string(kMaxJobs);
       o.jobs = static_cast<int>(whole);
       return "";
+    case Setting::base:
+      if (*value == '\0') return option + " needs a folder";
+      o.base = value;
+      return "";
   }
   return "";
 }
@@ -135,6 +140,18 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
       o.strict = true;
       continue;
     }
+    if (arg == "--no-recursive") {
+      o.recursive = false;
+      continue;
+    }
+    if (arg == "--list") {
+      o.list = true;
+      continue;
+    }
+    if (arg == "-0" || arg == "--null") {
+      o.nul_ends = true;
+      continue;
+    }
     bool long_form = false;
     std::string name = name_of(arg, long_form);
     const char* value = nullptr;
@@ -149,8 +166,9 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
     }
     const OptionName* found = nullptr;
     for (const OptionName& candidate : kValued) {
-      // --out and --jobs have only the long spelling.
-      bool study_only = candidate.setting == Setting::out || candidate.setting == Setting::jobs;
+      // --out, --jobs and --base have only the long spelling.
+      bool study_only = candidate.setting == Setting::out || candidate.setting == Setting::jobs ||
+                        candidate.setting == Setting::base;
       if (name == candidate.name && (long_form || !study_only)) found = &candidate;
     }
     if (found == nullptr) {
@@ -167,19 +185,23 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
     parsed.error = apply(o, found->setting, option, value);
     if (!parsed.error.empty()) return parsed;
   }
+  if (o.nul_ends && !o.list) parsed.error = "-0 goes with --list only";
   return parsed;
 }
 
 void print_study_help(std::FILE* out) {
   std::fputs(
       "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] [--pages] [--strict]\n"
-      "                  recording.txt... | folder...\n"
+      "                  [--no-recursive] [--base DIR] recording.txt... | folder...\n"
+      "       chew_study --list [-0] [--no-recursive] recording.txt... | folder...\n"
       "       chew_study merge PART... --out DIR   (see chew_study merge --help)\n"
       "\n"
-      "Evaluates every recording as chew_eval does, writes its report <name>_output.txt into\n"
-      "DIR, and the tables experiments.csv, indices.csv, cycles.csv, trials.csv, runs.csv and\n"
-      "findings.csv (what the data checks found). A folder stands for its *.txt files (not\n"
-      "*_output.txt, not hidden .*), in sorted order.\n"
+      "Evaluates every recording as chew_eval does, writes its report into DIR, and the tables\n"
+      "experiments.csv, indices.csv, cycles.csv, trials.csv, runs.csv and findings.csv (what the\n"
+      "data checks found). A folder stands for its *.txt files (.TXT too), its subfolders'\n"
+      "included, not reports *_output.txt, not hidden .*, in sorted order. A report keeps the\n"
+      "recording's place below the folder the inputs share: study/p01/s1.pre.txt of the folder\n"
+      "study gives DIR/p01/s1.pre_output.txt.\n"
       "\n"
       "settings (chew_eval's, same defaults and meaning):\n"
       "  -rms_time MS,       --rms-time MS        RMS window (default 50 ms)\n"
@@ -189,15 +211,20 @@ void print_study_help(std::FILE* out) {
       "  -dist_threshold MM, --dist-threshold MM  opening a chewing cycle crosses (default 3 mm)\n"
       "\n"
       "study:\n"
-      "  --out DIR   folder of the reports and tables, created when missing (default .)\n"
-      "  --jobs N    recordings evaluated at once, in separate processes (default 1)\n"
-      "  --quiet     no progress on standard error\n"
-      "  --pages     also a check page <name>_check.html per recording: one HTML file\n"
-      "              drawing the detected cycles and bursts over the signals; and\n"
-      "              index.html, the study's overview with every recording's key figures\n"
-      "  --strict    a recording with an error finding fails the exit status\n"
-      "  --help      this text\n"
-      "  --version   the version, as the reports print it\n"
+      "  --out DIR       folder of the reports and tables, created when missing (default .)\n"
+      "  --jobs N        recordings evaluated at once, in separate processes (default 1)\n"
+      "  --quiet         no progress on standard error\n"
+      "  --pages         also a check page <name>_check.html per recording: one HTML file\n"
+      "                  drawing the detected cycles and bursts over the signals; and\n"
+      "                  index.html, the study's overview with every recording's key figures\n"
+      "  --strict        a recording with an error finding fails the exit status\n"
+      "  --no-recursive  a folder stands for its own files only, not its subfolders'\n"
+      "  --base DIR      reports keep the recordings' places below DIR (default: the folder\n"
+      "                  the inputs share), so runs over parts of a study name them alike\n"
+      "  --list          print the recordings a study would take, one a line; nothing else\n"
+      "  -0, --null      with --list: end each with a NUL character instead\n"
+      "  --help          this text\n"
+      "  --version       the version, as the reports print it\n"
       "\n"
       "exit status: 0 all recordings evaluated, 1 a recording or a table failed (with\n"
       "--strict also: a recording has an error finding), 2 a bad command line (nothing is\n"

@@ -15,6 +15,10 @@ struct StudyOptions {
   bool quiet = false;     // no progress on standard error
   bool pages = false;     // a check page <name>_check.html per recording
   bool strict = false;    // an error finding of the data checks fails the exit status
+  bool recursive = true;  // a folder stands for its subfolders' recordings too
+  std::string base;       // the folder reports' paths begin at; empty: the inputs' common one
+  bool list = false;      // only print the recordings a study would take
+  bool nul_ends = false;  // --list ends each path with a NUL, not a line end
   bool help = false;
   bool version = false;
   std::vector<std::string> inputs;  // recordings and folders, in command-line order
