@@ -52,8 +52,7 @@ struct RawExperiment {
   int spikes[kChannels] = {};               // samples beyond the spike limit, in spreads
   int first_spike[kChannels] = {};          // sample index of the first
   // Two experiments with the same digest hold the same samples: it mixes their count, first
-  // time stamp and sum of time stamps, and of each channel evenly spaced values and the largest
-  // magnitude.
+  // time stamp and sum of time stamps, and 64 evenly spaced values of each channel.
   std::uint64_t digest = 0;
   bool varies = false;  // some EMG value or incisal distance changes within it
 };

@@ -130,6 +130,10 @@ void gather_samples(int k, RawExperiment& x, RawFactsGatherer::Clipping* clippin
     const long double* v = experiment_channel(c, k);
     x.emg_flat[c] = true;
     x.emg_level[c] = 0;
+    // The digest's values, +0 for a column still empty: a column is empty while its channel read
+    // only +0 so far, so the same samples read as a whole or in order have the same digest.
+    for (int i = f; i <= l; i += (l - f) / kDigestValues + 1)
+      digest = mix(digest, v == nullptr ? 0.0L : v[i]);
     if (v == nullptr) continue;  // every value +0: flat at 0, finite, no magnitude
     x.emg_level[c] = v[f];
     if (emg_counts(k)) gather_spikes(c, f, l, v, x, scratch);
@@ -163,8 +167,6 @@ void gather_samples(int k, RawExperiment& x, RawFactsGatherer::Clipping* clippin
     own.largest = largest;
     if (!(largest > 0)) own.run = own.at = 0;  // runs of zeros are no clipping
     if (!x.emg_flat[c]) x.varies = true;
-    for (int i = f; i <= l; i += (l - f) / kDigestValues + 1) digest = mix(digest, v[i]);
-    digest = mix(digest, largest);
   }
   gather_rate(f, l, x, steps, sorted_steps);
   long long stamps = 0;  // wraps: only compared
