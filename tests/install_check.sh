@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installed programs as a new user gets them: `cmake --install` into a fresh prefix, the
 # three programs run from its bin/ (--version, --help, -h, a real study), the manual pages there
-# and rendering without a warning.
+# and rendering without a warning, and the column reference that chew_study's manual page and
+# overview name, defining every column the study's tables have.
 # Usage: install_check.sh CMAKE BUILD_DIR VERSION
 set -euo pipefail
 cmake=$1 build=$2 version=$3
@@ -23,6 +24,12 @@ for program in chew_eval chew_study chew_simulate; do
   [ -z "$warnings" ] || fail "$page: $warnings"
   MANWIDTH=80 man -l "$page" | grep -q "^NAME" || fail "$page does not render"
 done
+reference=share/doc/chew_eval/columns.md
+[ -s "$prefix/$reference" ] || fail "no column reference $prefix/$reference"
+study_page=$(MANWIDTH=80 man -l "$prefix/share/man/man1/chew_study.1")
+for term in "$reference" index.html _check.html; do
+  grep -qF "$term" <<<"$study_page" || fail "man chew_study does not mention $term"
+done
 # chew_eval's help begins with the name it was called by, as it always did.
 chew_eval --help | head -n 1 | grep -qx 'chew_eval: \[-h\] datafile.txt ' || fail "chew_eval --help"
 
@@ -34,4 +41,15 @@ grep -qx "Version                               : $(chew_eval --version | cut -d
   s05_output.txt || fail "the report's version is not --version's"
 chew_study --quiet --out study s05.txt
 cmp -s s05_output.txt study/s05_output.txt || fail "chew_study's report differs from chew_eval's"
+# Each column is defined under its own name or as one of a family: `mr_work_uVs` ...
+# `tl_work_uVs` for every channel, `opening_ms_...` for its mean and SD. The overview cites it.
+for table in study/*.csv; do
+  for column in $(head -n 1 "$table" | tr -d '\r' | tr , ' '); do
+    family=$(sed -E 's/^(ml|tr|tl)_/mr_/; s/_(mean|sd)$/_.../' <<<"$column")
+    grep -qF "\`$column\`" "$prefix/$reference" || grep -qF "\`$family\`" "$prefix/$reference" ||
+      fail "$table: the column $column is not in $reference"
+  done
+done
+chew_study --quiet --pages --out pages s05.txt
+grep -qF "$reference" pages/index.html || fail "index.html does not cite $reference"
 echo "installed and ran chew_eval, chew_study, chew_simulate $version from $prefix"

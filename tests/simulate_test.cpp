@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -102,6 +103,18 @@ struct FormCase {
   int numbers;  // after the time stamp on a sample line
   bool four_channels;
 };
+
+// A case as the simulator's options that make it, so the test list shows
+// "GetParam() = --seed 1 --form five-point --rate 1000 --scale 0.2" instead of raw bytes.
+void print_options(const std::string& seed, const std::string& form, const std::string& rate,
+                   const std::vector<std::string>& size, std::ostream* os) {
+  *os << "--seed " << seed << " --form " << form << " --rate " << rate;
+  for (const std::string& word : size) *os << ' ' << word;
+}
+
+void PrintTo(const FormCase& c, std::ostream* os) {
+  print_options(c.seed, c.form, std::to_string(c.rate), c.size, os);
+}
 
 class SimulateFormTest : public ::testing::TestWithParam<FormCase> {};
 
@@ -368,6 +381,10 @@ struct TruthCase {
   std::string seed, form, rate;
   std::vector<std::string> size;
 };
+
+void PrintTo(const TruthCase& c, std::ostream* os) {
+  print_options(c.seed, c.form, c.rate, c.size, os);
+}
 
 class SimulateTruthTest : public ::testing::TestWithParam<TruthCase> {};
 

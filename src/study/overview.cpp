@@ -269,7 +269,8 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& 
     s += "<h2>Failed recordings</h2>\n<ul class=\"failed\">\n" + failures + "</ul>\n";
   s += "<p>A value more than " + short_number(kOutlierZ) +
        " robust z-scores from the study's median is <span class=\"out\">marked</span>: z = (value "
-       "&#8722; median) / (1.4826 &#215; MAD) over the recordings that have the value (README, "
+       "&#8722; median) / (1.4826 &#215; MAD) over the recordings that have the value "
+       "(share/doc/chew_eval/columns.md, "
        "&#8220;The study overview&#8221;). Each name leads to the recording's check page.</p>\n";
 
   // The table: two header rows, a group over its figures' labels.
