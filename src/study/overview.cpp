@@ -55,7 +55,8 @@ constexpr int kLeadingColumnWidths[] = {40, 240, 70, 50, 64};
 constexpr int kLeadingColumns = 5;
 constexpr int kFigureColumnWidth = 60;
 constexpr int kRowsPerBlock = 50;
-constexpr long double kJitter = 80;  // width over which a column's points spread
+constexpr std::size_t kUnfoldedStrips = 200;  // recordings whose strip plots show unfolded
+constexpr long double kJitter = 80;           // width over which a column's points spread
 
 // A fixed spread across the column for the n-th recording (the golden-ratio sequence), so the
 // plot is the same on every run and points of equal value stay apart.
@@ -92,7 +93,8 @@ constexpr char kStyle[] =
     "box-shadow:inset 0 0 0 2px rgb(var(--vermillion))}"
     "tr.failed td.status{color:rgb(var(--vermillion));font-weight:700}"
     "tr.errors td.status{color:rgb(var(--vermillion))}"
-    ".strips{display:flex;flex-wrap:wrap;gap:16px}"
+    "div.strips{display:flex;flex-wrap:wrap;gap:16px}summary{cursor:pointer}"
+    "summary h2{display:inline-block;margin:16px 0 8px}"
     "figure{margin:0;flex:0 1 auto}figcaption{font-weight:600}"
     "svg.strip{width:100%;height:auto;display:block;background:#fff}"
     ".axis line{stroke:#444}.axis text{font-size:11px;fill:#333}"
@@ -111,7 +113,8 @@ constexpr char kTerms[] =
     "free chewing, RK1, RK2 chewing on the right side, LK1, LK2 chewing on the left side (the "
     "chewing trials), FK, RK, LK both trials of each; MVC maximum voluntary contraction; EMG "
     "electromyogram; RMS root mean square (the EMG's smoothing); MAD median absolute deviation; "
-    "\xC2\xB5V microvolt, Hz hertz (per second), ms millisecond, s second, mm millimetre.</p>\n";
+    "\xC2\xB5V microvolt, Hz hertz (per second), ms millisecond, s second, mm millimetre; UTC "
+    "coordinated universal time; README the manual that comes with chew_study.</p>\n";
 
 // A group's name with its unit, as a heading writes it.
 std::string group_title(const KeyFigureGroup& group) {
@@ -489,14 +492,17 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& 
   for (std::size_t k = 0; k < n; ++k)
     columns += "<col style=\"width:" + std::to_string(kFigureColumnWidth) + "px\">";
   columns += "</colgroup>\n";
-  // Each leading column's distance from the left edge, where it stays.
+  // Each leading column's distance from the left edge, where it stays; a cell scrolled into
+  // view lands beside them.
   std::string leading =
       ".head,.block,table.recordings{width:" + std::to_string(table_width) + "px}";
-  for (int c = 0, left = 0; c < kLeadingColumns; left += kLeadingColumnWidths[c++]) {
+  int left = 0;
+  for (int c = 0; c < kLeadingColumns; left += kLeadingColumnWidths[c++]) {
     const std::string nth = ":nth-child(" + std::to_string(c + 1) + ")";
     leading += ".recordings .lead" + nth + ",.recordings tbody td" + nth +
                "{left:" + std::to_string(left) + "px}";
   }
+  leading += ".scroll{scroll-padding-left:" + std::to_string(left) + "px}";
   s += "<style>" + leading + "</style>\n";
   const std::string table = "<div class=\"block\"><table class=\"recordings\">\n" + columns;
   s += "<div class=\"scroll\">\n<div class=\"head\"><table class=\"recordings\">\n" + columns +
@@ -562,10 +568,14 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& 
         "#" + std::to_string(r + 1) + " " +
         html_escaped(slash == std::string::npos ? rows[r].file : rows[r].file.substr(slash + 1)));
   }
-  s += "<h2>Key figures across the study</h2>\n<p class=\"legend\">Each point a recording's "
-       "value:<span class=\"key\"></span>a value, <span class=\"key out\"></span>a marked value "
-       "(larger, framed in black, drawn on top). Hovering a point names the recording.</p>\n"
-       "<div class=\"strips\">\n";
+  // The strip plots of a large study are folded: drawing its many points at once would keep the
+  // page from opening fast.
+  const bool folded = rows.size() > kUnfoldedStrips;
+  s += std::string(folded ? "<details class=\"strips\">" : "<details class=\"strips\" open>") +
+       "<summary><h2>Key figures across the study</h2></summary>\n<p class=\"legend\">Each "
+       "point a recording's value:<span class=\"key\"></span>a value, <span class=\"key "
+       "out\"></span>a marked value (larger, framed in black, drawn on top). Hovering a point "
+       "names the recording.</p>\n<div class=\"strips\">\n";
   for (std::size_t k = 0; k < n;) {
     std::size_t end = k;
     while (end < n && figures[end].group == figures[k].group) ++end;
@@ -620,7 +630,7 @@ std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& 
     s += svg + "</g>\n" + points + marked + "\n</svg>\n</figure>\n";
     k = end;
   }
-  s += "</div>\n</body>\n</html>\n";
+  s += "</div>\n</details>\n</body>\n</html>\n";
   return s;
 }
 
