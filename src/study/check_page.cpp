@@ -102,9 +102,19 @@ class Chart {
     return s;
   }
 
-  // A band over samples a..b across the plot's height; without a class, it takes its group's.
+  // A band over samples a..b across the plot's height.
   std::string band(const std::string& css_class, int a, int b, const std::string& title) const {
     return rect(css_class, a, b, kTop, height_ - kTop - kBottom, title);
+  }
+
+  // Bands of one kind, which their group's class styles, each over samples a..b.
+  std::string bands(const std::string& css_class,
+                    const std::vector<std::pair<std::pair<int, int>, std::string>>& spans) const {
+    if (spans.empty()) return "";
+    std::string s = "<g class=\"" + css_class + "\" transform=\"translate(0 " + px(kTop) + ")\">";
+    for (const auto& [span, title] : spans)
+      s += rect("", span.first, span.second, 0, height_ - kTop - kBottom, title);
+    return s + "</g>\n";
   }
 
   // A bar over samples a..b along the plot's top edge, named by `label` beside it: a window
@@ -175,7 +185,9 @@ class Chart {
         if (i < f_ || !(view_.cycle_status[i] & bit)) continue;
         ++*count;
         const long double at = y(view_.incisal_dist[i]);
-        d += "M" + px(x_of(i) - 3) + " " + px(peak ? at - 2 : at + 2) +
+        // In whole units, as the curve the marker sits on.
+        d += "M" + std::to_string(std::llround(x_of(i) - 3)) + " " +
+             std::to_string(std::llround(peak ? at - 2 : at + 2)) +
              (peak ? "l3-6 3 6z" : "l3 6 3-6z");
       }
     }
@@ -192,10 +204,14 @@ class Chart {
                    const std::string& title) const {
     long double x1 = x_of(a), w = x_of(b) - x1;
     if (w < 1) w = 1;
-    std::string s = (css_class.empty() ? "<rect" : "<rect class=\"" + css_class + "\"") + " x=\"" +
-                    px(x1) + "\" y=\"" + px(top) + "\" width=\"" + px(w) + "\" height=\"" +
+    // A rect of a group, which places its rects, needs neither a class nor y, nor a line of its
+    // own: they would make up much of a page with many bursts.
+    const bool grouped = css_class.empty();
+    std::string s = (grouped ? "<rect" : "<rect class=\"" + css_class + "\"") + " x=\"" + px(x1) +
+                    (grouped ? "" : "\" y=\"" + px(top)) + "\" width=\"" + px(w) + "\" height=\"" +
                     px(height) + "\"";
-    return title.empty() ? s + "/>\n" : s + "><title>" + title + "</title></rect>\n";
+    s += title.empty() ? "/>" : "><title>" + title + "</title></rect>";
+    return grouped ? s : s + "\n";
   }
 
   const SampleView& view_;
@@ -278,7 +294,7 @@ std::string emg_charts(const SampleView& view, const ExperimentEvaluation& exper
     std::string legend = key("signal", "smoothed EMG");
     // Each run of samples with a positive integral inside the experiment is one burst.
     int bursts = 0;
-    std::string bands;
+    std::vector<std::pair<std::pair<int, int>, std::string>> spans;
     const BurstStretch* const begin = view.bursts[c];
     const BurstStretch* const end = begin + view.burst_count[c];
     auto k =
@@ -291,11 +307,11 @@ std::string emg_charts(const SampleView& view, const ExperimentEvaluation& exper
       while (j < last && k + 1 != end && (k + 1)->first == j + 1 && (k + 1)->value > 0)
         j = std::min((++k)->last, last);
       ++bursts;
-      bands += chart.band("", i, j,
-                          "burst " + std::to_string(bursts) + ", " + number_text(value) + " " +
-                              kMicrovolt + "\xC2\xB7ms");
+      spans.push_back({{i, j},
+                       "burst " + std::to_string(bursts) + ", " + number_text(value) + " " +
+                           kMicrovolt + "\xC2\xB7ms"});
     }
-    if (!bands.empty()) svg += "<g class=\"burst\">\n" + bands + "</g>\n";
+    svg += chart.bands("burst", spans);
     legend += key("level", "activity level " + number_text(level) + uv + " (dashed)") +
               key("burst", counted(bursts, "burst", "bursts"));
     const EmgWindow& mvc = experiment.mvc_window[c];
@@ -359,14 +375,15 @@ class FrontalPlane {
     reach *= 1.1, high *= 1.05, low *= 1.05;
     px_per_mm_ = std::min(kBox / (2 * reach), kBox / (high - low));
     top_mm_ = low;
-    step_mm_ = static_cast<double>(tick_step(kBox / px_per_mm_));
+    step_mm_ = static_cast<double>(tick_step(kBox / 2 / px_per_mm_));  // across: at most 9 labels
   }
 
   // The plot of one trial, its legend and its cycles' table.
   std::string plot(const TrialEvaluation& trial) const;
 
  private:
-  static constexpr double kBox = 300;                   // the plot square, px
+  static constexpr double kBox = 300;  // the plot square, px
+  static constexpr double kMaxTicks = 20;
   static constexpr double kLeftMargin = 44, kTop = 40;  // room for the labels
   static constexpr double kSize = kLeftMargin + kBox + 14, kHeight = kTop + kBox + 26;
 
@@ -390,18 +407,22 @@ std::string FrontalPlane::axes() const {
                   px(kTop) + "\" width=\"" + px(kBox) + "\" height=\"" + px(kBox) + "\"/>" +
                   "<g class=\"zero\">" + line(x(0), kTop, x(0), kTop + kBox) +
                   line(kLeftMargin, y(0), kLeftMargin + kBox, y(0)) + "</g><g class=\"ticks x\">";
-  for (double v = -std::floor(half / step_mm_) * step_mm_; v <= half + step_mm_ / 1e6;
-       v += step_mm_) {
+  // Tick k at k steps from where the openings began; extents beyond any jaw's get no ticks.
+  const double across = std::floor(half / step_mm_ + 1e-6);
+  const double above = std::ceil(top_mm_ / step_mm_ - 1e-6);
+  const double below = std::floor(bottom / step_mm_ + 1e-6);
+  const int sides = across >= 0 && across <= kMaxTicks ? static_cast<int>(across) : -1;
+  for (int k = -sides; k <= sides; ++k) {
+    const double v = k * step_mm_;
     s += line(x(v), kTop - 4, x(v), kTop) + "<text x=\"" + px(x(v)) + "\" y=\"" + px(kTop - 6) +
-         "\" text-anchor=\"middle\">" +
-         short_number(std::fabs(v) < step_mm_ / 1e6 ? 0 : std::fabs(v)) + "</text>";
+         "\" text-anchor=\"middle\">" + short_number(std::abs(k) * step_mm_) + "</text>";
   }
   s += "</g><g class=\"ticks y\">";
-  for (double v = std::ceil(top_mm_ / step_mm_) * step_mm_; v <= bottom + step_mm_ / 1e6;
-       v += step_mm_) {
+  const bool down = std::fabs(above) <= 1e6 && below - above >= 0 && below - above <= kMaxTicks;
+  for (int k = down ? static_cast<int>(above) : 1; down && k <= static_cast<int>(below); ++k) {
+    const double v = k * step_mm_;
     s += line(kLeftMargin - 4, y(v), kLeftMargin, y(v)) + "<text x=\"" + px(kLeftMargin - 6) +
-         "\" y=\"" + px(y(v) + 4) + "\" text-anchor=\"end\">" +
-         short_number(std::fabs(v) < step_mm_ / 1e6 ? 0 : v) + "</text>";
+         "\" y=\"" + px(y(v) + 4) + "\" text-anchor=\"end\">" + short_number(v) + "</text>";
   }
   s += "</g><text class=\"label\" x=\"" + px(kLeftMargin) + "\" y=\"12\">subject's right " +
        "(mm)</text><text class=\"label\" x=\"" + px(kLeftMargin + kBox) +
@@ -580,7 +601,7 @@ constexpr char kTerms[] =
     "contraction; NL noise level; EMG electromyogram; RMS root mean square (the EMG's "
     "smoothing); M. musculus (muscle); C. the report's column of confirmed chewing cycles; "
     "chewing sides R right, L left, C central, B both; mm millimetre, ms millisecond, s second, "
-    "\xC2\xB5V microvolt.</p>\n";
+    "\xC2\xB5V microvolt, Hz hertz (per second).</p>\n";
 
 }  // namespace
 
