@@ -18,6 +18,7 @@
 #include "io/signals.h"
 #include "study/console.h"
 #include "study/inputs.h"
+#include "study/overview.h"
 #include "study/tables.h"
 
 namespace {
@@ -222,7 +223,7 @@ bool same_folder(const std::string& a, const std::string& b) {
 }
 
 constexpr char kUsage[] =
-    "usage: chew_study merge PART... --out DIR\n"
+    "usage: chew_study merge PART... --out DIR [--pages]\n"
     "\n"
     "Joins the tables of part folders, each written by a chew_study run over a part of a study,\n"
     "into DIR: one header per table, the rows in the order of the parts, the same bytes one run\n"
@@ -230,15 +231,52 @@ constexpr char kUsage[] =
     "or versions differ and parts that hold the same recording or report name. The reports stay\n"
     "in the parts.\n"
     "\n"
+    "With --pages, also writes DIR/index.html, the study's overview, from the joined tables: its\n"
+    "links lead to the reports and check pages in the parts (run with --pages for their pages).\n"
+    "\n"
     "exit status: 0 joined, 1 a part could not be read or a table not written, 2 a bad command\n"
     "line or parts refused\n";
+
+// The text of a part's table `name`, header and records.
+std::string table_text(const Part& part, const char* name) {
+  std::string text;
+  for (std::size_t t = 0; t < std::size(kTables); ++t)
+    if (std::strcmp(kTables[t], name) == 0)
+      for (const std::string& record : part.tables[t].records) text += record;
+  return text;
+}
+
+// --pages: the overview of the joined study in `out`, linking into the parts' folders. An empty
+// text when it is written, else why not.
+std::string write_merged_overview(const std::vector<Part>& parts, const std::string& out) {
+  std::vector<OverviewRow> rows;
+  int missing = 0;
+  for (const Part& part : parts) {
+    std::error_code failed;
+    std::string prefix = std::filesystem::relative(part.folder, out, failed).generic_string();
+    if (failed || prefix.empty())
+      prefix = std::filesystem::absolute(part.folder, failed).generic_string();
+    prefix = prefix == "." ? "" : prefix + "/";
+    const StudyTables tables{table_text(part, kRunsTable), table_text(part, kExperimentsTable),
+                             table_text(part, kIndicesTable), table_text(part, kTrialsTable)};
+    for (OverviewRow& row : overview_rows(tables, part.folder, prefix, &missing))
+      rows.push_back(std::move(row));
+  }
+  if (missing > 0)
+    complain("warning: " + std::to_string(missing) +
+             " reports or check pages are not in their parts (parts run without --pages?); "
+             "index.html names them without a link");
+  std::string version;
+  const Settings settings = settings_of_runs(table_text(parts.front(), kRunsTable), &version);
+  return write_overview_page(out, rows, settings, version);
+}
 
 }  // namespace
 
 int merge_parts_main(int argc, const char* const* argv) {
   std::vector<std::string> folders;
   std::string out;
-  bool options_ended = false;
+  bool options_ended = false, pages = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (options_ended || arg.empty() || arg[0] != '-') {
@@ -248,6 +286,8 @@ int merge_parts_main(int argc, const char* const* argv) {
     } else if (arg == "-h" || arg == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (arg == "--pages") {
+      pages = true;
     } else if (arg == "--out" && i + 1 < argc) {
       out = argv[++i];
     } else if (arg.compare(0, 6, "--out=") == 0) {
@@ -315,6 +355,13 @@ int merge_parts_main(int argc, const char* const* argv) {
   for (const std::string& error : errors) {
     complain(error);
     status = 1;
+  }
+  if (pages && status == 0) {
+    const std::string error = write_merged_overview(parts, out);
+    if (!error.empty()) {
+      complain(error);
+      status = 1;
+    }
   }
   return status;
 }

@@ -194,7 +194,7 @@ void print_study_help(std::FILE* out) {
       "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] [--pages] [--strict]\n"
       "                  [--no-recursive] [--base DIR] recording.txt... | folder...\n"
       "       chew_study --list [-0] [--no-recursive] recording.txt... | folder...\n"
-      "       chew_study merge PART... --out DIR   (see chew_study merge --help)\n"
+      "       chew_study merge PART... --out DIR [--pages]   (see chew_study merge --help)\n"
       "\n"
       "Evaluates every recording as chew_eval does, writes its report into DIR, and the tables\n"
       "experiments.csv, indices.csv, cycles.csv, trials.csv, runs.csv and findings.csv (what the\n"
