@@ -158,8 +158,8 @@ def load(folder, name, columns):
     path = os.path.join(folder, name)
     with open(path, "rb") as raw:
         data = raw.read()
-    if data.count(b"\n") != data.count(b"\r\n"):
-        problem(f"{name}: a record not ended by CRLF")
+    if b"\r\n" in data:
+        problem(f"{name}: a record ended by CRLF, not LF")
     with open(path, newline="", encoding="utf-8") as f:
         rows = list(csv.reader(f))
     if not rows or rows[0] != columns:

@@ -17,6 +17,7 @@
 #include "io/safe_file.h"
 #include "io/signals.h"
 #include "study/console.h"
+#include "study/csv.h"
 #include "study/inputs.h"
 #include "study/tables.h"
 
@@ -30,46 +31,11 @@ void complain(const std::string& message) {
   std::fprintf(stderr, "chew_study: %s\n", printable(message).c_str());
 }
 
-// A table as written: its records, each with its CRLF (a quoted field may hold line breaks).
+// A table as written: its records, each with its line end (a quoted field may hold line breaks).
 struct Table {
   std::string path;
   std::vector<std::string> records;  // the header first
 };
-
-// Splits `text` into records; false when it does not end with a whole record.
-bool split_records(const std::string& text, std::vector<std::string>& records) {
-  bool quoted = false;
-  std::size_t start = 0;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    if (text[k] == '"') quoted = !quoted;  // a doubled quote toggles twice
-    if (!quoted && text[k] == '\n' && k > start && text[k - 1] == '\r') {
-      records.push_back(text.substr(start, k + 1 - start));
-      start = k + 1;
-    }
-  }
-  return start == text.size() && !records.empty();
-}
-
-// The fields of one record.
-std::vector<std::string> fields_of(const std::string& record) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  const std::size_t end = record.size() - 2;  // without its CRLF
-  for (std::size_t k = 0; k < end; ++k) {
-    const char c = record[k];
-    if (quoted && c == '"' && k + 1 < end && record[k + 1] == '"') {
-      fields.back() += '"';
-      ++k;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  return fields;
-}
 
 // What a file that is no regular file is, for the message that refuses it.
 std::string kind_of(mode_t mode) {

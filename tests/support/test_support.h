@@ -38,7 +38,7 @@ struct CommandResult {
 // A run's standard output and error, for a failure message.
 std::string describe(const CommandResult& result);
 
-// The records of a CSV table (RFC 4180: quoted fields, CRLF), each a map from column name to
+// The records of a CSV table (quoted fields, LF), each a map from column name to
 // field, so the checks do not depend on the order or number of the columns.
 std::vector<std::map<std::string, std::string>> csv_table(const std::string& text);
 
