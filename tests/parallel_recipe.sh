@@ -60,7 +60,9 @@ refused() {  # MESSAGE PART...
   grep -qF -- "$message" err.txt || fail "merge $*: $(cat err.txt)"
   [ ! -e refused ] || fail "merge $* wrote something"
 }
-refused "'study/r1.txt' in 'other' has rms_time_ms 40, 'study/r1.txt' in 'parts/1' 50" parts/1 other
+refused "'study/r1.txt' in 'other' has rms_time 40 ms, 'study/r1.txt' in 'parts/1' 50 ms" parts/1 other
+chew_study --quiet --emg-threshold 2.50 --out pct study/r1.txt  # settings compared as given
+refused "'study/r1.txt' in 'pct' has emg_threshold 2.5 %, 'study/r2.txt' in 'parts/4' 3 %" parts/4 pct
 refused "the recording 'study/r2.txt' is in 'parts/4' and in 'twin'" parts/3 parts/4 twin
 refused "'study/r2.txt' in 'parts/4' and 'elsewhere/r2.txt' in 'namesake' both have the report r2_output.txt" \
   parts/4 namesake

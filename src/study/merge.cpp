@@ -23,9 +23,19 @@
 
 namespace {
 
-// The runs.csv columns that must agree across the parts: the settings and the version.
-constexpr const char* kAgreeing[] = {"rms_time_ms",   "mvc_time_ms",       "nl_time_ms",
-                                     "emg_threshold", "dist_threshold_mm", "version"};
+// The runs.csv columns that must agree across the parts: the settings as given and the version,
+// with the names and units the messages give them.
+struct Agreeing {
+  const char* column;
+  const char* name;
+  const char* unit;
+};
+constexpr Agreeing kAgreeing[] = {{"rms_time_ms", "rms_time", " ms"},
+                                  {"mvc_time_ms", "mvc_time", " ms"},
+                                  {"nl_time_ms", "nl_time", " ms"},
+                                  {"emg_threshold_given_pct", "emg_threshold", " %"},
+                                  {"dist_threshold_given_mm", "dist_threshold", " mm"},
+                                  {"version", "version", ""}};
 
 void complain(const std::string& message) {
   std::fprintf(stderr, "chew_study: %s\n", printable(message).c_str());
@@ -152,7 +162,7 @@ std::vector<std::string> refusals(const std::vector<Part>& parts) {
       };
       const std::string file = field("file");
       std::vector<std::string> settings;
-      for (const char* name : kAgreeing) settings.push_back(field(name));
+      for (const Agreeing& a : kAgreeing) settings.push_back(field(a.column));
       if (reference_file.empty()) {
         reference = settings;
         reference_file = "'" + file + "' in '" + part.folder + "'";
@@ -160,8 +170,9 @@ std::vector<std::string> refusals(const std::vector<Part>& parts) {
       for (std::size_t k = 0; k < settings.size() && !settings_differ; ++k) {
         settings_differ = settings[k] != reference[k];
         if (settings_differ)
-          found.push_back("'" + file + "' in '" + part.folder + "' has " + kAgreeing[k] + " " +
-                          settings[k] + ", " + reference_file + " " + reference[k]);
+          found.push_back("'" + file + "' in '" + part.folder + "' has " + kAgreeing[k].name + " " +
+                          settings[k] + kAgreeing[k].unit + ", " + reference_file + " " +
+                          reference[k] + kAgreeing[k].unit);
       }
       const Seen seen{file, part.folder};
       const auto [same_file, new_file] = by_file.emplace(file, seen);

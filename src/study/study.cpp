@@ -162,11 +162,11 @@ int run_study(int argc, const char* const* argv) {
   std::size_t done = 0, failed = 0, with_errors = 0;
   PoolWork work;
   work.evaluate = [&](std::size_t i) {
-    return evaluate_recording(recordings[i], o.settings, o.out, o.pages);
+    return evaluate_recording(recordings[i], o.settings, o.given, o.out, o.pages);
   };
   work.failed = [&](std::size_t i, const std::string& message) {
     return failed_recording(
-        recordings[i], o.settings, message,
+        recordings[i], o.settings, o.given, message,
         written_since(earlier_reports[i], in_folder(o.out, recordings[i].report)));
   };
   work.finished = [&](std::size_t i, const RecordingTables& t) {
