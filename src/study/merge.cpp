@@ -7,18 +7,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "io/safe_file.h"
-#include "io/signals.h"
 #include "study/console.h"
 #include "study/csv.h"
 #include "study/inputs.h"
+#include "study/output_folder.h"
 #include "study/tables.h"
 
 namespace {
@@ -98,12 +96,18 @@ std::string read_regular_file(const std::string& path, std::string& text) {
   return error;
 }
 
-// Reads one table of a part; an empty text when it is read, else why not.
-std::string read_table(const std::string& part, const char* name, Table& table) {
+// Reads one table of a part, which must be the table the part's manifest records; an empty text
+// when it is read, else why not.
+std::string read_table(const std::string& part, const PartFolder& books, const char* name,
+                       Table& table) {
   table.path = in_folder(part, name);
   std::string text;
   const std::string error = read_regular_file(table.path, text);
   if (!error.empty()) return error;
+  const ManifestEntry* entry = books.entry(name);
+  if (entry == nullptr) return "the manifest of the part '" + part + "' has no " + name;
+  const std::string mismatch = table_mismatch(*entry, text, table.path);
+  if (!mismatch.empty()) return mismatch;
   if (!split_records(text, table.records))
     return "'" + table.path + "' is no complete table (cut short, or not written by chew_study)";
   return "";
@@ -204,8 +208,9 @@ constexpr char kUsage[] =
     "Joins the tables of part folders, each written by a chew_study run over a part of a study,\n"
     "into DIR: one header per table, the rows in the order of the parts, the same bytes one run\n"
     "over all the recordings in that order writes. Refuses, writing nothing, parts whose settings\n"
-    "or versions differ and parts that hold the same recording or report name. The reports stay\n"
-    "in the parts.\n"
+    "or versions differ, parts that hold the same recording or report name, and tables that are\n"
+    "not those their part's manifest records (cut short or changed). The reports stay in the\n"
+    "parts.\n"
     "\n"
     "exit status: 0 joined, 1 a part could not be read or a table not written, 2 a bad command\n"
     "line or parts refused\n";
@@ -245,10 +250,16 @@ int merge_parts_main(int argc, const char* const* argv) {
   }
 
   std::vector<Part> parts(folders.size());
+  std::vector<std::unique_ptr<PartFolder>> books;  // each part locked while it is read
   for (std::size_t p = 0; p < folders.size(); ++p) {
     parts[p].folder = folders[p];
+    books.push_back(std::make_unique<PartFolder>(folders[p]));
+    if (!books[p]->error().empty()) {
+      complain(books[p]->error() + "; nothing written");
+      return 1;
+    }
     for (std::size_t t = 0; t < std::size(kTables); ++t) {
-      const std::string error = read_table(folders[p], kTables[t], parts[p].tables[t]);
+      const std::string error = read_table(folders[p], *books[p], kTables[t], parts[p].tables[t]);
       if (!error.empty()) {
         complain(error + "; nothing written");
         return 1;
@@ -266,28 +277,32 @@ int merge_parts_main(int argc, const char* const* argv) {
     return 2;
   }
 
-  std::error_code made;
-  std::filesystem::create_directories(out, made);
-  if (made) {
-    complain("cannot make the output folder '" + out + "': " + made.message());
-    return 1;
+  // The joined tables are the run of the output folder, put in place as a whole.
+  OutputFolder folder(out);
+  std::string unusable = folder.error();
+  if (unusable.empty()) unusable = folder.stage({});
+  if (!unusable.empty()) {
+    complain(unusable + "; nothing written");
+    return folder.in_use() ? 2 : 1;
   }
   int status = 0;
   std::vector<std::string> errors;
-  {
-    std::vector<std::unique_ptr<SafeFile>> files;
-    for (std::size_t t = 0; t < std::size(kTables); ++t) {
-      files.push_back(std::make_unique<SafeFile>(in_folder(out, kTables[t])));
-      files[t]->write(parts[0].tables[t].records[0]);
-      for (const Part& part : parts)
-        for (std::size_t r = 1; r < part.tables[t].records.size(); ++r)
-          files[t]->write(part.tables[t].records[r]);
-    }
-    const SignalsHeld held;  // all six tables in place, or none
-    for (const auto& file : files) {
-      if (const int error = file->commit())
-        errors.push_back("cannot write table '" + file->target() + "': " + std::strerror(error));
-    }
+  std::vector<RunFile> files;
+  for (std::size_t t = 0; t < std::size(kTables); ++t) {
+    SafeFile file(in_folder(out, kTables[t]));
+    file.write(parts[0].tables[t].records[0]);
+    for (const Part& part : parts)
+      for (std::size_t r = 1; r < part.tables[t].records.size(); ++r)
+        file.write(part.tables[t].records[r]);
+    if (const int write_error = file.commit())
+      errors.push_back("cannot write table '" + file.target() + "': " + std::strerror(write_error) +
+                       "; nothing put in place");
+    files.push_back({kTables[t], true});
+  }
+  if (errors.empty()) {
+    const OutputFolder::Outcome put = folder.commit(files);
+    for (const std::string& warning : put.warnings) complain("warning: " + warning);
+    if (!put.error.empty()) errors.push_back(put.error);
   }
   for (const std::string& error : errors) {
     complain(error);

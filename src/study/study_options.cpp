@@ -269,7 +269,8 @@ void print_study_help(std::FILE* out) {
       "  -dist_threshold MM, --dist-threshold MM  opening a chewing cycle crosses (default 3 mm)\n"
       "\n"
       "study:\n"
-      "  --out DIR       folder of the reports and tables, created when missing (default .)\n"
+      "  --out DIR       folder of the reports and tables, created when missing (default .);\n"
+      "                  it holds one run: the files of the run before are replaced as a whole\n"
       "  --jobs N        recordings evaluated at once, in separate processes (default 1)\n"
       "  --quiet         no progress on standard error\n"
       "  --pages         also a check page <name>_check.html per recording: one HTML file\n"
@@ -285,8 +286,8 @@ void print_study_help(std::FILE* out) {
       "  --version       the version, as the reports print it\n"
       "\n"
       "exit status: 0 all recordings evaluated, 1 a recording or a table failed (with\n"
-      "--strict also: a recording has an error finding), 2 a bad command line (nothing is\n"
-      "evaluated)\n",
+      "--strict also: a recording has an error finding), 2 a bad command line or the output\n"
+      "folder in use by another run (nothing is evaluated)\n",
       out);
 }
 

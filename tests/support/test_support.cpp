@@ -44,7 +44,14 @@ std::vector<std::string> hidden_names(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& item : std::filesystem::directory_iterator(folder)) {
     const std::string name = item.path().filename().string();
-    if (name[0] == '.') names.push_back(name);
+    if (name != ".chew_study") {
+      if (name[0] == '.') names.push_back(name);
+      continue;
+    }
+    for (const auto& inner : std::filesystem::directory_iterator(item.path())) {
+      const std::string kept = inner.path().filename().string();
+      if (kept != "lock" && kept != "manifest.csv") names.push_back(name + "/" + kept);
+    }
   }
   return names;
 }

@@ -26,7 +26,8 @@ class TempDir {
 void write_file(const std::string& path, const std::string& content);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
-// The names in `folder` that begin with ".": temporary files and scratch folders left behind.
+// The names in `folder` that begin with ".": temporary files and scratch folders left behind;
+// of a study's books (.chew_study) only what is not its lock and manifest.
 std::vector<std::string> hidden_names(const std::string& folder);
 
 struct CommandResult {
