@@ -333,7 +333,7 @@ KeyValues key_values(const Evaluation& e) {
   return key_values(RecordingRows{experiments_header() + experiment_rows("", e),
                                   indices_header() + index_rows("", e.indices, e.form),
                                   trials_header() + trial_rows("", e),
-                                  runs_header() + run_row(facts, Settings{})});
+                                  runs_header() + run_row(facts, Settings{}, GivenSettings{})});
 }
 
 std::vector<OverviewRow> overview_rows(const StudyTables& tables, const std::string& folder,
