@@ -122,7 +122,8 @@ std::string group_title(const KeyFigureGroup& group) {
                              : std::string(group.name) + " (" + group.unit + ")";
 }
 
-// A value with its unit, as a point's title writes it: "8 cycles", "1 cycle", "1.25 Hz".
+// A value with its unit, as a point's title writes it: "1.25 Hz"; a count (the one group without
+// a unit, the confirmed cycles) as it is said: "8 cycles", "1 cycle".
 std::string value_text(const KeyFigureGroup& group, long double value) {
   if (*group.unit == '\0')
     return fixed(value, group.decimals) + (value == 1 ? " cycle" : " cycles");
