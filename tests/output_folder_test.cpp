@@ -133,9 +133,13 @@ TEST_F(OutputFolderTest, ASecondRunIsRefusedAndAKilledRunLeavesTheEarlierOneWhol
     int drain = -1;
     const pid_t first = start_blocked(
         dir_.path(), {"--pages", "--out", "out", "study/a.txt", "study/b.txt"}, drain);
+    ASSERT_GT(first, 0);
     // Holding the lock, it has written its process number into the lock file.
-    while (read_file(dir_.file("out/.chew_study/lock")) != std::to_string(first) + "\n")
+    int status = 0;
+    while (read_file(dir_.file("out/.chew_study/lock")) != std::to_string(first) + "\n") {
+      ASSERT_EQ(waitpid(first, &status, WNOHANG), 0) << "ended early: " << status;
       usleep(1000);
+    }
     const CommandResult second = study({"study/c.txt"});
     EXPECT_EQ(second.status, 2);
     EXPECT_EQ(second.err,
@@ -147,7 +151,6 @@ TEST_F(OutputFolderTest, ASecondRunIsRefusedAndAKilledRunLeavesTheEarlierOneWhol
     while (read(drain, buffer, sizeof buffer) > 0) {
     }
     close(drain);
-    int status = 0;
     waitpid(first, &status, 0);
     const auto now = listing(dir_.file("out"));
     if (signal == 0) {
