@@ -205,10 +205,11 @@ std::vector<Fields> records_of(const std::string& table) {
       quoted = true;
     } else if (c == ',') {
       fields.emplace_back();
-    } else if (c == '\r' && k + 1 < table.size() && table[k + 1] == '\n') {
+    } else if (c == '\n' || (c == '\r' && k + 1 < table.size() && table[k + 1] == '\n')) {
+      // A record ends at LF, or at the CRLF of tables written by earlier versions.
       records.push_back(std::move(fields));
       fields.assign(1, "");
-      ++k;
+      if (c == '\r') ++k;
     } else {
       fields.back() += c;
     }
