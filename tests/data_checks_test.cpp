@@ -629,7 +629,7 @@ TEST(DataChecksExamplesTest, ShippedExamplesHaveNoFindings) {
   const CommandResult run = run_program(kStudy, args, dir.path());
   EXPECT_EQ(run.status, 0) << describe(run);
   EXPECT_EQ(read_file(dir.file("out/findings.csv")),
-            "file,check,severity,experiment,trial,channel,value,limit,unit,message\r\n");
+            "file,check,severity,experiment,trial,channel,value,limit,unit,message\n");
   const auto runs = table(dir.file("out/runs.csv"));
   ASSERT_EQ(runs.size(), 3u);
   const char* form[3][2] = {{"5", "2"}, {"3", "4"}, {"3", "2"}};
@@ -658,7 +658,7 @@ TEST(DataChecksExamplesTest, SimulatedRecordingsOfEveryFormAndRateHaveNoFindings
       run_program(kStudy, {"--strict", "--quiet", "--jobs", "2", "--out", "out", "."}, dir.path());
   EXPECT_EQ(run.status, 0) << describe(run);
   EXPECT_EQ(read_file(dir.file("out/findings.csv")),
-            "file,check,severity,experiment,trial,channel,value,limit,unit,message\r\n");
+            "file,check,severity,experiment,trial,channel,value,limit,unit,message\n");
 }
 
 }  // namespace

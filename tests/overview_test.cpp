@@ -109,12 +109,15 @@ TEST(OverviewTest, ValuesWithoutAWindowOrNotFiniteAreDashesThatCountForNothing) 
   Evaluation e = evaluation_of(18);
   e.form.emg_channels = 4;
   for (int k = kFirstChewingTrial; k < 18; ++k) e.trials.push_back({k, {}, {}});
-  for (int c = 0; c < kChannels; ++c) e.run_mvc[c] = 0, e.run_nl[c] = kNoNoiseLevel;
+  for (int c = 0; c < kChannels; ++c) {
+    e.run_mvc[c] = 0, e.run_nl[c] = kNoNoiseLevel;
+    for (int k = kFirstChewingTrial; k < 18; ++k) e.experiments[k].nl[c] = kNoNoiseLevel;
+  }
   // Only the right masseter's MVC and the left masseter's noise level come from windows.
   e.experiments[1].mvc_window[0] = {true, 10, 20};
-  e.run_mvc[0] = 100;
+  e.run_mvc[0] = e.experiments[1].mvc[0] = 100;
   e.experiments[15].nl_window[1] = {true, 30, 40};
-  e.run_nl[1] = 150;
+  e.run_nl[1] = e.experiments[15].nl[1] = 150;
   e.conditions[FK] = KinematicSummary{};  // its frequency, without a sampling rate, is no value
   const KeyValues values = key_values_from_text(key_values_text(key_values(e)));
   EXPECT_FALSE(values.at(2 * kChannels + kChewingTrials + FK));

@@ -60,16 +60,35 @@ refused() {  # MESSAGE PART...
   grep -qF -- "$message" err.txt || fail "merge $*: $(cat err.txt)"
   [ ! -e refused ] || fail "merge $* wrote something"
 }
-refused "'study/r1.txt' in 'other' has rms_time_ms 40, 'study/r1.txt' in 'parts/1' 50" parts/1 other
+refused "'study/r1.txt' in 'other' has rms_time 40 ms, 'study/r1.txt' in 'parts/1' 50 ms" parts/1 other
+chew_study --quiet --emg-threshold 2.50 --out pct study/r1.txt  # settings compared as given
+refused "'study/r1.txt' in 'pct' has emg_threshold 2.5 %, 'study/r2.txt' in 'parts/4' 3 %" parts/4 pct
 refused "the recording 'study/r2.txt' is in 'parts/4' and in 'twin'" parts/3 parts/4 twin
 refused "'study/r2.txt' in 'parts/4' and 'elsewhere/r2.txt' in 'namesake' both have the report r2_output.txt" \
   parts/4 namesake
 version=$(chew_study --version | cut -d' ' -f2)
 sed -i "s/,${version//./\\.},/,0.9,/" twin/runs.csv
+# The part's manifest made to match, with the usual tools: another version's part, not a damaged one.
+sed -i "s/^runs\.csv,[0-9]*,\([0-9]*\),.*/runs.csv,$(wc -c <twin/runs.csv),\1,$(sha256sum <twin/runs.csv | cut -c1-64)/" \
+  twin/.chew_study/manifest.csv
 refused "'study/r2.txt' in 'twin' has version 0.9, 'study/r1.txt' in 'parts/1' $version" parts/1 twin
 status=0
 chew_study merge parts/1 missing --out refused 2>err.txt || status=$?
 [ "$status" -eq 1 ] && [ ! -e refused ] || fail "a missing part gave status $status"
+# A table cut at a record boundary, and a part of the earlier version (CRLF, no manifest): status
+# 1, a message, nothing written.
+rm -rf cut old && cp -R parts/2 cut && cp -R parts/2 old && sed -i '$d' cut/cycles.csv
+rm -r old/.chew_study && sed -i 's/$/\r/' old/*.csv
+for part in cut old; do
+  status=0
+  chew_study merge parts/1 $part --out refused 2>err.txt || status=$?
+  [ "$status" -eq 1 ] && [ ! -e refused ] || fail "merge of the part $part gave status $status"
+  case $part in
+    cut) message="'cut/cycles.csv' is not the table its run wrote ($(($(wc -l <cut/cycles.csv) - 1)) rows of" ;;
+    old) message="the part 'old' has no manifest (old/.chew_study/manifest.csv): its tables, with CRLF" ;;
+  esac
+  grep -qF -- "$message" err.txt || fail "merge of the part $part: $(cat err.txt)"
+done
 # A table name that is no regular file: refused after a stat, status 1, one line, nothing written.
 # Opened, the FIFO would wait for a writer and /dev/zero would never end: `timeout` ends that.
 for kind in fifo zero folder; do

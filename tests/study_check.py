@@ -46,7 +46,7 @@ CYCLE_COLUMNS = (
 RUN_COLUMNS = ["file", "status", "report", "samples", "experiments", "calibration_type",
                "skipped_lines", "sampling_rate_Hz", "rms_time_ms", "mvc_time_ms", "nl_time_ms",
                "emg_threshold", "dist_threshold_mm", "version", "points", "emg_channels",
-               "warnings", "errors"]
+               "warnings", "errors", "emg_threshold_given_pct", "dist_threshold_given_mm"]
 FINDING_COLUMNS = ["file", "check", "severity", "experiment", "trial", "channel", "value", "limit",
                    "unit", "message"]
 
@@ -158,8 +158,8 @@ def load(folder, name, columns):
     path = os.path.join(folder, name)
     with open(path, "rb") as raw:
         data = raw.read()
-    if data.count(b"\n") != data.count(b"\r\n"):
-        problem(f"{name}: a record not ended by CRLF")
+    if b"\r\n" in data:
+        problem(f"{name}: a record ended by CRLF, not LF")
     with open(path, newline="", encoding="utf-8") as f:
         rows = list(csv.reader(f))
     if not rows or rows[0] != columns:
@@ -450,6 +450,11 @@ def main(argv):
               run["skipped_lines"], run["rms_time_ms"], run["mvc_time_ms"], run["nl_time_ms"],
               run["emg_threshold"], run["dist_threshold_mm"], run["points"], run["emg_channels"],
               run["warnings"], run["errors"], sep="\t")
+        # The thresholds as given (per cent, mm) are those used.
+        for given, used, scale in (("emg_threshold_given_pct", "emg_threshold", 100),
+                                   ("dist_threshold_given_mm", "dist_threshold_mm", 1)):
+            if abs(float(run[given]) / scale - float(run[used])) > 1e-15 * float(run[used]):
+                problem(f"{file}: {given} {run[given]} is not {used} {run[used]}")
         mine = [of(t, file) for t in (experiments, indices, cycles, findings)]
         if run["status"] != "ok":
             if run["report"] or any(mine) or run["warnings"] or run["errors"]:

@@ -22,9 +22,24 @@ std::string temporary_pattern(const std::string& target) {
 
 int last_error() { return errno != 0 ? errno : EIO; }
 
+// The staging redirection: targets beginning with staged_folder go below stage_folder.
+std::string staged_folder, stage_folder;
+
 }  // namespace
 
-SafeFile::SafeFile(const std::string& target) : target_(target), temp_(temporary_pattern(target)) {
+void stage_files(const std::string& folder, const std::string& stage) {
+  staged_folder = folder;
+  stage_folder = folder.empty() ? "" : stage;
+}
+
+std::string staged_path(const std::string& target) {
+  if (staged_folder.empty() || target.compare(0, staged_folder.size(), staged_folder) != 0)
+    return target;
+  return stage_folder + target.substr(staged_folder.size());
+}
+
+SafeFile::SafeFile(const std::string& target)
+    : target_(target), path_(staged_path(target)), temp_(temporary_pattern(path_)) {
   // No signal between creating the file and entering it, or a signal would miss it.
   sigset_t all, old;
   sigfillset(&all);
@@ -73,7 +88,12 @@ int SafeFile::commit() {
   errno = 0;
   if (std::fclose(stream_) != 0 && error == 0) error = last_error();
   stream_ = nullptr;
-  if (error == 0 && std::rename(temp_.c_str(), target_.c_str()) != 0) error = last_error();
+  // A staged file is put in place with the rest of the run; a folder at its name would refuse it.
+  struct stat at_target;
+  if (error == 0 && path_ != target_ && lstat(target_.c_str(), &at_target) == 0 &&
+      S_ISDIR(at_target.st_mode))
+    error = EISDIR;
+  if (error == 0 && std::rename(temp_.c_str(), path_.c_str()) != 0) error = last_error();
   if (error != 0) unlink(temp_.c_str());
   // Left only now: until the rename a signal must find it, and after it the name is free.
   leave_temporary(temp_.c_str());

@@ -1,13 +1,17 @@
 #include "io/signals.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -40,6 +44,9 @@ Worker workers[kWorkerSlots];
 
 char scratch[PATH_MAX];
 volatile std::sig_atomic_t has_scratch = 0;
+
+char stage[PATH_MAX];
+volatile std::sig_atomic_t has_stage = 0;
 
 // "<scratch>/<index>" into `path`, without the allocating or locale-dependent formatters.
 void fragment_path(std::size_t index, char* path, std::size_t size) {
@@ -99,6 +106,7 @@ void clean_up_and_end(int signal) {
   stop_entered_workers();
   for (const Temporary& t : temporaries)
     if (t.used) unlink(t.path);
+  if (has_stage) remove_tree(stage);
   end_by_signal(signal);
 }
 
@@ -168,6 +176,81 @@ void enter_scratch(const char* folder) {
 
 void leave_scratch() { has_scratch = 0; }
 
+void enter_stage(const char* folder) {
+  if (std::strlen(folder) >= sizeof stage) return;
+  std::strcpy(stage, folder);
+  std::atomic_signal_fence(std::memory_order_seq_cst);  // the folder is whole before it counts
+  has_stage = 1;
+}
+
+void leave_stage() { has_stage = 0; }
+
+namespace {
+
+// One record of the getdents64 system call.
+struct DirectoryEntry {
+  std::uint64_t inode;
+  std::int64_t next;
+  unsigned short length;
+  unsigned char type;
+  char name[1];
+};
+
+// Removes what it can of the folder at `path`, open as `fd`: files, links and empty folders.
+// Returns whether something was removed. At the first subfolder that is not empty it stops, with
+// the subfolder's name appended to `path` and `descend` set.
+bool remove_entries(int fd, char* path, std::size_t size, bool& descend) {
+  bool removed = false;
+  alignas(8) char buffer[4096];
+  for (;;) {
+    const long n = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+    if (n <= 0) return removed;
+    for (long at = 0; at < n;) {
+      const DirectoryEntry* entry = reinterpret_cast<const DirectoryEntry*>(buffer + at);
+      at += entry->length;
+      const char* name = entry->name;
+      if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+      if (unlinkat(fd, name, 0) == 0 || unlinkat(fd, name, AT_REMOVEDIR) == 0) {
+        removed = true;
+        continue;
+      }
+      if (errno != ENOTEMPTY && errno != EEXIST) continue;
+      const std::size_t length = std::strlen(path), extra = std::strlen(name);
+      if (length + 1 + extra + 1 > size) continue;
+      path[length] = '/';
+      std::memcpy(path + length + 1, name, extra + 1);
+      descend = true;
+      return removed;
+    }
+  }
+}
+
+}  // namespace
+
+void remove_tree(const char* folder) {
+  if (unlink(folder) == 0) return;  // no folder at all
+  char path[PATH_MAX];
+  const std::size_t root = std::strlen(folder);
+  if (root >= sizeof path) return;
+  std::memcpy(path, folder, root + 1);
+  for (;;) {
+    const int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    bool descend = false, removed = false;
+    if (fd >= 0) {
+      removed = remove_entries(fd, path, sizeof path, descend);
+      close(fd);
+    }
+    if (descend) continue;
+    if (removed) continue;  // entries removed while listing: look again before the folder goes
+    if (rmdir(path) != 0 && errno != ENOENT) return;
+    // Back up to the folder above, until the top one is gone.
+    std::size_t length = std::strlen(path);
+    if (length <= root) return;
+    while (length > root && path[length] != '/') --length;
+    path[length] = '\0';
+  }
+}
+
 void enter_worker(pid_t pid, std::size_t index) {
   for (Worker& w : workers) {
     if (w.used) continue;
@@ -201,5 +284,6 @@ void stop_workers() {
 void become_worker() {
   for (Worker& w : workers) w.used = 0;
   has_scratch = 0;
+  has_stage = 0;
   for (Temporary& t : temporaries) t.used = 0;
 }

@@ -45,6 +45,16 @@ void leave_temporary(const char* path);
 void enter_scratch(const char* folder);
 void leave_scratch();
 
+// The staging folder a study writes its run into before the run is put in place: the handler
+// removes it with everything in it, after the workers are stopped. Left as the run is committed.
+void enter_stage(const char* folder);
+void leave_stage();
+
+// Removes `folder` and everything in it (or the file or link of that name), not following links;
+// async-signal-safe (the handler's own), so usable anywhere. Stops at the first thing it cannot
+// remove.
+void remove_tree(const char* folder);
+
 // A running worker and the recording it evaluates (kNoRecording while it waits for one): the
 // handler stops it and removes its fragment <scratch>/<index>. Enter it before the signals are
 // let through again after the fork, enter each recording it is handed, and leave it once it is

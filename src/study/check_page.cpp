@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,10 +37,18 @@ std::string escaped(const std::string& raw) {
   return html_escaped(raw.substr(first, raw.find_last_not_of(" \t\r\n") - first + 1));
 }
 
-// The legend's sample of an overlay: a span styled as the overlay is drawn.
-std::string key(const std::string& css_class, const std::string& text) {
-  return "<span class=\"entry\"><span class=\"key " + css_class + "\"></span>" + text + "</span> ";
+// The legend's sample of an overlay: a span styled as the overlay is drawn, holding `mark` (a
+// marker's shape or a bar's label) where the overlay has one.
+std::string key(const std::string& css_class, const std::string& text,
+                const std::string& mark = "") {
+  return "<span class=\"entry\"><span class=\"key " + css_class + "\">" + mark + "</span>" + text +
+         "</span> ";
 }
+
+// Curves are drawn at the resolution of the pixels they are shown on: a chart's plot has 1000
+// columns, which the page shows 0.9 to 1.5 pixels wide, in units of the same size, and a point
+// within half a unit of the line drawn without it is left out.
+constexpr double kCurveTolerance = 0.5;
 
 // One chart of samples first..last: time (ms from the first one's time stamp) across, a value up.
 class Chart {
@@ -50,10 +59,11 @@ class Chart {
     t1_ = static_cast<long double>(view_.time[l_]);
     if (!(t1_ > t0_)) t1_ = t0_ + 1;
     top_ = top_value > 0 && std::isfinite(top_value) ? top_value * 1.05L : 1;
+    columns_per_ms_ = static_cast<double>(kPlotWidth / (t1_ - t0_));
   }
 
   long double x(long double ms) const { return kLeft + (ms - t0_) / (t1_ - t0_) * kPlotWidth; }
-  long double x_of(int i) const { return x(static_cast<long double>(view_.time[i])); }
+  long double x_of(int i) const { return kLeft + column_of(i); }
   long double y(long double v) const {
     long double h = height_ - kTop - kBottom;
     long double clipped = v < 0 ? 0 : v > top_ ? top_ : v;
@@ -66,23 +76,25 @@ class Chart {
     std::string s = "<svg class=\"chart " + css_class + "\" viewBox=\"0 0 " + px(width()) + " " +
                     px(height_) + "\">\n";
     const long double bottom = height_ - kBottom;
-    s += "<g class=\"axis\"><line x1=\"" + px(kLeft) + "\" y1=\"" + px(kTop) + "\" x2=\"" +
-         px(kLeft) + "\" y2=\"" + px(bottom) + "\"/><line x1=\"" + px(kLeft) + "\" y1=\"" +
-         px(bottom) + "\" x2=\"" + px(kLeft + kPlotWidth) + "\" y2=\"" + px(bottom) + "\"/>";
+    // Both axes and their ticks as one path, the labels beside the ticks.
+    std::string ticks = "M" + px(kLeft) + " " + px(kTop) + "V" + px(bottom) + "H" +
+                        px(kLeft + kPlotWidth),
+                labels;
     const long double ystep = tick_step(top_);
     for (long double v = 0; v <= top_; v += ystep) {
-      s += "<line x1=\"" + px(kLeft - 4) + "\" y1=\"" + px(y(v)) + "\" x2=\"" + px(kLeft) +
-           "\" y2=\"" + px(y(v)) + "\"/><text x=\"" + px(kLeft - 6) + "\" y=\"" + px(y(v) + 4) +
-           "\" text-anchor=\"end\">" + short_number(v) + "</text>";
+      ticks += "M" + px(kLeft - 4) + " " + px(y(v)) + "h4";
+      labels += "<text x=\"" + px(kLeft - 6) + "\" y=\"" + px(y(v) + 4) +
+                "\" text-anchor=\"end\">" + short_number(v) + "</text>";
     }
     const long double seconds = (t1_ - t0_) / 1000;
     const long double xstep = tick_step(seconds);
     for (long double v = 0; v <= seconds; v += xstep) {
       const long double at = x(t0_ + v * 1000);
-      s += "<line x1=\"" + px(at) + "\" y1=\"" + px(bottom) + "\" x2=\"" + px(at) + "\" y2=\"" +
-           px(bottom + 4) + "\"/><text x=\"" + px(at) + "\" y=\"" + px(bottom + 16) +
-           "\" text-anchor=\"middle\">" + short_number(v) + "</text>";
+      ticks += "M" + px(at) + " " + px(bottom) + "v4";
+      labels += "<text x=\"" + px(at) + "\" y=\"" + px(bottom + 16) + "\" text-anchor=\"middle\">" +
+                short_number(v) + "</text>";
     }
+    s += "<g class=\"axis\"><path d=\"" + ticks + "\"/>" + labels;
     s += "<text class=\"label\" x=\"" + px(kLeft + kPlotWidth) + "\" y=\"" + px(height_ - 4) +
          "\" text-anchor=\"end\">time (s)</text>";
     s += "<text class=\"label\" transform=\"translate(14 " + px(kTop + (bottom - kTop) / 2) +
@@ -95,10 +107,26 @@ class Chart {
     return rect(css_class, a, b, kTop, height_ - kTop - kBottom, title);
   }
 
-  // A bar over samples a..b along the plot's top edge: a window marked this way leaves the bands
-  // under it in their own colour.
-  std::string bar(const std::string& css_class, int a, int b, const std::string& title) const {
-    return rect(css_class, a, b, kTop, 8, title);
+  // Bands of one kind, which their group's class styles, each over samples a..b.
+  std::string bands(const std::string& css_class,
+                    const std::vector<std::pair<std::pair<int, int>, std::string>>& spans) const {
+    if (spans.empty()) return "";
+    std::string s = "<g class=\"" + css_class + "\" transform=\"translate(0 " + px(kTop) + ")\">";
+    for (const auto& [span, title] : spans)
+      s += rect("", span.first, span.second, 0, height_ - kTop - kBottom, title);
+    return s + "</g>\n";
+  }
+
+  // A bar over samples a..b along the plot's top edge, named by `label` beside it: a window
+  // marked this way leaves the bands under it in their own colour.
+  std::string bar(const std::string& css_class, int a, int b, const std::string& label,
+                  const std::string& title) const {
+    const long double x1 = x_of(a), x2 = x_of(b);
+    // Beside the bar's right end, or left of its start where the plot ends soon after.
+    const bool after = x2 + 30 < kLeft + kPlotWidth;
+    return rect(css_class, a, b, kTop, 8, title) + "<text class=\"bar-label\" x=\"" +
+           px(after ? x2 + 3 : x1 - 3) + "\" y=\"" + px(kTop + 8) + "\"" +
+           (after ? "" : " text-anchor=\"end\"") + ">" + label + "</text>\n";
   }
 
   std::string level(const std::string& css_class, long double v, const std::string& label) const {
@@ -107,65 +135,90 @@ class Chart {
            "</title></line>\n";
   }
 
-  // The signal reduced to one pixel column at a time: each column holding samples is drawn
-  // from its smallest to its largest value, so no peak or turning point is lost.
+  // The signal reduced to the chart's pixel columns: each column holding samples covers its
+  // smallest to its largest value, so no peak or turning point is lost (min/max decimation).
   template <typename Value>
   std::string signal(Value&& value_at) const {
-    std::vector<long double> low(kPlotWidth), high(kPlotWidth);
-    std::vector<bool> used(kPlotWidth, false);
+    struct Column {
+      long double low, high;
+      bool used = false;
+    };
+    std::vector<Column> columns(kPlotWidth);
     for (int i = f_; i <= l_; ++i) {
       const long double v = value_at(i);
       if (!std::isfinite(v)) continue;
-      long double column = std::floor(x_of(i) - kLeft);
-      const int c = column < 0             ? 0
-                    : column >= kPlotWidth ? kPlotWidth - 1
-                                           : static_cast<int>(column);
-      if (!used[c] || v < low[c]) low[c] = v;
-      if (!used[c] || v > high[c]) high[c] = v;
-      used[c] = true;
+      const double column = std::floor(column_of(i));
+      Column& c = columns[column < 0             ? 0
+                          : column >= kPlotWidth ? kPlotWidth - 1
+                                                 : static_cast<int>(column)];
+      if (!c.used || v < c.low) c.low = v;
+      if (!c.used || v > c.high) c.high = v;
+      c.used = true;
     }
-    std::string d;
+    // The columns' largest values from left to right, then their smallest back: the outline of
+    // the area their spans cover, filled.
+    std::vector<PathPoint> upper, lower;
     for (int c = 0; c < kPlotWidth; ++c) {
-      if (!used[c]) continue;
-      const std::string at = px(kLeft + c + 0.5L);
-      d += (d.empty() ? "M" : "L") + at + " " + px(y(low[c]));
-      if (high[c] != low[c]) d += "L" + at + " " + px(y(high[c]));
+      const Column& column = columns[c];
+      if (!column.used) continue;
+      const double at = static_cast<double>(kLeft) + c + 0.5;
+      upper.push_back({at, static_cast<double>(y(column.high))});
+      lower.push_back({at, static_cast<double>(y(column.low))});
     }
-    return "<path class=\"signal\" d=\"" + d + "\"/>\n";
+    upper = simplified(upper, kCurveTolerance);
+    lower = simplified(lower, kCurveTolerance);
+    upper.insert(upper.end(), lower.rbegin(), lower.rend());
+    return "<path class=\"signal\" d=\"" + path_data(upper) + "z\"/>\n";
   }
 
-  // A tick at every sample of the cycles carrying the status bit: up at the peak of an opening
-  // (max_end), down at a closing minimum (min_start). Outside the cycles the turning points are
-  // the baseline's small wobbles, which would only crowd the chart.
+  // A marker at every sample of the cycles carrying the status bit: a triangle pointing up above
+  // the peak of an opening (max_end), one pointing down below a closing minimum (min_start).
+  // Outside the cycles the turning points are the baseline's small wobbles, which would only
+  // crowd the chart.
   std::string marks(std::uint8_t bit, const std::string& css_class,
                     const std::vector<CycleResult>& cycles, int* count) const {
     std::string d;
     *count = 0;
+    const bool peak = bit == max_end;
     for (const CycleResult& figures : cycles) {
       for (int i = figures.cycle.start; i <= figures.cycle.end && i <= l_; ++i) {
         if (i < f_ || !(view_.cycle_status[i] & bit)) continue;
         ++*count;
-        d += "M" + px(x_of(i)) + " " + px(y(view_.incisal_dist[i])) +
-             (bit == max_end ? "v-7" : "v7");
+        const long double at = y(view_.incisal_dist[i]);
+        // In whole units, as the curve the marker sits on.
+        d += "M" + std::to_string(std::llround(x_of(i) - 3)) + " " +
+             std::to_string(std::llround(peak ? at - 2 : at + 2)) +
+             (peak ? "l3-6 3 6z" : "l3 6 3-6z");
       }
     }
     return "<path class=\"mark " + css_class + "\" d=\"" + d + "\"/>\n";
   }
 
  private:
+  // Sample i's distance from the plot's left edge in the chart's units.
+  double column_of(int i) const {
+    return static_cast<double>(elapsed_value(view_.time[i], view_.time[f_])) * columns_per_ms_;
+  }
+
   std::string rect(const std::string& css_class, int a, int b, long double top, long double height,
                    const std::string& title) const {
     long double x1 = x_of(a), w = x_of(b) - x1;
     if (w < 1) w = 1;
-    std::string s = "<rect class=\"" + css_class + "\" x=\"" + px(x1) + "\" y=\"" + px(top) +
-                    "\" width=\"" + px(w) + "\" height=\"" + px(height) + "\"";
-    return title.empty() ? s + "/>\n" : s + "><title>" + title + "</title></rect>\n";
+    // A rect of a group, which places its rects, needs neither a class nor y, nor a line of its
+    // own: they would make up much of a page with many bursts.
+    const bool grouped = css_class.empty();
+    std::string s = (grouped ? "<rect" : "<rect class=\"" + css_class + "\"") + " x=\"" + px(x1) +
+                    (grouped ? "" : "\" y=\"" + px(top)) + "\" width=\"" + px(w) + "\" height=\"" +
+                    px(height) + "\"";
+    s += title.empty() ? "/>" : "><title>" + title + "</title></rect>";
+    return grouped ? s : s + "\n";
   }
 
   const SampleView& view_;
   int f_, l_;
   long double height_;
   long double t0_, t1_, top_;
+  double columns_per_ms_;
 };
 
 std::string row(const std::string& name, const std::string& value) {
@@ -197,19 +250,21 @@ std::string distance_chart(const SampleView& view, const ExperimentEvaluation& e
                           std::to_string(cycle.start) + " to " + std::to_string(cycle.end) + ", " +
                           number_text(figures.incisal_max) + " mm, " + kind);
     }
-    legend +=
-        key("confirmed", std::to_string(confirmed) + " chewing cycles confirmed by the masseters") +
-        key("rejected", std::to_string(rejected) + " cycles without masseter activity");
+    legend += key("confirmed", counted(confirmed, "chewing cycle", "chewing cycles") +
+                                   " confirmed by the masseters (filled)") +
+              key("rejected",
+                  counted(rejected, "cycle", "cycles") + " without masseter activity (outlined)");
   }
   s += chart.level("threshold", threshold, "distance threshold " + number_text(threshold) + " mm");
   s += chart.signal([&view](int i) { return view.incisal_dist[i]; });
-  legend += key("threshold", "distance threshold " + number_text(threshold) + " mm");
+  legend += key("threshold", "distance threshold " + number_text(threshold) + " mm (dashed)");
   if (trial != nullptr) {
     int peaks = 0, minima = 0;
     s += chart.marks(max_end, "max_end", trial->cycles, &peaks);
     s += chart.marks(min_start, "min_start", trial->cycles, &minima);
-    legend += key("max_end", std::to_string(peaks) + " peaks of opening") +
-              key("min_start", std::to_string(minima) + " closing minima");
+    legend +=
+        key("max_end", counted(peaks, "peak", "peaks") + " of opening", "\xE2\x96\xB2") +
+        key("min_start", counted(minima, "closing minimum", "closing minima"), "\xE2\x96\xBC");
   }
   s += "</svg>\n";
   return "<p class=\"legend\">" + legend + "</p>\n" + s;
@@ -239,6 +294,7 @@ std::string emg_charts(const SampleView& view, const ExperimentEvaluation& exper
     std::string legend = key("signal", "smoothed EMG");
     // Each run of samples with a positive integral inside the experiment is one burst.
     int bursts = 0;
+    std::vector<std::pair<std::pair<int, int>, std::string>> spans;
     const BurstStretch* const begin = view.bursts[c];
     const BurstStretch* const end = begin + view.burst_count[c];
     auto k =
@@ -251,23 +307,24 @@ std::string emg_charts(const SampleView& view, const ExperimentEvaluation& exper
       while (j < last && k + 1 != end && (k + 1)->first == j + 1 && (k + 1)->value > 0)
         j = std::min((++k)->last, last);
       ++bursts;
-      svg += chart.band("burst", i, j,
-                        "burst " + std::to_string(bursts) + ", " + number_text(value) + " " +
-                            kMicrovolt + "\xC2\xB7ms");
+      spans.push_back({{i, j},
+                       "burst " + std::to_string(bursts) + ", " + number_text(value) + " " +
+                           kMicrovolt + "\xC2\xB7ms"});
     }
-    legend += key("level", "activity level " + number_text(level) + uv) +
-              key("burst", std::to_string(bursts) + (bursts == 1 ? " burst" : " bursts"));
+    svg += chart.bands("burst", spans);
+    legend += key("level", "activity level " + number_text(level) + uv + " (dashed)") +
+              key("burst", counted(bursts, "burst", "bursts"));
     const EmgWindow& mvc = experiment.mvc_window[c];
     const EmgWindow& noise = experiment.nl_window[c];
     if (show_windows && mvc.found) {
-      svg += chart.bar("window mvc", mvc.first, mvc.last,
-                       "MVC window, mean " + number_text(experiment.mvc[c]) + uv);
-      legend += key("mvc", "MVC window, mean " + number_text(experiment.mvc[c]) + uv);
+      const std::string text = "MVC window, mean " + number_text(experiment.mvc[c]) + uv;
+      svg += chart.bar("window mvc", mvc.first, mvc.last, "MVC", text);
+      legend += key("mvc", text, "MVC");
     }
     if (show_windows && noise.found) {
-      svg += chart.bar("window noise", noise.first, noise.last,
-                       "noise-level window, mean " + number_text(experiment.nl[c]) + uv);
-      legend += key("noise", "noise-level window, mean " + number_text(experiment.nl[c]) + uv);
+      const std::string text = "noise-level window, mean " + number_text(experiment.nl[c]) + uv;
+      svg += chart.bar("window noise", noise.first, noise.last, "NL", text);
+      legend += key("noise", text, "NL");
     }
     svg += chart.level("level", level, "activity level " + number_text(level) + uv);
     svg += chart.signal([&view, c](int i) { return view.channel_value(c, i); });
@@ -288,37 +345,99 @@ std::string cell(const std::optional<__int128>& value) {
 }
 std::string side_name(char side) { return side == 0 ? "" : std::string(1, side); }
 
-// The frontal plane of a chewing trial: each confirmed cycle's loop of the incisal point, lateral
-// (+ toward the subject's right) across and opening down, from where its opening began, coloured
-// by its kinematic side; under it the side counts and the cycles' table, folded.
-// Every cycle of the trial has its kinematics.
-std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame,
-                         const SampleView& view) {
-  constexpr long double kSize = 320, kMargin = 40;
-  long double reach = 1, depth = 1;  // mm shown to either side, and down
-  for (const CycleResult& cycle : trial.cycles) {
-    const CycleKinematics& k = *cycle.kinematics;
-    if (!cycle.cycle.confirmed) continue;
-    for (int i = k.opening_start; i <= cycle.cycle.end; ++i) {
-      const Vector3 p = incisal_in_frame(frame, view, k.opening_start, i);
-      if (std::isfinite(p.x) && std::fabs(p.x) > reach) reach = std::fabs(p.x);
-      if (std::isfinite(p.y) && p.y > depth) depth = p.y;
+// The frontal plane: the incisal point over each confirmed cycle, from where its opening began,
+// lateral (kinematics' + toward the subject's right) across and opening down, as seen facing
+// the subject: the subject's right on the viewer's left. One scale in both directions and for
+// every trial of the recording, so loops compare in shape and size.
+class FrontalPlane {
+ public:
+  // Every confirmed cycle's points in mm: lateral, vertical. Every cycle has its kinematics.
+  FrontalPlane(const Evaluation& evaluation, const SampleView& view) {
+    double reach = 1, low = 0, high = 1;  // mm shown to either side, above and below the start
+    for (const TrialEvaluation& trial : evaluation.trials) {
+      std::vector<std::vector<PathPoint>>& loops = loops_[trial.position];
+      loops.resize(trial.cycles.size());
+      for (std::size_t j = 0; j < trial.cycles.size(); ++j) {
+        const CycleResult& cycle = trial.cycles[j];
+        if (!cycle.cycle.confirmed) continue;
+        const int start = cycle.kinematics->opening_start;
+        for (int i = start; i <= cycle.cycle.end; ++i) {
+          const Vector3 p = incisal_in_frame(evaluation.frame, view, start, i);
+          const PathPoint mm{static_cast<double>(p.x), static_cast<double>(p.y)};
+          if (!std::isfinite(mm.x) || !std::isfinite(mm.y)) continue;
+          loops[j].push_back(mm);
+          reach = std::max(reach, std::fabs(mm.x));
+          low = std::min(low, mm.y), high = std::max(high, mm.y);
+        }
+      }
     }
+    // A margin around the loops; then the plot square, the shorter extent widened to fill it.
+    reach *= 1.1, high *= 1.05, low *= 1.05;
+    px_per_mm_ = std::min(kBox / (2 * reach), kBox / (high - low));
+    top_mm_ = low;
+    step_mm_ = static_cast<double>(tick_step(kBox / 2 / px_per_mm_));  // across: at most 9 labels
   }
-  reach *= 1.1L, depth *= 1.05L;
-  const long double plot = kSize - 2 * kMargin;
-  auto x_of = [&](long double lateral) { return kMargin + (lateral + reach) / (2 * reach) * plot; };
-  auto y_of = [&](long double vertical) { return kMargin / 2 + vertical / depth * plot; };
-  std::string svg = "<svg class=\"frontal\" width=\"" + px(kSize) + "\" height=\"" + px(kSize) +
-                    "\" viewBox=\"0 0 " + px(kSize) + " " + px(kSize) + "\">\n";
-  svg += "<g class=\"axis\"><line x1=\"" + px(x_of(0)) + "\" y1=\"" + px(y_of(0)) + "\" x2=\"" +
-         px(x_of(0)) + "\" y2=\"" + px(y_of(depth)) + "\"/><line x1=\"" + px(x_of(-reach)) +
-         "\" y1=\"" + px(y_of(0)) + "\" x2=\"" + px(x_of(reach)) + "\" y2=\"" + px(y_of(0)) +
-         "\"/><text x=\"" + px(x_of(reach)) + "\" y=\"" + px(y_of(0) - 4) +
-         "\" text-anchor=\"end\">right " + short_number(reach) + " mm</text><text x=\"" +
-         px(x_of(-reach)) + "\" y=\"" + px(y_of(0) - 4) + "\">left</text><text x=\"" +
-         px(x_of(0) + 4) + "\" y=\"" + px(y_of(depth)) + "\">opening " + short_number(depth) +
-         " mm</text></g>\n";
+
+  // The plot of one trial, its legend and its cycles' table.
+  std::string plot(const TrialEvaluation& trial) const;
+
+ private:
+  static constexpr double kBox = 300;  // the plot square, px
+  static constexpr double kMaxTicks = 20;
+  static constexpr double kLeftMargin = 44, kTop = 40;  // room for the labels
+  static constexpr double kSize = kLeftMargin + kBox + 14, kHeight = kTop + kBox + 26;
+
+  double x(double lateral) const { return kLeftMargin + kBox / 2 - lateral * px_per_mm_; }
+  double y(double vertical) const { return kTop + (vertical - top_mm_) * px_per_mm_; }
+  std::string axes() const;
+
+  std::map<int, std::vector<std::vector<PathPoint>>> loops_;  // by trial position, by cycle
+  double px_per_mm_ = 1, top_mm_ = 0, step_mm_ = 1;
+};
+
+std::string FrontalPlane::axes() const {
+  const double half = kBox / 2 / px_per_mm_, bottom = top_mm_ + kBox / px_per_mm_;
+  auto line = [](double x1, double y1, double x2, double y2) {
+    return "<line x1=\"" + px(x1) + "\" y1=\"" + px(y1) + "\" x2=\"" + px(x2) + "\" y2=\"" +
+           px(y2) + "\"/>";
+  };
+  // The frame, the lines through where the openings began, then the ticks: the lateral ones
+  // along the top, in mm to either side, the vertical ones down the left.
+  std::string s = "<g class=\"axis\"><rect class=\"frame\" x=\"" + px(kLeftMargin) + "\" y=\"" +
+                  px(kTop) + "\" width=\"" + px(kBox) + "\" height=\"" + px(kBox) + "\"/>" +
+                  "<g class=\"zero\">" + line(x(0), kTop, x(0), kTop + kBox) +
+                  line(kLeftMargin, y(0), kLeftMargin + kBox, y(0)) + "</g><g class=\"ticks x\">";
+  // Tick k at k steps from where the openings began; extents beyond any jaw's get no ticks.
+  const double across = std::floor(half / step_mm_ + 1e-6);
+  const double above = std::ceil(top_mm_ / step_mm_ - 1e-6);
+  const double below = std::floor(bottom / step_mm_ + 1e-6);
+  const int sides = across >= 0 && across <= kMaxTicks ? static_cast<int>(across) : -1;
+  for (int k = -sides; k <= sides; ++k) {
+    const double v = k * step_mm_;
+    s += line(x(v), kTop - 4, x(v), kTop) + "<text x=\"" + px(x(v)) + "\" y=\"" + px(kTop - 6) +
+         "\" text-anchor=\"middle\">" + short_number(std::abs(k) * step_mm_) + "</text>";
+  }
+  s += "</g><g class=\"ticks y\">";
+  const bool down = std::fabs(above) <= 1e6 && below - above >= 0 && below - above <= kMaxTicks;
+  for (int k = down ? static_cast<int>(above) : 1; down && k <= static_cast<int>(below); ++k) {
+    const double v = k * step_mm_;
+    s += line(kLeftMargin - 4, y(v), kLeftMargin, y(v)) + "<text x=\"" + px(kLeftMargin - 6) +
+         "\" y=\"" + px(y(v) + 4) + "\" text-anchor=\"end\">" + short_number(v) + "</text>";
+  }
+  s += "</g><text class=\"label\" x=\"" + px(kLeftMargin) + "\" y=\"12\">subject's right " +
+       "(mm)</text><text class=\"label\" x=\"" + px(kLeftMargin + kBox) +
+       "\" y=\"12\" text-anchor=\"end\">subject's left (mm)</text><text class=\"label\" "
+       "transform=\"translate(12 " +
+       px(kTop + kBox / 2) + ") rotate(-90)\" text-anchor=\"middle\">opening (mm)</text>" +
+       "<text class=\"label\" x=\"" + px(kLeftMargin + kBox / 2) + "\" y=\"" + px(kHeight - 8) +
+       "\" text-anchor=\"middle\">as seen facing the subject</text></g>\n";
+  return s;
+}
+
+std::string FrontalPlane::plot(const TrialEvaluation& trial) const {
+  std::string svg = "<svg class=\"frontal\" width=\"" + px(kSize) + "\" height=\"" + px(kHeight) +
+                    "\" viewBox=\"0 0 " + px(kSize) + " " + px(kHeight) + "\">\n" + axes();
+  const std::vector<std::vector<PathPoint>>& loops = loops_.at(trial.position);
   std::string rows;
   for (std::size_t j = 0; j < trial.cycles.size(); ++j) {
     const CycleKinematics& k = *trial.cycles[j].kinematics;
@@ -329,38 +448,36 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame,
             "</td><td>" + number_text(k.lateral_mm) + "</td><td>" + side_name(k.side_kinematic) +
             "</td><td>" + side_name(k.side_emg) + "</td></tr>\n";
     if (!cycle.confirmed) continue;
-    std::string d;
-    long double last_x = -1, last_y = -1;
-    for (int i = k.opening_start; i <= cycle.end; ++i) {
-      const Vector3 p = incisal_in_frame(frame, view, k.opening_start, i);
-      const long double x = x_of(p.x), y = y_of(p.y);
-      if (!std::isfinite(x) || !std::isfinite(y)) continue;
-      // Points within a pixel of the last one drawn add nothing to a 1 px line, and at high
-      // sampling rates they would make up most of a long recording's page.
-      if (!d.empty() && i != cycle.end && std::fabs(x - last_x) < 1 && std::fabs(y - last_y) < 1)
-        continue;
-      d += (d.empty() ? "M" : "L") + px(x) + " " + px(y);
-      last_x = x, last_y = y;
+    // Points within a pixel of the last one kept add nothing to a 1 px line, and at high
+    // sampling rates they would make up most of a long recording's page.
+    std::vector<PathPoint> points;
+    for (const PathPoint& mm : loops[j]) {
+      const PathPoint p{x(mm.x), y(mm.y)};
+      if (points.empty() || &mm == &loops[j].back() || std::fabs(p.x - points.back().x) >= 1 ||
+          std::fabs(p.y - points.back().y) >= 1)
+        points.push_back(p);
     }
-    svg += "<path class=\"loop side-" + side_name(k.side_kinematic) + "\" d=\"" + d +
-           "\"><title>cycle " + std::to_string(j + 1) + ", side " + side_name(k.side_kinematic) +
-           ", lateral " + number_text(k.lateral_mm) + " mm, vertical " +
-           number_text(k.vertical_mm) + " mm</title></path>\n";
+    svg += "<path class=\"loop side-" + side_name(k.side_kinematic) + "\" d=\"" +
+           path_data(simplified(points, kCurveTolerance)) + "\"><title>cycle " +
+           std::to_string(j + 1) + ", side " + side_name(k.side_kinematic) + ", lateral " +
+           number_text(k.lateral_mm) + " mm, vertical " + number_text(k.vertical_mm) +
+           " mm</title></path>\n";
   }
   svg += "</svg>\n";
   const KinematicSummary& sum = trial.summary;
   std::string legend =
-      "<p class=\"legend\">Frontal plane of the confirmed cycles: <span "
-      "class=\"key side-R\"></span>" +
-      std::to_string(sum.side_right) + " right <span class=\"key side-L\"></span>" +
-      std::to_string(sum.side_left) + " left <span class=\"key side-C\"></span>" +
-      std::to_string(sum.side_central) + " central";
+      "<p class=\"legend\">Frontal plane of the confirmed cycles, from where each opening "
+      "began, as seen facing the subject (the subject's right on the left); one scale across "
+      "and down, and for every trial of this recording: " +
+      key("side-R", std::to_string(sum.side_right) + " right (R, solid)") +
+      key("side-L", std::to_string(sum.side_left) + " left (L, dashed)") +
+      key("side-C", std::to_string(sum.side_central) + " central (C, dotted)");
   if (sum.side_preference_pct)
-    legend += ", side preference " + short_number(*sum.side_preference_pct) + " %";
+    legend += "side preference " + short_number(*sum.side_preference_pct) + " %";
   legend += "</p>\n";
   return legend + svg + "<details class=\"cycles\">\n<summary>The " +
-         std::to_string(trial.cycles.size()) +
-         " cycles of this "
+         counted(static_cast<long long>(trial.cycles.size()), "cycle", "cycles") +
+         " of this "
          "trial</summary>\n<table>\n<tr><th>cycle</th><th>confirmed</th><th>opening "
          "ms</th><th>closing ms</th><th>occlusal ms</th><th>vertical mm</th><th>lateral "
          "mm</th><th>side (movement)</th><th>side (EMG)</th></tr>\n" +
@@ -368,7 +485,8 @@ std::string frontal_plot(const TrialEvaluation& trial, const JawFrame& frame,
 }
 
 std::string panel(int position, const Settings& settings, const Evaluation& evaluation,
-                  const TrialEvaluation* chewing, const SampleView& view) {
+                  const TrialEvaluation* chewing, const SampleView& view,
+                  const FrontalPlane* frontal) {
   const ExperimentEvaluation& x = evaluation.experiments[position];
   const bool trial = chewing != nullptr;
   std::string title =
@@ -382,7 +500,9 @@ std::string panel(int position, const Settings& settings, const Evaluation& eval
   s += "<h3>" + title + "</h3>\n<p>samples " + std::to_string(x.first_sample) + " to " +
        std::to_string(x.last_sample) + ", threshold crossings " +
        std::to_string(x.threshold_crossings);
-  if (trial) s += ", C. " + std::to_string(x.chewing_cycles);
+  if (trial)
+    s += ", " + counted(x.chewing_cycles, "confirmed chewing cycle", "confirmed chewing cycles") +
+         " (the report's C.)";
   s += ", maximal distances right/left/incisal " + number_text(x.right_max) + " / " +
        number_text(x.left_max) + " / " + number_text(x.incisal_max) + " mm</p>\n";
   if (x.last_sample < x.first_sample || x.first_sample < 0 ||
@@ -390,8 +510,7 @@ std::string panel(int position, const Settings& settings, const Evaluation& eval
     s += "<p>no samples</p>\n";
   } else {
     s += distance_chart(view, x, chewing, settings.dist_threshold);
-    if (chewing != nullptr && evaluation.frame.valid)
-      s += frontal_plot(*chewing, evaluation.frame, view);
+    if (chewing != nullptr && frontal != nullptr) s += frontal->plot(*chewing);
     const bool mvc_experiment = position == kMvcExperiments[0] || position == kMvcExperiments[1];
     s += emg_charts(view, x, evaluation.form, mvc_experiment);
   }
@@ -431,33 +550,58 @@ constexpr char kStyle[] =
     "body{font:14px sans-serif;margin:16px;color:#222}"
     "table{border-collapse:collapse;margin:4px 0 12px}th,td{padding:2px 8px;text-align:left;"
     "border-bottom:1px solid #ddd}th{font-weight:600}"
-    ".panel{margin:12px 0 24px}.legend{margin:4px 0}"
+    ".panel{margin:12px 0 24px}.legend{margin:4px 0}.terms{max-width:1200px;color:#333}"
     "svg.chart{display:block;width:100%;height:auto;max-width:1600px;background:#fff}"
-    ".axis line{stroke:#444;stroke-width:1}.axis text{font-size:11px;fill:#333}"
+    ".axis line,.axis path{stroke:#444;stroke-width:1;fill:none}.axis "
+    "text{font-size:11px;fill:#333}"
     ".axis .label{font-size:12px}"
-    ".signal{fill:none;stroke:#1f4e9c;stroke-width:1}"
-    ".threshold,.level{stroke:#d35400;stroke-width:1.2;stroke-dasharray:6 3}"
-    "rect.cycle.confirmed{fill:#2e9c4a;fill-opacity:.22}"
-    "rect.cycle.rejected{fill:#c0392b;fill-opacity:.14}"
-    "rect.burst{fill:#8e44ad;fill-opacity:.2}"
-    "rect.window.mvc{fill:#f1c40f}rect.window.noise{fill:#16a085}"
-    ".mark{fill:none;stroke-width:1.2}.mark.max_end{stroke:#c0392b}.mark.min_start{stroke:#27ae60}"
+    ".signal{fill:rgb(var(--black));stroke:rgb(var(--black));stroke-width:1;stroke-linejoin:round}"
+    ".threshold,.level{stroke:rgb(var(--vermillion));stroke-width:1.2;stroke-dasharray:6 3}"
+    "rect.cycle.confirmed{fill:rgb(var(--green) / .4)}"
+    "rect.cycle.rejected{fill:none;stroke:rgb(var(--vermillion));stroke-dasharray:3 2;"
+    "pointer-events:all}"
+    ".burst rect{fill:rgb(var(--orange) / .35)}"
+    "rect.window.mvc{fill:rgb(var(--yellow))}rect.window.noise{fill:rgb(var(--sky))}"
+    ".bar-label{font-size:10px;fill:#222}"
+    ".mark{stroke:none}.mark.max_end{fill:rgb(var(--blue))}.mark.min_start{fill:rgb(var(--orange))}"
     ".entry{white-space:nowrap;margin-right:10px}.absent{font-style:italic;color:#555}"
-    ".key{display:inline-block;width:14px;height:10px;margin:0 4px 0 0;vertical-align:middle}"
-    ".key.signal{border-top:2px solid #1f4e9c;height:0}"
-    ".key.confirmed{background:rgba(46,156,74,.4)}.key.rejected{background:rgba(192,57,43,.3)}"
-    ".key.threshold,.key.level{border-top:2px dashed #d35400;height:0}"
-    ".key.max_end{border-left:2px solid #c0392b}.key.min_start{border-left:2px solid #27ae60}"
-    ".key.burst{background:rgba(142,68,173,.35)}.key.mvc{background:#f1c40f}"
-    ".key.noise{background:#16a085}"
+    ".key{display:inline-block;box-sizing:border-box;width:14px;height:10px;margin:0 4px 0 0;"
+    "vertical-align:middle;font-size:10px;line-height:10px;text-align:center}"
+    ".key.signal{border-top:2px solid rgb(var(--black));height:0}"
+    ".key.confirmed{background:rgb(var(--green) / .4)}"
+    ".key.rejected{border:1px dashed rgb(var(--vermillion))}"
+    ".key.threshold,.key.level{border-top:2px dashed rgb(var(--vermillion));height:0}"
+    ".key.max_end{color:rgb(var(--blue))}.key.min_start{color:rgb(var(--orange))}"
+    ".key.burst{background:rgb(var(--orange) / .35)}"
+    ".key.mvc,.key.noise{width:auto;padding:0 2px;color:#222}"
+    ".key.mvc{background:rgb(var(--yellow))}.key.noise{background:rgb(var(--sky))}"
     "details{margin:6px 0}summary{cursor:pointer;font-weight:600}"
-    ".findings{border:1px solid #e0b000;background:#fff8dc;padding:4px 12px;margin:8px 0 16px}"
-    ".findings.has-errors{border-color:#c0392b;background:#fdecea}"
-    ".findings.none{border-color:#2e9c4a;background:#eefaf0}"
-    ".findings li.error b{color:#c0392b}.findings li.warning b{color:#9a6b00}"
-    "svg.frontal{display:block;background:#fff}.loop{fill:none;stroke-width:1;opacity:.8}"
-    ".loop.side-R{stroke:#1f6fd1}.loop.side-L{stroke:#e67e22}.loop.side-C{stroke:#7f8c8d}"
-    ".key.side-R{background:#1f6fd1}.key.side-L{background:#e67e22}.key.side-C{background:#7f8c8d}";
+    ".findings{border:1px solid rgb(var(--orange));background:rgb(var(--orange) / .12);"
+    "padding:4px 12px;margin:8px 0 16px}"
+    ".findings.has-errors{border-color:rgb(var(--vermillion));"
+    "background:rgb(var(--vermillion) / .1)}"
+    ".findings.none{border-color:rgb(var(--green));background:rgb(var(--green) / .1)}"
+    ".findings li b{padding:0 4px;color:#000}.findings li.error "
+    "b{background:rgb(var(--vermillion))}"
+    ".findings li.warning b{background:rgb(var(--orange))}"
+    "svg.frontal{display:block;background:#fff}svg.frontal .frame{fill:none;stroke:#999}"
+    "svg.frontal .zero line{stroke:#bbb;stroke-dasharray:2 2}"
+    ".loop{fill:none;stroke-width:1.2}.loop.side-R{stroke:rgb(var(--blue))}"
+    ".loop.side-L{stroke:rgb(var(--orange));stroke-dasharray:5 2}"
+    ".loop.side-C{stroke:rgb(var(--black));stroke-dasharray:1 2}"
+    ".key.side-R,.key.side-L,.key.side-C{height:0;width:18px}"
+    ".key.side-R{border-top:2px solid rgb(var(--blue))}"
+    ".key.side-L{border-top:2px dashed rgb(var(--orange))}"
+    ".key.side-C{border-top:2px dotted rgb(var(--black))}";
+
+// What the page's abbreviations stand for.
+constexpr char kTerms[] =
+    "<p class=\"terms\"><b>Abbreviations.</b> Chewing trials: FK1, FK2 free chewing; RK1, RK2 "
+    "chewing on the right side; LK1, LK2 chewing on the left side. MVC maximum voluntary "
+    "contraction; NL noise level; EMG electromyogram; RMS root mean square (the EMG's "
+    "smoothing); M. musculus (muscle); C. the report's column of confirmed chewing cycles; "
+    "chewing sides R right, L left, C central, B both; mm millimetre, ms millisecond, s second, "
+    "\xC2\xB5V microvolt, Hz hertz (per second).</p>\n";
 
 }  // namespace
 
@@ -476,8 +620,8 @@ std::string check_page(const std::string& file, const Settings& settings,
   std::string s =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
-      title + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n" +
-      findings_banner(evaluation);
+      title + "</title>\n<style>" + kPaletteStyle + kStyle + "</style>\n</head>\n<body>\n<h1>" +
+      title + "</h1>\n" + findings_banner(evaluation) + kTerms;
   s += "<section class=\"header\">\n<h2>Recording</h2>\n<table>\n";
   const RecordingHeader& header = evaluation.header;
   s += row("Person", escaped(header.person)) + row("Sex", escaped(header.sex)) +
@@ -509,11 +653,14 @@ std::string check_page(const std::string& file, const Settings& settings,
                number_text(evaluation.incisal_max) + " mm");
   s += "</table>\n</section>\n";
   s += "<h2>Chewing trials</h2>\n";
+  // Without a jaw frame (no calibration line) the cycles have no kinematics and no loops.
+  std::optional<FrontalPlane> frontal;
+  if (evaluation.frame.valid) frontal.emplace(evaluation, view);
   for (const TrialEvaluation& trial : evaluation.trials)
-    s += panel(trial.position, settings, evaluation, &trial, view);
+    s += panel(trial.position, settings, evaluation, &trial, view, frontal ? &*frontal : nullptr);
   s += "<h2>Other experiments</h2>\n";
   for (int k = 0; k < evaluation.no_experiments && k < kFirstChewingTrial; ++k)
-    s += panel(k, settings, evaluation, nullptr, view);
+    s += panel(k, settings, evaluation, nullptr, view, nullptr);
   s += "</body>\n</html>\n";
   return s;
 }

@@ -57,3 +57,37 @@ std::string csv_header(const std::vector<std::string>& columns) {
   for (const std::string& c : columns) row.add(c);
   return row.str();
 }
+
+bool split_records(const std::string& text, std::vector<std::string>& records) {
+  bool quoted = false;
+  std::size_t start = 0;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (text[k] == '"') quoted = !quoted;  // a doubled quote toggles twice
+    if (!quoted && text[k] == '\n') {
+      records.push_back(text.substr(start, k + 1 - start));
+      start = k + 1;
+    }
+  }
+  return start == text.size() && !records.empty();
+}
+
+std::vector<std::string> fields_of(const std::string& record) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  const std::size_t end =
+      !record.empty() && record.back() == '\n' ? record.size() - 1 : record.size();
+  for (std::size_t k = 0; k < end; ++k) {
+    const char c = record[k];
+    if (quoted && c == '"' && k + 1 < end && record[k + 1] == '"') {
+      fields.back() += '"';
+      ++k;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}

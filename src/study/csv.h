@@ -1,5 +1,6 @@
-// CSV rows as RFC 4180 has them: fields separated by commas, records ended by CRLF, a field
-// quoted (and its quotes doubled) when it holds a comma, a quote or a line break.
+// CSV rows as RFC 4180 has them but for the line end: fields separated by commas, records ended
+// by LF (a line feed alone, as the statistics packages and Unix tools read them), a field quoted
+// (and its quotes doubled) when it holds a comma, a quote or a line break.
 #pragma once
 
 #include <optional>
@@ -28,7 +29,7 @@ class CsvRow {
   }
 
   // The record with its line end.
-  std::string str() const { return text_ + "\r\n"; }
+  std::string str() const { return text_ + "\n"; }
 
  private:
   void separate();
@@ -38,3 +39,10 @@ class CsvRow {
 
 // The header record of the given column names.
 std::string csv_header(const std::vector<std::string>& columns);
+
+// Splits a table's text into its records, each with its line end (a quoted field may hold line
+// breaks); false when the text does not end with a whole record.
+bool split_records(const std::string& text, std::vector<std::string>& records);
+
+// The fields of one record (with or without its line end), unquoted.
+std::vector<std::string> fields_of(const std::string& record);

@@ -18,7 +18,8 @@ namespace {
 
 // The evaluation proper; `report_written` is set as soon as the report is in place.
 RecordingTables evaluate_and_write(const Recording& recording, const Settings& s,
-                                   const std::string& out, bool pages, bool& report_written) {
+                                   const GivenSettings& given, const std::string& out, bool pages,
+                                   bool& report_written) {
   RecordingTables tables;
   const FileEvaluation file =
       evaluate_file(recording.path.c_str(), s, pages ? Output::pages : Output::tables);
@@ -36,21 +37,21 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
                read.status != ReadStatus::not_regular_file;
   if (!file.ok()) {
     facts.status = tables.status = file.failure;
-    tables.runs = run_row(facts, s);
+    tables.runs = run_row(facts, s, given);
     return tables;
   }
   if (file.counts.samples == 0) {  // e.g. a three-point file without its calibration line
     const long long skipped = read.skipped_lines;
     facts.status = tables.status = "no sample read (" + std::to_string(skipped) +
                                    (skipped == 1 ? " line" : " lines") + " skipped)";
-    tables.runs = run_row(facts, s);
+    tables.runs = run_row(facts, s, given);
     return tables;
   }
   const Evaluation& evaluation = file.evaluation;
   const ReportResult report = write_report_file(in_folder(out, recording.report), s, evaluation);
   if (!report.ok) {
     facts.status = tables.status = report.message;
-    tables.runs = run_row(facts, s);
+    tables.runs = run_row(facts, s, given);
     return tables;
   }
   facts.report = recording.report;  // the report is in place, whatever follows
@@ -61,7 +62,7 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
                          evaluation, sample_view());
     if (!page_error.empty()) {
       facts.status = tables.status = page_error;
-      tables.runs = run_row(facts, s);
+      tables.runs = run_row(facts, s, given);
       return tables;
     }
   }
@@ -75,7 +76,7 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
   tables.experiments = experiment_rows(recording.path, evaluation);
   tables.indices = index_rows(recording.path, evaluation.indices, evaluation.form);
   tables.cycles = cycle_rows(recording.path, evaluation);
-  tables.runs = run_row(facts, s);
+  tables.runs = run_row(facts, s, given);
   tables.findings = finding_rows(recording.path, evaluation.findings);
   tables.trials = trial_rows(recording.path, evaluation);
   tables.key_figures = key_values_text(key_values(evaluation));
@@ -85,28 +86,29 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
 }  // namespace
 
 RecordingTables evaluate_recording(const Recording& recording, const Settings& s,
-                                   const std::string& out, bool pages) {
+                                   const GivenSettings& given, const std::string& out, bool pages) {
   bool report_written = false;
   try {
-    return evaluate_and_write(recording, s, out, pages, report_written);
+    return evaluate_and_write(recording, s, given, out, pages, report_written);
   } catch (const std::bad_alloc&) {
   }
   // Unwound, the evaluation's memory is free and its temporary files are removed; the store's
   // room, grown for this recording, is given back too, so the next one starts with the memory
   // this one had.
   release_store();
-  return failed_recording(recording, s, kOutOfMemory, report_written);
+  return failed_recording(recording, s, given, kOutOfMemory, report_written);
 }
 
 RecordingTables failed_recording(const Recording& recording, const Settings& s,
-                                 const std::string& message, bool report_written) {
+                                 const GivenSettings& given, const std::string& message,
+                                 bool report_written) {
   RecordingTables tables;
   tables.status = message;
   RunFacts facts;
   facts.file = recording.path;
   facts.status = message;
   if (report_written) facts.report = recording.report;
-  tables.runs = run_row(facts, s);
+  tables.runs = run_row(facts, s, given);
   return tables;
 }
 

@@ -7,6 +7,7 @@
 
 #include "pipeline/settings.h"
 #include "study/inputs.h"
+#include "study/tables.h"
 
 // The rows one recording contributes to the five tables, each record with its line end.
 struct RecordingTables {
@@ -26,13 +27,16 @@ constexpr char kOutOfMemory[] = "out of memory";
 // With `pages`, also writes the recording's check page into `out`; a page that cannot be
 // written fails the recording as a report does. A recording whose evaluation cannot allocate
 // its memory fails as kOutOfMemory, its temporary files removed and the store's room given back.
+// `given` is what runs.csv records of the settings as the user gave them.
 RecordingTables evaluate_recording(const Recording& recording, const Settings& settings,
-                                   const std::string& out, bool pages = false);
+                                   const GivenSettings& given, const std::string& out,
+                                   bool pages = false);
 
 // The rows of a recording whose evaluation ended without returning, e.g. by a signal; with
 // `report_written`, its runs.csv row names the report all the same.
 RecordingTables failed_recording(const Recording& recording, const Settings& settings,
-                                 const std::string& message, bool report_written = false);
+                                 const GivenSettings& given, const std::string& message,
+                                 bool report_written = false);
 
 // Which file a name leads to (the name itself, not a link's target), or that there is none: taken
 // of a report before its recording is evaluated, it tells afterwards whether the evaluation put a

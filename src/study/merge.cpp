@@ -15,61 +15,38 @@
 #include <vector>
 
 #include "io/safe_file.h"
-#include "io/signals.h"
 #include "study/console.h"
+#include "study/csv.h"
 #include "study/inputs.h"
+#include "study/output_folder.h"
+#include "study/overview.h"
 #include "study/tables.h"
 
 namespace {
 
-// The runs.csv columns that must agree across the parts: the settings and the version.
-constexpr const char* kAgreeing[] = {"rms_time_ms",   "mvc_time_ms",       "nl_time_ms",
-                                     "emg_threshold", "dist_threshold_mm", "version"};
+// The runs.csv columns that must agree across the parts: the settings as given and the version,
+// with the names and units the messages give them.
+struct Agreeing {
+  const char* column;
+  const char* name;
+  const char* unit;
+};
+constexpr Agreeing kAgreeing[] = {{"rms_time_ms", "rms_time", " ms"},
+                                  {"mvc_time_ms", "mvc_time", " ms"},
+                                  {"nl_time_ms", "nl_time", " ms"},
+                                  {"emg_threshold_given_pct", "emg_threshold", " %"},
+                                  {"dist_threshold_given_mm", "dist_threshold", " mm"},
+                                  {"version", "version", ""}};
 
 void complain(const std::string& message) {
   std::fprintf(stderr, "chew_study: %s\n", printable(message).c_str());
 }
 
-// A table as written: its records, each with its CRLF (a quoted field may hold line breaks).
+// A table as written: its records, each with its line end (a quoted field may hold line breaks).
 struct Table {
   std::string path;
   std::vector<std::string> records;  // the header first
 };
-
-// Splits `text` into records; false when it does not end with a whole record.
-bool split_records(const std::string& text, std::vector<std::string>& records) {
-  bool quoted = false;
-  std::size_t start = 0;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    if (text[k] == '"') quoted = !quoted;  // a doubled quote toggles twice
-    if (!quoted && text[k] == '\n' && k > start && text[k - 1] == '\r') {
-      records.push_back(text.substr(start, k + 1 - start));
-      start = k + 1;
-    }
-  }
-  return start == text.size() && !records.empty();
-}
-
-// The fields of one record.
-std::vector<std::string> fields_of(const std::string& record) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  const std::size_t end = record.size() - 2;  // without its CRLF
-  for (std::size_t k = 0; k < end; ++k) {
-    const char c = record[k];
-    if (quoted && c == '"' && k + 1 < end && record[k + 1] == '"') {
-      fields.back() += '"';
-      ++k;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  return fields;
-}
 
 // What a file that is no regular file is, for the message that refuses it.
 std::string kind_of(mode_t mode) {
@@ -122,12 +99,18 @@ std::string read_regular_file(const std::string& path, std::string& text) {
   return error;
 }
 
-// Reads one table of a part; an empty text when it is read, else why not.
-std::string read_table(const std::string& part, const char* name, Table& table) {
+// Reads one table of a part, which must be the table the part's manifest records; an empty text
+// when it is read, else why not.
+std::string read_table(const std::string& part, const PartFolder& books, const char* name,
+                       Table& table) {
   table.path = in_folder(part, name);
   std::string text;
   const std::string error = read_regular_file(table.path, text);
   if (!error.empty()) return error;
+  const ManifestEntry* entry = books.entry(name);
+  if (entry == nullptr) return "the manifest of the part '" + part + "' has no " + name;
+  const std::string mismatch = table_mismatch(*entry, text, table.path);
+  if (!mismatch.empty()) return mismatch;
   if (!split_records(text, table.records))
     return "'" + table.path + "' is no complete table (cut short, or not written by chew_study)";
   return "";
@@ -186,7 +169,7 @@ std::vector<std::string> refusals(const std::vector<Part>& parts) {
       };
       const std::string file = field("file");
       std::vector<std::string> settings;
-      for (const char* name : kAgreeing) settings.push_back(field(name));
+      for (const Agreeing& a : kAgreeing) settings.push_back(field(a.column));
       if (reference_file.empty()) {
         reference = settings;
         reference_file = "'" + file + "' in '" + part.folder + "'";
@@ -194,8 +177,9 @@ std::vector<std::string> refusals(const std::vector<Part>& parts) {
       for (std::size_t k = 0; k < settings.size() && !settings_differ; ++k) {
         settings_differ = settings[k] != reference[k];
         if (settings_differ)
-          found.push_back("'" + file + "' in '" + part.folder + "' has " + kAgreeing[k] + " " +
-                          settings[k] + ", " + reference_file + " " + reference[k]);
+          found.push_back("'" + file + "' in '" + part.folder + "' has " + kAgreeing[k].name + " " +
+                          settings[k] + kAgreeing[k].unit + ", " + reference_file + " " +
+                          reference[k] + kAgreeing[k].unit);
       }
       const Seen seen{file, part.folder};
       const auto [same_file, new_file] = by_file.emplace(file, seen);
@@ -222,23 +206,61 @@ bool same_folder(const std::string& a, const std::string& b) {
 }
 
 constexpr char kUsage[] =
-    "usage: chew_study merge PART... --out DIR\n"
+    "usage: chew_study merge PART... --out DIR [--pages]\n"
     "\n"
     "Joins the tables of part folders, each written by a chew_study run over a part of a study,\n"
     "into DIR: one header per table, the rows in the order of the parts, the same bytes one run\n"
     "over all the recordings in that order writes. Refuses, writing nothing, parts whose settings\n"
-    "or versions differ and parts that hold the same recording or report name. The reports stay\n"
-    "in the parts.\n"
+    "or versions differ, parts that hold the same recording or report name, and tables that are\n"
+    "not those their part's manifest records (cut short or changed). The reports stay in the\n"
+    "parts.\n"
+    "\n"
+    "With --pages, also writes DIR/index.html, the study's overview, from the joined tables: its\n"
+    "links lead to the reports and check pages in the parts (run with --pages for their pages).\n"
     "\n"
     "exit status: 0 joined, 1 a part could not be read or a table not written, 2 a bad command\n"
     "line or parts refused\n";
+
+// The text of a part's table `name`, header and records.
+std::string table_text(const Part& part, const char* name) {
+  std::string text;
+  for (std::size_t t = 0; t < std::size(kTables); ++t)
+    if (std::strcmp(kTables[t], name) == 0)
+      for (const std::string& record : part.tables[t].records) text += record;
+  return text;
+}
+
+// --pages: the overview of the joined study in `out`, linking into the parts' folders. An empty
+// text when it is written, else why not.
+std::string write_merged_overview(const std::vector<Part>& parts, const std::string& out) {
+  std::vector<OverviewRow> rows;
+  int missing = 0;
+  for (const Part& part : parts) {
+    std::error_code failed;
+    std::string prefix = std::filesystem::relative(part.folder, out, failed).generic_string();
+    if (failed || prefix.empty())
+      prefix = std::filesystem::absolute(part.folder, failed).generic_string();
+    prefix = prefix == "." ? "" : prefix + "/";
+    const StudyTables tables{table_text(part, kRunsTable), table_text(part, kExperimentsTable),
+                             table_text(part, kIndicesTable), table_text(part, kTrialsTable)};
+    for (OverviewRow& row : overview_rows(tables, part.folder, prefix, &missing))
+      rows.push_back(std::move(row));
+  }
+  if (missing > 0)
+    complain("warning: " + std::to_string(missing) +
+             " reports or check pages are not in their parts (parts run without --pages?); "
+             "index.html names them without a link");
+  std::string version;
+  const Settings settings = settings_of_runs(table_text(parts.front(), kRunsTable), &version);
+  return write_overview_page(out, rows, settings, version);
+}
 
 }  // namespace
 
 int merge_parts_main(int argc, const char* const* argv) {
   std::vector<std::string> folders;
   std::string out;
-  bool options_ended = false;
+  bool options_ended = false, pages = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (options_ended || arg.empty() || arg[0] != '-') {
@@ -248,6 +270,8 @@ int merge_parts_main(int argc, const char* const* argv) {
     } else if (arg == "-h" || arg == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
+    } else if (arg == "--pages") {
+      pages = true;
     } else if (arg == "--out" && i + 1 < argc) {
       out = argv[++i];
     } else if (arg.compare(0, 6, "--out=") == 0) {
@@ -268,10 +292,16 @@ int merge_parts_main(int argc, const char* const* argv) {
   }
 
   std::vector<Part> parts(folders.size());
+  std::vector<std::unique_ptr<PartFolder>> books;  // each part locked while it is read
   for (std::size_t p = 0; p < folders.size(); ++p) {
     parts[p].folder = folders[p];
+    books.push_back(std::make_unique<PartFolder>(folders[p]));
+    if (!books[p]->error().empty()) {
+      complain(books[p]->error() + "; nothing written");
+      return 1;
+    }
     for (std::size_t t = 0; t < std::size(kTables); ++t) {
-      const std::string error = read_table(folders[p], kTables[t], parts[p].tables[t]);
+      const std::string error = read_table(folders[p], *books[p], kTables[t], parts[p].tables[t]);
       if (!error.empty()) {
         complain(error + "; nothing written");
         return 1;
@@ -289,28 +319,38 @@ int merge_parts_main(int argc, const char* const* argv) {
     return 2;
   }
 
-  std::error_code made;
-  std::filesystem::create_directories(out, made);
-  if (made) {
-    complain("cannot make the output folder '" + out + "': " + made.message());
-    return 1;
+  // The joined tables are the run of the output folder, put in place as a whole.
+  OutputFolder folder(out);
+  std::string unusable = folder.error();
+  if (unusable.empty()) unusable = folder.stage({});
+  if (!unusable.empty()) {
+    complain(unusable + "; nothing written");
+    return folder.in_use() ? 2 : 1;
   }
   int status = 0;
   std::vector<std::string> errors;
-  {
-    std::vector<std::unique_ptr<SafeFile>> files;
-    for (std::size_t t = 0; t < std::size(kTables); ++t) {
-      files.push_back(std::make_unique<SafeFile>(in_folder(out, kTables[t])));
-      files[t]->write(parts[0].tables[t].records[0]);
-      for (const Part& part : parts)
-        for (std::size_t r = 1; r < part.tables[t].records.size(); ++r)
-          files[t]->write(part.tables[t].records[r]);
-    }
-    const SignalsHeld held;  // all six tables in place, or none
-    for (const auto& file : files) {
-      if (const int error = file->commit())
-        errors.push_back("cannot write table '" + file->target() + "': " + std::strerror(error));
-    }
+  std::vector<RunFile> files;
+  for (std::size_t t = 0; t < std::size(kTables); ++t) {
+    SafeFile file(in_folder(out, kTables[t]));
+    file.write(parts[0].tables[t].records[0]);
+    for (const Part& part : parts)
+      for (std::size_t r = 1; r < part.tables[t].records.size(); ++r)
+        file.write(part.tables[t].records[r]);
+    if (const int write_error = file.commit())
+      errors.push_back("cannot write table '" + file.target() + "': " + std::strerror(write_error) +
+                       "; nothing put in place");
+    files.push_back({kTables[t], true});
+  }
+  // The overview is staged with the tables and put in place with them, as the folder's run.
+  if (pages && errors.empty()) {
+    const std::string error = write_merged_overview(parts, out);
+    if (!error.empty()) errors.push_back(error);
+    files.push_back({"index.html", false});
+  }
+  if (errors.empty()) {
+    const OutputFolder::Outcome put = folder.commit(files);
+    for (const std::string& warning : put.warnings) complain("warning: " + warning);
+    if (!put.error.empty()) errors.push_back(put.error);
   }
   for (const std::string& error : errors) {
     complain(error);

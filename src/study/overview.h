@@ -2,9 +2,10 @@
 // order with its status and key figures, the values far from the study's median marked, and a
 // strip plot per key figure, so an odd recording stands out among many.
 //
-// The key figures are taken from each recording's evaluation in the process that evaluated it
-// and handed to the study as a line of text (the recordings may be evaluated in other
-// processes); the page itself needs only those lines.
+// The key figures are read from the recording's rows of the study's tables, by one mapping
+// whatever wrote the rows: a study takes them in the process that evaluated the recording and
+// hands them on as a line of text (the recordings may be evaluated in other processes);
+// `chew_study merge --pages` takes them from the joined tables.
 #pragma once
 
 #include <optional>
@@ -13,6 +14,7 @@
 
 #include "analysis/evaluation.h"
 #include "pipeline/settings.h"
+#include "protocol/protocol.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
 
@@ -41,7 +43,7 @@ struct KeyFigure {
 };
 struct KeyFigureGroup {
   const char* name;
-  const char* unit;  // as the page writes it
+  const char* unit;  // as the page writes it; empty for a count
   int decimals;      // as the table shows the values
 };
 extern const std::vector<KeyFigureGroup> kKeyFigureGroups;
@@ -53,7 +55,25 @@ const std::vector<KeyFigure>& key_figures();
 // value without digits). The page shows an absent value, or one that is not finite, as a dash.
 using KeyValues = std::vector<std::optional<long double>>;
 
-// From the recording's evaluation alone.
+// A recording's rows of four of the study's tables, each as the table's header followed by the
+// recording's records.
+struct RecordingRows {
+  std::string experiments, indices, trials, runs;
+};
+
+// The figures from the rows (the columns README's "The study overview" names):
+//   MVC          the largest *_mvc_uV of experiments 1 and 2, where it is above 0 (an MVC
+//                window qualified: its mean is above 0, the evaluator's start value);
+//   noise level  the smallest *_noise_uV of experiments 13 to 18, where it is below 1000 (a
+//                noise-level window qualified, kNoNoiseLevel being the start value);
+//   cycles       chewing_cycles of experiments 13 to 18;
+//   chewing frequency, duration, asymmetry index  indices 11, 10 and 1 (M, T) of a condition
+//                that has its trials.csv row (both its trials), the frequency only where runs.csv
+//                has a sampling rate above 0;
+//   side preference  side_preference_pct of the condition's trials.csv row.
+KeyValues key_values(const RecordingRows& rows);
+
+// The same through the rows the tables get of the recording's evaluation.
 KeyValues key_values(const Evaluation& evaluation);
 
 // The values as one line of text and back, exactly (hexadecimal floating point).
@@ -63,8 +83,8 @@ KeyValues key_values_from_text(const std::string& text);
 // What the page shows of one recording.
 struct OverviewRow {
   std::string file;    // the recording's path as given
-  std::string report;  // its report's path in the output folder
-  std::string page;    // its check page's path in the output folder
+  std::string report;  // its report's path from the page's folder; empty: not linked
+  std::string page;    // its check page's path from the page's folder; empty: not linked
   bool ok = false;
   std::string status;  // "ok" or why it failed
   int errors = 0, warnings = 0;
@@ -74,10 +94,24 @@ struct OverviewRow {
 // The row of a recording the study evaluated.
 OverviewRow overview_row(const Recording& recording, const RecordingTables& tables);
 
-// The page as text; `date` is shown in its header.
+// The rows of the recordings of a study's tables (`tables` each whole: header and records),
+// whose reports and check pages lie in `folder`, which the page reaches as `link_prefix` (ending
+// in '/', or empty for its own folder). A report or page missing from `folder` is not linked;
+// `missing` counts them.
+struct StudyTables {
+  std::string runs, experiments, indices, trials;
+};
+std::vector<OverviewRow> overview_rows(const StudyTables& tables, const std::string& folder,
+                                       const std::string& link_prefix, int* missing);
+
+// The settings and the version of the first row of a runs.csv (whole); defaults and kVersion
+// without a row.
+Settings settings_of_runs(const std::string& runs, std::string* version);
+
+// The page as text; `date` is shown in its header, `version` as the evaluator's.
 std::string overview_page(const std::vector<OverviewRow>& rows, const Settings& settings,
-                          const std::string& date);
+                          const std::string& date, const std::string& version = kVersion);
 
 // Writes the page as index.html into `folder`; an empty text when it is written, else why not.
 std::string write_overview_page(const std::string& folder, const std::vector<OverviewRow>& rows,
-                                const Settings& settings);
+                                const Settings& settings, const std::string& version = kVersion);

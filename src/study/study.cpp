@@ -3,19 +3,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "io/safe_file.h"
 #include "io/signals.h"
 #include "recording/store.h"
+#include "study/check_page.h"
 #include "study/console.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
 #include "study/merge.h"
+#include "study/output_folder.h"
 #include "study/overview.h"
 #include "study/pool.h"
 #include "study/study_options.h"
@@ -24,13 +24,16 @@
 namespace {
 
 constexpr char kProgram[] = "chew_study";
+// Said of a run that failed before its commit.
+// The overview's name in the output folder (write_overview_page).
+constexpr char kOverviewPage[] = "index.html";
+constexpr char kNothingInPlace[] = "; nothing put in place, the earlier run's files stand";
 
 void complain(const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", kProgram, printable(message).c_str());
 }
 
-// One table, written through a temporary file renamed into place when it is complete, so a failed
-// study leaves the tables of an earlier one as they were.
+// One table, written into the run's stage through a temporary file renamed there when complete.
 class TableFile {
  public:
   TableFile(const std::string& folder, const std::string& name) : file_(in_folder(folder, name)) {}
@@ -119,22 +122,20 @@ int run_study(int argc, const char* const* argv) {
     complain("nothing evaluated: every recording needs a report name of its own");
     return 2;
   }
-  std::error_code made;
-  std::filesystem::create_directories(o.out, made);
-  if (made) {
-    complain("cannot make the output folder '" + o.out + "': " + made.message());
-    return 1;
+  OutputFolder folder(o.out);
+  if (!folder.error().empty()) {
+    complain(folder.error() + "; nothing evaluated");
+    return folder.in_use() ? 2 : 1;
   }
   // The folders of the reports that keep their recordings' places.
+  std::vector<std::string> subfolders;
   for (const Recording& r : recordings) {
     const std::size_t slash = r.report.rfind('/');
-    if (slash == std::string::npos) continue;
-    const std::string folder = in_folder(o.out, r.report.substr(0, slash));
-    std::filesystem::create_directories(folder, made);
-    if (made) {
-      complain("cannot make the folder '" + folder + "': " + made.message());
-      return 1;
-    }
+    if (slash != std::string::npos) subfolders.push_back(r.report.substr(0, slash));
+  }
+  if (const std::string error = folder.stage(subfolders); !error.empty()) {
+    complain(error + "; nothing evaluated");
+    return 1;
   }
 
   TableFile experiments(o.out, kExperimentsTable), indices(o.out, kIndicesTable),
@@ -153,21 +154,20 @@ int run_study(int argc, const char* const* argv) {
   findings.write(findings_header());
   trials.write(trials_header());
 
-  // Each report as it was before the study, so that a recording whose worker ended after putting
-  // its report in place still has it named in runs.csv.
+  // Each report's place in the stage as it was before the study (empty), so that a recording
+  // whose worker ended after putting its report there still has it named in runs.csv.
   std::vector<FileStamp> earlier_reports;
   for (const Recording& recording : recordings)
-    earlier_reports.push_back(file_stamp(in_folder(o.out, recording.report)));
+    earlier_reports.push_back(file_stamp(folder.staged(recording.report)));
 
   std::size_t done = 0, failed = 0, with_errors = 0;
   PoolWork work;
   work.evaluate = [&](std::size_t i) {
-    return evaluate_recording(recordings[i], o.settings, o.out, o.pages);
+    return evaluate_recording(recordings[i], o.settings, o.given, o.out, o.pages);
   };
   work.failed = [&](std::size_t i, const std::string& message) {
-    return failed_recording(
-        recordings[i], o.settings, message,
-        written_since(earlier_reports[i], in_folder(o.out, recordings[i].report)));
+    return failed_recording(recordings[i], o.settings, o.given, message,
+                            written_since(earlier_reports[i], folder.staged(recordings[i].report)));
   };
   work.finished = [&](std::size_t i, const RecordingTables& t) {
     ++done;
@@ -189,31 +189,43 @@ int run_study(int argc, const char* const* argv) {
     findings.write(t.findings);
     trials.write(t.trials);
   };
-  const std::string pool_error = run_pool(recordings.size(), o.jobs, o.out, work);
+  const std::string pool_error = run_pool(recordings.size(), o.jobs, folder.books(), work);
   if (!pool_error.empty()) {
-    complain(pool_error);
+    complain(pool_error + kNothingInPlace);
     return 1;
   }
 
+  // The run's files, in the order they are put in place: the reports and pages the recordings
+  // have, the overview, the tables.
+  std::vector<RunFile> files;
+  for (const Recording& r : recordings) {
+    std::vector<std::string> own = {r.report};
+    if (o.pages) own.push_back(check_page_name(r.report));
+    for (const std::string& path : own)
+      if (file_stamp(folder.staged(path)).exists) files.push_back({path, false});
+  }
   int status = 0;
-  std::vector<std::string> errors;
-  {
-    const SignalsHeld held;  // all six tables of this study in place, or none
-    for (TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings})
-      errors.push_back(table->finish());
-  }
-  for (const std::string& error : errors) {
-    if (!error.empty()) {
-      complain(error);
-      status = 1;
-    }
-  }
   if (o.pages) {
     const std::string error = write_overview_page(o.out, overview, o.settings);
     if (!error.empty()) {
-      complain(error);
+      complain(error + kNothingInPlace);
+      return 1;
+    }
+    files.push_back({kOverviewPage, false});
+  }
+  for (TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
+    if (const std::string error = table->finish(); !error.empty()) {
+      complain(error + kNothingInPlace);
       status = 1;
     }
+  }
+  if (status != 0) return status;
+  for (const char* table : kTables) files.push_back({table, true});
+  const OutputFolder::Outcome put = folder.commit(files);
+  for (const std::string& warning : put.warnings) complain("warning: " + warning);
+  if (!put.error.empty()) {
+    complain(put.error);
+    return 1;
   }
   if (failed > 0) {
     complain(std::to_string(failed) + " of " + std::to_string(recordings.size()) +

@@ -1,5 +1,7 @@
 #include "study/study_options.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -36,12 +38,58 @@ bool whole_number(const char* text, long long& value) {
   return errno == 0 && end != text && *end == '\0';
 }
 
-// A finite decimal number, converted as chew_eval converts it (a double).
-bool finite_number(const char* text, double& value) {
-  if (*text == '\0' || std::strchr("+-.0123456789", *text) == nullptr) return false;
-  char* end = nullptr;
-  value = std::strtod(text, &end);
-  return end != text && *end == '\0' && std::isfinite(value);
+// "digits" with `point` of them before the decimal point, written plainly: "0.05", "300", "2.5";
+// far from 1, as "1.5e-30".
+std::string plain_decimal(std::string digits, long long point) {
+  const std::size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return "0";
+  digits.erase(0, first);
+  point -= static_cast<long long>(first);
+  digits.erase(digits.find_last_not_of('0') + 1);
+  const long long n = static_cast<long long>(digits.size());
+  if (point < -20 || point > 40) {
+    return digits.substr(0, 1) + (n > 1 ? "." + digits.substr(1) : "") + "e" +
+           std::to_string(point - 1);
+  }
+  if (point <= 0) return "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+  if (point >= n) return digits + std::string(static_cast<std::size_t>(point - n), '0');
+  return digits.substr(0, static_cast<std::size_t>(point)) + "." +
+         digits.substr(static_cast<std::size_t>(point));
+}
+
+// A decimal number as a whole (a sign, digits with at most one '.', an exponent), converted as
+// chew_eval converts it (a double), finite; `plain` gets it written plainly, as runs.csv records
+// it: "+3.0" and "300e-2" give "3", ".50" gives "0.5".
+bool finite_number(const char* text, double& value, std::string& plain) {
+  const char* p = text;
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  std::string digits;
+  long long point = -1;
+  for (; std::isdigit(static_cast<unsigned char>(*p)) || (*p == '.' && point < 0); ++p) {
+    if (*p == '.') {
+      point = static_cast<long long>(digits.size());
+    } else {
+      digits += *p;
+    }
+  }
+  if (digits.empty()) return false;
+  if (point < 0) point = static_cast<long long>(digits.size());
+  if (*p == 'e' || *p == 'E') {
+    ++p;
+    const bool down = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+    long long exponent = 0;
+    for (; std::isdigit(static_cast<unsigned char>(*p)); ++p)
+      exponent = std::min(exponent * 10 + (*p - '0'), 1000000000LL);
+    point += down ? -exponent : exponent;
+  }
+  if (*p != '\0') return false;
+  value = std::strtod(text, nullptr);
+  plain = plain_decimal(digits, point);
+  if (negative && plain != "0") plain = "-" + plain;
+  return std::isfinite(value);
 }
 
 std::string quoted(const char* text) { return std::string("'") + text + "'"; }
@@ -51,6 +99,8 @@ std::string apply(StudyOptions& o, Setting setting, const std::string& option, c
   Settings& s = o.settings;
   long long whole = 0;
   double number = 0;
+  std::string plain;
+  const GivenSettings defaults;
   switch (setting) {
     case Setting::rms_time:
     case Setting::mvc_time:
@@ -65,14 +115,22 @@ std::string apply(StudyOptions& o, Setting setting, const std::string& option, c
       return "";
     }
     case Setting::emg_threshold:
-      if (!finite_number(value, number)) return option + ": " + quoted(value) + " is not a number";
+      if (!finite_number(value, number, plain))
+        return option + ": " + quoted(value) + " is not a number";
       if (number < 0) return option + " must not be negative (" + value + " %)";
-      s.emg_threshold = static_cast<long double>(number) / 100;  // per cent, as chew_eval reads it
+      o.given.emg_threshold_pct = plain;
+      // Per cent, as chew_eval reads it; the default given is the default.
+      s.emg_threshold = plain == defaults.emg_threshold_pct
+                            ? Settings{}.emg_threshold
+                            : static_cast<long double>(number) / 100;
       return "";
     case Setting::dist_threshold:
-      if (!finite_number(value, number)) return option + ": " + quoted(value) + " is not a number";
+      if (!finite_number(value, number, plain))
+        return option + ": " + quoted(value) + " is not a number";
       if (number < 0) return option + " must not be negative (" + value + " mm)";
-      s.dist_threshold = static_cast<long double>(number);
+      o.given.dist_threshold_mm = plain;
+      s.dist_threshold = plain == defaults.dist_threshold_mm ? Settings{}.dist_threshold
+                                                             : static_cast<long double>(number);
       return "";
     case Setting::out:
       if (*value == '\0') return option + " needs a folder";
@@ -194,7 +252,7 @@ void print_study_help(std::FILE* out) {
       "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] [--pages] [--strict]\n"
       "                  [--no-recursive] [--base DIR] recording.txt... | folder...\n"
       "       chew_study --list [-0] [--no-recursive] recording.txt... | folder...\n"
-      "       chew_study merge PART... --out DIR   (see chew_study merge --help)\n"
+      "       chew_study merge PART... --out DIR [--pages]   (see chew_study merge --help)\n"
       "\n"
       "Evaluates every recording as chew_eval does, writes its report into DIR, and the tables\n"
       "experiments.csv, indices.csv, cycles.csv, trials.csv, runs.csv and findings.csv (what the\n"
@@ -211,7 +269,8 @@ void print_study_help(std::FILE* out) {
       "  -dist_threshold MM, --dist-threshold MM  opening a chewing cycle crosses (default 3 mm)\n"
       "\n"
       "study:\n"
-      "  --out DIR       folder of the reports and tables, created when missing (default .)\n"
+      "  --out DIR       folder of the reports and tables, created when missing (default .);\n"
+      "                  it holds one run: the files of the run before are replaced as a whole\n"
       "  --jobs N        recordings evaluated at once, in separate processes (default 1)\n"
       "  --quiet         no progress on standard error\n"
       "  --pages         also a check page <name>_check.html per recording: one HTML file\n"
@@ -227,8 +286,8 @@ void print_study_help(std::FILE* out) {
       "  --version       the version, as the reports print it\n"
       "\n"
       "exit status: 0 all recordings evaluated, 1 a recording or a table failed (with\n"
-      "--strict also: a recording has an error finding), 2 a bad command line (nothing is\n"
-      "evaluated)\n",
+      "--strict also: a recording has an error finding), 2 a bad command line or the output\n"
+      "folder in use by another run (nothing is evaluated)\n",
       out);
 }
 

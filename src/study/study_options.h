@@ -7,9 +7,11 @@
 
 #include "io/signals.h"
 #include "pipeline/settings.h"
+#include "study/tables.h"
 
 struct StudyOptions {
   Settings settings;      // chew_eval's defaults; track stays unused
+  GivenSettings given;    // the thresholds as given, for runs.csv
   std::string out = ".";  // folder of the reports and tables
   int jobs = 1;           // recordings evaluated at once, one process each
   bool quiet = false;     // no progress on standard error
@@ -36,6 +38,11 @@ constexpr int kMaxJobs = kWorkerSlots;
 // (-rms_time 40) or a long one (--rms-time 40, --rms-time=40). A value must be a number as a
 // whole: a window a whole number of milliseconds, not negative; a threshold a finite decimal
 // number, not negative. A repeated option overrides the earlier one.
+//
+// A threshold is converted as chew_eval converts it (the per cent as a double, divided by 100 in
+// extended precision), except one given equal to its default, which is the default itself: the
+// EMG threshold's default is the double 0.03, which 3 / 100 is not, so --emg-threshold 3 (or 3.0,
+// 300e-2) gives the very results of no option.
 ParsedStudyOptions parse_study_options(int argc, const char* const* argv);
 
 void print_study_help(std::FILE* out);

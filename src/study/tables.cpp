@@ -191,13 +191,29 @@ std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
 }
 
 std::string runs_header() {
-  return csv_header({"file", "status", "report", "samples", "experiments", "calibration_type",
-                     "skipped_lines", "sampling_rate_Hz", "rms_time_ms", "mvc_time_ms",
-                     "nl_time_ms", "emg_threshold", "dist_threshold_mm", "version", "points",
-                     "emg_channels", "warnings", "errors"});
+  return csv_header({"file",
+                     "status",
+                     "report",
+                     "samples",
+                     "experiments",
+                     "calibration_type",
+                     "skipped_lines",
+                     "sampling_rate_Hz",
+                     "rms_time_ms",
+                     "mvc_time_ms",
+                     "nl_time_ms",
+                     "emg_threshold",
+                     "dist_threshold_mm",
+                     "version",
+                     "points",
+                     "emg_channels",
+                     "warnings",
+                     "errors",
+                     "emg_threshold_given_pct",
+                     "dist_threshold_given_mm"});
 }
 
-std::string run_row(const RunFacts& facts, const Settings& s) {
+std::string run_row(const RunFacts& facts, const Settings& s, const GivenSettings& given) {
   CsvRow row;
   row.add(facts.file).add(facts.status).add(facts.report);
   if (facts.read) {
@@ -214,6 +230,7 @@ std::string run_row(const RunFacts& facts, const Settings& s) {
   row.add(kVersion);
   facts.read ? row.add(facts.form.points).add(facts.form.emg_channels) : row.empty().empty();
   facts.checked ? row.add(facts.warnings).add(facts.errors) : row.empty().empty();
+  row.add(given.emg_threshold_pct).add(given.dist_threshold_mm);
   return row.str();
 }
 

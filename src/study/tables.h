@@ -59,7 +59,15 @@ struct RunFacts {
   int warnings = 0, errors = 0;   // findings of each severity
 };
 
-std::string run_row(const RunFacts& facts, const Settings& settings);
+// The thresholds as the user gave them, in their units, written as plain decimals ("3", "2.5"):
+// what runs.csv records beside the values used and what merge compares. The defaults' when not
+// given.
+struct GivenSettings {
+  std::string emg_threshold_pct = "3";
+  std::string dist_threshold_mm = "3";
+};
+
+std::string run_row(const RunFacts& facts, const Settings& settings, const GivenSettings& given);
 
 // One row per finding of the data checks.
 std::string finding_rows(const std::string& file, const std::vector<Finding>& findings);

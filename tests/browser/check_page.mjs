@@ -1,7 +1,9 @@
 // The check page in a real browser: simulates a recording, runs chew_study --pages on it, opens
 // the page in headless Chromium (driven by playwright-core) from file:// and checks that every
 // chewing trial's panel draws its charts, that it shades as many confirmed cycles as the
-// report's "C." column says, and that the page logs no error. Writes a screenshot.
+// report's "C." column says, that each frontal plane has as many pixels per mm across as down
+// (read off its tick labels) with the subject's right on the left, and that the page logs no
+// error. Writes a screenshot.
 //
 //   node check_page.mjs --study PATH --simulate PATH --work DIR [--screenshot FILE]
 //
@@ -57,6 +59,28 @@ try {
     loops: [...s.querySelectorAll('svg.frontal path.loop')]
       .filter((p) => p.getBoundingClientRect().width > 0 && getComputedStyle(p).stroke !== 'none').length,
   })));
+  // The frontal planes: labelled ticks in mm, as many pixels per mm across as down, the
+  // subject's right on the left.
+  const planes = await page.$$eval('svg.frontal', (svgs) => svgs.map((svg) => {
+    const ticks = (axis, at) => [...svg.querySelectorAll(`.ticks.${axis} text`)].map((t) => {
+      const b = t.getBoundingClientRect();
+      return { mm: Number(t.textContent), px: at === 'x' ? b.left + b.width / 2 : b.top + b.height / 2 };
+    });
+    const side = (words) => [...svg.querySelectorAll('text')].find((t) => t.textContent.startsWith(words)).getBoundingClientRect().left;
+    return { x: ticks('x', 'x'), y: ticks('y', 'y'), rightOnLeft: side("subject's right") < side("subject's left") };
+  }));
+  const scale = (ticks) => {
+    const zero = ticks.findIndex((t) => t.mm === 0);
+    const next = ticks[zero + 1];
+    return Math.abs(next.px - ticks[zero].px) / next.mm;
+  };
+  if (planes.length !== 6) problems.push(`${planes.length} frontal planes, not 6`);
+  for (const plane of planes) {
+    if (!plane.rightOnLeft) problems.push("a frontal plane has the subject's right on the right");
+    const [across, down] = [scale(plane.x), scale(plane.y)];
+    if (!(Math.abs(across - down) <= 0.01 * down))
+      problems.push(`a frontal plane has ${across.toFixed(2)} px per mm across and ${down.toFixed(2)} down`);
+  }
   const numbers = trials.map((t) => t.experiment).join(',');
   if (numbers !== '13,14,15,16,17,18') problems.push(`trial panels ${numbers}, not 13 to 18`);
   for (const t of trials) {

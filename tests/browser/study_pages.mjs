@@ -3,10 +3,15 @@
 // are the outlier) and a broken file, then opens index.html in headless Chromium (driven by
 // playwright-core) from file:// and checks that every recording has its row in input order,
 // every link leads to a file in the folder, the broken file shows its message, the outlier is
-// marked, nothing is requested from outside the folder and nothing is logged as an error. Then
-// opens a check page at 1000 and 2000 px: nothing overflows across, every trial panel and
-// legend entry is on screen, the EMG plots are at least 120 px high with at most five labels on
-// an axis. Last, an overview of 1000 recordings: its size and the time it takes to open.
+// marked, nothing is requested from outside the folder and nothing is logged as an error; at
+// 1400 px its leading columns stay in view wherever the figures are scrolled. Then opens a check
+// page at 1000 and 2000 px: nothing overflows across, every trial panel and legend entry is on
+// screen, the EMG plots are at least 120 px high with at most five labels on an axis. On both
+// pages every legend colour is an Okabe-Ito colour, no two are close for a reader with
+// deuteranopia or protanopia, no two keys of a legend differ by colour alone, and every
+// abbreviation is explained. The study is joined from two parts by merge --pages, whose
+// overview's links all lead to files in the parts. Last, an overview of 1000 recordings: its
+// size and the time it takes to open.
 //
 //   node study_pages.mjs --study PATH --simulate PATH --examples DIR --work DIR [--shots DIR]
 //
@@ -16,7 +21,11 @@ import { copyFileSync, existsSync, linkSync, mkdirSync, rmSync, statSync, writeF
 import { join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
-import { kChromium, start } from './harness.mjs';
+import { colourProblems, kChromium, legendKeys, start } from './harness.mjs';
+
+// No two legend colours closer than this (CIE76) for a reader with deuteranopia or protanopia;
+// the closest pair of the Okabe-Ito palette, orange and yellow, is 17.0 apart with deuteranopia.
+const kLeastColourDistance = 15;
 
 // Generous: on an idle machine the thousand-recording overview opens in well under a second.
 const kOpenLimitMs = 2000;
@@ -50,14 +59,14 @@ const browser = await chromium.launch({
 const problems = [];
 
 // A page with its console errors and the requests that leave the output folder.
-async function open(file, width) {
+async function open(file, width, folder = out) {
   const page = await browser.newPage({ viewport: { width, height: 1000 } });
   const watch = { errors: [], outside: [] };
   page.on('console', (m) => { if (m.type() === 'error') watch.errors.push(m.text()); });
   page.on('pageerror', (e) => watch.errors.push(e.message));
   page.on('request', (r) => {
     const url = r.url();
-    if (!url.startsWith('file:') || !fileURLToPath(url).startsWith(out)) watch.outside.push(url);
+    if (!url.startsWith('file:') || !fileURLToPath(url).startsWith(folder)) watch.outside.push(url);
   });
   const started = Date.now();
   await page.goto(pathToFileURL(file).href, { waitUntil: 'load' });
@@ -65,6 +74,14 @@ async function open(file, width) {
   await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
   watch.ms = Date.now() - started;
   return { page, watch };
+}
+
+// Runs in the page: the words in capitals (MVC, FK1), "C." and the channel keys that the page
+// uses outside its paragraph of abbreviations but does not explain in it.
+function unexplained() {
+  const terms = document.querySelector('.terms')?.innerText ?? '';
+  const used = document.body.innerText.replace(terms, '').match(/\b[A-Z]{2,}\d?\b|\bC\.|\b(mr|ml|tr|tl)\b/g) ?? [];
+  return [...new Set(used)].filter((word) => !terms.includes(word));
 }
 
 function report(watch, what) {
@@ -98,7 +115,30 @@ try {
       const target = join(out, decodeURIComponent(href));
       if (!target.startsWith(out + '/') || !existsSync(target)) problems.push(`the link ${href} leads nowhere`);
     }
+    problems.push(...colourProblems(await page.evaluate(legendKeys), kLeastColourDistance, 'index.html'));
+    const words = await page.evaluate(unexplained);
+    if (words.length) problems.push(`index.html does not explain ${words.join(', ')}`);
+    // At 1400 px the leading columns stay in view wherever the figures are scrolled, and each
+    // group of figures can be scrolled into view beside them; the page itself does not overflow.
+    const fits = await page.evaluate(() => {
+      const scroll = document.querySelector('.scroll');
+      const shown = (e) => {
+        const b = e.getBoundingClientRect();
+        return b.left >= 0 && b.right <= innerWidth && e.contains(document.elementFromPoint(b.left + b.width / 2, b.top + b.height / 2));
+      };
+      const lead = () => [...document.querySelectorAll('th.lead, .recordings tbody tr:first-child td:nth-child(-n+5)')];
+      const hidden = [];
+      for (const group of document.querySelectorAll('th[colspan]')) {
+        group.scrollIntoView({ block: 'nearest', inline: 'nearest' });
+        if (!shown(group)) hidden.push(group.textContent);
+        hidden.push(...lead().filter((e) => !shown(e)).map((e) => `${e.textContent} beside ${group.textContent}`));
+      }
+      return { hidden, leading: lead().length, overflow: document.documentElement.scrollWidth - innerWidth, scrolled: scroll.scrollLeft };
+    });
+    if (fits.leading !== 10 || fits.hidden.length || fits.overflow > 0 || fits.scrolled === 0)
+      problems.push(`index.html at 1400 px: ${JSON.stringify(fits)}`);
     report(watch, 'index.html');
+    await page.evaluate(() => { document.querySelector('.scroll').scrollLeft = 0; });
     if (args.shots) await page.screenshot({ path: join(args.shots, 'overview.png'), clip: { x: 0, y: 0, width: 1400, height: 560 } });
     await page.close();
   }
@@ -136,6 +176,9 @@ try {
     for (const words of ['peaks of opening', 'closing minima', 'free chewing', 'µV'])
       if (!layout.text.includes(words)) problems.push(`${width} px: the page does not say "${words}"`);
     if (/\duV\b| uV\b/.test(layout.text)) problems.push(`${width} px: the page writes uV`);
+    problems.push(...colourProblems(await page.evaluate(legendKeys), kLeastColourDistance, 'the check page'));
+    const words = await page.evaluate(unexplained);
+    if (words.length) problems.push(`the check page does not explain ${words.join(', ')}`);
     report(watch, `check page at ${width} px`);
     if (args.shots && width === 1000) {
       // The first chewing trial down to its first EMG chart.
@@ -144,6 +187,25 @@ try {
       await page.screenshot({ path: join(args.shots, 'check_page.png'), fullPage: true,
         clip: { x: 0, y: box.y - 8, width, height: emg.y + emg.height - box.y + 10 } });
     }
+    await page.close();
+  }
+
+  // The same study in two parts joined by merge --pages: every link of its overview leads from
+  // the merged folder into a part, to a file that is there.
+  {
+    const half = 7;
+    for (const [part, names] of [['1', inputs.slice(0, half)], ['2', inputs.slice(half)]])
+      spawnSync(args.study, ['--pages', '--quiet', '--out', join('parts', part), ...names], { cwd: work });
+    const merged = spawnSync(args.study, ['merge', 'parts/1', 'parts/2', '--out', 'merged', '--pages'], { cwd: work });
+    if (merged.status !== 0) problems.push(`merge --pages exited with ${merged.status}: ${merged.stderr}`);
+    const { page, watch } = await open(join(work, 'merged', 'index.html'), 1400, work);
+    const links = await page.$$eval('a[href]', (as) => as.map((a) => a.getAttribute('href')));
+    if (links.length !== 2 * (inputs.length - 1)) problems.push(`the merged overview has ${links.length} links`);
+    for (const href of links) {
+      const target = join(work, 'merged', decodeURIComponent(href));
+      if (!target.startsWith(join(work, 'parts')) || !existsSync(target)) problems.push(`the merged link ${href} leads nowhere`);
+    }
+    report(watch, 'the merged index.html');
     await page.close();
   }
 

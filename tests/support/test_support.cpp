@@ -44,7 +44,14 @@ std::vector<std::string> hidden_names(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& item : std::filesystem::directory_iterator(folder)) {
     const std::string name = item.path().filename().string();
-    if (name[0] == '.') names.push_back(name);
+    if (name != ".chew_study") {
+      if (name[0] == '.') names.push_back(name);
+      continue;
+    }
+    for (const auto& inner : std::filesystem::directory_iterator(item.path())) {
+      const std::string kept = inner.path().filename().string();
+      if (kept != "lock" && kept != "manifest.csv") names.push_back(name + "/" + kept);
+    }
   }
   return names;
 }
@@ -154,7 +161,7 @@ std::string capture(const std::function<void(std::FILE*)>& write) {
   return text;
 }
 
-// The records of a CSV table (RFC 4180: quoted fields, CRLF), each a map from column name to
+// The records of a CSV table (quoted fields, LF), each a map from column name to
 // field, so the checks do not depend on the order or number of the columns.
 std::vector<std::map<std::string, std::string>> csv_table(const std::string& text) {
   std::vector<std::vector<std::string>> rows(1);
@@ -177,12 +184,11 @@ std::vector<std::map<std::string, std::string>> csv_table(const std::string& tex
       rows.back().push_back(field);
       field.clear();
       row_started = true;
-    } else if (c == '\r' && k + 1 < text.size() && text[k + 1] == '\n') {
+    } else if (c == '\n') {
       rows.back().push_back(field);
       field.clear();
       rows.emplace_back();
       row_started = false;
-      ++k;
     } else {
       field += c;
       row_started = true;

@@ -26,7 +26,8 @@ class TempDir {
 void write_file(const std::string& path, const std::string& content);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
-// The names in `folder` that begin with ".": temporary files and scratch folders left behind.
+// The names in `folder` that begin with ".": temporary files and scratch folders left behind;
+// of a study's books (.chew_study) only what is not its lock and manifest.
 std::vector<std::string> hidden_names(const std::string& folder);
 
 struct CommandResult {
@@ -38,7 +39,7 @@ struct CommandResult {
 // A run's standard output and error, for a failure message.
 std::string describe(const CommandResult& result);
 
-// The records of a CSV table (RFC 4180: quoted fields, CRLF), each a map from column name to
+// The records of a CSV table (quoted fields, LF), each a map from column name to
 // field, so the checks do not depend on the order or number of the columns.
 std::vector<std::map<std::string, std::string>> csv_table(const std::string& text);
 
