@@ -56,9 +56,12 @@ CommandResult under_limit(const std::string& limit, const std::string& program,
                           std::vector<std::string> args, const std::string& cwd) {
   args.insert(
       args.begin(),
-      {"-c", "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; ulimit " + limit + "; exec \"$0\" \"$@\"",
+      {"-c",
+       "for fd in $(ls /proc/$$/fd); do [ \"$fd\" -gt 2 ] && eval \"exec $fd>&-\" 2>/dev/null; "
+       "done; ulimit " +
+           limit + "; exec \"$0\" \"$@\"",
        program});
-  return run_program("/bin/sh", args, cwd);
+  return run_program("/bin/bash", args, cwd);
 }
 
 class InterruptTest : public ::testing::Test {
