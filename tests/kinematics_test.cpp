@@ -1,6 +1,7 @@
-// Chewing kinematics on hand-built recordings whose every value is worked out by hand: a pure
-// vertical stroke, one that deviates 2 mm to the right while closing, one 2 mm to the left; the
-// jaw frame from the maximal opening and from the calibrated plane; the summaries of a trial.
+// Chewing strokes and their kinematics on hand-built signals and recordings whose every value is
+// worked out by hand: where strokes start, peak and close; a stroke straight down, one swinging
+// 2 mm to the right or the left while closing, one reversed; the jaw frame from the maximal
+// opening and from the calibrated plane; the summaries of a trial.
 #include "analysis/kinematics.h"
 
 #include <gtest/gtest.h>
@@ -10,37 +11,82 @@
 #include <vector>
 
 #include "analysis/evaluation.h"
+#include "analysis/strokes.h"
 #include "pipeline/pipeline.h"
 #include "support/test_support.h"
 
 namespace {
 
+TEST(StrokesTest, OpeningStartPeakAndOcclusionOfHandBuiltDistances) {
+  struct Case {
+    const char* what;
+    std::vector<long double> distance;  // mm, one sample every 10 ms
+    std::vector<StrokeBounds> strokes;  // opening start, peak, occlusion, closing minimum
+  };
+  const Case cases[] = {
+      // The closing ends where the jaw stops closing fast, not at the lowest sample.
+      {"one stroke drifting into occlusion",
+       {1, 1, 4, 9, 12, 9, 4, 1.0, 0.98, 0.96, 0.94, 0.94},
+       {{1, 4, 7, 10}}},
+      // 12 after 10 over a dip to 8: a fall of 2 mm is less than 40 % of the opening.
+      {"a double peak is one stroke", {0, 4, 10, 8, 12, 6, 1, 0, 0}, {{0, 4, 7, 7}}},
+      // Down from 12 to 5 (58 %) and up again: two strokes, though never below 3 mm.
+      {"a closing held above the threshold parts two strokes",
+       {0, 5, 12, 9, 5, 5, 9, 13, 6, 1, 0, 0},
+       {{0, 2, 4, 4}, {5, 7, 10, 10}}},
+      {"movements under 2 mm are none", {0, 1.5, 0, 1.8, 0.2, 0}, {}},
+      // 2.5 mm is under a fifth of the median opening of 15 mm.
+      {"a twitch small against the trial's strokes is none",
+       {0, 8, 15, 8, 0, 2.5, 0, 8, 15, 8, 0, 0},
+       {{0, 2, 4, 4}, {6, 8, 10, 10}}},
+      {"a stroke that has not closed by the end is none", {0, 6, 12, 10}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<long long> time;
+    for (std::size_t i = 0; i < c.distance.size(); ++i) time.push_back(10 * i);
+    const std::vector<StrokeBounds> found =
+        find_strokes(c.distance.data(), time.data(), 0, static_cast<int>(c.distance.size()) - 1);
+    ASSERT_EQ(found.size(), c.strokes.size());
+    for (std::size_t k = 0; k < found.size(); ++k) {
+      EXPECT_EQ(found[k].opening_start, c.strokes[k].opening_start) << k;
+      EXPECT_EQ(found[k].peak, c.strokes[k].peak) << k;
+      EXPECT_EQ(found[k].occlusion, c.strokes[k].occlusion) << k;
+      EXPECT_EQ(found[k].closing_min, c.strokes[k].closing_min) << k;
+    }
+  }
+}
+
 // The calibration: right point at x = -50, left at x = +50 (x grows toward the subject's left),
-// the incisal point 100 mm forward. So the lateral axis is (-1, 0, 0).
+// the incisal point 100 mm forward. So the lateral axis is (-1, 0, 0) and the opening axis, from
+// a maximal opening straight down, (0, -1, 0).
 const std::string kCalibration = "Calibr -50 0 0 50 0 0 0 0 100 0 0 0 0 0 0\n";
 
-// A five-point sample: time, the incisal point displaced by (x, y, z) from the calibration, the
-// other points at rest, masseter EMG `emg` on both channels.
-std::string sample(int time, double x, double y, double z, int emg = 0) {
+// A five-point sample: time, the incisal point `right` mm toward the subject's right and `open`
+// mm opened, the other points at rest, masseter EMG `emg` on both channels.
+std::string sample(int time, double right, double open, int emg = 0) {
   char line[256];
-  std::snprintf(line, sizeof line, "%d -50 0 0 50 0 0 %g %g %g 0 0 0 0 0 0 0 0 0 %d %d\n", time, x,
-                y, 100 + z, emg, emg);
+  std::snprintf(line, sizeof line, "%d -50 0 0 50 0 0 %g %g 100 0 0 0 0 0 0 0 0 0 %d %d\n", time,
+                -right, -open, emg, emg);
   return line;
 }
 
+struct Point {
+  double right, open;
+};
+
 // Twelve experiments (the third a maximal opening straight down by 20 mm unless `opening` is
-// false), then one chewing trial: 10 ms steps, the incisal point opening straight down (-y) to
-// 10 mm, closing through (lateral, -5, 0), back to rest, and rising again. Without MVC
-// experiments any burst confirms a cycle.
-std::string recording(double lateral, bool opening = true) {
+// false), then one chewing trial through `path`, 10 ms apart, and a last rise of 5 mm. Without
+// MVC experiments any burst confirms.
+std::string recording(const std::vector<Point>& path, bool opening = true) {
   std::string text = kCalibration;
   for (int k = 0; k < 12; ++k) {
-    text += sample(0, 0, 0, 0);
-    if (k == 2 && opening) text += sample(10, 0, -20, 0) + sample(20, 0, 0, 0);
+    text += sample(0, 0, 0);
+    if (k == 2 && opening) text += sample(10, 0, 20) + sample(20, 0, 0);
   }
-  text += sample(0, 0, 0, 0, 2000) + sample(10, 0, -5, 0, 2000) + sample(20, 0, -10, 0, 2000) +
-          sample(30, lateral, -5, 0, 2000) + sample(40, 0, 0, 0, 2000) + sample(50, 0, -5, 0, 2000);
-  return text;
+  int time = 0;
+  for (const Point& p : path) text += sample(time, p.right, p.open, 2000), time += 10;
+  return text + sample(time, 0, 5, 2000);
 }
 
 Evaluation evaluated(const std::string& text) {
@@ -50,138 +96,154 @@ Evaluation evaluated(const std::string& text) {
   return evaluate(settings.emg_threshold, settings.dist_threshold);
 }
 
-TEST(KinematicsTest, StrokesStraightDownAndToEitherSide) {
+TEST(KinematicsTest, StrokeShapeSideAndSequencing) {
   struct Case {
-    double lateral;  // mm along x while closing; x grows to the left
-    long double lateral_mm;
-    char side;
+    const char* what;
+    std::vector<Point> path;
+    long double lateral_mm, area_mm2, angle_deg;
+    char side, sequencing;
   };
-  for (const Case& c : {Case{0, 0, 'C'}, Case{-2, 2, 'R'}, Case{2, -2, 'L'}}) {
-    SCOPED_TRACE("lateral " + std::to_string(c.lateral));
-    const Evaluation e = evaluated(recording(c.lateral));
-    ASSERT_TRUE(e.frame.valid);
-    EXPECT_TRUE(e.frame.from_openings);
+  const long double right_angle = std::atan2(2.0L, 5.0L) * (180 / std::acos(-1.0L));
+  const Case cases[] = {
+      // Area: the shoelace over (0,0) (0,5) (0,10) (2,5) (0,0) is -20 / 2; the closing's last
+      // 5 mm run from (2,5) to (0,0).
+      {"straight down, back from the right",
+       {{0, 0}, {0, 5}, {0, 10}, {2, 5}, {0, 0}},
+       2,
+       -10,
+       right_angle,
+       'R',
+       'N'},
+      {"straight down, back from the left",
+       {{0, 0}, {0, 5}, {0, 10}, {-2, 5}, {0, 0}},
+       -2,
+       10,
+       -right_angle,
+       'L',
+       'N'},
+      // Out to the right while opening, straight back: (0,0) (2,5) (2,10) (0,5) (0,0) gives +20
+      // / 2.
+      {"opening out to the right is reversed",
+       {{0, 0}, {2, 5}, {2, 10}, {0, 5}, {0, 0}},
+       2,
+       10,
+       0,
+       'R',
+       'R'},
+      {"straight up and down", {{0, 0}, {0, 5}, {0, 10}, {0, 5}, {0, 0}}, 0, 0, 0, 'C', 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Evaluation e = evaluated(recording(c.path));
+    ASSERT_TRUE(e.frame.valid && e.frame.from_openings);
     ASSERT_EQ(e.trials.size(), 1u);
-    ASSERT_EQ(e.trials[0].cycles.size(), 1u);
-    const CycleResult& cycle = e.trials[0].cycles[0];
-    ASSERT_TRUE(cycle.kinematics.has_value());
-    const CycleKinematics& k = *cycle.kinematics;
-    EXPECT_TRUE(cycle.cycle.confirmed);
-    EXPECT_EQ(e.experiments[12].chewing_cycles, 1);
-    EXPECT_EQ(k.opening_start, 14);           // 12 one-sample experiments and two more in the third
-    EXPECT_EQ(k.opening_ms, 20);              // 0 ms to the maximum at 20 ms
-    EXPECT_EQ(cycle.duration_ms, 20);         // 20 ms to the closing sample at 40 ms
-    EXPECT_FALSE(k.occlusal_ms.has_value());  // the trial's last cycle
-    EXPECT_EQ(k.vertical_mm, 10);
-    EXPECT_EQ(k.ap_mm, 0);
-    EXPECT_EQ(k.lateral_mm, c.lateral_mm);
-    EXPECT_EQ(k.side_kinematic, c.side);
-    // Path: 5 + 5 down, then twice sqrt(lateral^2 + 25) back up.
-    const long double back = std::sqrt(static_cast<long double>(c.lateral * c.lateral) + 25);
-    EXPECT_EQ(k.path_mm, 10 + back + back);
-    EXPECT_EQ(k.peak_opening_speed, 500);  // 5 mm in 10 ms
-    EXPECT_EQ(k.peak_closing_speed, (back * 1000) / 10);
-    EXPECT_EQ(k.side_emg, 0);  // no MVC experiment: the run-wide MVC is 0
+    ASSERT_EQ(e.trials[0].strokes.size(), 1u);
+    const StrokeResult& s = e.trials[0].strokes[0];
+    EXPECT_EQ(s.opening_start, 14);  // 12 one-sample experiments and two more in the third
+    EXPECT_EQ(s.peak, 16);
+    EXPECT_EQ(s.occlusion, 18);
+    EXPECT_EQ(s.opening_ms, 20);
+    EXPECT_EQ(s.closing_ms, 20);
+    EXPECT_FALSE(s.cycle_ms.has_value());  // the trial's last stroke
+    ASSERT_TRUE(s.shape.has_value());
+    EXPECT_EQ(s.shape->vertical_mm, 10);
+    EXPECT_EQ(s.shape->ap_mm, 0);
+    EXPECT_EQ(s.shape->lateral_mm, c.lateral_mm);
+    EXPECT_EQ(s.shape->frontal_area_mm2, c.area_mm2);
+    ASSERT_TRUE(s.shape->closing_angle_deg.has_value());
+    EXPECT_NEAR(static_cast<double>(*s.shape->closing_angle_deg), static_cast<double>(c.angle_deg),
+                1e-12);
+    EXPECT_EQ(s.shape->side_kinematic, c.side);
+    EXPECT_EQ(s.shape->sequencing, c.sequencing);
+    const long double first_step = std::sqrt(c.path[1].right * c.path[1].right + 25.0L);
+    EXPECT_EQ(s.peak_opening_speed, (first_step * 1000) / 10);  // the first step is the fastest
+    EXPECT_EQ(s.side_emg, 0);          // no MVC experiment: the run-wide MVC is 0
+    EXPECT_EQ(s.emg_confirmed, true);  // any burst beats 10 x an MVC of 0
+    EXPECT_EQ(s.cycle, 1);             // the classic cycle 1 holds its peak
+    EXPECT_EQ(e.trials[0].cycles.at(0).first_stroke, 1);
   }
 }
 
-TEST(KinematicsTest, ADoublePeakOpensAtItsFirstMaximumAndPeaksAtItsLargest) {
-  // The jaw opens to 10 mm, closes to 8 (a minimum above the threshold does not end the cycle),
-  // opens on to 12 and closes through 3 mm to the right.
-  std::string text = recording(0);
-  text.resize(text.find("0 -50 0 0 50 0 0 0 0 100 0 0 0 0 0 0 0 0 0 2000"));
-  text += sample(0, 0, 0, 0, 2000) + sample(10, 0, -5, 0, 2000) + sample(20, 0, -10, 0, 2000) +
-          sample(30, 0, -8, 0, 2000) + sample(40, 0, -12, 0, 2000) + sample(50, -3, -4, 0, 2000) +
-          sample(60, 0, 0, 0, 2000) + sample(70, 0, -5, 0, 2000);
-  const Evaluation e = evaluated(text);
-  ASSERT_EQ(e.trials.at(0).cycles.size(), 1u);
-  const CycleResult& cycle = e.trials[0].cycles[0];
-  ASSERT_TRUE(cycle.kinematics.has_value());
-  const CycleKinematics& k = *cycle.kinematics;
-  EXPECT_EQ(cycle.cycle.start, 16);  // the first maximum opens the cycle
-  EXPECT_EQ(cycle.peak, 18);         // the second, larger one is its peak
-  EXPECT_EQ(cycle.peak_time, 40);    // ms
-  EXPECT_EQ(cycle.incisal_max, 12);  // mm, the distance at the peak
-  EXPECT_EQ(cycle.amplitude, 12);    // back to rest at the closing sample
-  EXPECT_EQ(k.opening_ms, 40);       // 0 ms to the peak at 40 ms
-  EXPECT_EQ(cycle.duration_ms, 40);  // 20 ms (opening maximum) to 60 ms
-  EXPECT_EQ(k.vertical_mm, 12);
-  EXPECT_EQ(k.lateral_mm, 3);
-  EXPECT_EQ(k.side_kinematic, 'R');
-  EXPECT_EQ(k.peak_opening_speed, 500);  // 5 mm in 10 ms, the fastest step up to the peak
-  // Closing from the peak: (-3, 8) then (3, 4): sqrt(73) mm in 10 ms is the fastest step.
-  EXPECT_EQ(k.peak_closing_speed, (std::sqrt(73.0L) * 1000) / 10);
+TEST(KinematicsTest, AHeldClosingIsTwoStrokesInOneClassicCycle) {
+  // Down from 12 to 5 mm, never below the 3 mm threshold, then a second stroke to rest.
+  const Evaluation e = evaluated(recording(
+      {{0, 0}, {0, 5}, {0, 12}, {1, 8}, {0, 5}, {0, 5}, {0, 9}, {0, 13}, {1, 6}, {0, 0}}));
+  const TrialEvaluation& trial = e.trials.at(0);
+  ASSERT_EQ(trial.strokes.size(), 2u);
+  ASSERT_EQ(trial.cycles.size(), 1u);
+  EXPECT_EQ(trial.cycles[0].first_stroke, 1);
+  EXPECT_EQ(trial.cycles[0].last_stroke, 2);
+  EXPECT_EQ(trial.strokes[0].cycle, 1);
+  EXPECT_EQ(trial.strokes[1].cycle, 1);
+  EXPECT_EQ(*trial.strokes[0].cycle_ms, 50);          // 0 ms to the second opening start at 50 ms
+  EXPECT_EQ(*trial.strokes[0].occlusal_ms, 10);       // the hold at 5 mm from 40 to 50 ms
+  EXPECT_EQ(trial.strokes[1].shape->vertical_mm, 8);  // from the hold at 5 mm to 13
 }
 
 TEST(KinematicsTest, FrameFromTheMaximalOpeningOrFromTheCalibratedPlane) {
-  const Evaluation opening = evaluated(recording(-2));
+  const std::vector<Point> path = {{0, 0}, {0, 5}, {0, 10}, {2, 5}, {0, 0}};
+  const Evaluation opening = evaluated(recording(path));
   EXPECT_EQ(opening.frame.lateral.x, -1);
   EXPECT_EQ(opening.frame.vertical.y, -1);
   EXPECT_EQ(opening.frame.ap.z, 1);  // (-1, 0, 0) x (0, -1, 0) = (0, 0, 1): forward
   // Without an opening the plane of right, left and incisal point gives the same axes here.
-  const Evaluation plane = evaluated(recording(-2, false));
+  const Evaluation plane = evaluated(recording(path, false));
   EXPECT_FALSE(plane.frame.from_openings);
-  EXPECT_EQ(plane.frame.vertical.x, 0);
   EXPECT_EQ(plane.frame.vertical.y, -1);
-  EXPECT_EQ(plane.frame.vertical.z, 0);
-  EXPECT_EQ(plane.trials[0].cycles[0].kinematics->lateral_mm, 2);
-  // Without a calibration there is no frame and no kinematics.
-  std::string uncalibrated = recording(-2);
-  uncalibrated.erase(0, kCalibration.size());
-  const Evaluation none = evaluated(uncalibrated);
-  EXPECT_FALSE(none.frame.valid);
-  for (const CycleResult& cycle : none.trials[0].cycles) EXPECT_FALSE(cycle.kinematics);
-  // Right and left calibrated at one place give no lateral axis: the cycle keeps its figures.
-  std::string one_place = recording(-2);
+  EXPECT_EQ(plane.trials[0].strokes.at(0).shape->lateral_mm, 2);
+  // Right and left calibrated at one place give no lateral axis: the strokes keep their times.
+  std::string one_place = recording(path);
   one_place.replace(0, kCalibration.size(), "Calibr 0 0 0 0 0 0 0 0 100 0 0 0 0 0 0\n");
   const Evaluation no_axis = evaluated(one_place);
-  ASSERT_EQ(no_axis.trials[0].cycles.size(), 1u);
-  const CycleResult& cycle = no_axis.trials[0].cycles[0];
-  EXPECT_TRUE(!no_axis.frame.valid && !cycle.kinematics);
-  EXPECT_EQ(cycle.peak, 16);
-  EXPECT_EQ(cycle.duration_ms, 20);
+  EXPECT_FALSE(no_axis.frame.valid);
+  ASSERT_EQ(no_axis.trials[0].strokes.size(), 1u);
+  EXPECT_FALSE(no_axis.trials[0].strokes[0].shape.has_value());
+  EXPECT_EQ(no_axis.trials[0].strokes[0].closing_ms, 20);
 }
 
-TEST(KinematicsTest, TrialSummaryOfConfirmedCycles) {
-  // Cycles with kinematics, hand-built: the summary reads their duration as the closing phase.
-  std::vector<CycleResult> first(4), second(2);
-  for (CycleResult* cycle : {&first[0], &first[1], &first[2], &first[3], &second[0], &second[1]})
-    cycle->kinematics = CycleKinematics{};
-  const long double closing[] = {100, 200, 300};
-  const char kinematic[] = {'R', 'R', 'L'};
-  const char emg[] = {'R', 'L', 'L'};
-  for (int j = 0; j < 3; ++j) {
-    first[j].cycle.confirmed = true;
-    first[j].duration_ms = static_cast<__int128>(closing[j]);
-    first[j].kinematics->side_kinematic = kinematic[j];
-    first[j].kinematics->side_emg = emg[j];
+TEST(KinematicsTest, TrialSummaryOfAllAndOfConfirmedStrokes) {
+  struct Hand {
+    long long opening, cycle;  // ms; cycle 0: the trial's last stroke
+    char side, emg_side, sequencing;
+    bool confirmed;
+  };
+  const Hand hand[] = {{100, 600, 'R', 'R', 'N', true},
+                       {200, 700, 'R', 'L', 'N', false},
+                       {300, 800, 'L', 'L', 'R', true},
+                       {400, 0, 'L', 'L', 'N', true}};
+  std::vector<StrokeResult> trial;
+  for (const Hand& h : hand) {
+    StrokeResult s;
+    s.opening_ms = h.opening;
+    if (h.cycle > 0) s.cycle_ms = h.cycle;
+    s.shape = StrokeShape{};
+    s.shape->side_kinematic = h.side;
+    s.shape->sequencing = h.sequencing;
+    s.side_emg = h.emg_side;
+    s.emg_confirmed = h.confirmed;
+    trial.push_back(s);
   }
-  first[3].duration_ms = 5000;  // not confirmed: counted as a cycle only
-  const KinematicSummary one = summarise({&first});
-  EXPECT_EQ(one.cycles, 4);
-  EXPECT_EQ(one.side_right + one.side_left + one.side_central, 3);  // the confirmed ones
-  EXPECT_EQ(*one.closing_ms.mean, 200);
-  EXPECT_EQ(*one.closing_ms.sd, 100);  // sqrt((100^2 + 0 + 100^2) / 2)
-  EXPECT_EQ(*one.closing_ms.cv_pct, 50);
-  EXPECT_EQ(one.side_right, 2);
-  EXPECT_EQ(one.side_left, 1);
-  EXPECT_EQ(*one.side_preference_pct, (1.0L / 3) * 100);
-  EXPECT_EQ(*one.side_agreement_pct, (2.0L / 3) * 100);  // R=R, R!=L, L=L
-  EXPECT_EQ(*one.side_switch_rate, 0.5L);                // R->R, R->L
-  // A condition: switches are counted within each trial, never across the two.
-  second[0].cycle.confirmed = second[1].cycle.confirmed = true;
-  second[0].kinematics->side_kinematic = 'R', second[1].kinematics->side_kinematic = 'R';
-  const KinematicSummary both = summarise({&first, &second});
-  EXPECT_EQ(both.side_right + both.side_left + both.side_central, 5);
-  EXPECT_EQ(*both.side_switch_rate, 1.0L / 3);  // 1 switch over 2 + 1 pairs
-  // A single confirmed cycle has a mean but no spread.
-  std::vector<CycleResult> lone(1);
-  lone[0].cycle.confirmed = true;
-  lone[0].kinematics = CycleKinematics{};
-  const KinematicSummary alone = summarise({&lone});
-  EXPECT_TRUE(alone.closing_ms.mean.has_value());
-  EXPECT_FALSE(alone.closing_ms.sd.has_value());
-  EXPECT_FALSE(alone.side_switch_rate.has_value());
+  const StrokeSummary all = summarise({&trial}, false);
+  EXPECT_EQ(all.strokes, 4);
+  EXPECT_EQ(*all.opening_ms.mean, 250);
+  EXPECT_EQ(*all.cycle_ms.mean, 700);
+  EXPECT_EQ(*all.cycle_ms.sd, 100);  // sqrt((100^2 + 0 + 100^2) / 2)
+  EXPECT_EQ(*all.frequency_hz, 1000.0L / 700);
+  EXPECT_EQ(*all.side_preference_pct, 0);      // 2 right, 2 left
+  EXPECT_EQ(*all.side_agreement_pct, 75);      // R=R, R!=L, L=L, L=L
+  EXPECT_EQ(*all.side_switch_rate, 1.0L / 3);  // R->R, R->L, L->L
+  EXPECT_EQ(*all.reversed_pct, 25);
+  const StrokeSummary confirmed = summarise({&trial}, true);
+  EXPECT_EQ(confirmed.strokes, 3);
+  EXPECT_EQ(*confirmed.opening_ms.mean, (100 + 300 + 400) / 3.0L);
+  EXPECT_EQ(*confirmed.side_switch_rate, 0.5L);  // R->L, L->L between confirmed strokes
+  // A condition counts switches within each trial, never across the two.
+  const StrokeSummary both = summarise({&trial, &trial}, false);
+  EXPECT_EQ(*both.side_switch_rate, 1.0L / 3);
+  // One stroke has a mean but no spread.
+  const std::vector<StrokeResult> lone(trial.begin(), trial.begin() + 1);
+  const StrokeSummary alone = summarise({&lone}, false);
+  EXPECT_TRUE(alone.opening_ms.mean && !alone.opening_ms.sd && !alone.side_switch_rate);
 }
 
 }  // namespace

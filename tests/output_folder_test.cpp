@@ -24,7 +24,8 @@ namespace {
 namespace fs = std::filesystem;
 const std::string kStudy = CHEW_STUDY_PATH;
 const std::set<std::string> kTables = {"cycles.csv",  "experiments.csv", "findings.csv",
-                                       "indices.csv", "runs.csv",        "trials.csv"};
+                                       "indices.csv", "runs.csv",        "strokes.csv",
+                                       "trials.csv"};
 
 // Every file below `folder` but its books, by path, with its bytes.
 std::map<std::string, std::string> listing(const std::string& folder) {

@@ -118,7 +118,8 @@ TEST(OverviewTest, ValuesWithoutAWindowOrNotFiniteAreDashesThatCountForNothing) 
   e.run_mvc[0] = e.experiments[1].mvc[0] = 100;
   e.experiments[15].nl_window[1] = {true, 30, 40};
   e.run_nl[1] = e.experiments[15].nl[1] = 150;
-  e.conditions[FK] = KinematicSummary{};  // its frequency, without a sampling rate, is no value
+  e.strokes_found = true;
+  e.conditions[FK] = StrokeSummaries{};  // its frequency, without a sampling rate, is no value
   const KeyValues values = key_values_from_text(key_values_text(key_values(e)));
   EXPECT_FALSE(values.at(2 * kChannels + kChewingTrials + FK));
 

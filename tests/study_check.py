@@ -40,9 +40,7 @@ CYCLE_COLUMNS = (
      "end_time_ms", "duration_ms", "incisal_max_mm", "end_distance_mm", "amplitude_mm",
      "opening_speed_mm_per_s", "closing_speed_mm_per_s"]
     + [m + "_burst_max_uVms" for m in ("mr", "ml", "tr", "tl")] + ["confirmed"]
-    + ["peak_sample", "peak_time_ms", "opening_ms", "closing_ms", "occlusal_ms", "vertical_mm", "lateral_mm", "ap_mm", "path_mm",
-       "peak_opening_speed_mm_per_s", "peak_closing_speed_mm_per_s", "side_kinematic",
-       "side_emg"])
+    + ["first_stroke", "last_stroke"])
 RUN_COLUMNS = ["file", "status", "report", "samples", "experiments", "calibration_type",
                "skipped_lines", "sampling_rate_Hz", "rms_time_ms", "mvc_time_ms", "nl_time_ms",
                "emg_threshold", "dist_threshold_mm", "version", "points", "emg_channels",

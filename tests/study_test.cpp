@@ -44,7 +44,8 @@ const std::vector<Simulated>& recordings() {
 }
 
 const std::vector<std::string> kTables = {"experiments.csv", "indices.csv", "cycles.csv",
-                                          "trials.csv",      "runs.csv",    "findings.csv"};
+                                          "strokes.csv",     "trials.csv",  "runs.csv",
+                                          "findings.csv"};
 
 // A runs.csv row as study_check.py prints it.
 struct RunRow {

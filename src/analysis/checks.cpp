@@ -89,7 +89,7 @@ constexpr CheckRule kRules[kChecks] = {
     // rigid jaw, so more is a tracking error.
     {Check::tracking, "tracking", Severity::warning, 2, "mm"},
     // Chewing cycles without kinematics: the calibration gives no jaw frame.
-    {Check::no_kinematics, "no_kinematics", Severity::warning, 0, "cycles"},
+    {Check::no_kinematics, "no_kinematics", Severity::warning, 0, "strokes"},
 };
 
 const char* const kPointNames[kPoints] = {"right", "left", "incisal", "molar1", "molar2"};
@@ -267,14 +267,20 @@ NonFiniteResults experiment_results(const Evaluation& e, int k, int channels) {
       r.add(cycle.amplitude, "the amplitude" + of);
       r.add(cycle.opening_speed, "the opening speed" + of);
       r.add(cycle.closing_speed, "the closing speed" + of);
-      if (!cycle.kinematics) continue;
-      const CycleKinematics& m = *cycle.kinematics;
+    }
+    for (std::size_t n = 0; n < trial.strokes.size(); ++n) {
+      const StrokeResult& stroke = trial.strokes[n];
+      const std::string of = " of stroke " + std::to_string(n + 1);
+      r.add(stroke.path_mm, "path_mm" + of);
+      r.add(stroke.peak_opening_speed, "peak_opening_speed" + of);
+      r.add(stroke.peak_closing_speed, "peak_closing_speed" + of);
+      if (!stroke.shape) continue;
+      const StrokeShape& m = *stroke.shape;
       r.add(m.vertical_mm, "vertical_mm" + of);
       r.add(m.lateral_mm, "lateral_mm" + of);
       r.add(m.ap_mm, "ap_mm" + of);
-      r.add(m.path_mm, "path_mm" + of);
-      r.add(m.peak_opening_speed, "peak_opening_speed" + of);
-      r.add(m.peak_closing_speed, "peak_closing_speed" + of);
+      r.add(m.frontal_area_mm2, "frontal_area_mm2" + of);
+      if (m.closing_angle_deg) r.add(*m.closing_angle_deg, "closing_angle_deg" + of);
     }
   }
   return r;
@@ -593,17 +599,18 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
   }
 
   if (!evaluation.frame.valid) {
-    int cycles = 0;
+    int strokes = 0;
     for (const TrialEvaluation& trial : evaluation.trials)
-      cycles += static_cast<int>(trial.cycles.size());
-    if (cycles > rule_of(Check::no_kinematics).limit) {
+      strokes += static_cast<int>(trial.strokes.size());
+    if (strokes > rule_of(Check::no_kinematics).limit) {
       const char* reason = raw.read.calibration_lines == 0
                                ? "there is no calibration line"
                                : "the calibrated right and left points give no lateral axis, or "
                                  "all three no plane where the maximal openings give no opening "
                                  "axis";
-      out.add(Check::no_kinematics, 0, "", cycles, rule_of(Check::no_kinematics).limit,
-              std::string("the chewing cycles have no kinematics: ") + reason);
+      out.add(
+          Check::no_kinematics, 0, "", strokes, rule_of(Check::no_kinematics).limit,
+          std::string("the chewing strokes have no lateral, vertical or loop measures: ") + reason);
     }
   }
   return out.take();

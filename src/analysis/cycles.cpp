@@ -27,13 +27,6 @@ void mark_turning_points(Track& track, long double thr) {
   samples.cycle_status[l] = 0;
 }
 
-// Whether a cycle with these burst maxima is a chewing cycle: either masseter exceeds 10 times
-// its run-wide MVC (in uV*ms: 10 ms of activity at MVC level).
-bool confirmed_by_masseters(const long double* burst_max) {
-  return burst_max[0] > kConfirmationFactor * Channel1_mvc ||
-         burst_max[1] > kConfirmationFactor * Channel2_mvc;
-}
-
 }  // namespace
 
 std::vector<ChewingCycle> walk_chewing_cycles(const Track& track, long double dist_threshold) {
@@ -61,6 +54,13 @@ std::vector<ChewingCycle> walk_chewing_cycles(const Track& track, long double di
     }
   }
   return cycles;
+}
+
+// Whether a cycle with these burst maxima is a chewing cycle: either masseter exceeds 10 times
+// its run-wide MVC (in uV*ms: 10 ms of activity at MVC level).
+bool confirmed_by_masseters(const long double* burst_max) {
+  return burst_max[0] > kConfirmationFactor * Channel1_mvc ||
+         burst_max[1] > kConfirmationFactor * Channel2_mvc;
 }
 
 int confirmed_count(const std::vector<ChewingCycle>& cycles) {

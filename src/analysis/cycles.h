@@ -17,6 +17,10 @@ void compute_cycles(long double dist_threshold /* mm */);
 // is none. compute_cycles records them for the chewing trials.
 std::vector<ChewingCycle> walk_chewing_cycles(const Track& track, long double dist_threshold);
 
+// Whether a cycle (or stroke) with these masseter burst maxima (uV*ms; right, left) is a chewing
+// cycle: either exceeds 10 times that masseter's run-wide MVC (10 ms of activity at MVC level).
+bool confirmed_by_masseters(const long double* burst_max);
+
 // How many of the cycles masseter activity confirmed: the one count of confirmed cycles, which
 // compute_cycles keeps as tracks[].no_chewing_cycles and every table, page and report gives.
 int confirmed_count(const std::vector<ChewingCycle>& cycles);

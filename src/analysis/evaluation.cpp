@@ -79,6 +79,14 @@ long double trial_frequency(const ExperimentEvaluation& t, long double f) {
 
 }  // namespace
 
+StrokeSummaries summaries_of(const std::vector<const std::vector<StrokeResult>*>& trials,
+                             bool emg) {
+  StrokeSummaries s;
+  s.all = summarise(trials, false);
+  if (emg) s.confirmed = summarise(trials, true);
+  return s;
+}
+
 long double sampling_rate() { return static_cast<long double>(std::atof(frequency)); }
 
 MvcCycleWork mvc_cycle_work_of(const std::vector<TrialEvaluation>& trials) {
@@ -257,22 +265,25 @@ Evaluation evaluate(long double emg_threshold, long double dist_threshold) {
       e.experiments[k].nl_window[c] = tracks[k].nl_window[c];
     }
   }
-  // Without the incisal positions (the classic report's reading) there are no kinematics.
-  if (samples.positions_kept) e.frame = jaw_frame();
+  // Without the incisal positions (the classic report's reading) there are no strokes.
+  e.strokes_found = samples.positions_kept;
+  if (e.strokes_found) e.frame = jaw_frame();
+  e.emg = !samples.channel[0].empty() || !samples.channel[1].empty();
   for (int k = kFirstChewingTrial; k < e.no_experiments; ++k) {
     TrialEvaluation trial;
     trial.position = k;
     for (const ChewingCycle& cycle : chewing_cycles[k]) trial.cycles.push_back(figures_of(cycle));
-    if (e.frame.valid) {
-      add_kinematics(e.frame, tracks[k], trial.cycles);
-      trial.summary = summarise({&trial.cycles});
+    if (e.strokes_found) {
+      trial.strokes = measure_strokes(e.frame, tracks[k], e.emg, trial.cycles);
+      trial.summary = summaries_of({&trial.strokes}, e.emg);
     }
     e.trials.push_back(std::move(trial));
   }
   for (Condition c : kAllConditions) {
     const int first = first_trial_of(c) - kFirstChewingTrial;
-    if (e.frame.valid && first + 1 < static_cast<int>(e.trials.size()))
-      e.conditions[c] = summarise({&e.trials[first].cycles, &e.trials[first + 1].cycles});
+    if (e.strokes_found && first + 1 < static_cast<int>(e.trials.size()))
+      e.conditions[c] =
+          summaries_of({&e.trials[first].strokes, &e.trials[first + 1].strokes}, e.emg);
   }
   e.mvc_cycle_work = mvc_cycle_work_of(e.trials);
   derive_figures(e, emg_threshold, dist_threshold);

@@ -20,15 +20,13 @@
 
 struct RawFacts;  // analysis/checks.h
 
-// One chewing cycle: the figures the cycle table gives and, where the calibration gives a jaw
-// frame, its kinematics.
+// One chewing cycle of the classic count: the figures the cycle table gives and the strokes it
+// holds.
 struct CycleResult {
-  ChewingCycle cycle{};      // opening and closing sample, burst maxima, confirmed
-  long long start_time = 0;  // ms, the opening sample's time stamp
-  long long end_time = 0;    // ms, the closing sample's time stamp
-  // end_time - start_time, never overflowing: the cycle's duration, which is also the closing
-  // phase of its kinematics (from the opening maximum to the closing sample).
-  __int128 duration_ms = 0;
+  ChewingCycle cycle{};           // opening and closing sample, burst maxima, confirmed
+  long long start_time = 0;       // ms, the opening sample's time stamp
+  long long end_time = 0;         // ms, the closing sample's time stamp
+  __int128 duration_ms = 0;       // end_time - start_time, never overflowing
   int peak = 0;                   // the last sample of the largest incisal distance, start..end
   long long peak_time = 0;        // ms, its time stamp
   long double incisal_max = 0;    // mm, the incisal distance at the peak
@@ -36,15 +34,24 @@ struct CycleResult {
   long double amplitude = 0;      // mm, incisal_max - end_distance
   long double opening_speed = 0;  // mm/s, fastest rise between neighbouring samples
   long double closing_speed = 0;  // mm/s, fastest fall, as a positive number
-  std::optional<CycleKinematics> kinematics;  // none when the calibration gives no jaw frame
+  // The strokes whose peak lies in start..end, by their number in the trial (1, 2, ..); 0 none.
+  int first_stroke = 0, last_stroke = 0;
 };
 
-// A chewing trial the recording has, with its cycles in order and the summary of their
-// kinematics. How many of them are confirmed is the experiment's chewing_cycles.
+// A summary over all strokes of some trials and, where the recording carries EMG, over those
+// the masseters confirmed.
+struct StrokeSummaries {
+  StrokeSummary all;
+  std::optional<StrokeSummary> confirmed;
+};
+
+// A chewing trial the recording has, with its classic cycles and its strokes in order and the
+// strokes' summary. How many cycles are confirmed is the experiment's chewing_cycles.
 struct TrialEvaluation {
   int position = 0;
   std::vector<CycleResult> cycles;
-  KinematicSummary summary;
+  std::vector<StrokeResult> strokes;
+  StrokeSummaries summary;
 };
 
 // The header texts of the data file, each as it follows its keyword: line end included, cut to
@@ -147,8 +154,10 @@ struct Evaluation {
   IndexValues indices;
   long double sampling_rate = 0;  // Hz, the `frequency` header's leading number (atof)
   JawFrame frame;
+  bool strokes_found = false;  // the positions were kept, so strokes were looked for
+  bool emg = false;            // a masseter channel carries a value other than 0
   // The summaries of the conditions whose two trials the recording has.
-  std::optional<KinematicSummary> conditions[kConditions];
+  std::optional<StrokeSummaries> conditions[kConditions];
   RecordingForm form;             // the points and EMG channels the recording carries
   std::vector<Finding> findings;  // the data checks' findings; only evaluate(.., raw) fills them
   // The classic report's figures (derive_figures).
@@ -167,6 +176,9 @@ long double sampling_rate();
 Evaluation evaluate(long double emg_threshold, long double dist_threshold);
 // The same with the data checks' findings, from the facts gathered before the stages ran.
 Evaluation evaluate(long double emg_threshold, long double dist_threshold, const RawFacts& raw);
+
+// The summaries of the strokes of one or more trials; over the confirmed ones only with `emg`.
+StrokeSummaries summaries_of(const std::vector<const std::vector<StrokeResult>*>& trials, bool emg);
 
 // The parts of the evaluation that rest on the MVC-based cycle work, for a given table of it.
 MvcCycleWork mvc_cycle_work_of(const std::vector<TrialEvaluation>& trials);

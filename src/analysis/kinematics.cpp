@@ -2,11 +2,15 @@
 
 #include <cmath>
 
+#include "analysis/cycles.h"
 #include "analysis/evaluation.h"
+#include "analysis/strokes.h"
 #include "protocol/protocol.h"
 #include "recording/store.h"
 
 namespace {
+
+constexpr long double kDegreesPerRadian = 57.2957795130823208767981548141051703L;  // 180 / pi
 
 Vector3 operator-(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vector3 operator+(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
@@ -66,15 +70,6 @@ Vector3 in_frame(const JawFrame& frame, const Vector3& d) {
   return {dot(d, frame.lateral), dot(d, frame.vertical), dot(d, frame.ap)};
 }
 
-char emg_side(const ChewingCycle& cycle) {
-  if (!(Channel1_mvc > 0) || !(Channel2_mvc > 0)) return 0;
-  const long double right = cycle.burst_max[0] / Channel1_mvc;
-  const long double left = cycle.burst_max[1] / Channel2_mvc;
-  if (right > kEmgSideMargin * left) return 'R';
-  if (left > kEmgSideMargin * right) return 'L';
-  return 'B';
-}
-
 }  // namespace
 
 JawFrame jaw_frame() {
@@ -118,39 +113,115 @@ Vector3 incisal_in_frame(const JawFrame& frame, const SampleView& view, int orig
   return in_frame(frame, at - from);
 }
 
-void add_kinematics(const JawFrame& frame, const Track& track, std::vector<CycleResult>& cycles) {
-  for (CycleResult& result : cycles) {
-    const ChewingCycle& cycle = result.cycle;
-    const int peak = result.peak;
-    CycleKinematics k;
-    // The rise to the maximum: back from the maximum while the distance was rising.
-    int start = cycle.start;
-    while (start > track.first_entry && samples.incisal_dir[start] == kRose) --start;
-    k.opening_start = start;
-    k.opening_ms = elapsed(samples.time[peak], samples.time[start]);
-    const Vector3 at_peak = incisal_in_frame(frame, start, peak);
-    k.vertical_mm = at_peak.y;
-    k.ap_mm = at_peak.z;
-    for (int i = peak; i <= cycle.end; ++i) {
-      const long double lateral = incisal_in_frame(frame, start, i).x;
-      if (std::fabs(lateral) > std::fabs(k.lateral_mm)) k.lateral_mm = lateral;
-    }
-    for (int i = start + 1; i <= cycle.end; ++i)
-      k.path_mm += norm(incisal_point(i) - incisal_point(i - 1));
-    k.peak_opening_speed = peak_speed(start, peak);
-    k.peak_closing_speed = peak_speed(peak, cycle.end);
-    if (k.lateral_mm >= kCentralLateral_mm)
-      k.side_kinematic = 'R';
-    else if (k.lateral_mm <= -kCentralLateral_mm)
-      k.side_kinematic = 'L';
-    k.side_emg = emg_side(cycle);
-    result.kinematics = k;
+namespace {
+
+// The frontal-plane angle of the closing's last kClosingAngleSpan_mm: from the point of the
+// closing path that height above the occlusion (interpolated between the samples around it, or
+// the peak for a lower closing) to the occlusion, against the opening axis.
+std::optional<long double> closing_angle(const JawFrame& frame, int o, int p, int c) {
+  const Vector3 end = incisal_in_frame(frame, o, c);
+  const Vector3 top = incisal_in_frame(frame, o, p);
+  Vector3 from = top;
+  const long double level = end.y + kClosingAngleSpan_mm;
+  if (top.y > level) {
+    int j = c - 1;  // the last sample of the closing at or above that height
+    while (j > p && incisal_in_frame(frame, o, j).y < level) --j;
+    const Vector3 above = incisal_in_frame(frame, o, j);
+    const Vector3 below = incisal_in_frame(frame, o, j + 1);
+    const long double share = (above.y - level) / (above.y - below.y);
+    from = {above.x + share * (below.x - above.x), level, 0};
   }
-  for (std::size_t j = 0; j + 1 < cycles.size(); ++j)
-    cycles[j].kinematics->occlusal_ms = elapsed(
-        samples.time[cycles[j + 1].kinematics->opening_start], samples.time[cycles[j].cycle.end]);
+  const long double height = from.y - end.y;
+  if (!(height > 0)) return std::nullopt;
+  return std::atan2(from.x - end.x, height) * kDegreesPerRadian;
 }
 
+StrokeShape shape_of(const JawFrame& frame, int o, int p, int c) {
+  StrokeShape s;
+  const Vector3 at_peak = incisal_in_frame(frame, o, p);
+  s.vertical_mm = at_peak.y;
+  s.ap_mm = at_peak.z;
+  for (int i = p; i <= c; ++i) {
+    const long double lateral = incisal_in_frame(frame, o, i).x;
+    if (std::fabs(lateral) > std::fabs(s.lateral_mm)) s.lateral_mm = lateral;
+  }
+  if (s.lateral_mm >= kCentralLateral_mm)
+    s.side_kinematic = 'R';
+  else if (s.lateral_mm <= -kCentralLateral_mm)
+    s.side_kinematic = 'L';
+  // Shoelace over o..c; the segment back from c to o (the origin) adds nothing.
+  long double twice = 0;
+  Vector3 previous{};
+  for (int i = o + 1; i <= c; ++i) {
+    const Vector3 at = incisal_in_frame(frame, o, i);
+    twice += previous.x * at.y - at.x * previous.y;
+    previous = at;
+  }
+  s.frontal_area_mm2 = twice / 2;
+  s.closing_angle_deg = closing_angle(frame, o, p, c);
+  if (s.side_kinematic != 'C' && std::fabs(s.frontal_area_mm2) >= kFlatLoop_mm2)
+    s.sequencing = (s.side_kinematic == 'R') == (s.frontal_area_mm2 < 0) ? 'N' : 'R';
+  return s;
+}
+
+// 'R' or 'L' when that masseter's burst, relative to its MVC, exceeds the other's by the margin,
+// 'B' otherwise; 0 when a masseter's MVC is 0.
+char emg_side(const long double* burst_max) {
+  if (!(Channel1_mvc > 0) || !(Channel2_mvc > 0)) return 0;
+  const long double right = burst_max[0] / Channel1_mvc;
+  const long double left = burst_max[1] / Channel2_mvc;
+  if (right > kEmgSideMargin * left) return 'R';
+  if (left > kEmgSideMargin * right) return 'L';
+  return 'B';
+}
+
+}  // namespace
+
+std::vector<StrokeResult> measure_strokes(const JawFrame& frame, const Track& track, bool emg,
+                                          std::vector<CycleResult>& cycles) {
+  const std::vector<StrokeBounds> bounds = find_strokes(
+      samples.incisal_dist.data(), samples.time.data(), track.first_entry, track.last_entry);
+  std::vector<StrokeResult> strokes;
+  for (std::size_t k = 0; k < bounds.size(); ++k) {
+    const StrokeBounds& b = bounds[k];
+    const bool last = k + 1 == bounds.size();
+    StrokeResult s;
+    const int o = s.opening_start = b.opening_start;
+    const int p = s.peak = b.peak;
+    const int c = s.occlusion = b.occlusion;
+    s.opening_start_time = samples.time[o];
+    s.peak_time = samples.time[p];
+    s.occlusion_time = samples.time[c];
+    s.opening_ms = elapsed(s.peak_time, s.opening_start_time);
+    s.closing_ms = elapsed(s.occlusion_time, s.peak_time);
+    if (!last) {
+      s.next_start = bounds[k + 1].opening_start;
+      s.occlusal_ms = elapsed(samples.time[s.next_start], s.occlusion_time);
+      s.cycle_ms = elapsed(samples.time[s.next_start], s.opening_start_time);
+    }
+    s.opening_mm = samples.incisal_dist[p] - samples.incisal_dist[o];
+    for (int i = o + 1; i <= c; ++i) s.path_mm += norm(incisal_point(i) - incisal_point(i - 1));
+    s.peak_opening_speed = peak_speed(o, p);
+    s.peak_closing_speed = peak_speed(p, c);
+    if (frame.valid) s.shape = shape_of(frame, o, p, c);
+    // The masseters' bursts from the peak to the next stroke's peak: the power stroke's burst
+    // starts in the closing and may last through the occlusal pause into the next opening.
+    const int emg_end = last ? track.last_entry : bounds[k + 1].peak - 1;
+    long double burst_max[2] = {0, 0};
+    for (int ch = 0; ch < 2; ++ch) burst_max[ch] = raise_by_bursts(ch, p + 1, emg_end, 0);
+    s.side_emg = emg_side(burst_max);
+    if (emg) s.emg_confirmed = confirmed_by_masseters(burst_max);
+    for (std::size_t j = 0; j < cycles.size(); ++j) {
+      CycleResult& cycle = cycles[j];
+      if (p < cycle.cycle.start || p > cycle.cycle.end) continue;
+      s.cycle = static_cast<int>(j) + 1;
+      if (cycle.first_stroke == 0) cycle.first_stroke = static_cast<int>(k) + 1;
+      cycle.last_stroke = static_cast<int>(k) + 1;
+    }
+    strokes.push_back(s);
+  }
+  return strokes;
+}
 Spread spread_of(const std::vector<long double>& values) {
   Spread s;
   const std::size_t n = values.size();
@@ -168,27 +239,35 @@ Spread spread_of(const std::vector<long double>& values) {
   return s;
 }
 
-KinematicSummary summarise(const std::vector<const std::vector<CycleResult>*>& trials) {
-  KinematicSummary summary;
-  std::vector<long double> closing, opening, vertical, lateral, speed;
-  int agreeing = 0, sided = 0, switches = 0, pairs = 0;
-  for (const std::vector<CycleResult>* trial : trials) {
-    char previous = 0;  // kinematic side of the trial's previous confirmed cycle
-    for (const CycleResult& cycle : *trial) {
-      ++summary.cycles;
-      if (!cycle.cycle.confirmed) continue;
-      const CycleKinematics& k = *cycle.kinematics;
-      closing.push_back(static_cast<long double>(cycle.duration_ms));
-      opening.push_back(static_cast<long double>(k.opening_ms));
+StrokeSummary summarise(const std::vector<const std::vector<StrokeResult>*>& trials,
+                        bool confirmed_only) {
+  StrokeSummary summary;
+  std::vector<long double> opening, closing, occlusal, cycle, vertical, lateral, opening_speed,
+      closing_speed;
+  int agreeing = 0, sided = 0, switches = 0, pairs = 0, normal = 0, reversed = 0;
+  for (const std::vector<StrokeResult>* trial : trials) {
+    char previous = 0;  // kinematic side of the trial's previous stroke of the set
+    for (const StrokeResult& s : *trial) {
+      if (confirmed_only && !s.emg_confirmed.value_or(false)) continue;
+      ++summary.strokes;
+      opening.push_back(static_cast<long double>(s.opening_ms));
+      closing.push_back(static_cast<long double>(s.closing_ms));
+      if (s.occlusal_ms) occlusal.push_back(static_cast<long double>(*s.occlusal_ms));
+      if (s.cycle_ms) cycle.push_back(static_cast<long double>(*s.cycle_ms));
+      opening_speed.push_back(s.peak_opening_speed);
+      closing_speed.push_back(s.peak_closing_speed);
+      if (!s.shape) continue;
+      const StrokeShape& k = *s.shape;
       vertical.push_back(k.vertical_mm);
       lateral.push_back(std::fabs(k.lateral_mm));
-      speed.push_back(k.peak_closing_speed);
       if (k.side_kinematic == 'R') ++summary.side_right;
       if (k.side_kinematic == 'L') ++summary.side_left;
       if (k.side_kinematic == 'C') ++summary.side_central;
-      if (k.side_kinematic != 'C' && (k.side_emg == 'R' || k.side_emg == 'L')) {
+      if (k.sequencing == 'N') ++normal;
+      if (k.sequencing == 'R') ++reversed;
+      if (k.side_kinematic != 'C' && (s.side_emg == 'R' || s.side_emg == 'L')) {
         ++sided;
-        if (k.side_emg == k.side_kinematic) ++agreeing;
+        if (s.side_emg == k.side_kinematic) ++agreeing;
       }
       if (previous != 0) {
         ++pairs;
@@ -197,16 +276,23 @@ KinematicSummary summarise(const std::vector<const std::vector<CycleResult>*>& t
       previous = k.side_kinematic;
     }
   }
-  summary.closing_ms = spread_of(closing);
   summary.opening_ms = spread_of(opening);
+  summary.closing_ms = spread_of(closing);
+  summary.occlusal_ms = spread_of(occlusal);
+  summary.cycle_ms = spread_of(cycle);
   summary.vertical_mm = spread_of(vertical);
   summary.lateral_abs_mm = spread_of(lateral);
-  summary.peak_closing_speed = spread_of(speed);
+  summary.peak_opening_speed = spread_of(opening_speed);
+  summary.peak_closing_speed = spread_of(closing_speed);
+  if (summary.cycle_ms.mean && *summary.cycle_ms.mean > 0)
+    summary.frequency_hz = 1000 / *summary.cycle_ms.mean;
   const int sides = summary.side_right + summary.side_left;
   if (sides > 0)
     summary.side_preference_pct =
         (static_cast<long double>(summary.side_right - summary.side_left) / sides) * 100;
   if (sided > 0) summary.side_agreement_pct = (static_cast<long double>(agreeing) / sided) * 100;
   if (pairs > 0) summary.side_switch_rate = static_cast<long double>(switches) / pairs;
+  if (normal + reversed > 0)
+    summary.reversed_pct = (static_cast<long double>(reversed) / (normal + reversed)) * 100;
   return summary;
 }

@@ -1,9 +1,10 @@
-// Chewing kinematics: the jaw frame, the movement of the incisal point over each chewing cycle,
-// the chewing side of each stroke, and their summaries over a trial or a condition.
+// Chewing kinematics: the jaw frame, the movement of the incisal point over each chewing stroke
+// (analysis/strokes.h finds them), its chewing side and the shape of its loop, and their
+// summaries over a trial or a condition.
 //
 // Reads  calibration (mm), samples after the distance stage: incisal_x/y/z (mm, relative to
-//        the calibration), incisal_dist (mm), incisal_dir, time (ms); tracks[] of the maximal
-//        openings; the run-wide MVC of the masseters (uV).
+//        the calibration), incisal_dist (mm), time (ms), burst integrals (uV*ms); tracks[] of the
+//        maximal openings; the run-wide MVC of the masseters (uV).
 #pragma once
 
 #include <optional>
@@ -41,32 +42,50 @@ Vector3 incisal_in_frame(const JawFrame& frame, const SampleView& view, int orig
 // axis; the calibrated plane gives it instead.
 constexpr long double kFlatOpening_mm = 1;
 
-// Limits of the side rules.
+// Limits of the side and shape rules.
 constexpr long double kCentralLateral_mm = 0.5;  // |lateral_mm| below this: a central stroke
 constexpr long double kEmgSideMargin = 1.05;     // one masseter's share must exceed this x other's
+constexpr long double kClosingAngleSpan_mm = 5;  // the closing angle's chord: the last 5 mm
+constexpr long double kFlatLoop_mm2 = 1;         // a loop smaller than this has no sequencing
 
-// The movement of one chewing cycle: from the start of the rise that leads to the maximum that
-// opens it (the cycle's `start`), through its peak (its largest incisal distance: the same sample
-// unless the jaw opens further within the cycle), to its closing sample (`end`). The peak, the
-// closing phase (the cycle's duration) and whether it is confirmed are the cycle's own
-// (CycleResult).
-struct CycleKinematics {
-  int opening_start = 0;    // sample where the rise to the cycle's opening maximum begins
-  __int128 opening_ms = 0;  // opening start to peak
-  std::optional<__int128> occlusal_ms;  // closing sample to the next cycle's opening start
-  long double vertical_mm = 0;          // at the peak along the opening axis, from the start
-  long double lateral_mm = 0;           // largest lateral deviation while closing (+ right)
-  long double ap_mm = 0;                // at the peak along the antero-posterior axis
-  long double path_mm = 0;              // 3-D path over opening and closing
-  long double peak_opening_speed = 0;   // mm/s, 3-D, over the opening
-  long double peak_closing_speed = 0;   // mm/s, 3-D, over the closing
-  char side_kinematic = 'C';            // 'R', 'L' or 'C'
-  char side_emg = 0;                    // 'R', 'L', 'B', or 0 when a masseter's MVC is 0
+// What the jaw frame gives of a stroke; x, y, z below are the incisal point's coordinates along
+// lateral, vertical and ap relative to the stroke's opening start (see incisal_in_frame).
+struct StrokeShape {
+  long double vertical_mm = 0;  // y at the peak
+  long double lateral_mm = 0;   // the x of peak..occlusion with the largest magnitude (+ right)
+  long double ap_mm = 0;        // z at the peak
+  // The frontal-plane angle of the closing's last kClosingAngleSpan_mm against the opening axis,
+  // degrees, + where the jaw comes in from the subject's right; none for a closing of no height.
+  std::optional<long double> closing_angle_deg;
+  long double frontal_area_mm2 = 0;  // signed area of the loop opening start..occlusion in x, y
+  char side_kinematic = 'C';         // 'R', 'L' or 'C'
+  char sequencing = 0;               // 'N' normal, 'R' reversed, 0 none (central or flat)
 };
 
-// Gives each of a trial's cycles, in order, its kinematics; `cycles` as cycle recognition walked
-// them over the samples of `track`, each with its peak.
-void add_kinematics(const JawFrame& frame, const Track& track, std::vector<CycleResult>& cycles);
+// One chewing stroke of a trial: its bounds (sample indices), times, phases and movement.
+struct StrokeResult {
+  int opening_start = 0, peak = 0, occlusion = 0;
+  int next_start = -1;  // the next stroke's opening start; -1 for the trial's last stroke
+  long long opening_start_time = 0, peak_time = 0, occlusion_time = 0;  // ms
+  __int128 opening_ms = 0;                                              // opening start to peak
+  __int128 closing_ms = 0;                                              // peak to occlusion
+  std::optional<__int128> occlusal_ms;  // occlusion to the next opening start
+  std::optional<__int128> cycle_ms;     // opening start to the next opening start
+  long double opening_mm = 0;           // incisal distance: peak - opening start
+  long double path_mm = 0;              // 3-D path of the incisal point, opening start..occlusion
+  long double peak_opening_speed = 0;   // mm/s, 3-D, opening start..peak
+  long double peak_closing_speed = 0;   // mm/s, 3-D, peak..occlusion
+  std::optional<StrokeShape> shape;     // none without a jaw frame
+  char side_emg = 0;                    // 'R', 'L', 'B'; 0 without masseter MVC
+  std::optional<bool> emg_confirmed;    // none without EMG
+  int cycle = 0;                        // the classic cycle holding the peak (1, 2, ..), 0 none
+};
+
+// The strokes of a chewing trial (track), with the classic cycles walked over it: each stroke
+// learns the cycle holding its peak, each cycle its first and last stroke. Needs the incisal
+// positions (samples.positions_kept); `frame` may be invalid. `emg`: the recording carries EMG.
+std::vector<StrokeResult> measure_strokes(const JawFrame& frame, const Track& track, bool emg,
+                                          std::vector<CycleResult>& cycles);
 
 // Mean, sample standard deviation and coefficient of variation (SD / mean x 100, %) of a list.
 struct Spread {
@@ -74,15 +93,18 @@ struct Spread {
 };
 Spread spread_of(const std::vector<long double>& values);
 
-// The confirmed cycles of one or more trials, summarised. How many cycles are confirmed is the
-// cycles' count (confirmed_count in analysis/cycles.h), not the summary's.
-struct KinematicSummary {
-  int cycles = 0;
-  Spread closing_ms, opening_ms, vertical_mm, lateral_abs_mm, peak_closing_speed;
+// Strokes of one or more trials, summarised.
+struct StrokeSummary {
+  int strokes = 0;
+  Spread opening_ms, closing_ms, occlusal_ms, cycle_ms, vertical_mm, lateral_abs_mm,
+      peak_opening_speed, peak_closing_speed;
+  std::optional<long double> frequency_hz;  // 1000 / the mean cycle_ms
   int side_right = 0, side_left = 0, side_central = 0;
   std::optional<long double> side_preference_pct, side_agreement_pct, side_switch_rate;
+  std::optional<long double> reversed_pct;  // reversed among the strokes with a sequencing
 };
 
-// Over every cycle of the given trials, whose cycles all have their kinematics; side switches
-// count within a trial only.
-KinematicSummary summarise(const std::vector<const std::vector<CycleResult>*>& trials);
+// Over the strokes of the given trials, or only those the masseters confirmed; side switches
+// count between consecutive strokes of the set within a trial.
+StrokeSummary summarise(const std::vector<const std::vector<StrokeResult>*>& trials,
+                        bool confirmed_only);

@@ -344,24 +344,27 @@ std::string cell(const std::optional<__int128>& value) {
   return value ? std::to_string(static_cast<long long>(*value)) : "";
 }
 std::string side_name(char side) { return side == 0 ? "" : std::string(1, side); }
+std::string sequencing_name(char sequencing) {
+  return sequencing == 'N' ? "normal" : sequencing == 'R' ? "reversed" : "";
+}
 
-// The frontal plane: the incisal point over each confirmed cycle, from where its opening began,
+// The frontal plane: the incisal point over each stroke, from where its opening began to its
+// occlusion,
 // lateral (kinematics' + toward the subject's right) across and opening down, as seen facing
 // the subject: the subject's right on the viewer's left. One scale in both directions and for
 // every trial of the recording, so loops compare in shape and size.
 class FrontalPlane {
  public:
-  // Every confirmed cycle's points in mm: lateral, vertical. Every cycle has its kinematics.
+  // Every stroke's points in mm: lateral, vertical. Every stroke has its shape.
   FrontalPlane(const Evaluation& evaluation, const SampleView& view) {
     double reach = 1, low = 0, high = 1;  // mm shown to either side, above and below the start
     for (const TrialEvaluation& trial : evaluation.trials) {
       std::vector<std::vector<PathPoint>>& loops = loops_[trial.position];
-      loops.resize(trial.cycles.size());
-      for (std::size_t j = 0; j < trial.cycles.size(); ++j) {
-        const CycleResult& cycle = trial.cycles[j];
-        if (!cycle.cycle.confirmed) continue;
-        const int start = cycle.kinematics->opening_start;
-        for (int i = start; i <= cycle.cycle.end; ++i) {
+      loops.resize(trial.strokes.size());
+      for (std::size_t j = 0; j < trial.strokes.size(); ++j) {
+        const StrokeResult& stroke = trial.strokes[j];
+        const int start = stroke.opening_start;
+        for (int i = start; i <= stroke.occlusion; ++i) {
           const Vector3 p = incisal_in_frame(evaluation.frame, view, start, i);
           const PathPoint mm{static_cast<double>(p.x), static_cast<double>(p.y)};
           if (!std::isfinite(mm.x) || !std::isfinite(mm.y)) continue;
@@ -378,7 +381,7 @@ class FrontalPlane {
     step_mm_ = static_cast<double>(tick_step(kBox / 2 / px_per_mm_));  // across: at most 9 labels
   }
 
-  // The plot of one trial, its legend and its cycles' table.
+  // The plot of one trial, its legend and its strokes' table.
   std::string plot(const TrialEvaluation& trial) const;
 
  private:
@@ -391,7 +394,7 @@ class FrontalPlane {
   double y(double vertical) const { return kTop + (vertical - top_mm_) * px_per_mm_; }
   std::string axes() const;
 
-  std::map<int, std::vector<std::vector<PathPoint>>> loops_;  // by trial position, by cycle
+  std::map<int, std::vector<std::vector<PathPoint>>> loops_;  // by trial position, by stroke
   double px_per_mm_ = 1, top_mm_ = 0, step_mm_ = 1;
 };
 
@@ -439,15 +442,19 @@ std::string FrontalPlane::plot(const TrialEvaluation& trial) const {
                     "\" viewBox=\"0 0 " + px(kSize) + " " + px(kHeight) + "\">\n" + axes();
   const std::vector<std::vector<PathPoint>>& loops = loops_.at(trial.position);
   std::string rows;
-  for (std::size_t j = 0; j < trial.cycles.size(); ++j) {
-    const CycleKinematics& k = *trial.cycles[j].kinematics;
-    const ChewingCycle& cycle = trial.cycles[j].cycle;
-    rows += "<tr><td>" + std::to_string(j + 1) + "</td><td>" + (cycle.confirmed ? "yes" : "no") +
-            "</td><td>" + cell(k.opening_ms) + "</td><td>" + cell(trial.cycles[j].duration_ms) +
-            "</td><td>" + cell(k.occlusal_ms) + "</td><td>" + number_text(k.vertical_mm) +
-            "</td><td>" + number_text(k.lateral_mm) + "</td><td>" + side_name(k.side_kinematic) +
-            "</td><td>" + side_name(k.side_emg) + "</td></tr>\n";
-    if (!cycle.confirmed) continue;
+  for (std::size_t j = 0; j < trial.strokes.size(); ++j) {
+    const StrokeResult& stroke = trial.strokes[j];
+    const StrokeShape& k = *stroke.shape;
+    const std::string confirmed =
+        stroke.emg_confirmed ? (*stroke.emg_confirmed ? "yes" : "no") : "";
+    rows += "<tr><td>" + std::to_string(j + 1) + "</td><td>" + cell(stroke.opening_ms) +
+            "</td><td>" + cell(stroke.closing_ms) + "</td><td>" + cell(stroke.occlusal_ms) +
+            "</td><td>" + cell(stroke.cycle_ms) + "</td><td>" + number_text(k.vertical_mm) +
+            "</td><td>" + number_text(k.lateral_mm) + "</td><td>" +
+            (k.closing_angle_deg ? number_text(*k.closing_angle_deg) : "") + "</td><td>" +
+            sequencing_name(k.sequencing) + "</td><td>" + side_name(k.side_kinematic) +
+            "</td><td>" + side_name(stroke.side_emg) + "</td><td>" + confirmed + "</td><td>" +
+            (stroke.cycle > 0 ? std::to_string(stroke.cycle) : "") + "</td></tr>\n";
     // Points within a pixel of the last one kept add nothing to a 1 px line, and at high
     // sampling rates they would make up most of a long recording's page.
     std::vector<PathPoint> points;
@@ -458,29 +465,30 @@ std::string FrontalPlane::plot(const TrialEvaluation& trial) const {
         points.push_back(p);
     }
     svg += "<path class=\"loop side-" + side_name(k.side_kinematic) + "\" d=\"" +
-           path_data(simplified(points, kCurveTolerance)) + "\"><title>cycle " +
+           path_data(simplified(points, kCurveTolerance)) + "\"><title>stroke " +
            std::to_string(j + 1) + ", side " + side_name(k.side_kinematic) + ", lateral " +
            number_text(k.lateral_mm) + " mm, vertical " + number_text(k.vertical_mm) +
            " mm</title></path>\n";
   }
   svg += "</svg>\n";
-  const KinematicSummary& sum = trial.summary;
+  const StrokeSummary& sum = trial.summary.all;
   std::string legend =
-      "<p class=\"legend\">Frontal plane of the confirmed cycles, from where each opening "
-      "began, as seen facing the subject (the subject's right on the left); one scale across "
+      "<p class=\"legend\">Frontal plane of the strokes, from where each opening began to its "
+      "occlusion, as seen facing the subject (the subject's right on the left); one scale across "
       "and down, and for every trial of this recording: " +
       key("side-R", std::to_string(sum.side_right) + " right (R, solid)") +
       key("side-L", std::to_string(sum.side_left) + " left (L, dashed)") +
       key("side-C", std::to_string(sum.side_central) + " central (C, dotted)");
   if (sum.side_preference_pct)
     legend += "side preference " + short_number(*sum.side_preference_pct) + " %";
+  if (sum.reversed_pct) legend += "; reversed sequencing " + short_number(*sum.reversed_pct) + " %";
   legend += "</p>\n";
-  return legend + svg + "<details class=\"cycles\">\n<summary>The " +
-         counted(static_cast<long long>(trial.cycles.size()), "cycle", "cycles") +
-         " of this "
-         "trial</summary>\n<table>\n<tr><th>cycle</th><th>confirmed</th><th>opening "
-         "ms</th><th>closing ms</th><th>occlusal ms</th><th>vertical mm</th><th>lateral "
-         "mm</th><th>side (movement)</th><th>side (EMG)</th></tr>\n" +
+  return legend + svg + "<details class=\"strokes\">\n<summary>The " +
+         counted(static_cast<long long>(trial.strokes.size()), "stroke", "strokes") +
+         " of this trial</summary>\n<table>\n<tr><th>stroke</th><th>opening ms</th><th>closing "
+         "ms</th><th>occlusal ms</th><th>cycle ms</th><th>vertical mm</th><th>lateral "
+         "mm</th><th>closing angle °</th><th>sequencing</th><th>side (movement)</th><th>side "
+         "(EMG)</th><th>confirmed (EMG)</th><th>classic cycle</th></tr>\n" +
          rows + "</table>\n</details>\n";
 }
 
@@ -653,7 +661,7 @@ std::string check_page(const std::string& file, const Settings& settings,
                number_text(evaluation.incisal_max) + " mm");
   s += "</table>\n</section>\n";
   s += "<h2>Chewing trials</h2>\n";
-  // Without a jaw frame (no calibration line) the cycles have no kinematics and no loops.
+  // Without a jaw frame (no calibration line) the strokes have no shape and no loops.
   std::optional<FrontalPlane> frontal;
   if (evaluation.frame.valid) frontal.emplace(evaluation, view);
   for (const TrialEvaluation& trial : evaluation.trials)

@@ -76,6 +76,7 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
   tables.experiments = experiment_rows(recording.path, evaluation);
   tables.indices = index_rows(recording.path, evaluation.indices, evaluation.form);
   tables.cycles = cycle_rows(recording.path, evaluation);
+  tables.strokes = stroke_rows(recording.path, evaluation);
   tables.runs = run_row(facts, s, given);
   tables.findings = finding_rows(recording.path, evaluation.findings);
   tables.trials = trial_rows(recording.path, evaluation);

@@ -282,11 +282,13 @@ KeyValues key_values_of(const Rows& r) {
       if (field(row, "trial") == kTrialLabels[t]) cycles = number(row, "chewing_cycles");
     v.push_back(cycles);
   }
-  // A condition has its trials.csv row when the recording has both its trials.
+  // A condition has its trials.csv rows when the recording has both its trials; the overview
+  // reads the one over all strokes.
   const Fields* condition[kConditions] = {};
   for (const Fields& row : r.trials)
     for (const Condition c : kAllConditions)
-      if (field(row, "trial") == kConditionLabels[c]) condition[c] = &row;
+      if (field(row, "trial") == kConditionLabels[c] && field(row, "stroke_set") == "all")
+        condition[c] = &row;
   auto index = [&](int number_of, const char* muscle, Condition c) -> std::optional<long double> {
     for (const Fields& row : r.indices)
       if (whole(row, "index") == number_of && field(row, "muscle") == muscle &&

@@ -22,7 +22,7 @@ namespace {
 
 // The texts a worker hands back, in a fixed order.
 std::vector<std::string*> texts_of(RecordingTables& t) {
-  return {&t.status, &t.experiments, &t.indices,  &t.cycles,
+  return {&t.status, &t.experiments, &t.indices,  &t.cycles,     &t.strokes,
           &t.trials, &t.runs,        &t.findings, &t.key_figures};
 }
 

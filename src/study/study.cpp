@@ -139,9 +139,10 @@ int run_study(int argc, const char* const* argv) {
   }
 
   TableFile experiments(o.out, kExperimentsTable), indices(o.out, kIndicesTable),
-      cycles(o.out, kCyclesTable), trials(o.out, kTrialsTable), runs(o.out, kRunsTable),
-      findings(o.out, kFindingsTable);
-  for (const TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
+      cycles(o.out, kCyclesTable), strokes(o.out, kStrokesTable), trials(o.out, kTrialsTable),
+      runs(o.out, kRunsTable), findings(o.out, kFindingsTable);
+  for (const TableFile* table :
+       {&experiments, &indices, &cycles, &strokes, &trials, &runs, &findings}) {
     if (!table->unwritable().empty()) {
       complain(table->unwritable());
       return 1;
@@ -150,6 +151,7 @@ int run_study(int argc, const char* const* argv) {
   experiments.write(experiments_header());
   indices.write(indices_header());
   cycles.write(cycles_header());
+  strokes.write(strokes_header());
   runs.write(runs_header());
   findings.write(findings_header());
   trials.write(trials_header());
@@ -185,6 +187,7 @@ int run_study(int argc, const char* const* argv) {
     experiments.write(t.experiments);
     indices.write(t.indices);
     cycles.write(t.cycles);
+    strokes.write(t.strokes);
     runs.write(t.runs);
     findings.write(t.findings);
     trials.write(t.trials);
@@ -213,7 +216,7 @@ int run_study(int argc, const char* const* argv) {
     }
     files.push_back({kOverviewPage, false});
   }
-  for (TableFile* table : {&experiments, &indices, &cycles, &trials, &runs, &findings}) {
+  for (TableFile* table : {&experiments, &indices, &cycles, &strokes, &trials, &runs, &findings}) {
     if (const std::string error = table->finish(); !error.empty()) {
       complain(error + kNothingInPlace);
       status = 1;

@@ -136,14 +136,12 @@ std::string index_rows(const std::string& file, const IndexValues& values,
 }
 
 std::string cycles_header() {
-  return csv_header(joined(
-      {{"file", "experiment", "trial", "cycle", "start_sample", "end_sample", "start_time_ms",
-        "end_time_ms", "duration_ms", "incisal_max_mm", "end_distance_mm", "amplitude_mm",
-        "opening_speed_mm_per_s", "closing_speed_mm_per_s"},
-       per_channel("burst_max_uVms"),
-       {"confirmed", "peak_sample", "peak_time_ms", "opening_ms", "closing_ms", "occlusal_ms",
-        "vertical_mm", "lateral_mm", "ap_mm", "path_mm", "peak_opening_speed_mm_per_s",
-        "peak_closing_speed_mm_per_s", "side_kinematic", "side_emg"}}));
+  return csv_header(
+      joined({{"file", "experiment", "trial", "cycle", "start_sample", "end_sample",
+               "start_time_ms", "end_time_ms", "duration_ms", "incisal_max_mm", "end_distance_mm",
+               "amplitude_mm", "opening_speed_mm_per_s", "closing_speed_mm_per_s"},
+              per_channel("burst_max_uVms"),
+              {"confirmed", "first_stroke", "last_stroke"}}));
 }
 
 namespace {
@@ -151,19 +149,12 @@ namespace {
 // A side letter, or an empty field for none.
 std::string side_text(char side) { return side == 0 ? "" : std::string(1, side); }
 
-// The kinematics' columns; the closing phase is the cycle's duration.
-void add_kinematics(CsvRow& row, const CycleResult& cycle) {
-  if (!cycle.kinematics) {
-    for (int n = 0; n < 13; ++n) row.empty();  // no jaw frame: no kinematics
-    return;
-  }
-  const CycleKinematics* k = &*cycle.kinematics;
-  row.add(cycle.peak).add(cycle.peak_time).add(k->opening_ms).add(cycle.duration_ms);
-  row.add(k->occlusal_ms);
-  row.add(k->vertical_mm).add(k->lateral_mm).add(k->ap_mm).add(k->path_mm);
-  row.add(k->peak_opening_speed).add(k->peak_closing_speed);
-  row.add(side_text(k->side_kinematic)).add(side_text(k->side_emg));
+std::string sequencing_text(char sequencing) {
+  return sequencing == 'N' ? "normal" : sequencing == 'R' ? "reversed" : "";
 }
+
+// A stroke number, or an empty field for none.
+void add_stroke_number(CsvRow& row, int number) { number > 0 ? row.add(number) : row.empty(); }
 
 }  // namespace
 
@@ -183,7 +174,74 @@ std::string cycle_rows(const std::string& file, const Evaluation& evaluation) {
       row.add(figures.opening_speed).add(figures.closing_speed);
       for (int c = 0; c < kChannels; ++c) c < channels ? row.add(cycle.burst_max[c]) : row.empty();
       row.add(cycle.confirmed ? 1 : 0);
-      add_kinematics(row, figures);
+      add_stroke_number(row, figures.first_stroke);
+      add_stroke_number(row, figures.last_stroke);
+      rows += row.str();
+    }
+  }
+  return rows;
+}
+
+std::string strokes_header() {
+  return csv_header({"file",
+                     "experiment",
+                     "trial",
+                     "stroke",
+                     "opening_start_sample",
+                     "peak_sample",
+                     "occlusion_sample",
+                     "next_start_sample",
+                     "opening_start_time_ms",
+                     "peak_time_ms",
+                     "occlusion_time_ms",
+                     "opening_ms",
+                     "closing_ms",
+                     "occlusal_ms",
+                     "cycle_ms",
+                     "opening_mm",
+                     "vertical_mm",
+                     "lateral_mm",
+                     "ap_mm",
+                     "path_mm",
+                     "peak_opening_speed_mm_per_s",
+                     "peak_closing_speed_mm_per_s",
+                     "closing_angle_deg",
+                     "frontal_area_mm2",
+                     "sequencing",
+                     "side_kinematic",
+                     "side_emg",
+                     "emg_confirmed",
+                     "cycle"});
+}
+
+std::string stroke_rows(const std::string& file, const Evaluation& evaluation) {
+  std::string rows;
+  for (const TrialEvaluation& trial : evaluation.trials) {
+    const int k = trial.position;
+    int number = 0;
+    for (const StrokeResult& s : trial.strokes) {
+      CsvRow row;
+      row.add(file).add(k + 1).add(trial_label(k)).add(++number);
+      row.add(s.opening_start).add(s.peak).add(s.occlusion);
+      s.next_start >= 0 ? row.add(s.next_start) : row.empty();
+      row.add(s.opening_start_time).add(s.peak_time).add(s.occlusion_time);
+      row.add(s.opening_ms).add(s.closing_ms).add(s.occlusal_ms).add(s.cycle_ms);
+      row.add(s.opening_mm);
+      if (s.shape) {
+        row.add(s.shape->vertical_mm).add(s.shape->lateral_mm).add(s.shape->ap_mm);
+      } else {
+        row.empty().empty().empty();  // no jaw frame
+      }
+      row.add(s.path_mm).add(s.peak_opening_speed).add(s.peak_closing_speed);
+      if (s.shape) {
+        row.add(s.shape->closing_angle_deg).add(s.shape->frontal_area_mm2);
+        row.add(sequencing_text(s.shape->sequencing)).add(side_text(s.shape->side_kinematic));
+      } else {
+        row.empty().empty().empty().empty();
+      }
+      row.add(side_text(s.side_emg));
+      s.emg_confirmed ? row.add(*s.emg_confirmed ? 1 : 0) : row.empty();
+      add_stroke_number(row, s.cycle);
       rows += row.str();
     }
   }
@@ -256,63 +314,86 @@ std::string finding_rows(const std::string& file, const std::vector<Finding>& fi
   return rows;
 }
 
+namespace {
+
+// The summarised quantities: each with its unit (mean and SD) and its coefficient of variation
+// (per cent).
+struct SummaryQuantity {
+  const char* with_unit;
+  const char* stem;
+  Spread StrokeSummary::*spread;
+};
+constexpr SummaryQuantity kSummaryQuantities[] = {
+    {"opening_ms", "opening", &StrokeSummary::opening_ms},
+    {"closing_ms", "closing", &StrokeSummary::closing_ms},
+    {"occlusal_ms", "occlusal", &StrokeSummary::occlusal_ms},
+    {"cycle_ms", "cycle", &StrokeSummary::cycle_ms},
+    {"vertical_mm", "vertical", &StrokeSummary::vertical_mm},
+    {"lateral_abs_mm", "lateral_abs", &StrokeSummary::lateral_abs_mm},
+    {"peak_opening_speed_mm_per_s", "peak_opening_speed", &StrokeSummary::peak_opening_speed},
+    {"peak_closing_speed_mm_per_s", "peak_closing_speed", &StrokeSummary::peak_closing_speed}};
+
+}  // namespace
+
 std::string trials_header() {
-  std::vector<std::string> columns = {"file", "trial", "cycles", "confirmed"};
-  // Each quantity with its unit (mean and SD) and its coefficient of variation (per cent).
-  const char* const quantities[][2] = {{"closing_ms", "closing"},
-                                       {"opening_ms", "opening"},
-                                       {"vertical_mm", "vertical"},
-                                       {"lateral_abs_mm", "lateral_abs"},
-                                       {"peak_closing_speed_mm_per_s", "peak_closing_speed"}};
-  for (const auto& [with_unit, stem] : quantities) {
-    columns.push_back(std::string(with_unit) + "_mean");
-    columns.push_back(std::string(with_unit) + "_sd");
-    columns.push_back(std::string(stem) + "_cv_pct");
+  std::vector<std::string> columns = {"file",   "trial",     "stroke_set",
+                                      "cycles", "confirmed", "strokes"};
+  for (const SummaryQuantity& q : kSummaryQuantities) {
+    columns.push_back(std::string(q.with_unit) + "_mean");
+    columns.push_back(std::string(q.with_unit) + "_sd");
+    columns.push_back(std::string(q.stem) + "_cv_pct");
   }
-  for (const char* column : {"side_right", "side_left", "side_central", "side_preference_pct",
-                             "side_agreement_pct", "side_switch_rate"})
+  for (const char* column :
+       {"stroke_frequency_Hz", "side_right", "side_left", "side_central", "side_preference_pct",
+        "side_agreement_pct", "side_switch_rate", "reversed_pct"})
     columns.push_back(column);
   return csv_header(columns);
 }
 
 namespace {
 
-std::string summary_row(const std::string& file, const std::string& trial, int cycles,
-                        int confirmed, const KinematicSummary* s) {
+std::string summary_row(const std::string& file, const std::string& trial, const char* set,
+                        int cycles, int confirmed, const StrokeSummary& s) {
   CsvRow row;
-  row.add(file).add(trial).add(cycles).add(confirmed);
-  if (s == nullptr) {
-    for (int n = 0; n < 5 * 3 + 6; ++n) row.empty();  // no jaw frame: no kinematics
-    return row.str();
+  row.add(file).add(trial).add(set).add(cycles).add(confirmed).add(s.strokes);
+  for (const SummaryQuantity& q : kSummaryQuantities) {
+    const Spread& spread = s.*q.spread;
+    row.add(spread.mean).add(spread.sd).add(spread.cv_pct);
   }
-  for (const Spread* spread : {&s->closing_ms, &s->opening_ms, &s->vertical_mm, &s->lateral_abs_mm,
-                               &s->peak_closing_speed})
-    row.add(spread->mean).add(spread->sd).add(spread->cv_pct);
-  row.add(s->side_right).add(s->side_left).add(s->side_central);
-  row.add(s->side_preference_pct).add(s->side_agreement_pct).add(s->side_switch_rate);
+  row.add(s.frequency_hz);
+  row.add(s.side_right).add(s.side_left).add(s.side_central);
+  row.add(s.side_preference_pct).add(s.side_agreement_pct).add(s.side_switch_rate);
+  row.add(s.reversed_pct);
   return row.str();
+}
+
+std::string summary_rows(const std::string& file, const std::string& trial, int cycles,
+                         int confirmed, const StrokeSummaries& s) {
+  std::string rows = summary_row(file, trial, "all", cycles, confirmed, s.all);
+  if (s.confirmed)
+    rows += summary_row(file, trial, "emg_confirmed", cycles, confirmed, *s.confirmed);
+  return rows;
 }
 
 }  // namespace
 
 std::string trial_rows(const std::string& file, const Evaluation& evaluation) {
-  const bool kinematics = evaluation.frame.valid;
+  if (!evaluation.strokes_found) return "";
   std::string rows;
   for (const TrialEvaluation& trial : evaluation.trials) {
-    rows += summary_row(file, trial_label(trial.position), static_cast<int>(trial.cycles.size()),
-                        evaluation.experiments[trial.position].chewing_cycles,
-                        kinematics ? &trial.summary : nullptr);
+    rows += summary_rows(file, trial_label(trial.position), static_cast<int>(trial.cycles.size()),
+                         evaluation.experiments[trial.position].chewing_cycles, trial.summary);
   }
   for (Condition c : kAllConditions) {
+    if (!evaluation.conditions[c]) continue;  // the recording lacks a trial of it
     const std::size_t first = static_cast<std::size_t>(first_trial_of(c) - kFirstChewingTrial);
-    if (first + 1 >= evaluation.trials.size()) continue;  // the recording lacks a trial of it
     const TrialEvaluation& a = evaluation.trials[first];
     const TrialEvaluation& b = evaluation.trials[first + 1];
     const int confirmed = evaluation.experiments[a.position].chewing_cycles +
                           evaluation.experiments[b.position].chewing_cycles;
     rows +=
-        summary_row(file, kConditionLabels[c], static_cast<int>(a.cycles.size() + b.cycles.size()),
-                    confirmed, kinematics ? &*evaluation.conditions[c] : nullptr);
+        summary_rows(file, kConditionLabels[c], static_cast<int>(a.cycles.size() + b.cycles.size()),
+                     confirmed, *evaluation.conditions[c]);
   }
   return rows;
 }

@@ -1,7 +1,6 @@
-// The study's tables: experiments.csv, indices.csv, cycles.csv, trials.csv, runs.csv and
-// findings.csv. Every
-// row holds values the evaluator computes for its report, at full precision; a value of a channel
-// the recording does not carry is an empty field.
+// The study's tables: experiments.csv, indices.csv, cycles.csv, strokes.csv, trials.csv, runs.csv
+// and findings.csv. Every row holds values the evaluator computes for its report, at full
+// precision; a value of a channel the recording does not carry is an empty field.
 //
 // Reads  the recording's evaluation, and what runs.csv says about the recording.
 #pragma once
@@ -16,15 +15,17 @@
 constexpr char kExperimentsTable[] = "experiments.csv";
 constexpr char kIndicesTable[] = "indices.csv";
 constexpr char kCyclesTable[] = "cycles.csv";
+constexpr char kStrokesTable[] = "strokes.csv";
 constexpr char kTrialsTable[] = "trials.csv";
 constexpr char kRunsTable[] = "runs.csv";
 constexpr char kFindingsTable[] = "findings.csv";
-constexpr const char* kTables[] = {kExperimentsTable, kIndicesTable, kCyclesTable,
+constexpr const char* kTables[] = {kExperimentsTable, kIndicesTable, kCyclesTable,  kStrokesTable,
                                    kTrialsTable,      kRunsTable,    kFindingsTable};
 
 std::string experiments_header();
 std::string indices_header();
 std::string cycles_header();
+std::string strokes_header();
 std::string trials_header();
 std::string runs_header();
 std::string findings_header();
@@ -39,8 +40,11 @@ std::string index_rows(const std::string& file, const IndexValues& values,
 // One row per chewing cycle of experiments 13 to 18.
 std::string cycle_rows(const std::string& file, const Evaluation& evaluation);
 
-// One row per chewing trial the recording has, then one per condition whose two trials it has:
-// the kinematics of the confirmed cycles and the chewing side.
+// One row per chewing stroke of experiments 13 to 18.
+std::string stroke_rows(const std::string& file, const Evaluation& evaluation);
+
+// One row per chewing trial the recording has, then one per condition whose two trials it has,
+// each over all strokes and, where the recording carries EMG, again over the confirmed ones.
 std::string trial_rows(const std::string& file, const Evaluation& evaluation);
 
 // What runs.csv says about one recording.
