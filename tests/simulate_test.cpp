@@ -46,13 +46,15 @@ std::map<int, int> truth_of(const std::string& text) {
   return truth;
 }
 
-// "stroke EXPERIMENT PEAK_MS CLOSE_MS SIDE VERTICAL_MM KIND" lines of a truth file.
+// "stroke EXPERIMENT OPEN_MS PEAK_MS OCCLUSION_MS SIDE VERTICAL_MM KIND SEQUENCING SHAPE" lines.
 struct TruthStroke {
   int experiment = 0;
-  long long peak = 0, close = 0;  // ms
-  char side = 0;                  // 'R' or 'L'
-  double vertical = 0;            // mm
-  bool chewing = false;           // "chew", else "idle"
+  long long open = 0, peak = 0, occlusion = 0;  // ms
+  char side = 0;                                // 'R' or 'L'
+  double vertical = 0;                          // mm
+  bool chewing = false;                         // "chew", else "idle"
+  bool reversed = false;                        // "reversed", else "normal"
+  std::string shape;                            // "single", "double" or "held"
 };
 
 std::vector<TruthStroke> strokes_of(const std::string& text) {
@@ -61,17 +63,21 @@ std::vector<TruthStroke> strokes_of(const std::string& text) {
     if (line.rfind("stroke ", 0) != 0) continue;
     const std::vector<std::string> w = words_of(line);
     TruthStroke s;
-    char rest = 0, kind[8] = {};
-    const bool parsed = w.size() == 7 && (w[4] == "R" || w[4] == "L") &&
-                        (w[6] == "chew" || w[6] == "idle") && w[5].size() >= 4 &&
-                        w[5][w[5].size() - 3] == '.' &&
-                        std::sscanf(line.c_str(), "stroke %d %lld %lld %c %lf %7s%c", &s.experiment,
-                                    &s.peak, &s.close, &s.side, &s.vertical, kind, &rest) == 6;
+    char rest = 0;
+    const bool parsed =
+        w.size() == 10 && (w[5] == "R" || w[5] == "L") && (w[7] == "chew" || w[7] == "idle") &&
+        (w[8] == "normal" || w[8] == "reversed") &&
+        (w[9] == "single" || w[9] == "double" || w[9] == "held") && w[6].size() >= 4 &&
+        w[6][w[6].size() - 3] == '.' &&
+        std::sscanf(line.c_str(), "stroke %d %lld %lld %lld %c %lf %c", &s.experiment, &s.open,
+                    &s.peak, &s.occlusion, &s.side, &s.vertical, &rest) == 7;
     if (!parsed) {
       ADD_FAILURE() << "bad stroke line '" << line << "'";
       continue;
     }
-    s.chewing = w[6] == "chew";
+    s.chewing = w[7] == "chew";
+    s.reversed = w[8] == "reversed";
+    s.shape = w[9];
     strokes.push_back(s);
   }
   return strokes;
@@ -190,8 +196,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FormCase{"three-point-2ch", 50, "3", {"--scale", "0.5"}, 1, 14, false},
                       FormCase{"three-point-4ch", 333, "4", {"--samples", "4321"}, 1, 16, true},
                       FormCase{"five-point", 777, "5", {"--samples", "18"}, 0, 20, false},
-                      FormCase{
-                          "three-point-2ch", 1000, "6", {"--samples", "500000"}, 1, 14, false}),
+                      FormCase{"three-point-2ch", 1000, "6", {"--samples", "500000"}, 1, 14, false},
+                      FormCase{"jaw-only", 500, "7", {"--scale", "0.3"}, 1, 16, false}),
     [](const ::testing::TestParamInfo<FormCase>& case_info) {
       return "seed" + case_info.param.seed;
     });
@@ -213,9 +219,9 @@ TEST(SimulateTest, SameSeedSameBytesOtherSeedOtherBytes) {
 
 TEST(SimulateTest, FormsShareTheSignalsOfASeed) {
   // The three-point forms leave out the molar points and, with two channels, the temporales;
-  // what they keep is the same as in the five-point form.
+  // what they keep is the same as in the five-point form. The jaw-only form writes no EMG.
   TempDir dir;
-  for (const char* form : {"five-point", "three-point-4ch", "three-point-2ch"}) {
+  for (const char* form : {"five-point", "three-point-4ch", "three-point-2ch", "jaw-only"}) {
     ASSERT_EQ(simulate({"--seed", "9", "--rate", "100", "--scale", "0.2", "--form", form, "--out",
                         std::string(form) + ".txt"},
                        dir.path())
@@ -225,8 +231,10 @@ TEST(SimulateTest, FormsShareTheSignalsOfASeed) {
   const std::vector<std::string> five = lines_of(read_file(dir.file("five-point.txt")));
   const std::vector<std::string> four = lines_of(read_file(dir.file("three-point-4ch.txt")));
   const std::vector<std::string> two = lines_of(read_file(dir.file("three-point-2ch.txt")));
+  const std::vector<std::string> jaw = lines_of(read_file(dir.file("jaw-only.txt")));
   ASSERT_EQ(five.size(), four.size());
   ASSERT_EQ(five.size(), two.size());
+  ASSERT_EQ(five.size(), jaw.size());
   for (std::size_t i = 6; i < five.size(); ++i) {
     const std::vector<std::string> f = words_of(five[i]), t4 = words_of(four[i]),
                                    t2 = words_of(two[i]);
@@ -236,7 +244,36 @@ TEST(SimulateTest, FormsShareTheSignalsOfASeed) {
     for (int w = 0; w < 10; ++w) ASSERT_EQ(t4[w], f[w]) << "line " << i;           // time, 3 points
     for (int w = 0; w < 5; ++w) ASSERT_EQ(t4[10 + w], f[16 + w]) << "line " << i;  // aux, MR, ML
     for (int w = 0; w < 15; ++w) ASSERT_EQ(t2[w], t4[w]) << "line " << i;
+    const std::vector<std::string> j = words_of(jaw[i]);
+    ASSERT_EQ(j.size(), 17u);
+    for (int w = 0; w < 17; ++w) ASSERT_EQ(j[w], w < 13 ? t4[w] : "0") << "line " << i;
   }
+}
+
+TEST(SimulateTest, TrialsHaveHeldDoubleAndReversedStrokes) {
+  // The bolus insertion opens most trials; double peaks and held strokes on a hard bolus come
+  // now and then, reversed loops as often as the subject makes them.
+  TempDir dir;
+  int insertions = 0, reversed = 0;
+  for (const char* seed : {"1", "2", "3"}) {
+    ASSERT_EQ(simulate({"--seed", seed, "--rate", "100", "--out", "r.txt", "--truth", "r.truth"},
+                       dir.path())
+                  .status,
+              0);
+    std::map<std::string, int> shapes;
+    int trial = 0;
+    for (const TruthStroke& s : strokes_of(read_file(dir.file("r.truth")))) {
+      ++shapes[s.shape];
+      reversed += s.reversed;
+      insertions += s.experiment != trial && s.shape == "held" && !s.chewing;
+      trial = s.experiment;
+    }
+    EXPECT_GE(shapes["held"], 4) << "seed " << seed;
+    EXPECT_GE(shapes["double"], 3) << "seed " << seed;
+    EXPECT_GE(shapes["single"], 60) << "seed " << seed;
+  }
+  EXPECT_GE(insertions, 9);
+  EXPECT_GE(reversed, 5);
 }
 
 TEST(SimulateTest, DashWritesTheRecordingToStandardOutput) {
@@ -262,6 +299,7 @@ TEST(SimulateTest, HelpExitsZero) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--samples N"), std::string::npos);
   EXPECT_NE(help.out.find("--truth FILE"), std::string::npos);
+  EXPECT_NE(help.out.find("jaw-only"), std::string::npos);
   EXPECT_EQ(help.err, "");
 }
 
@@ -397,7 +435,8 @@ TEST_P(SimulateTruthTest, ReportCountsTheTrueChewingCycles) {
   ASSERT_EQ(simulate(args, dir.path()).status, 0);
   const std::string truth = read_file(dir.file("sim.truth"));
   for (const auto& [experiment, cycles] : truth_of(truth)) {
-    EXPECT_GT(cycles, 0) << "experiment " << experiment << " checks nothing";
+    // Without EMG no cycle is confirmed; otherwise every trial checks some.
+    EXPECT_EQ(cycles > 0, c.form != "jaw-only") << "experiment " << experiment;
   }
   expect_counts_match_truth(read_file(dir.file("sim.txt")), truth,
                             "seed " + c.seed + ", " + c.form + ", " + c.rate + " Hz");
@@ -410,7 +449,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TruthCase{"13", "three-point-2ch", "500", {"--samples", "40000"}},
                       TruthCase{"14", "five-point", "50", {"--scale", "3"}},
                       TruthCase{"15", "three-point-4ch", "777", {"--scale", "0.3"}},
-                      TruthCase{"16", "three-point-2ch", "100", {"--scale", "2"}}),
+                      TruthCase{"16", "three-point-2ch", "100", {"--scale", "2"}},
+                      TruthCase{"17", "jaw-only", "250", {"--scale", "0.5"}}),
     [](const ::testing::TestParamInfo<TruthCase>& case_info) {
       return "seed" + case_info.param.seed;
     });
@@ -582,55 +622,60 @@ TEST_P(SimulateJawTest, StrokeLinesMarkEveryStrokeAsWritten) {
     for (const TruthStroke& s : strokes) {
       if (s.experiment == experiment) mine.push_back(s);
     }
-    int chewing = 0;
-    std::size_t previous_close = 0;
+    int counted = 0;
+    std::size_t previous_occlusion = 0;
     for (std::size_t n = 0; n < mine.size(); ++n) {
       const TruthStroke& s = mine[n];
       const std::string what =
           "experiment " + std::to_string(experiment) + " stroke at " + std::to_string(s.peak);
-      ASSERT_EQ(at.count(s.peak), 1u) << what << ": no sample at the peak";
-      ASSERT_EQ(at.count(s.close), 1u) << what << ": no sample at the closing";
-      ASSERT_LT(s.peak, s.close) << what;
-      const std::size_t peak = at[s.peak], close = at[s.close];
-      ASSERT_GE(peak, previous_close) << what << ": before the previous closing";
-      const std::size_t next_peak = n + 1 < mine.size() ? at[mine[n + 1].peak] : samples.size();
-      // The peak is the last sample of the largest distance since the previous closing, the
-      // closing the first sample of the lowest distance after it (the next opening may start
-      // with a sample lower by the tracker's noise).
-      const long long top = squared_of(f, samples[peak]), bottom = squared_of(f, samples[close]);
-      long long lowest_before_peak = top;
-      std::size_t opening_start = peak;
-      for (std::size_t i = previous_close; i <= close; ++i) {
+      for (long long ms : {s.open, s.peak, s.occlusion}) {
+        ASSERT_EQ(at.count(ms), 1u) << what << ": no sample at " << ms;
+      }
+      ASSERT_LE(s.open, s.peak) << what;
+      ASSERT_LT(s.peak, s.occlusion) << what;
+      const std::size_t open = at[s.open], peak = at[s.peak], occlusion = at[s.occlusion];
+      ASSERT_GE(open, previous_occlusion) << what << ": before the previous occlusion";
+      const std::size_t next_open = n + 1 < mine.size() ? at[mine[n + 1].open] : samples.size() - 1;
+      // The peak is the last sample of the largest distance up to the occlusion; on the way up
+      // the jaw closes by at most 30 % of the opening so far (a double peak's dip), ...
+      const long long top = squared_of(f, samples[peak]);
+      const double base = distance_of(f, samples[open]);
+      double highest = base, lowest = distance_of(f, samples[peak]);
+      for (std::size_t i = open; i <= next_open; ++i) {
         const long long d = squared_of(f, samples[i]);
+        const double mm = distance_of(f, samples[i]);
         if (i < peak) {
           EXPECT_LE(d, top) << what << " sample " << i;
-        } else if (i > peak) {
+        } else if (i > peak && i <= occlusion) {
           EXPECT_LT(d, top) << what << " sample " << i;
-          if (i < close) {
-            EXPECT_GT(d, bottom) << what << " sample " << i;
-          }
         }
-        if (i <= peak && d < lowest_before_peak) {
-          lowest_before_peak = d;
-          opening_start = i;
+        if (i <= peak) highest = std::fmax(highest, mm);
+        if (i <= peak) {
+          EXPECT_LE(highest - mm, 0.3 * (highest - base) + 0.05) << what << " sample " << i;
         }
+        if (i >= peak) lowest = std::fmin(lowest, mm);
       }
-      for (std::size_t i = close; i < next_peak; ++i) {
-        EXPECT_GE(distance_of(f, samples[i]), distance_of(f, samples[close]) - 0.05) << what;
+      // ... and closes by 55 % of it or more before the next opening: a held stroke onto the
+      // bolus above the threshold, the others to 1 mm or less.
+      EXPECT_GE(distance_of(f, samples[peak]) - lowest,
+                0.55 * (distance_of(f, samples[peak]) - base))
+          << what;
+      if (s.shape == "held") {
+        EXPECT_GT(lowest, 3.5) << what;
+      } else {
+        EXPECT_LT(lowest, 1.1) << what;
       }
-      // The vertical amplitude in the frame, from the opening's start: the lowest sample before
-      // the peak lies in the pause before it, where the jaw barely moves.
-      const Vec3 rise = minus3(incisal_of(f, samples[peak]), incisal_of(f, samples[opening_start]));
-      EXPECT_NEAR(s.vertical, dot3(rise, frame.opening), 0.1) << what;
+      const Vec3 rise = minus3(incisal_of(f, samples[peak]), incisal_of(f, samples[open]));
+      EXPECT_NEAR(s.vertical, dot3(rise, frame.opening), 0.01) << what;
       if (s.chewing) {
-        ++chewing;
         EXPECT_GE(s.vertical, 7.5) << what;  // the counted cycles open 8 mm or more
       }
-      previous_close = close;
+      // chew_eval's cycle runs from a held stroke's peak through the next stroke: one count.
+      counted += s.chewing && s.shape != "held";
+      previous_occlusion = occlusion;
     }
-    EXPECT_EQ(chewing, cycles.at(experiment)) << "experiment " << experiment;
+    EXPECT_EQ(counted, cycles.at(experiment)) << "experiment " << experiment;
     ASSERT_FALSE(mine.empty());
-    EXPECT_LE(mine.back().close, samples.back().time) << "experiment " << experiment;
   }
 }
 
@@ -646,35 +691,37 @@ TEST_P(SimulateJawTest, EveryChewingStrokeSwingsToItsWorkingSide) {
   }
   int strokes_of_trial[18] = {}, on_side[18] = {}, switches[18] = {}, emg_agrees = 0, chewing = 0;
   char last_side[18] = {};
-  std::size_t previous_close[18] = {};
   for (const TruthStroke& s : strokes) {
     const int k = s.experiment - 1;
     const std::vector<WrittenSample>& samples = f.experiments[k];
-    std::size_t peak = 0, close = 0;
+    std::size_t start = 0, peak = 0, close = 0;
     for (std::size_t i = 0; i < samples.size(); ++i) {
+      if (samples[i].time == s.open) start = i;
       if (samples[i].time == s.peak) peak = i;
-      if (samples[i].time == s.close) close = i;
+      if (samples[i].time == s.occlusion) close = i;
     }
-    // The opening starts at the lowest sample between the previous closing and the peak.
-    std::size_t start = previous_close[k];
-    for (std::size_t i = start; i <= peak; ++i) {
-      if (squared_of(f, samples[i]) < squared_of(f, samples[start])) start = i;
-    }
-    previous_close[k] = close;
-    if (!s.chewing) continue;
     const std::string what =
         "experiment " + std::to_string(s.experiment) + " stroke at " + std::to_string(s.peak);
     const double toward = s.side == 'R' ? 1 : -1;  // the lateral axis points to the right
     const Vec3 origin = incisal_of(f, samples[start]);
-    double opening_sway = 0, closing_swing = 0;
-    for (std::size_t i = start; i <= close; ++i) {
-      const double lateral = dot3(minus3(incisal_of(f, samples[i]), origin), frame.lateral);
-      if (i <= peak) opening_sway = std::fmax(opening_sway, std::fabs(lateral));
-      if (i >= peak) closing_swing = std::fmax(closing_swing, toward * lateral);
+    // A normal stroke opens near the midline and swings out while closing, a reversed one opens
+    // out and closes near the midline: its loop in the frontal plane runs the other way.
+    double opening_sway = 0, closing_swing = 0, closing_sway = 0, area = 0, x0 = 0, y0 = 0;
+    for (std::size_t i = start; i <= close + 1; ++i) {
+      const Vec3 p = minus3(incisal_of(f, samples[i <= close ? i : start]), origin);
+      const double x = dot3(p, frame.lateral), y = dot3(p, frame.opening);
+      if (i <= peak) opening_sway = std::fmax(opening_sway, std::fabs(x));
+      if (i >= peak && i <= close) closing_swing = std::fmax(closing_swing, toward * x);
+      if (i >= peak && i <= close) closing_sway = std::fmax(closing_sway, -toward * x);
+      if (i > start) area += (x0 * y - x * y0) / 2;
+      x0 = x;
+      y0 = y;
     }
-    EXPECT_LE(opening_sway, 0.4) << what;
+    EXPECT_LE(s.reversed ? closing_sway : opening_sway, 0.4) << what;
     EXPECT_GE(closing_swing, 1.5) << what;
     EXPECT_LE(closing_swing, 5.0) << what;
+    EXPECT_GE(area * -toward * (s.reversed ? -1 : 1), 1) << what;
+    if (!s.chewing) continue;
     // The working masseter works harder, each against its own clench: over the closing and the
     // occlusal pause up to the next stroke's peak.
     const std::size_t end = std::min(samples.size(), close + (close - peak));

@@ -19,12 +19,14 @@ constexpr char kUsage[] =
     "  --truth FILE   write the ground truth to FILE: one line \"EXPERIMENT CYCLES\" per\n"
     "                 chewing trial, the number of chewing cycles chew_eval must count there\n"
     "                 (its \"C.\" column) with its default settings; then one line\n"
-    "                 \"stroke EXPERIMENT PEAK_MS CLOSE_MS SIDE VERTICAL_MM KIND\" per chewing\n"
-    "                 stroke (see the README)\n"
+    "                 \"stroke EXPERIMENT OPEN_MS PEAK_MS OCCLUSION_MS SIDE VERTICAL_MM KIND\n"
+    "                 SEQUENCING SHAPE\" per chewing stroke: KIND chew or idle, SEQUENCING\n"
+    "                 normal or reversed, SHAPE single, double or held (see the README)\n"
     "  --seed N       seed, 0 to 18446744073709551615 (default 1); the same seed and options\n"
     "                 give the same file on every machine\n"
     "  --form F       five-point (5 points, 2 EMG channels; the default), three-point-4ch\n"
-    "                 (3 points, 4 channels) or three-point-2ch (3 points, 2 channels)\n"
+    "                 (3 points, 4 channels), three-point-2ch (3 points, 2 channels) or\n"
+    "                 jaw-only (3 points, 4 channels that are all 0: no cycle is confirmed)\n"
     "  --rate HZ      samples per second, 50 to 1000 (default 1000); time stamps are whole\n"
     "                 milliseconds, so a higher rate would repeat them\n"
     "  --scale S      trial durations relative to the protocol's 152 s, 0.01 to 100\n"
@@ -64,6 +66,8 @@ const char* form_name(Form form) {
       return "three-point-4ch";
     case Form::three_point_2ch:
       return "three-point-2ch";
+    case Form::jaw_only:
+      return "jaw-only";
   }
   return "";
 }
@@ -130,8 +134,10 @@ ParsedOptions parse_options(int argc, const char* const* argv) {
         o.form = Form::three_point_4ch;
       } else if (value == "three-point-2ch") {
         o.form = Form::three_point_2ch;
+      } else if (value == "jaw-only") {
+        o.form = Form::jaw_only;
       } else {
-        parsed.error = bad + " (five-point, three-point-4ch or three-point-2ch)";
+        parsed.error = bad + " (five-point, three-point-4ch, three-point-2ch or jaw-only)";
         return parsed;
       }
     } else if (name == "--rate") {

@@ -10,6 +10,7 @@ enum class Form {
   five_point,       // 5 points, 3 aux values, 2 EMG channels: 20 numbers after the time stamp
   three_point_4ch,  // 3 points, 3 aux values, 4 EMG channels: 16 numbers
   three_point_2ch,  // 3 points, 3 aux values, 2 EMG channels: 14 numbers
+  jaw_only,         // as three_point_4ch, every EMG value written as 0
 };
 
 constexpr int kMinRate = 50;    // Hz

@@ -7,6 +7,9 @@
 //   - every counted cycle's opening at 8 mm or more and its closing minimum at 1 mm or less;
 //   - irregular small cycles, the rest position and the pauses below 2 mm;
 //   - the dip of a double peak at 5.5 mm or more, so it never ends the cycle;
+//   - the hold of a held stroke (the bolus insertion, a stroke on a hard bolus) at 3.9 mm or
+//     more, so the cycle runs on through the next stroke, a full one with its burst: the two
+//     count once;
 //   - every move that crosses 3 mm faster than kMinSlope in the band 2.85..3.15 mm: rounding
 //     the three coordinates to 0.01 mm shifts a distance by at most 0.0087 mm, so a false
 //     maximum or minimum there would need a move slower than 0.0174 mm per sample, and samples
@@ -14,8 +17,13 @@
 //   - masseter bursts of the counted cycles at 20 % of the MVC or more for 200 ms or more
 //     (an integral of 40 x MVC or more), starting in the closing phase and fading within 50 ms
 //     of the next opening, which takes at least 200 ms to reach its maximum;
-//   - no masseter activity at all in idle cycles, and baseline noise far below the activity
-//     level of 3 % of the MVC.
+//   - no masseter activity at all in idle cycles and the insertion, and baseline noise far below
+//     the activity level of 3 % of the MVC.
+//
+// Strokes found from the distance alone, as chew_study does, come out one per planned stroke:
+// each opens by 6 mm or more; a double peak's dip falls by at most 30 % of the opening, every
+// other closing (a hold too) by 65 % or more; pauses and holds move slower than 5 mm/s; the small
+// irregular movements rise by less than 1 mm.
 #include "protocol.h"
 
 #include <cmath>
@@ -25,6 +33,12 @@ namespace {
 constexpr double kThreshold = 3.0;   // mm, chew_eval's default distance threshold
 constexpr double kBand = 0.15;       // mm, half width of the band around it
 constexpr double kMinSlope = 0.025;  // mm/ms, speed of every move through the band
+
+// The longest phases of a chewing stroke, ms.
+constexpr double kLongestOpening = 380, kLongestTop = 40, kLongestClosing = 330;
+constexpr double kLongestPause = 200;
+// The longest stroke without a double peak: the stroke that must follow a held one.
+constexpr double kLongestSingle = kLongestOpening + kLongestTop + kLongestClosing + kLongestPause;
 
 constexpr int kMR = 0, kML = 1, kTR = 2, kTL = 3;
 
@@ -65,17 +79,6 @@ void burst(Curve& envelope, double start, double end, double level, double rise,
   envelope.to(start + rise, level);
   envelope.to(end - fall, level * 0.85);
   envelope.to(end, 0);
-}
-
-// A chewing stroke opening at `open_start` (ms); it ends where the next one opens.
-void add_stroke(Script& s, double open_start, bool left, bool chewing) {
-  if (!s.strokes.empty()) s.strokes.back().end = open_start;
-  Stroke stroke;
-  stroke.open_start = open_start;
-  stroke.end = open_start;
-  stroke.left = left;
-  stroke.chewing = chewing;
-  s.strokes.push_back(stroke);
 }
 
 void finish(Script& s, double duration) {
@@ -237,52 +240,88 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
   double excess = subject.first_peak - subject.late_peak;  // shrinks as the bolus softens
   double freshness = 1;                                    // likewise the bite strength
   bool idle_used = false;
+  bool after_held = false;  // the jaw holds on the bolus, above the threshold
   for (int k = 0;; ++k) {
-    if (mode == Chewing::free && k > 0 && rng.chance(0.25)) {
+    // The stroke after a held one chews the same bolus: same side, a full single stroke.
+    if (mode == Chewing::free && k > 0 && !after_held && rng.chance(0.25)) {
       side = side == Side::left ? Side::right : Side::left;
     }
     double peak = clamp((subject.late_peak + excess) * rng.uniform(0.85, 1.15), 8, 25);
     excess *= 0.85;
     const double period = subject.cycle_period * rng.uniform(0.88, 1.12);
-    double opening = clamp(period * rng.uniform(0.32, 0.40), 200, 380);
-    const double top = rng.uniform(0, 40);
-    double closing = clamp(period * rng.uniform(0.28, 0.36), 180, 330);
-    const double pause = clamp(period * rng.uniform(0.15, 0.25), 60, 200);
+    double opening = clamp(period * rng.uniform(0.32, 0.40), 200, kLongestOpening);
+    const double top = rng.uniform(0, kLongestTop);
+    double closing = clamp(period * rng.uniform(0.28, 0.36), 180, kLongestClosing);
+    const double pause = clamp(period * rng.uniform(0.15, 0.25), 60, kLongestPause);
     const double bottom = rng.uniform(0.2, 1.0);
     const double settle = rng.uniform(0, 0.3);
-    const bool double_peak = rng.chance(0.08);
-    const bool idle = idle_cycles && !idle_used && k > 0 && rng.chance(0.06);
-    double dip = 0, second = peak, dip_fall = 0, second_rise = 0;
-    if (double_peak) {
+    const double from = d.last_value();
+    const bool insertion = k == 0 && rng.chance(0.7);
+    Shape shape = Shape::single;
+    if (insertion || (k > 0 && !after_held && rng.chance(0.05))) {
+      shape = Shape::held;
+    } else if (!after_held && rng.chance(0.08)) {
+      shape = Shape::double_peak;
+    }
+    const bool idle = shape != Shape::held && !after_held && idle_cycles && !idle_used && k > 0 &&
+                      rng.chance(0.06);
+    const bool reversed = !insertion && rng.chance(subject.reversed_share);
+    double dip = 0, second = peak, dip_fall = 0, second_rise = 0, hold = bottom;
+    if (insertion) {
+      // The bolus goes in on a wider opening.
+      peak = clamp(subject.first_peak + rng.uniform(2, 4), 8, 25);
+    } else if (after_held) {
+      // Up from the hold by 8 mm or more: a stroke of its own, opening as a counted cycle does.
+      peak = clamp(larger(peak, from + 8), 8, 25);
+    }
+    if (shape == Shape::held) {
+      // The closing stops at 4 to 7 mm, clear above the threshold band, having closed by 65 % of
+      // the opening or more: the hold lies at most 35 % of it above the opening start (4.27 mm
+      // or more for a 12 mm peak from 0.1 mm, so the range is never empty).
+      peak = larger(peak, 12);
+      hold = rng.uniform(4, smaller(7, from + 0.35 * (peak - from)));
+    } else if (shape == Shape::double_peak) {
+      // A shallow dip: it falls from the first peak by at most 1 - 0.85 x 0.95 = 19.25 % of the
+      // peak, while 30 % of the opening from its start (1.76 mm at most: not after a hold) is
+      // 0.3 (peak - 1.76) mm, which is more for every peak of 4.9 mm or more; and the dip stays
+      // at 0.85 x 0.95 x 10 = 8.1 mm or more, far above the threshold.
       peak = larger(peak, 10);
-      second = clamp(peak * rng.uniform(0.85, 1.05), 10, 25);
-      dip = smaller(peak, second) * rng.uniform(0.55, 0.8);
+      second = clamp(peak * rng.uniform(0.95, 1.05), 10, 25);
+      dip = smaller(peak, second) * rng.uniform(0.85, 0.92);
       dip_fall = rng.uniform(60, 100);
       second_rise = rng.uniform(60, 100);
     }
-    const double from = d.last_value();
     opening = steep_enough(from, peak, opening);
-    closing = steep_enough(second - settle, bottom, closing);
+    closing = steep_enough(second - settle, hold, closing);
     const double length = opening + dip_fall + second_rise + top + closing + pause;
-    if (t + length + end_reserve > duration) break;
+    // A held stroke only with room for the full stroke that must follow it.
+    const double needed = shape == Shape::held ? kLongestSingle : 0;
+    if (t + length + needed + end_reserve > duration) {
+      if (shape == Shape::held) continue;  // a stroke of another shape may still fit
+      break;
+    }
 
     const double sign = side == Side::left ? 1 : -1;
     const double open_start = t;
     d.to(t += opening, peak);
     const double first_top = t;
-    if (double_peak) {
+    if (shape == Shape::double_peak) {
       d.to(t += dip_fall, dip);
       d.to(t += second_rise, second);
     }
     d.to(t += top, second - settle);
     const double close_start = t;
-    d.to(t += closing, bottom);
+    d.to(t += closing, hold);
     const double close_end = t;
-    d.to(t += pause, larger(0.1, bottom - rng.uniform(0, 0.1)));
+    // The occlusal pause, or the hold on the bolus; both barely move (2.5 mm/s at most).
+    d.to(t += pause, larger(0.1, hold - rng.uniform(0, 0.1)));
     // The chewing loop: a little to the balancing side while opening (6 % of the swing: at most
     // 0.26 mm, even on the higher top of a double peak), well over to the working side early in
     // the closing (the swing, 1.8 to 4.4 mm, at 40 % of the closing; at most 60 % of the incisal
-    // distance there, which is 5 mm or more), back into the intercuspal position at its end.
+    // distance there, which is 4 mm or more), back into the intercuspal position at its end.
+    // A reversed stroke runs the loop the other way: out to the working side while opening, the
+    // swing reached at the first peak (at most 55 % of its distance), and back in early in the
+    // closing, past the midline by the small sway at 40 % of it.
     // `lateral_part` is the lateral part of the direction that puts the incisal point `mm` to
     // the side at the incisal distance `at`.
     const double swing = rng.uniform(1.8, 3.6) + (mode == Chewing::free ? 0 : 0.4);
@@ -291,18 +330,26 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
       const double share = smaller(mm / at, 0.6);
       return share * sagittal / std::sqrt(1 - share * share);
     };
-    const double swing_at = close_start + 0.4 * closing;
-    const double sway = -sign * lateral_part(0.06 * swing, peak);
+    const double turn_at = close_start + 0.4 * closing;
+    const double out = sign * lateral_part(swing, reversed ? peak : d.at(turn_at));
+    const double sway = -sign * lateral_part(0.06 * swing, reversed ? d.at(turn_at) : peak);
     s.lateral.to(open_start, 0);
-    s.lateral.to(first_top, sway);
-    s.lateral.to(close_start, sway);
-    s.lateral.to(swing_at, sign * lateral_part(swing, d.at(swing_at)));
+    s.lateral.to(first_top, reversed ? out : sway);
+    s.lateral.to(close_start, reversed ? out : sway);
+    s.lateral.to(turn_at, reversed ? sway : out);
     s.lateral.to(close_end, 0);
-    add_stroke(s, open_start, side == Side::left, !idle);
+    Stroke stroke;
+    stroke.open_start = open_start;
+    stroke.occlusion = close_end;
+    stroke.left = side == Side::left;
+    stroke.burst = !idle && !insertion;
+    stroke.reversed = reversed;
+    stroke.shape = shape;
+    s.strokes.push_back(stroke);
 
-    if (!idle) {
-      // Power stroke: from the last third of the closing through the occlusal pause, fading
-      // within 50 ms of the next opening.
+    if (stroke.burst) {
+      // Power stroke: from the last third of the closing through the occlusal pause (or the
+      // hold), fading within 50 ms of the next opening.
       const int working = side == Side::left ? kML : kMR;
       const int balancing = side == Side::left ? kMR : kML;
       const double strength =
@@ -318,14 +365,16 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
             30);
       burst(s.envelope[balancing + 2], temporalis_on, off,
             temporalis * subject.balancing_share * subject.mvc[balancing + 2], 25, 30);
-      ++s.cycles;
-    } else {
-      idle_used = true;
     }
+    if (idle) idle_used = true;
     freshness *= 0.9;
+    // chew_eval's cycle runs from a held stroke's peak through the next stroke's closing: the
+    // two count once, confirmed by the next stroke's burst.
+    if (stroke.burst && shape != Shape::held) ++s.cycles;
+    after_held = shape == Shape::held;
 
     // Now and then a small irregular movement of the bolus, well below the threshold.
-    if (rng.chance(0.08)) {
+    if (!after_held && rng.chance(0.08)) {
       const double up = rng.uniform(100, 150), down = rng.uniform(100, 150);
       const double stay = rng.uniform(50, 100);
       const double small_peak = d.last_value() + rng.uniform(0.5, 0.9);
@@ -333,7 +382,6 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
       if (t + up + down + stay + end_reserve <= duration) {
         const int working = side == Side::left ? kML : kMR;
         const double start = t;
-        add_stroke(s, start, side == Side::left, false);
         d.to(t += up, small_peak);
         d.to(t += down, small_bottom);
         d.to(t += stay, small_bottom);
@@ -342,9 +390,8 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
     }
   }
   s.task_end = t;
-  if (!s.strokes.empty()) s.strokes.back().end = t;
   // Back to the rest position: this rise gives the last closing its minimum.
-  const double rest_end = s.cycles > 0 || idle_used ? d.last_value() + rng.uniform(0.5, 0.8) : rest;
+  const double rest_end = s.strokes.empty() ? rest : d.last_value() + rng.uniform(0.5, 0.8);
   d.to(t + 250, rest_end);
   finish(s, duration);
   return s;
@@ -368,6 +415,7 @@ Subject make_subject(Rng& rng) {
   s.first_peak = rng.uniform(16, 22);
   s.late_peak = rng.uniform(11, 15);
   s.opening_deviation = rng.uniform(-0.04, 0.04);
+  s.reversed_share = rng.uniform(0, 0.25);
   // Right condyle, left condyle, incisal point, right and left lower first molar (mm): x toward
   // the subject's left, y up, z forward.
   const double anatomy[kPoints][3] = {

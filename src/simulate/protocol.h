@@ -33,19 +33,26 @@ struct Subject {
   double first_peak;                // mm, opening of the first chewing cycles (large bolus)
   double late_peak;                 // mm, opening the cycles settle to as the bolus softens
   double opening_deviation;         // lateral part of the incisal direction on wide opening
+  double reversed_share;            // chance that a chewing stroke runs its loop the other way
   long long reference[kPoints][3];  // calibrated positions, 1/100 mm
   bool female;
   int born[3];     // day, month, year
   int created[3];  // day, month, year
 };
 
-// One opening-closing stroke of a chewing trial: chewing cycles, idle strokes and small
-// irregular movements alike.
+// How a stroke's distance runs: one peak; two peaks with a shallow dip between them; or a
+// closing that stops on the bolus above the cycle threshold, the jaw reopening from there.
+enum class Shape { single, double_peak, held };
+
+// One opening-closing stroke of a chewing trial: chewing strokes, idle strokes and the bolus
+// insertion alike (the small irregular movements and the final rise to rest are none).
 struct Stroke {
   double open_start = 0;  // ms, the knot where the rise toward the stroke's maximum begins
-  double end = 0;         // ms, where the next stroke's opening (or the final rise to rest) begins
+  double occlusion = 0;   // ms, where the closing ends and the occlusal pause or the hold begins
   bool left = false;      // working side: the subject's left (else right)
-  bool chewing = false;   // a counted cycle with its masseter burst (else idle or irregular)
+  bool burst = false;     // carries a masseter burst (else an idle stroke or the insertion)
+  bool reversed = false;  // opens out to the working side and closes near the midline
+  Shape shape = Shape::single;
 };
 
 struct Script {

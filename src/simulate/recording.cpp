@@ -222,7 +222,9 @@ class JawMotion {
 };
 
 int points_of(Form form) { return form == Form::five_point ? 5 : 3; }
-int channels_of(Form form) { return form == Form::three_point_4ch ? 4 : 2; }
+int channels_of(Form form) {
+  return form == Form::three_point_4ch || form == Form::jaw_only ? 4 : 2;
+}
 
 }  // namespace
 
@@ -266,6 +268,7 @@ std::vector<long long> sample_counts(const SimOptions& options, std::string& err
 Recording plan_recording(const SimOptions& options, const std::vector<long long>& samples) {
   Recording r;
   r.rate = options.rate;
+  r.emg = options.form != Form::jaw_only;
   r.samples = samples;
   for (long long n : samples) r.duration.push_back((n - 1) * 1000 / options.rate);
   Rng plan(options.seed, kPlanStream);
@@ -366,6 +369,10 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
         const double activity = script.envelope[c].at(ms) * emg[c].next(noise.noise());
         const double raw = activity + s.baseline[c] * noise.noise();
         if (c >= channels) continue;
+        if (!recording.emg) {
+          line.text(" 0");  // drawn all the same, so the positions match the other forms
+          continue;
+        }
         line.text(" ");
         line.fixed(rounded(raw, 10), 1);
       }
@@ -426,8 +433,9 @@ std::size_t sample_at(double ms, int rate, std::size_t count) {
 }  // namespace
 
 bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisal& incisal) {
+  // Without EMG no cycle is confirmed.
   for (int k = kFirstChewing; k < kExperiments; ++k) {
-    std::fprintf(out, "%d %d\n", k + 1, recording.scripts[k].cycles);
+    std::fprintf(out, "%d %d\n", k + 1, recording.emg ? recording.scripts[k].cycles : 0);
   }
   // One line per stroke, measured on the written incisal point as an evaluator sees it.
   const Subject& s = recording.subject;
@@ -436,48 +444,46 @@ bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisa
   Line line;
   for (int k = kFirstChewing; k < kExperiments; ++k) {
     const Written& track = incisal.experiments[k];
-    const std::vector<Stroke>& strokes = recording.scripts[k].strokes;
     std::vector<bool> rising(track.size(), false);  // the distance rose into the sample
     for (std::size_t i = 1; i < track.size(); ++i) {
       const long long before = squared_distance(track[i - 1], s.reference[2]);
       const long long here = squared_distance(track[i], s.reference[2]);
       rising[i] = here > before || (here == before && rising[i - 1]);
     }
-    for (const Stroke& stroke : strokes) {
+    std::size_t previous = 0;  // the previous stroke's occlusion
+    for (const Stroke& stroke : recording.scripts[k].strokes) {
       std::size_t start = sample_at(stroke.open_start, recording.rate, track.size());
-      const std::size_t end = sample_at(stroke.end, recording.rate, track.size());
-      // Where the written distance was already rising before the plan's opening (a small
-      // movement that runs into the stroke), the rise and so the stroke begin earlier: back while
-      // the distance rose, an unchanged distance keeping the direction before it.
-      while (start > 0 && rising[start]) --start;
+      const std::size_t occlusion = sample_at(stroke.occlusion, recording.rate, track.size());
+      // Where the written distance was already rising before the plan's opening (the tracker's
+      // noise in a pause), the rise and so the stroke begin earlier: back while the distance
+      // rose, an unchanged distance keeping the direction before it, but not past the previous
+      // stroke's occlusion, where the pause may start with noise too.
+      while (start > previous && rising[start]) --start;
+      previous = occlusion;
       std::size_t peak = start;
-      for (std::size_t i = start; i <= end; ++i) {
+      for (std::size_t i = start; i <= occlusion; ++i) {
         if (squared_distance(track[i], s.reference[2]) >=
             squared_distance(track[peak], s.reference[2])) {
           peak = i;
-        }
-      }
-      std::size_t close = peak + 1 <= end ? peak + 1 : peak;
-      for (std::size_t i = close; i <= end; ++i) {
-        if (squared_distance(track[i], s.reference[2]) <
-            squared_distance(track[close], s.reference[2])) {
-          close = i;
         }
       }
       const double vertical = dot(centi_difference(track[peak], track[start]), opening);
       const auto time = [&](std::size_t i) {
         return static_cast<long long>(i) * 1000 / recording.rate;
       };
+      static const char* const kShapes[] = {" single\n", " double\n", " held\n"};
       line.clear();
       line.text("stroke ");
       line.integer(k + 1);
-      line.text(" ");
-      line.integer(time(peak));
-      line.text(" ");
-      line.integer(time(close));
+      for (std::size_t i : {start, peak, occlusion}) {
+        line.text(" ");
+        line.integer(time(i));
+      }
       line.text(stroke.left ? " L " : " R ");
       line.fixed(rounded(vertical, 100), 2);
-      line.text(stroke.chewing ? " chew\n" : " idle\n");
+      line.text(stroke.burst ? " chew" : " idle");
+      line.text(stroke.reversed ? " reversed" : " normal");
+      line.text(kShapes[static_cast<int>(stroke.shape)]);
       if (!line.write(out)) return false;
     }
   }

@@ -3,8 +3,8 @@
 // The data file holds the five header lines, one calibration line and the 18 experiments, each
 // opened by a sample of time 0. Sample lines carry the time stamp (integer ms), the positions
 // of 5 or 3 points (mm, 2 decimals), three aux values and 2 or 4 raw EMG values (uV,
-// 1 decimal). The ground truth lists the chewing cycles planned in experiments 13 to 18 and
-// every stroke of them as written.
+// 1 decimal; "0" each in the jaw-only form). The ground truth lists the chewing cycles chew_eval
+// must confirm in experiments 13 to 18 and every stroke of them as written.
 #pragma once
 
 #include <array>
@@ -21,7 +21,8 @@ struct Recording {
   std::vector<long long> duration;  // ms, per experiment: the time stamp of its last sample
   Subject subject;
   std::vector<Script> scripts;
-  int rate = 0;  // Hz
+  int rate = 0;     // Hz
+  bool emg = true;  // the EMG is written (else every value is 0 and no cycle is confirmed)
 };
 
 // The incisal point's coordinates as written (1/100 mm) in the experiments the ground truth
