@@ -57,7 +57,7 @@ TEST(CheckPageViewTest, CountsOfOneAreInTheSingular) {
   e.experiments[kFirstChewingTrial].chewing_cycles = 1;
   CycleResult cycle;
   cycle.cycle = {0, 2, {}, true};
-  e.trials.push_back({kFirstChewingTrial, {cycle}, {}});
+  e.trials.push_back({kFirstChewingTrial, {cycle}, {}, {}});
   const long long time[] = {0, 10, 20};
   const long double dist[] = {0, 5, 0}, emg[] = {0, 9, 0};
   const std::uint8_t status[3] = {0, max_end, min_start};
@@ -282,19 +282,18 @@ TEST_F(CheckPageTest, MvcAndNoiseWindowsAreMarkedInExperimentsOneAndTwo) {
     EXPECT_EQ(count(others.at(experiment), "class=\"window"), 0u) << experiment;
 }
 
-TEST_F(CheckPageTest, EachTrialShowsItsConfirmedLoopsBySideInTheFrontalPlane) {
+TEST_F(CheckPageTest, EachTrialShowsItsStrokesLoopsBySideInTheFrontalPlane) {
   ASSERT_EQ(run_->status, 0) << describe(*run_);
-  const auto cycles = table(read_file(path("out/cycles.csv")));
+  const auto strokes = table(read_file(path("out/strokes.csv")));
   for (const std::string& name : kNames) {
     const std::string page = read_file(path("out/" + name + "_check.html"));
     const std::string file = name + ".txt";
     for (const auto& [experiment, panel] : panels(page, "trial")) {
-      // The sides of the trial's confirmed cycles, in order, from the cycle table.
+      // The sides of the trial's strokes, in order, from the stroke table.
       std::string sides;
-      for (const auto& c : cycles)
-        if (c.at("file") == file && c.at("experiment") == std::to_string(experiment) &&
-            c.at("confirmed") == "1")
-          sides += c.at("side_kinematic");
+      for (const auto& s : strokes)
+        if (s.at("file") == file && s.at("experiment") == std::to_string(experiment))
+          sides += s.at("side_kinematic");
       std::string drawn;
       const std::regex loop(R"re(<path class="loop side-([RLC])")re");
       for (auto it = std::sregex_iterator(panel.begin(), panel.end(), loop);
@@ -307,7 +306,7 @@ TEST_F(CheckPageTest, EachTrialShowsItsConfirmedLoopsBySideInTheFrontalPlane) {
       const std::size_t first = page.find("<svg class=\"frontal\"");
       EXPECT_EQ(frame, page.substr(first, frame.size())) << name << " experiment " << experiment;
       EXPECT_FALSE(sides.empty()) << name << " experiment " << experiment;
-      EXPECT_NE(panel.find("<details class=\"cycles\">"), std::string::npos);
+      EXPECT_NE(panel.find("<details class=\"strokes\">"), std::string::npos);
     }
   }
 }

@@ -108,7 +108,7 @@ TEST(OverviewTest, ValuesWithoutAWindowOrNotFiniteAreDashesThatCountForNothing) 
   // Six chewing trials, four channels, no MVC or noise-level window: MVC 0, noise level 1000.
   Evaluation e = evaluation_of(18);
   e.form.emg_channels = 4;
-  for (int k = kFirstChewingTrial; k < 18; ++k) e.trials.push_back({k, {}, {}});
+  for (int k = kFirstChewingTrial; k < 18; ++k) e.trials.push_back({k, {}, {}, {}});
   for (int c = 0; c < kChannels; ++c) {
     e.run_mvc[c] = 0, e.run_nl[c] = kNoNoiseLevel;
     for (int k = kFirstChewingTrial; k < 18; ++k) e.experiments[k].nl[c] = kNoNoiseLevel;

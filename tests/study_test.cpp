@@ -195,8 +195,8 @@ TEST_F(StudyTest, TrialsTableAgreesWithTheCyclesTable) {
   const CommandResult check = run_program(
       "python3", {source_path("tests/kinematics_check.py"), path("default")}, dir_->path());
   EXPECT_EQ(check.status, 0) << check.out << check.err;
-  // Six trials and three conditions per recording.
-  EXPECT_NE(check.out.find("checked " + std::to_string(9 * recordings().size()) + " rows"),
+  // Six trials and three conditions per recording, over all strokes and the confirmed ones.
+  EXPECT_NE(check.out.find("checked " + std::to_string(2 * 9 * recordings().size()) + " rows"),
             std::string::npos)
       << check.out;
 }

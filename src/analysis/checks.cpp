@@ -88,9 +88,38 @@ constexpr CheckRule kRules[kChecks] = {
     // mm the distance between two tracked points may vary over an experiment: they sit on one
     // rigid jaw, so more is a tracking error.
     {Check::tracking, "tracking", Severity::warning, 2, "mm"},
-    // Chewing cycles without kinematics: the calibration gives no jaw frame.
+    // Chewing strokes without the jaw frame's measures: the calibration gives no frame.
     {Check::no_kinematics, "no_kinematics", Severity::warning, 0, "strokes"},
+    // EMG channels that hold a value other than 0: a jaw-tracking recording without EMG has none,
+    // and every EMG value of it is absent.
+    {Check::no_emg, "no_emg", Severity::warning, 0, "channels"},
+    // The lower bound of the maximal opening (kOpeningRange_mm); the findings give the bound
+    // they broke. Positions in another unit scale every distance.
+    {Check::position_units, "position_units", Severity::warning, 10, "mm"},
 };
+
+// Bounds, wide around human jaws, within which the maximal opening (experiments 3 and 4) and the
+// median chewing-stroke opening fall when the positions are in millimetres: centimetres make
+// every distance ten times smaller, metres a thousand times, micrometres a thousand times larger.
+struct Range {
+  long double low, high;
+};
+constexpr Range kOpeningRange_mm = {10, 100};
+constexpr Range kChewingRange_mm = {3, 40};
+
+// The unit that brings `mm` into `range`, as a reading in millimetres of positions in it.
+std::string likely_unit(long double mm, const Range& range) {
+  const struct {
+    long double mm_per_unit;
+    const char* name;
+  } units[] = {{10, "centimetres"}, {1000, "metres"}, {0.001L, "micrometres"}};
+  for (const auto& unit : units) {
+    const long double scaled = mm * unit.mm_per_unit;
+    if (scaled >= range.low && scaled <= range.high)
+      return std::string("the positions look like ") + unit.name;
+  }
+  return "the positions do not look like millimetres";
+}
 
 const char* const kPointNames[kPoints] = {"right", "left", "incisal", "molar1", "molar2"};
 const char* const kAxes[3] = {"x", "y", "z"};
@@ -322,6 +351,39 @@ const char* severity_name(Severity severity) {
 static_assert(sizeof kRules / sizeof kRules[0] == kChecks, "one rule per check");
 
 const CheckRule& rule_of(Check check) { return kRules[static_cast<int>(check)]; }
+
+namespace {
+
+void check_unit(const char* what, long double mm, const Range& range, Findings& out) {
+  if (!std::isfinite(mm) || (mm >= range.low && mm <= range.high)) return;
+  out.add(Check::position_units, 0, "", mm, mm < range.low ? range.low : range.high,
+          std::string(what) + " is " + text(mm) + " mm, outside " + text(range.low) + " to " +
+              text(range.high) + " mm: " + likely_unit(mm, range));
+}
+
+// The maximal opening, where the recording has a maximal-opening experiment, and the median
+// opening of the chewing strokes (of the trials' largest incisal distances where no stroke was
+// found), against the bounds of a jaw measured in millimetres.
+void check_units(const Evaluation& e, Findings& out) {
+  if (e.no_experiments > kMaximalOpenings[0] && e.incisal_max > 0)
+    check_unit("the maximal opening", e.incisal_max, kOpeningRange_mm, out);
+  std::vector<long double> openings, largest;
+  for (const TrialEvaluation& trial : e.trials) {
+    for (const StrokeResult& stroke : trial.strokes) openings.push_back(stroke.opening_mm);
+    largest.push_back(e.experiments[trial.position].incisal_max);
+  }
+  std::vector<long double>& figures = openings.empty() ? largest : openings;
+  if (figures.empty() || !e.strokes_found) return;
+  std::sort(figures.begin(), figures.end());
+  const std::size_t n = figures.size();
+  const long double median = n % 2 ? figures[n / 2] : (figures[n / 2 - 1] + figures[n / 2]) / 2;
+  if (median > 0)
+    check_unit(openings.empty() ? "the chewing trials' median largest incisal distance"
+                                : "the chewing strokes' median opening",
+               median, kChewingRange_mm, out);
+}
+
+}  // namespace
 
 std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& evaluation) {
   Findings out;
@@ -564,7 +626,7 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
               std::string(trial_label(k)) + " reaches " + text(own) +
                   " uV, above the maximal clench's " + text(run_mvc) + " uV");
     }
-    if (t.no_chewing_cycles < rule_of(Check::no_confirmed_cycle).limit) {
+    if (form.emg_channels > 0 && t.no_chewing_cycles < rule_of(Check::no_confirmed_cycle).limit) {
       out.add(Check::no_confirmed_cycle, number, "", t.no_chewing_cycles,
               rule_of(Check::no_confirmed_cycle).limit,
               std::string("no chewing cycle confirmed in ") + trial_label(k));
@@ -597,6 +659,12 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
                   " NaN or infinite from finite values, first " + results.first());
     }
   }
+
+  if (form.emg_channels == 0 && evaluation.no_entries > 0)
+    out.add(Check::no_emg, 0, "", 0, rule_of(Check::no_emg).limit,
+            "no EMG channel holds a value other than 0: jaw tracking without EMG, so every EMG "
+            "value is empty and no cycle or stroke is confirmed");
+  check_units(evaluation, out);
 
   if (!evaluation.frame.valid) {
     int strokes = 0;

@@ -38,8 +38,10 @@ enum class Check {
   no_confirmed_cycle,
   tracking,
   no_kinematics,
+  no_emg,
+  position_units,
 };
-constexpr int kChecks = static_cast<int>(Check::no_kinematics) + 1;
+constexpr int kChecks = static_cast<int>(Check::position_units) + 1;
 
 // A check's name, severity and limit; the table of them is in checks.cpp.
 struct CheckRule {

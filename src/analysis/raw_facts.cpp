@@ -219,6 +219,11 @@ RecordingForm recording_form() {
   }
   form.points = sample_forms.three_point ? 3 : kPoints;
   form.emg_channels = sample_forms.two_channels ? 2 : kChannels;
+  // Jaw tracking without EMG: the lines carry channels, every value of them +0 (a channel's
+  // column stays empty until another value comes).
+  bool carried = false;
+  for (int c = 0; c < form.emg_channels; ++c) carried = carried || !samples.channel[c].empty();
+  if (!carried) form.emg_channels = 0;
   return form;
 }
 

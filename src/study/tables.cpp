@@ -84,9 +84,11 @@ std::string indices_header() {
   return csv_header({"file", "index", "name", "muscle", "condition", "value", "unit"});
 }
 
-// Whether the recording carries a channel of `muscle` (M, T, MR, ML, TR, TL, or none).
+// Whether the recording carries a channel of `muscle` (M, T, MR, ML, TR, TL), or the value is
+// no muscle's (an empty name).
 bool carries(const char* muscle, const RecordingForm& form) {
-  return muscle[0] != 'T' || form.emg_channels == kChannels;
+  if (muscle[0] == 0) return true;
+  return form.emg_channels == kChannels || (form.emg_channels > 0 && muscle[0] != 'T');
 }
 
 std::string index_rows(const std::string& file, const IndexValues& values,
