@@ -138,8 +138,8 @@ TEST(OutputIdentityTest, ReportsAndTablesAreByteForByteAsBefore) {
     // fails it, where chew_eval writes its report of nothing.
     ASSERT_EQ(r.status, 1) << set << ": " << r.err;
     ASSERT_EQ(r.err, "chew_study: 1 of 13 recordings failed (see runs.csv)\n") << set;
-    for (const char* table :
-         {"experiments.csv", "indices.csv", "cycles.csv", "runs.csv", "findings.csv"})
+    for (const char* table : {"experiments.csv", "indices.csv", "cycles.csv", "strokes.csv",
+                              "trials.csv", "runs.csv", "findings.csv"})
       outputs.push_back(std::string("study/") + table);
     for (const auto& [file, sum] : checksums(folder, outputs)) actual[set + "/" + file] = sum;
   }

@@ -70,7 +70,7 @@ struct RecordingRows {
 //   chewing frequency, duration, asymmetry index  indices 11, 10 and 1 (M, T) of a condition
 //                that has its trials.csv row (both its trials), the frequency only where runs.csv
 //                has a sampling rate above 0;
-//   side preference  side_preference_pct of the condition's trials.csv row.
+//   side preference  side_preference_pct of the condition's trials.csv row over all strokes.
 KeyValues key_values(const RecordingRows& rows);
 
 // The same through the rows the tables get of the recording's evaluation.
