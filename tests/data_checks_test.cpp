@@ -343,6 +343,40 @@ const std::vector<Case>& cases() {
          r.lines().insert(r.lines().begin() + rk1[0], copy.begin(), copy.end());
        },
        {{"duplicate_experiment", "error", "15", ""}}},
+      // Positions written in centimetres: every distance ten times smaller, no cycle reaches
+      // the 3 mm threshold.
+      {"position_units",
+       false,
+       [](Recording& r) {
+         for (std::size_t i = 0; i < r.lines().size(); ++i) {
+           const bool calibration = r.lines()[i].rfind("Calibr", 0) == 0;
+           if (!calibration && !Recording::is_sample(r.lines()[i])) continue;
+           for (int field = 1; field <= 9; ++field) {
+             const long double mm = std::strtold(r.field(i, field).c_str(), nullptr);
+             char cm[32];
+             std::snprintf(cm, sizeof cm, "%.4Lf", mm / 10);
+             r.set(i, field, cm);
+           }
+         }
+       },
+       {{"position_units", "warning", "", ""},
+        {"position_units", "warning", "", ""},
+        {"no_confirmed_cycle", "warning", "13", ""},
+        {"no_confirmed_cycle", "warning", "14", ""},
+        {"no_confirmed_cycle", "warning", "15", ""},
+        {"no_confirmed_cycle", "warning", "16", ""},
+        {"no_confirmed_cycle", "warning", "17", ""},
+        {"no_confirmed_cycle", "warning", "18", ""}}},
+      // Jaw tracking without EMG: every channel written as 0. One finding says so, in place of
+      // the per-channel ones.
+      {"no_emg",
+       false,
+       [](Recording& r) {
+         for (std::size_t i = 0; i < r.lines().size(); ++i)
+           if (Recording::is_sample(r.lines()[i]))
+             for (int c : {kMr4, kMl4, kTr4, kTl4}) r.set(i, c, "0");
+       },
+       {{"no_emg", "warning", "", ""}}},
       // The file ends at a line boundary 45 % into LK2 (after its first confirmed cycle).
       {"last_trial_short",
        false,
@@ -494,6 +528,8 @@ TEST_F(DataChecksTest, MeasuredValuesAndLimitsAreTheDamagesOwn) {
                           Recording(read_file(dir_->file("base4.txt"))).experiment(7)[10] + 1) +
                       ")"),
             std::string::npos);
+  EXPECT_NE(finding("position_units", "position_units").at("message").find("centimetres"),
+            std::string::npos);
   // LK2's length against the median of the other five trials', from the cut file's stamps.
   {
     const Recording cut(read_file(dir_->file("rec/last_trial_short.txt")));
@@ -552,8 +588,10 @@ TEST_F(DataChecksTest, CountsShowInRunsTheProgressLineAndTheCheckPage) {
     const bool five = name == "no_calibration" || name == "untouched5" || name == "tracking5" ||
                       name == "calibration_after_samples";
     EXPECT_EQ(run.at("points"), five ? "5" : "3") << name;
-    // One line of two channels makes the whole recording one of two (which mixed_forms says).
-    EXPECT_EQ(run.at("emg_channels"), five || name == "mixed_forms" ? "2" : "4") << name;
+    // One line of two channels makes the whole recording one of two (which mixed_forms says);
+    // channels that hold nothing but 0 are none.
+    const char* channels = name == "no_emg" ? "0" : five || name == "mixed_forms" ? "2" : "4";
+    EXPECT_EQ(run.at("emg_channels"), channels) << name;
     const std::string page = read_file(dir_->file("out/" + name + "_check.html"));
     const std::string counts = "data-errors=\"" + std::to_string(errors) + "\" data-warnings=\"" +
                                std::to_string(warnings) + "\"";

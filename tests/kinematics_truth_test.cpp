@@ -2,7 +2,8 @@
 // too) at rates from 100 to 1000 Hz: each trial's strokes of strokes.csv are the simulated ones,
 // none missing and none extra; peaks fall within one sample step, occlusions within 20 ms,
 // vertical openings within 0.5 mm; the kinematic side and the sequencing are right on at least
-// 95 % of the strokes and the masseters confirm exactly the strokes with a burst.
+// 95 % of the strokes and the masseters confirm exactly the strokes with a burst. The trials'
+// summaries, the jaw-only recordings' too, agree with the strokes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -64,6 +65,17 @@ TEST(KinematicsTruthTest, StrokesAreTheSimulatedOnes) {
   args.insert(args.end(), names.begin(), names.end());
   const CommandResult study = run_program(CHEW_STUDY_PATH, args, dir.path());
   ASSERT_EQ(study.status, 0) << study.err;
+  // trials.csv recomputed from strokes.csv; the jaw-only recordings have their summaries too,
+  // over all strokes only.
+  const CommandResult check = run_program(
+      "python3", {source_path("tests/kinematics_check.py"), dir.file("out")}, dir.path());
+  EXPECT_EQ(check.status, 0) << check.out << check.err;
+  for (const auto& row : csv_table(read_file(dir.file("out/trials.csv")))) {
+    if (row.at("file") != "r66.txt") continue;
+    EXPECT_EQ(row.at("stroke_set"), "all");
+    EXPECT_NE(row.at("cycle_cv_pct"), "") << row.at("trial");
+    EXPECT_NE(row.at("stroke_frequency_Hz"), "") << row.at("trial");
+  }
   std::map<std::string, std::vector<std::map<std::string, std::string>>> found;  // file/exp
   for (auto& row : csv_table(read_file(dir.file("out/strokes.csv"))))
     found[row.at("file") + "/" + row.at("experiment")].push_back(row);

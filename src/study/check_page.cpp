@@ -333,7 +333,10 @@ std::string emg_charts(const SampleView& view, const ExperimentEvaluation& exper
          "\"><p class=\"legend\"><b>" + kChannelNames[c] + "</b> " + legend + "</p>\n" + svg +
          "</div>\n";
   }
-  if (form.emg_channels < kChannels)
+  if (form.emg_channels == 0)
+    s += "<p class=\"absent\">This recording has no EMG (every channel holds 0): jaw tracking "
+         "only.</p>\n";
+  else if (form.emg_channels < kChannels)
     s += "<p class=\"absent\">This recording has no temporalis channels (it carries the "
          "masseters only).</p>\n";
   return s;
