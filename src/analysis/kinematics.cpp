@@ -182,6 +182,7 @@ std::vector<StrokeResult> measure_strokes(const JawFrame& frame, const Track& tr
   const std::vector<StrokeBounds> bounds = find_strokes(
       samples.incisal_dist.data(), samples.time.data(), track.first_entry, track.last_entry);
   std::vector<StrokeResult> strokes;
+  std::size_t next_cycle = 0;  // the first cycle that may hold the stroke's peak
   for (std::size_t k = 0; k < bounds.size(); ++k) {
     const StrokeBounds& b = bounds[k];
     const bool last = k + 1 == bounds.size();
@@ -211,10 +212,11 @@ std::vector<StrokeResult> measure_strokes(const JawFrame& frame, const Track& tr
     for (int ch = 0; ch < 2; ++ch) burst_max[ch] = raise_by_bursts(ch, p + 1, emg_end, 0);
     s.side_emg = emg_side(burst_max);
     if (emg) s.emg_confirmed = confirmed_by_masseters(burst_max);
-    for (std::size_t j = 0; j < cycles.size(); ++j) {
-      CycleResult& cycle = cycles[j];
-      if (p < cycle.cycle.start || p > cycle.cycle.end) continue;
-      s.cycle = static_cast<int>(j) + 1;
+    // Cycles and peaks both run forward through the trial, the cycles apart.
+    while (next_cycle < cycles.size() && cycles[next_cycle].cycle.end < p) ++next_cycle;
+    if (next_cycle < cycles.size() && cycles[next_cycle].cycle.start <= p) {
+      CycleResult& cycle = cycles[next_cycle];
+      s.cycle = static_cast<int>(next_cycle) + 1;
       if (cycle.first_stroke == 0) cycle.first_stroke = static_cast<int>(k) + 1;
       cycle.last_stroke = static_cast<int>(k) + 1;
     }
