@@ -17,15 +17,14 @@
 #include <vector>
 
 #include "study/sha256.h"
+#include "study/tables.h"
 #include "support/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 const std::string kStudy = CHEW_STUDY_PATH;
-const std::set<std::string> kTables = {"cycles.csv",  "experiments.csv", "findings.csv",
-                                       "indices.csv", "runs.csv",        "strokes.csv",
-                                       "trials.csv"};
+const std::set<std::string> kTableNames(std::begin(kTables), std::end(kTables));
 
 // Every file below `folder` but its books, by path, with its bytes.
 std::map<std::string, std::string> listing(const std::string& folder) {
@@ -74,7 +73,7 @@ TEST_F(OutputFolderTest, ARerunLeavesOnlyItsOwnFilesAndTheUsers) {
   write_file(dir_.file("out/notes.txt"), "mine\n");
   for (const Rerun& rerun : reruns) {
     std::vector<std::string> args = rerun.args;
-    std::set<std::string> expected = kTables;
+    std::set<std::string> expected = kTableNames;
     expected.insert("notes.txt");
     for (const std::string& r : rerun.recordings) {
       args.push_back("study/" + r + ".txt");
@@ -156,7 +155,7 @@ TEST_F(OutputFolderTest, ASecondRunIsRefusedAndAKilledRunLeavesTheEarlierOneWhol
     const auto now = listing(dir_.file("out"));
     if (signal == 0) {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-      EXPECT_EQ(now.size(), kTables.size() + 5) << "reports and pages of a and b, index.html";
+      EXPECT_EQ(now.size(), kTableNames.size() + 5) << "reports and pages of a and b, index.html";
       EXPECT_EQ(hidden_names(dir_.file("out")), std::vector<std::string>());
     } else {
       EXPECT_TRUE(now == earlier) << "killed, the run changed the earlier one";

@@ -44,7 +44,8 @@ CYCLE_COLUMNS = (
 RUN_COLUMNS = ["file", "status", "report", "samples", "experiments", "calibration_type",
                "skipped_lines", "sampling_rate_Hz", "rms_time_ms", "mvc_time_ms", "nl_time_ms",
                "emg_threshold", "dist_threshold_mm", "version", "points", "emg_channels",
-               "warnings", "errors", "emg_threshold_given_pct", "dist_threshold_given_mm"]
+               "warnings", "errors", "emg_threshold_given_pct", "dist_threshold_given_mm",
+               "protocol", "protocol_sha256"]
 FINDING_COLUMNS = ["file", "check", "severity", "experiment", "trial", "channel", "value", "limit",
                    "unit", "message"]
 

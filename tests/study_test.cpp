@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "study/tables.h"
 #include "support/test_support.h"
 
 namespace {
@@ -42,10 +43,6 @@ const std::vector<Simulated>& recordings() {
   };
   return list;
 }
-
-const std::vector<std::string> kTables = {"experiments.csv", "indices.csv", "cycles.csv",
-                                          "strokes.csv",     "trials.csv",  "runs.csv",
-                                          "findings.csv"};
 
 // A runs.csv row as study_check.py prints it.
 struct RunRow {
@@ -172,7 +169,7 @@ TEST_F(StudyTest, TablesAndReportsDoNotDependOnTheNumberOfJobs) {
       run_program(kStudy, {"--jobs", "3", "--quiet", "--out", "jobs3", "study"}, dir_->path());
   ASSERT_EQ(jobs.status, 0) << describe(jobs);
   EXPECT_EQ(jobs.err, "");  // --quiet
-  for (const std::string& table : kTables) {
+  for (const std::string table : kTables) {
     EXPECT_TRUE(read_file(path("jobs3/" + table)) == read_file(path("default/" + table)))
         << table << " differs with three jobs";
   }
@@ -184,7 +181,7 @@ TEST_F(StudyTest, TablesAndReportsDoNotDependOnTheNumberOfJobs) {
   // Nothing else is left in the output folder: no scratch folder, no temporary table, only the
   // run's books (.chew_study: its lock and manifest).
   const auto files = std::distance(std::filesystem::directory_iterator(path("jobs3")), {});
-  EXPECT_EQ(files, static_cast<long>(kTables.size() + recordings().size() + 1));
+  EXPECT_EQ(files, static_cast<long>(std::size(kTables) + recordings().size() + 1));
   EXPECT_EQ(hidden_names(path("jobs3")), std::vector<std::string>());
 }
 
@@ -284,7 +281,7 @@ TEST_F(StudyTest, FailingRecordingsGetTheirRowAndDoNotStopTheOthers) {
   args.insert(args.begin(), {"--jobs", "2"});
   args[3] = "mixed_jobs";
   EXPECT_EQ(run_program(kStudy, args, dir_->path()).status, 1);
-  for (const std::string& table : kTables) {
+  for (const std::string table : kTables) {
     EXPECT_TRUE(read_file(path("mixed_jobs/" + table)) == read_file(path("mixed_out/" + table)))
         << table;
   }

@@ -8,6 +8,7 @@
 
 #include "analysis/evaluation.h"
 #include "analysis/kinematics.h"
+#include "protocol/lab_protocol.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -96,6 +97,9 @@ constexpr CheckRule kRules[kChecks] = {
     // The lower bound of the maximal opening (kOpeningRange_mm); the findings give the bound
     // they broke. Positions in another unit scale every distance.
     {Check::position_units, "position_units", Severity::warning, 10, "mm"},
+    // The lab's protocol gives a fixed position another role: the classic figures of that
+    // position (MVC, maximal opening, a condition's indices) then rest on another task.
+    {Check::protocol_role, "protocol_role", Severity::warning, 0, ""},
 };
 
 // Bounds, wide around human jaws, within which the maximal opening (experiments 3 and 4) and the
@@ -682,4 +686,26 @@ std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& eval
     }
   }
   return out.take();
+}
+
+void add_protocol_findings(const LabProtocol& protocol, int no_experiments,
+                           std::vector<Finding>& findings) {
+  for (int k = 0; k < no_experiments && k < kMaxTracks; ++k) {
+    if (!contradicts_fixed_role(protocol, k)) continue;
+    const Role fixed = fixed_role(k);
+    const std::string reads =
+        fixed == Role::clench ? "a maximal clench (its MVC)"
+        : fixed == Role::max_opening
+            ? "a maximal opening"
+            : std::string("the trial ") + trial_label(k) + " (" + role_name(fixed) + ")";
+    Finding f;
+    f.check = Check::protocol_role;
+    f.experiment = k + 1;
+    f.message = "the protocol gives experiment " + std::to_string(k + 1) + " the role " +
+                role_name(protocol.role[k]) + "; the classic report reads it as " + reads;
+    // After the whole recording's findings and those of the experiments before it.
+    auto at = findings.begin();
+    while (at != findings.end() && at->experiment <= f.experiment) ++at;
+    findings.insert(at, f);
+  }
 }

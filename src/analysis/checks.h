@@ -6,6 +6,8 @@
 // findings. Neither changes the store, so no report byte depends on them.
 #pragma once
 
+struct LabProtocol;  // protocol/lab_protocol.h
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -97,3 +99,8 @@ class RawFactsGatherer {
 
 // Requires the analysis stages to have run; `evaluation` is the recording's evaluation.
 std::vector<Finding> check_recording(const RawFacts& raw, const Evaluation& evaluation);
+
+// A protocol_role finding for each experiment of the recording whose role in the lab's protocol
+// contradicts the evaluator's fixed position, put in its place among `findings`.
+void add_protocol_findings(const LabProtocol& protocol, int no_experiments,
+                           std::vector<Finding>& findings);

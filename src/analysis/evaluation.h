@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/balances.h"
+#include "analysis/clinical.h"
 #include "analysis/findings.h"
 #include "analysis/kinematics.h"
 #include "protocol/protocol.h"
@@ -160,6 +161,11 @@ struct Evaluation {
   std::optional<StrokeSummaries> conditions[kConditions];
   RecordingForm form;             // the points and EMG channels the recording carries
   std::vector<Finding> findings;  // the data checks' findings; only evaluate(.., raw) fills them
+  // The clench windows of the positions the caller asked for (evaluate_file), by position; and
+  // the clinical measures the study takes with its protocol (analysis/clinical.h).
+  std::vector<ClenchWindow> clench_windows;
+  std::vector<MovementResult> movements;
+  std::vector<ClenchResult> clenches;
   // The classic report's figures (derive_figures).
   SummaryFigures summary_figures;
   BalanceTables balances;

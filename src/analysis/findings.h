@@ -40,8 +40,9 @@ enum class Check {
   no_kinematics,
   no_emg,
   position_units,
+  protocol_role,
 };
-constexpr int kChecks = static_cast<int>(Check::position_units) + 1;
+constexpr int kChecks = static_cast<int>(Check::protocol_role) + 1;
 
 // A check's name, severity and limit; the table of them is in checks.cpp.
 struct CheckRule {

@@ -107,6 +107,10 @@ Vector3 incisal_in_frame(const JawFrame& frame, int origin, int i) {
   return in_frame(frame, incisal_point(i) - incisal_point(origin));
 }
 
+Vector3 incisal_from_rest(const JawFrame& frame, int i) {
+  return in_frame(frame, incisal_point(i));
+}
+
 Vector3 incisal_in_frame(const JawFrame& frame, const SampleView& view, int origin, int i) {
   const Vector3 at{view.incisal_x[i], view.incisal_y[i], view.incisal_z[i]};
   const Vector3 from{view.incisal_x[origin], view.incisal_y[origin], view.incisal_z[origin]};

@@ -35,6 +35,8 @@ JawFrame jaw_frame();
 // The incisal point of sample i relative to sample `origin`, in the frame's coordinates: x along
 // the lateral axis, y along the opening axis, z antero-posterior (mm).
 Vector3 incisal_in_frame(const JawFrame& frame, int origin, int i);
+// The incisal point of sample i relative to its calibrated rest position, in the frame (mm).
+Vector3 incisal_from_rest(const JawFrame& frame, int i);
 // The same through a view of the samples that kept the positions.
 Vector3 incisal_in_frame(const JawFrame& frame, const SampleView& view, int origin, int i);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "analysis/checks.h"
+#include "analysis/clinical.h"
 #include "analysis/cycles.h"
 #include "analysis/distances.h"
 #include "analysis/emg.h"
@@ -23,17 +24,22 @@ void run_analysis_after_emg(const Settings& s) {
   preprocessing_work();
 }
 
-FileEvaluation evaluate_file(const char* path, const Settings& s, Output what) {
+FileEvaluation evaluate_file(const char* path, const Settings& s, Output what,
+                             std::uint32_t clench_experiments) {
   FileEvaluation result;
   reset_store();
   const bool study = what != Output::report;
   EmgConditioning emg(s.rms_time, s.mvc_time, s.nl_time, s.emg_threshold);
   RawFactsGatherer raw;
+  std::vector<ClenchWindow> clench_windows(kMaxTracks);
   // One step per experiment, wherever it runs: the checks take the raw values before the
-  // conditioning smooths them in place.
+  // conditioning smooths them in place, the clench windows the smoothed ones before the next
+  // experiment may take their place.
   const auto experiment_read = [&](int experiment) {
     if (study) raw.experiment(experiment);
     emg.experiment(experiment);
+    if (experiment < kMaxTracks && (clench_experiments >> experiment) & 1u)
+      clench_windows[experiment] = clench_window(experiment);
   };
   const SampleDetail detail = study ? SampleDetail::study : SampleDetail::report;
   if (what == Output::pages) {
@@ -52,6 +58,7 @@ FileEvaluation evaluate_file(const char* path, const Settings& s, Output what) {
   run_analysis_after_emg(s);
   result.evaluation = study ? evaluate(s.emg_threshold, s.dist_threshold, raw.finish(result.read))
                             : evaluate(s.emg_threshold, s.dist_threshold);
+  result.evaluation.clench_windows = std::move(clench_windows);
   return result;
 }
 

@@ -7,6 +7,7 @@
 //        returns the reading's outcome and the Evaluation.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "analysis/evaluation.h"
@@ -39,7 +40,10 @@ struct FileEvaluation {
   bool ok() const { return read.status == ReadStatus::ok; }
 };
 
-FileEvaluation evaluate_file(const char* path, const Settings& settings, Output what);
+// `clench_experiments`: the positions (bit k for position k) whose clench windows the evaluation
+// keeps (Evaluation::clench_windows), taken while each experiment's smoothed EMG is at hand.
+FileEvaluation evaluate_file(const char* path, const Settings& settings, Output what,
+                             std::uint32_t clench_experiments = 0);
 
 // The four analysis stages in their fixed order over the recording in the store, which the
 // reader filled whole (tests, and the comparison with the straightforward implementation).

@@ -49,20 +49,6 @@ constexpr int kChewingTrials = 6;
 constexpr int kLastChewingTrial = kFirstChewingTrial + kChewingTrials - 1;
 constexpr const char* kTrialLabels[kChewingTrials] = {"FK1", "FK2", "RK1", "RK2", "LK1", "LK2"};
 
-// What the subject does in each experiment of the protocol, as the check pages name it.
-// clang-format off
-constexpr const char* kExperimentTasks[kFirstChewingTrial + kChewingTrials] = {
-    "maximal clenching (MVC)", "maximal clenching (MVC)",
-    "maximal opening",         "maximal opening",
-    "laterotrusion",           "laterotrusion",
-    "protrusion",              "protrusion",
-    "swallowing",              "swallowing",
-    "rest",                    "rest",
-    "free chewing",            "free chewing",
-    "chewing on the right side", "chewing on the right side",
-    "chewing on the left side",  "chewing on the left side"};
-// clang-format on
-
 // Whether the experiment at `position` is a chewing trial, and its label ("" when it is not).
 constexpr bool is_chewing_trial(int position) {
   return position >= kFirstChewingTrial && position <= kLastChewingTrial;

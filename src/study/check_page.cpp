@@ -497,11 +497,11 @@ std::string FrontalPlane::plot(const TrialEvaluation& trial) const {
 
 std::string panel(int position, const Settings& settings, const Evaluation& evaluation,
                   const TrialEvaluation* chewing, const SampleView& view,
-                  const FrontalPlane* frontal) {
+                  const FrontalPlane* frontal, const LabProtocol& protocol) {
   const ExperimentEvaluation& x = evaluation.experiments[position];
   const bool trial = chewing != nullptr;
   std::string title =
-      "Experiment " + std::to_string(position + 1) + ": " + kExperimentTasks[position];
+      "Experiment " + std::to_string(position + 1) + ": " + escaped(protocol.task[position]);
   if (trial) title += " (" + std::string(trial_label(position)) + ")";
   std::string s = "<section class=\"panel " + std::string(trial ? "trial" : "other") +
                   "\" data-experiment=\"" + std::to_string(position + 1) + "\"";
@@ -626,7 +626,8 @@ std::string check_page_name(const std::string& report_name) {
 }
 
 std::string check_page(const std::string& file, const Settings& settings,
-                       const Evaluation& evaluation, const SampleView& view) {
+                       const Evaluation& evaluation, const SampleView& view,
+                       const LabProtocol& protocol) {
   const std::string title = "Check page: " + escaped(file);
   std::string s =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -668,18 +669,20 @@ std::string check_page(const std::string& file, const Settings& settings,
   std::optional<FrontalPlane> frontal;
   if (evaluation.frame.valid) frontal.emplace(evaluation, view);
   for (const TrialEvaluation& trial : evaluation.trials)
-    s += panel(trial.position, settings, evaluation, &trial, view, frontal ? &*frontal : nullptr);
+    s += panel(trial.position, settings, evaluation, &trial, view, frontal ? &*frontal : nullptr,
+               protocol);
   s += "<h2>Other experiments</h2>\n";
   for (int k = 0; k < evaluation.no_experiments && k < kFirstChewingTrial; ++k)
-    s += panel(k, settings, evaluation, nullptr, view, nullptr);
+    s += panel(k, settings, evaluation, nullptr, view, nullptr, protocol);
   s += "</body>\n</html>\n";
   return s;
 }
 
 std::string write_check_page(const std::string& path, const std::string& file,
                              const Settings& settings, const Evaluation& evaluation,
-                             const SampleView& view) {
-  if (const int error = write_file_safely(path, check_page(file, settings, evaluation, view)))
+                             const SampleView& view, const LabProtocol& protocol) {
+  if (const int error =
+          write_file_safely(path, check_page(file, settings, evaluation, view, protocol)))
     return "cannot write page '" + path + "': " + std::strerror(error);
   return "";
 }

@@ -21,8 +21,12 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
                                    const GivenSettings& given, const std::string& out, bool pages,
                                    bool& report_written) {
   RecordingTables tables;
-  const FileEvaluation file =
-      evaluate_file(recording.path.c_str(), s, pages ? Output::pages : Output::tables);
+  const LabProtocol& protocol = given.protocol;
+  std::uint32_t clenches = 0;
+  for (int k = 0; k < kMaxTracks; ++k)
+    if (is_clench(protocol.role[k])) clenches |= 1u << k;
+  FileEvaluation file =
+      evaluate_file(recording.path.c_str(), s, pages ? Output::pages : Output::tables, clenches);
   const ReadResult& read = file.read;
   RunFacts facts;
   facts.file = recording.path;
@@ -47,7 +51,11 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
     tables.runs = run_row(facts, s, given);
     return tables;
   }
-  const Evaluation& evaluation = file.evaluation;
+  Evaluation& evaluation = file.evaluation;
+  evaluation.movements = measure_movements(evaluation.frame, protocol, evaluation.no_experiments);
+  evaluation.clenches = measure_clenches(evaluation.clench_windows, protocol, evaluation.form,
+                                         evaluation.no_experiments);
+  add_protocol_findings(protocol, evaluation.no_experiments, evaluation.findings);
   const ReportResult report = write_report_file(in_folder(out, recording.report), s, evaluation);
   if (!report.ok) {
     facts.status = tables.status = report.message;
@@ -59,7 +67,7 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
   if (pages) {
     const std::string page_error =
         write_check_page(in_folder(out, check_page_name(recording.report)), recording.path, s,
-                         evaluation, sample_view());
+                         evaluation, sample_view(), protocol);
     if (!page_error.empty()) {
       facts.status = tables.status = page_error;
       tables.runs = run_row(facts, s, given);
@@ -77,6 +85,8 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
   tables.indices = index_rows(recording.path, evaluation.indices, evaluation.form);
   tables.cycles = cycle_rows(recording.path, evaluation);
   tables.strokes = stroke_rows(recording.path, evaluation);
+  tables.movements = movement_rows(recording.path, evaluation, protocol);
+  tables.clenches = clench_rows(recording.path, evaluation, protocol);
   tables.runs = run_row(facts, s, given);
   tables.findings = finding_rows(recording.path, evaluation.findings);
   tables.trials = trial_rows(recording.path, evaluation);

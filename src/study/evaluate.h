@@ -14,7 +14,7 @@ struct RecordingTables {
   bool ok = false;
   std::string status;            // "ok", or why the recording failed
   int warnings = 0, errors = 0;  // the data checks' findings of each severity
-  std::string experiments, indices, cycles, strokes, trials, runs, findings;
+  std::string experiments, indices, cycles, strokes, trials, movements, clenches, runs, findings;
   std::string key_figures;  // the overview page's figures (key_values_text); empty when failed
 };
 

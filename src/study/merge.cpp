@@ -36,6 +36,7 @@ constexpr Agreeing kAgreeing[] = {{"rms_time_ms", "rms_time", " ms"},
                                   {"nl_time_ms", "nl_time", " ms"},
                                   {"emg_threshold_given_pct", "emg_threshold", " %"},
                                   {"dist_threshold_given_mm", "dist_threshold", " mm"},
+                                  {"protocol_sha256", "the protocol with the checksum", ""},
                                   {"version", "version", ""}};
 
 void complain(const std::string& message) {

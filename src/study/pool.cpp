@@ -22,8 +22,8 @@ namespace {
 
 // The texts a worker hands back, in a fixed order.
 std::vector<std::string*> texts_of(RecordingTables& t) {
-  return {&t.status, &t.experiments, &t.indices,  &t.cycles,     &t.strokes,
-          &t.trials, &t.runs,        &t.findings, &t.key_figures};
+  return {&t.status,    &t.experiments, &t.indices, &t.cycles,   &t.strokes,    &t.trials,
+          &t.movements, &t.clenches,    &t.runs,    &t.findings, &t.key_figures};
 }
 
 // A worker's rows in a file: a line of numbers "ok warnings errors" and the length of each text,

@@ -140,9 +140,11 @@ int run_study(int argc, const char* const* argv) {
 
   TableFile experiments(o.out, kExperimentsTable), indices(o.out, kIndicesTable),
       cycles(o.out, kCyclesTable), strokes(o.out, kStrokesTable), trials(o.out, kTrialsTable),
-      runs(o.out, kRunsTable), findings(o.out, kFindingsTable);
-  for (const TableFile* table :
-       {&experiments, &indices, &cycles, &strokes, &trials, &runs, &findings}) {
+      movements(o.out, kMovementsTable), clenches(o.out, kClenchesTable), runs(o.out, kRunsTable),
+      findings(o.out, kFindingsTable);
+  TableFile* const tables[] = {&experiments, &indices,  &cycles, &strokes, &trials,
+                               &movements,   &clenches, &runs,   &findings};
+  for (const TableFile* table : tables) {
     if (!table->unwritable().empty()) {
       complain(table->unwritable());
       return 1;
@@ -155,6 +157,8 @@ int run_study(int argc, const char* const* argv) {
   runs.write(runs_header());
   findings.write(findings_header());
   trials.write(trials_header());
+  movements.write(movements_header());
+  clenches.write(clenches_header());
 
   // Each report's place in the stage as it was before the study (empty), so that a recording
   // whose worker ended after putting its report there still has it named in runs.csv.
@@ -191,6 +195,8 @@ int run_study(int argc, const char* const* argv) {
     runs.write(t.runs);
     findings.write(t.findings);
     trials.write(t.trials);
+    movements.write(t.movements);
+    clenches.write(t.clenches);
   };
   const std::string pool_error = run_pool(recordings.size(), o.jobs, folder.books(), work);
   if (!pool_error.empty()) {
@@ -216,7 +222,7 @@ int run_study(int argc, const char* const* argv) {
     }
     files.push_back({kOverviewPage, false});
   }
-  for (TableFile* table : {&experiments, &indices, &cycles, &strokes, &trials, &runs, &findings}) {
+  for (TableFile* table : tables) {
     if (const std::string error = table->finish(); !error.empty()) {
       complain(error + kNothingInPlace);
       status = 1;

@@ -11,7 +11,17 @@
 
 namespace {
 
-enum class Setting { rms_time, mvc_time, nl_time, emg_threshold, dist_threshold, out, jobs, base };
+enum class Setting {
+  rms_time,
+  mvc_time,
+  nl_time,
+  emg_threshold,
+  dist_threshold,
+  out,
+  jobs,
+  base,
+  protocol
+};
 
 struct OptionName {
   const char* name;  // without its dashes, words joined by '_'
@@ -27,6 +37,7 @@ constexpr OptionName kValued[] = {
     {"out", Setting::out},
     {"jobs", Setting::jobs},
     {"base", Setting::base},
+    {"protocol", Setting::protocol},
 };
 
 // A whole decimal number, sign allowed, nothing else around it.
@@ -146,6 +157,13 @@ std::string apply(StudyOptions& o, Setting setting, const std::string& option, c
       if (*value == '\0') return option + " needs a folder";
       o.base = value;
       return "";
+    case Setting::protocol: {
+      if (*value == '\0') return option + " needs a file";
+      ProtocolRead read = read_protocol(value);
+      if (!read.error.empty()) return read.error + "; nothing evaluated";
+      o.given.protocol = std::move(read.protocol);
+      return "";
+    }
   }
   return "";
 }
@@ -224,9 +242,10 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
     }
     const OptionName* found = nullptr;
     for (const OptionName& candidate : kValued) {
-      // --out, --jobs and --base have only the long spelling.
+      // --out, --jobs, --base and --protocol have only the long spelling.
       bool study_only = candidate.setting == Setting::out || candidate.setting == Setting::jobs ||
-                        candidate.setting == Setting::base;
+                        candidate.setting == Setting::base ||
+                        candidate.setting == Setting::protocol;
       if (name == candidate.name && (long_form || !study_only)) found = &candidate;
     }
     if (found == nullptr) {
@@ -250,7 +269,8 @@ ParsedStudyOptions parse_study_options(int argc, const char* const* argv) {
 void print_study_help(std::FILE* out) {
   std::fputs(
       "usage: chew_study [settings] [--out DIR] [--jobs N] [--quiet] [--pages] [--strict]\n"
-      "                  [--no-recursive] [--base DIR] recording.txt... | folder...\n"
+      "                  [--no-recursive] [--base DIR] [--protocol FILE]\n"
+      "                  recording.txt... | folder...\n"
       "       chew_study --list [-0] [--no-recursive] recording.txt... | folder...\n"
       "       chew_study merge PART... --out DIR [--pages]   (see chew_study merge --help)\n"
       "\n"
@@ -278,6 +298,12 @@ void print_study_help(std::FILE* out) {
       "                  index.html, the study's overview with every recording's key figures\n"
       "  --strict        a recording with an error finding fails the exit status\n"
       "  --no-recursive  a folder stands for its own files only, not its subfolders'\n"
+      "  --protocol FILE the lab's protocol: a CSV file \"experiment,task,role\", one row per\n"
+      "                  experiment, naming its task and its role (clench, clench_reference,\n"
+      "                  max_opening, laterotrusion_right, laterotrusion_left, protrusion,\n"
+      "                  rest, chewing_free, chewing_right, chewing_left, other): the pages name\n"
+      "                  the tasks, movements.csv and clenches.csv measure by role. Without it,\n"
+      "                  1-2 clench, 3-4 max_opening, 13-18 the chewing trials, 5-12 other\n"
       "  --base DIR      reports keep the recordings' places below DIR (default: the folder\n"
       "                  the inputs share), so runs over parts of a study name them alike\n"
       "  --list          print the recordings a study would take, one a line; nothing else\n"

@@ -250,6 +250,46 @@ std::string stroke_rows(const std::string& file, const Evaluation& evaluation) {
   return rows;
 }
 
+std::string movements_header() {
+  return csv_header({"file", "experiment", "task", "role", "opening_mm", "lateral_mm",
+                     "protrusion_mm", "deviation_mm", "deflection_mm"});
+}
+
+std::string movement_rows(const std::string& file, const Evaluation& evaluation,
+                          const LabProtocol& protocol) {
+  std::string rows;
+  for (const MovementResult& m : evaluation.movements) {
+    CsvRow row;
+    row.add(file).add(m.position + 1).add(protocol.task[m.position]);
+    row.add(role_name(protocol.role[m.position]));
+    row.add(m.opening_mm).add(m.lateral_mm).add(m.protrusion_mm);
+    rows += row.add(m.deviation_mm).add(m.deflection_mm).str();
+  }
+  return rows;
+}
+
+std::string clenches_header() {
+  return csv_header({"file", "experiment", "task", "role", "window_first_sample",
+                     "window_last_sample", "standardized", "poc_masseter_pct", "poc_temporalis_pct",
+                     "torque_pct", "activity_pct", "asymmetry_masseter_pct",
+                     "asymmetry_temporalis_pct", "impact_pct_s"});
+}
+
+std::string clench_rows(const std::string& file, const Evaluation& evaluation,
+                        const LabProtocol& protocol) {
+  std::string rows;
+  for (const ClenchResult& c : evaluation.clenches) {
+    CsvRow row;
+    row.add(file).add(c.position + 1).add(protocol.task[c.position]);
+    row.add(role_name(protocol.role[c.position]));
+    c.found ? row.add(c.first).add(c.last) : row.empty().empty();
+    row.add(c.standardized ? 1 : 0);
+    row.add(c.poc_masseter).add(c.poc_temporalis).add(c.torque).add(c.activity);
+    rows += row.add(c.asymmetry_masseter).add(c.asymmetry_temporalis).add(c.impact).str();
+  }
+  return rows;
+}
+
 std::string runs_header() {
   return csv_header({"file",
                      "status",
@@ -270,7 +310,9 @@ std::string runs_header() {
                      "warnings",
                      "errors",
                      "emg_threshold_given_pct",
-                     "dist_threshold_given_mm"});
+                     "dist_threshold_given_mm",
+                     "protocol",
+                     "protocol_sha256"});
 }
 
 std::string run_row(const RunFacts& facts, const Settings& s, const GivenSettings& given) {
@@ -291,6 +333,7 @@ std::string run_row(const RunFacts& facts, const Settings& s, const GivenSetting
   facts.read ? row.add(facts.form.points).add(facts.form.emg_channels) : row.empty().empty();
   facts.checked ? row.add(facts.warnings).add(facts.errors) : row.empty().empty();
   row.add(given.emg_threshold_pct).add(given.dist_threshold_mm);
+  row.add(given.protocol.name).add(given.protocol.sha256);
   return row.str();
 }
 

@@ -1,6 +1,7 @@
-// The study's tables: experiments.csv, indices.csv, cycles.csv, strokes.csv, trials.csv, runs.csv
-// and findings.csv. Every row holds values the evaluator computes for its report, at full
-// precision; a value of a channel the recording does not carry is an empty field.
+// The study's tables: experiments.csv, indices.csv, cycles.csv, strokes.csv, trials.csv,
+// movements.csv, clenches.csv, runs.csv and findings.csv. Every row holds values the evaluator
+// computes for its report, at full precision; a value of a channel the recording does not carry is
+// an empty field.
 //
 // Reads  the recording's evaluation, and what runs.csv says about the recording.
 #pragma once
@@ -10,22 +11,28 @@
 
 #include "analysis/evaluation.h"
 #include "pipeline/settings.h"
+#include "study/protocol_file.h"
 
 // The tables' file names in the study's output folder.
 constexpr char kExperimentsTable[] = "experiments.csv";
 constexpr char kIndicesTable[] = "indices.csv";
 constexpr char kCyclesTable[] = "cycles.csv";
 constexpr char kStrokesTable[] = "strokes.csv";
+constexpr char kMovementsTable[] = "movements.csv";
+constexpr char kClenchesTable[] = "clenches.csv";
 constexpr char kTrialsTable[] = "trials.csv";
 constexpr char kRunsTable[] = "runs.csv";
 constexpr char kFindingsTable[] = "findings.csv";
-constexpr const char* kTables[] = {kExperimentsTable, kIndicesTable, kCyclesTable,  kStrokesTable,
-                                   kTrialsTable,      kRunsTable,    kFindingsTable};
+constexpr const char* kTables[] = {kExperimentsTable, kIndicesTable, kCyclesTable,
+                                   kStrokesTable,     kTrialsTable,  kMovementsTable,
+                                   kClenchesTable,    kRunsTable,    kFindingsTable};
 
 std::string experiments_header();
 std::string indices_header();
 std::string cycles_header();
 std::string strokes_header();
+std::string movements_header();
+std::string clenches_header();
 std::string trials_header();
 std::string runs_header();
 std::string findings_header();
@@ -42,6 +49,13 @@ std::string cycle_rows(const std::string& file, const Evaluation& evaluation);
 
 // One row per chewing stroke of experiments 13 to 18.
 std::string stroke_rows(const std::string& file, const Evaluation& evaluation);
+
+// One row per experiment with a border-movement role, and one per experiment with a clench
+// role, in the lab's protocol: the evaluation's movements and clenches.
+std::string movement_rows(const std::string& file, const Evaluation& evaluation,
+                          const LabProtocol& protocol);
+std::string clench_rows(const std::string& file, const Evaluation& evaluation,
+                        const LabProtocol& protocol);
 
 // One row per chewing trial the recording has, then one per condition whose two trials it has,
 // each over all strokes and, where the recording carries EMG, again over the confirmed ones.
@@ -65,10 +79,11 @@ struct RunFacts {
 
 // The thresholds as the user gave them, in their units, written as plain decimals ("3", "2.5"):
 // what runs.csv records beside the values used and what merge compares. The defaults' when not
-// given.
+// given. Likewise the lab's protocol (--protocol), the built-in one when none is given.
 struct GivenSettings {
   std::string emg_threshold_pct = "3";
   std::string dist_threshold_mm = "3";
+  LabProtocol protocol = builtin_protocol();
 };
 
 std::string run_row(const RunFacts& facts, const Settings& settings, const GivenSettings& given);
