@@ -14,6 +14,8 @@ endforeach()
 
 set(sections
   "The tables"
+  "The lab's protocol: `--protocol`"
+  "Clenches and border movements"
   "Chewing kinematics"
   "Data checks"
   "Check pages: `--pages`"

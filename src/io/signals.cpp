@@ -26,7 +26,7 @@ constexpr int kStudySignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 // flag is set, and each writer fills the slot before it sets the flag (with a signal fence
 // between), so the handler never reads a half-written path or worker.
 
-// A study's seven tables, a report and a check page at once, with room to spare.
+// A study's nine tables, a report and a check page at once, with room to spare.
 constexpr int kTemporarySlots = 16;
 
 struct Temporary {

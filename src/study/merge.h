@@ -3,7 +3,7 @@
 // recordings would have written.
 #pragma once
 
-// `argv` begins at "merge". Reads every part's seven tables, each of which must be the table the
+// `argv` begins at "merge". Reads every part's nine tables, each of which must be the table the
 // part's manifest records (status 1 otherwise), refuses (status 2, nothing written) parts whose
 // tables have other columns, whose settings as given or versions differ, or that hold the same
 // recording or the same report name; otherwise writes each table into DIR with one header and
