@@ -63,6 +63,10 @@ refused() {  # MESSAGE PART...
 refused "'study/r1.txt' in 'other' has rms_time 40 ms, 'study/r1.txt' in 'parts/1' 50 ms" parts/1 other
 chew_study --quiet --emg-threshold 2.50 --out pct study/r1.txt  # settings compared as given
 refused "'study/r1.txt' in 'pct' has emg_threshold 2.5 %, 'study/r2.txt' in 'parts/4' 3 %" parts/4 pct
+printf 'experiment,task,role\n5,right,laterotrusion_right\n' >lab.csv
+chew_study --quiet --protocol lab.csv --out lab study/r1.txt  # another protocol
+lab_sum=$(sha256sum <lab.csv | cut -c1-64)
+refused "'study/r1.txt' in 'lab' has the protocol with the checksum $lab_sum" parts/4 lab
 refused "the recording 'study/r2.txt' is in 'parts/4' and in 'twin'" parts/3 parts/4 twin
 refused "'study/r2.txt' in 'parts/4' and 'elsewhere/r2.txt' in 'namesake' both have the report r2_output.txt" \
   parts/4 namesake
