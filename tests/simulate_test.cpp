@@ -30,11 +30,26 @@ std::vector<std::string> words_of(const std::string& line) {
   return words;
 }
 
-// "EXPERIMENT CYCLES" lines of a truth file (its "stroke" lines are read by strokes_of).
+// "KEYWORD EXPERIMENT ..." lines of a truth file: experiment -> the words after its number.
+std::map<int, std::vector<std::string>> keyed_lines(const std::string& text,
+                                                    const std::string& keyword) {
+  std::map<int, std::vector<std::string>> found;
+  for (const std::string& line : lines_of(text)) {
+    const std::vector<std::string> w = words_of(line);
+    if (w.size() > 1 && w[0] == keyword) found[std::stoi(w[1])].assign(w.begin() + 2, w.end());
+  }
+  return found;
+}
+
+// "EXPERIMENT CYCLES" lines of a truth file (its other lines are read by strokes_of and
+// keyed_lines).
 std::map<int, int> truth_of(const std::string& text) {
   std::map<int, int> truth;
   for (const std::string& line : lines_of(text)) {
-    if (line.rfind("stroke ", 0) == 0) continue;
+    if (line.rfind("stroke ", 0) == 0 || line.rfind("movement ", 0) == 0 ||
+        line.rfind("clench ", 0) == 0) {
+      continue;
+    }
     int experiment = 0, cycles = 0;
     char rest = 0;
     if (std::sscanf(line.c_str(), "%d %d%c", &experiment, &cycles, &rest) == 2) {
@@ -458,6 +473,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A data file as written, in its own units: positions in 1/100 mm, EMG in 1/10 uV.
 struct WrittenSample {
   long long time = 0;
+  bool task = false;                // Aux1
   std::vector<long long> position;  // x y z of each point
   std::vector<long long> emg;
 };
@@ -488,6 +504,7 @@ WrittenFile parse_written(const std::string& text) {
     WrittenSample sample;
     sample.time = std::stoll(w[0]);
     for (int k = 0; k < 3 * file.points; ++k) sample.position.push_back(hundredths(w[1 + k]));
+    sample.task = w[1 + 3 * file.points] == "1";
     for (std::size_t k = 1 + 3 * file.points + 3; k < w.size(); ++k) {
       sample.emg.push_back(hundredths(w[k]));
     }
@@ -609,10 +626,11 @@ TEST_P(SimulateJawTest, StrokeLinesMarkEveryStrokeAsWritten) {
   const Frame frame = frame_of(f);
   const std::map<int, int> cycles = truth_of(sim.truth);
   const std::vector<TruthStroke> strokes = strokes_of(sim.truth);
-  // The counts come first, so readers of "EXPERIMENT CYCLES" pairs stop at the first stroke.
+  // The counts come first, so readers of "EXPERIMENT CYCLES" pairs stop at the first stroke;
+  // six border movements and two clenches close the file.
   const std::vector<std::string> lines = lines_of(sim.truth);
-  ASSERT_EQ(lines.size(), 6 + strokes.size());
-  for (std::size_t i = 6; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind("stroke ", 0), 0u);
+  ASSERT_EQ(lines.size(), 6 + strokes.size() + 8);
+  for (std::size_t i = 6; i < lines.size() - 8; ++i) EXPECT_EQ(lines[i].rfind("stroke ", 0), 0u);
 
   for (int experiment = 13; experiment <= 18; ++experiment) {
     const std::vector<WrittenSample>& samples = f.experiments[experiment - 1];
@@ -749,16 +767,141 @@ TEST_P(SimulateJawTest, EveryChewingStrokeSwingsToItsWorkingSide) {
   EXPECT_LE(switches[12] + switches[13], 0.5 * (strokes_of_trial[12] + strokes_of_trial[13]));
 }
 
+TEST_P(SimulateJawTest, MovementLinesGiveTheBorderMovementsAsWritten) {
+  const Simulated sim = simulate_case(GetParam());
+  const WrittenFile& f = sim.file;
+  const Frame frame = frame_of(f);
+  const Vec3& l = frame.lateral;
+  const Vec3& v = frame.opening;
+  const Vec3 a{l[1] * v[2] - l[2] * v[1], l[2] * v[0] - l[0] * v[2], l[0] * v[1] - l[1] * v[0]};
+  const std::vector<std::string> protocol =
+      lines_of(read_file(source_path("examples/protocol.csv")));
+  const std::map<int, std::vector<std::string>> movements = keyed_lines(sim.truth, "movement");
+  ASSERT_EQ(movements.size(), 6u);
+  for (const auto& [experiment, w] : movements) {
+    ASSERT_EQ(w.size(), 6u) << "experiment " << experiment;
+    const std::string& role = w[0];
+    EXPECT_EQ(protocol.at(experiment).substr(protocol[experiment].rfind(',') + 1), role);
+    std::vector<Vec3> p;  // x, y, z
+    for (const WrittenSample& s : f.experiments[experiment - 1]) {
+      const Vec3 d = incisal_of(f, s);
+      p.push_back({dot3(d, l), dot3(d, v), dot3(d, a)});
+    }
+    const auto widest_x = [&](std::size_t end) {
+      std::size_t best = 0;
+      for (std::size_t i = 1; i < end; ++i)
+        best = std::fabs(p[i][0]) > std::fabs(p[best][0]) ? i : best;
+      return p[best][0];
+    };
+    std::size_t top = 0;
+    double right = p[0][0], left = p[0][0], ahead = p[0][2];
+    for (std::size_t i = 1; i < p.size(); ++i) {
+      top = p[i][1] > p[top][1] ? i : top;
+      right = std::fmax(right, p[i][0]);
+      left = std::fmin(left, p[i][0]);
+      ahead = std::fmax(ahead, p[i][2]);
+    }
+    std::vector<double> expected = {p[top][1],
+                                    role == "laterotrusion_right"  ? right
+                                    : role == "laterotrusion_left" ? left
+                                                                   : widest_x(p.size()),
+                                    ahead, widest_x(top + 1), p[top][0]};
+    if (role != "max_opening") expected.resize(3);
+    EXPECT_EQ(w[4] == "-" && w[5] == "-", role != "max_opening") << "experiment " << experiment;
+    // The plan and the written samples differ by the tracker's noise and the rounding.
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_NEAR(std::stod(w[1 + i]), expected[i], 0.1) << "experiment " << experiment;
+    }
+    // Each border movement reaches far in its own direction.
+    const double reach[] = {p[top][1], right, -left, ahead};
+    const int own = role == "max_opening"           ? 0
+                    : role == "laterotrusion_right" ? 1
+                    : role == "laterotrusion_left"  ? 2
+                                                    : 3;
+    EXPECT_GT(reach[own], own == 0 ? 35 : 5) << "experiment " << experiment;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     FormsRates, SimulateJawTest,
     ::testing::Values(TruthCase{"21", "five-point", "1000", {"--scale", "0.3"}},
                       TruthCase{"22", "three-point-4ch", "200", {"--scale", "1"}},
-                      TruthCase{"23", "three-point-2ch", "50", {"--scale", "1.5"}},
+                      TruthCase{"26", "three-point-2ch", "50", {"--scale", "1.5"}},
                       TruthCase{"24", "five-point", "333", {"--samples", "60000"}},
                       TruthCase{"25", "three-point-2ch", "777", {"--scale", "0.4"}}),
     [](const ::testing::TestParamInfo<TruthCase>& case_info) {
       return "seed" + case_info.param.seed;
     });
+
+TEST(SimulateTest, ClenchLinesCarryTheWrittenChannelsAndSomeOpeningsSwerve) {
+  // Per form: which channels a clench line gives a level for.
+  const std::vector<std::pair<std::string, std::string>> forms = {{"five-point", "yy--"},
+                                                                  {"three-point-4ch", "yyyy"},
+                                                                  {"three-point-2ch", "yy--"},
+                                                                  {"jaw-only", "----"}};
+  TempDir dir;
+  int swerving = 0, straight = 0;
+  for (int seed = 1; seed <= 8; ++seed) {
+    const std::string& form = forms[seed % 4].first;
+    ASSERT_EQ(simulate({"--seed", std::to_string(seed), "--form", form, "--rate", "100",
+                        "--samples", "4000", "--out", "r.txt", "--truth", "r.truth"},
+                       dir.path())
+                  .status,
+              0);
+    const std::string truth = read_file(dir.file("r.truth"));
+    const std::map<int, std::vector<std::string>> clenches = keyed_lines(truth, "clench");
+    ASSERT_EQ(clenches.size(), 2u) << form;
+    for (const auto& [experiment, levels] : clenches) {
+      ASSERT_EQ(levels.size(), 4u) << form;
+      for (int c = 0; c < 4; ++c) {
+        const std::string& w = levels[c];
+        if (forms[seed % 4].second[c] == '-') {
+          EXPECT_EQ(w, "-") << form << " clench " << experiment;
+        } else {
+          EXPECT_TRUE(w.size() >= 4 && w[w.size() - 3] == '.' && std::stod(w) > 100) << w;
+        }
+      }
+    }
+    // A swerve is a sideways departure well beyond where the widest opening stays.
+    for (const auto& [experiment, w] : keyed_lines(truth, "movement")) {
+      if (w[0] != "max_opening") continue;
+      const double deviation = std::stod(w[4]), deflection = std::stod(w[5]);
+      swerving += std::fabs(deviation) > std::fabs(deflection) + 1;
+      straight += deviation == deflection;
+    }
+  }
+  EXPECT_GE(swerving, 2);
+  EXPECT_GE(straight, 2);
+}
+
+TEST(SimulateTest, ClenchLevelsAreTheWrittenEmgRms) {
+  // A long recording: over the 8 s middle of a clench the band-limited EMG's RMS scatters about
+  // its level by some 1.3 %.
+  TempDir dir;
+  ASSERT_EQ(simulate({"--seed", "1", "--form", "three-point-4ch", "--rate", "1000", "--samples",
+                      "500000", "--out", "r.txt", "--truth", "r.truth"},
+                     dir.path())
+                .status,
+            0);
+  const WrittenFile f = parse_written(read_file(dir.file("r.txt")));
+  for (const auto& [experiment, levels] : keyed_lines(read_file(dir.file("r.truth")), "clench")) {
+    std::vector<const WrittenSample*> task;
+    for (const WrittenSample& s : f.experiments[experiment - 1])
+      if (s.task) task.push_back(&s);
+    // Aux1 marks the clench; its middle, less a tenth at each end, lies clear of the ramps.
+    const std::size_t margin = task.size() / 10;
+    ASSERT_GT(task.size(), 9000u);
+    for (int c = 0; c < 4; ++c) {
+      double sum = 0;
+      for (std::size_t i = margin; i < task.size() - margin; ++i) {
+        sum += std::pow(task[i]->emg[c] / 10.0, 2);  // 1/10 uV
+      }
+      const double rms = std::sqrt(sum / static_cast<double>(task.size() - 2 * margin));
+      EXPECT_NEAR(rms / std::stod(levels[c]), 1, 0.03)
+          << "clench " << experiment << " channel " << c + 1;
+    }
+  }
+}
 
 // The shipped examples, with the commands that made them.
 struct Example {
