@@ -439,10 +439,11 @@ Subject make_subject(Rng& rng) {
   Subject s{};
   s.female = rng.chance(0.5);
   // Each muscle pair's mean MVC and the subject's own right-left imbalance of 2 to 25 % of it
-  // (a symmetry, POC, of 75 to 98 % at a clench).
-  const double masseter = rng.uniform(350, 550);
+  // (a symmetry, POC, of 75 to 98 % at a clench): masseters of 270 to 600 uV, temporales of
+  // 200 to 450 uV.
+  const double masseter = rng.uniform(360, 480);
   const double masseter_tilt = imbalance(rng);
-  const double temporalis = rng.uniform(260, 400);
+  const double temporalis = rng.uniform(270, 360);
   const double temporalis_tilt = imbalance(rng);
   s.mvc[kMR] = masseter * (1 + masseter_tilt);
   s.mvc[kML] = masseter * (1 - masseter_tilt);
