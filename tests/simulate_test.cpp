@@ -30,11 +30,26 @@ std::vector<std::string> words_of(const std::string& line) {
   return words;
 }
 
-// "EXPERIMENT CYCLES" lines of a truth file (its "stroke" lines are read by strokes_of).
+// "KEYWORD EXPERIMENT ..." lines of a truth file: experiment -> the words after its number.
+std::map<int, std::vector<std::string>> keyed_lines(const std::string& text,
+                                                    const std::string& keyword) {
+  std::map<int, std::vector<std::string>> found;
+  for (const std::string& line : lines_of(text)) {
+    const std::vector<std::string> w = words_of(line);
+    if (w.size() > 1 && w[0] == keyword) found[std::stoi(w[1])].assign(w.begin() + 2, w.end());
+  }
+  return found;
+}
+
+// "EXPERIMENT CYCLES" lines of a truth file (its other lines are read by strokes_of and
+// keyed_lines).
 std::map<int, int> truth_of(const std::string& text) {
   std::map<int, int> truth;
   for (const std::string& line : lines_of(text)) {
-    if (line.rfind("stroke ", 0) == 0) continue;
+    if (line.rfind("stroke ", 0) == 0 || line.rfind("movement ", 0) == 0 ||
+        line.rfind("clench ", 0) == 0) {
+      continue;
+    }
     int experiment = 0, cycles = 0;
     char rest = 0;
     if (std::sscanf(line.c_str(), "%d %d%c", &experiment, &cycles, &rest) == 2) {
@@ -127,8 +142,9 @@ class SimulateFormTest : public ::testing::TestWithParam<FormCase> {};
 TEST_P(SimulateFormTest, ReadsBackWithTheProtocolAndTheForm) {
   const FormCase& c = GetParam();
   TempDir dir;
-  std::vector<std::string> args = {"--form", c.form, "--rate", std::to_string(c.rate),
-                                   "--seed", c.seed, "--out",  "rec.txt"};
+  std::vector<std::string> args = {"--form",  c.form,     "--rate", std::to_string(c.rate),
+                                   "--seed",  c.seed,     "--out",  "rec.txt",
+                                   "--truth", "rec.truth"};
   args.insert(args.end(), c.size.begin(), c.size.end());
   const CommandResult run = simulate(args, dir.path());
   ASSERT_EQ(run.status, 0) << run.err;
@@ -187,6 +203,13 @@ TEST_P(SimulateFormTest, ReadsBackWithTheProtocolAndTheForm) {
     molars = molars || distance_max[k][3] != 0 || distance_max[k][4] != 0;
   EXPECT_EQ(temporalis, c.four_channels);
   EXPECT_EQ(molars, c.calibration_type == 0);
+  // The clench lines give a level for each channel written, "-" for the others.
+  const std::string carried = c.form == "jaw-only" ? "----" : c.four_channels ? "yyyy" : "yy--";
+  std::string shown;
+  for (const auto& [experiment, w] : keyed_lines(read_file(dir.file("rec.truth")), "clench"))
+    for (const std::string& level : w)
+      shown += level == "-" ? '-' : std::stod(level) > 100 ? 'y' : '?';
+  EXPECT_EQ(shown, carried + carried);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -458,6 +481,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A data file as written, in its own units: positions in 1/100 mm, EMG in 1/10 uV.
 struct WrittenSample {
   long long time = 0;
+  bool task = false;                // Aux1
   std::vector<long long> position;  // x y z of each point
   std::vector<long long> emg;
 };
@@ -488,6 +512,7 @@ WrittenFile parse_written(const std::string& text) {
     WrittenSample sample;
     sample.time = std::stoll(w[0]);
     for (int k = 0; k < 3 * file.points; ++k) sample.position.push_back(hundredths(w[1 + k]));
+    sample.task = w[1 + 3 * file.points] == "1";
     for (std::size_t k = 1 + 3 * file.points + 3; k < w.size(); ++k) {
       sample.emg.push_back(hundredths(w[k]));
     }
@@ -609,10 +634,11 @@ TEST_P(SimulateJawTest, StrokeLinesMarkEveryStrokeAsWritten) {
   const Frame frame = frame_of(f);
   const std::map<int, int> cycles = truth_of(sim.truth);
   const std::vector<TruthStroke> strokes = strokes_of(sim.truth);
-  // The counts come first, so readers of "EXPERIMENT CYCLES" pairs stop at the first stroke.
+  // The counts come first, so readers of "EXPERIMENT CYCLES" pairs stop at the first stroke;
+  // six border movements and two clenches close the file.
   const std::vector<std::string> lines = lines_of(sim.truth);
-  ASSERT_EQ(lines.size(), 6 + strokes.size());
-  for (std::size_t i = 6; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind("stroke ", 0), 0u);
+  ASSERT_EQ(lines.size(), 6 + strokes.size() + 8);
+  for (std::size_t i = 6; i < lines.size() - 8; ++i) EXPECT_EQ(lines[i].rfind("stroke ", 0), 0u);
 
   for (int experiment = 13; experiment <= 18; ++experiment) {
     const std::vector<WrittenSample>& samples = f.experiments[experiment - 1];
@@ -749,16 +775,103 @@ TEST_P(SimulateJawTest, EveryChewingStrokeSwingsToItsWorkingSide) {
   EXPECT_LE(switches[12] + switches[13], 0.5 * (strokes_of_trial[12] + strokes_of_trial[13]));
 }
 
+TEST_P(SimulateJawTest, MovementLinesGiveTheBorderMovementsAsWritten) {
+  const Simulated sim = simulate_case(GetParam());
+  const Frame frame = frame_of(sim.file);
+  const Vec3 &l = frame.lateral, &v = frame.opening;
+  const Vec3 a{l[1] * v[2] - l[2] * v[1], l[2] * v[0] - l[0] * v[2], l[0] * v[1] - l[1] * v[0]};
+  const std::vector<std::string> protocol =
+      lines_of(read_file(source_path("examples/protocol.csv")));
+  const std::map<int, std::vector<std::string>> movements = keyed_lines(sim.truth, "movement");
+  ASSERT_EQ(movements.size(), 6u);
+  for (const auto& [experiment, w] : movements) {
+    ASSERT_EQ(w.size(), 6u);
+    const std::string& role = w[0];
+    EXPECT_EQ(protocol.at(experiment).substr(protocol[experiment].rfind(',') + 1), role);
+    std::vector<Vec3> p;  // x, y, z
+    for (const WrittenSample& s : sim.file.experiments[experiment - 1]) {
+      const Vec3 d = incisal_of(sim.file, s);
+      p.push_back({dot3(d, l), dot3(d, v), dot3(d, a)});
+    }
+    // The first sample of the largest `f` among p[0, end).
+    const auto first_largest = [&](std::size_t end, auto f) {
+      std::size_t best = 0;
+      for (std::size_t i = 1; i < end; ++i) best = f(p[i]) > f(p[best]) ? i : best;
+      return best;
+    };
+    const double sign = role == "laterotrusion_left" ? -1 : 1;
+    const bool one_way = role.rfind("laterotrusion", 0) == 0;
+    const auto sideways = [&](const Vec3& q) { return one_way ? sign * q[0] : std::fabs(q[0]); };
+    const auto wide = [](const Vec3& q) { return std::fabs(q[0]); };
+    const std::size_t top = first_largest(p.size(), [](const Vec3& q) { return q[1]; });
+    const double expected[] = {p[top][1], p[first_largest(p.size(), sideways)][0],
+                               p[first_largest(p.size(), [](const Vec3& q) { return q[2]; })][2],
+                               p[first_largest(top + 1, wide)][0], p[top][0]};
+    // The plan and the written samples differ by the tracker's noise and the rounding.
+    for (int i = 0; i < 5; ++i) {
+      if (i >= 3 && role != "max_opening") {
+        EXPECT_EQ(w[1 + i], "-") << "experiment " << experiment;
+      } else {
+        EXPECT_NEAR(std::stod(w[1 + i]), expected[i], 0.1) << "experiment " << experiment;
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     FormsRates, SimulateJawTest,
     ::testing::Values(TruthCase{"21", "five-point", "1000", {"--scale", "0.3"}},
                       TruthCase{"22", "three-point-4ch", "200", {"--scale", "1"}},
-                      TruthCase{"23", "three-point-2ch", "50", {"--scale", "1.5"}},
+                      TruthCase{"26", "three-point-2ch", "50", {"--scale", "1.5"}},
                       TruthCase{"24", "five-point", "333", {"--samples", "60000"}},
                       TruthCase{"25", "three-point-2ch", "777", {"--scale", "0.4"}}),
     [](const ::testing::TestParamInfo<TruthCase>& case_info) {
       return "seed" + case_info.param.seed;
     });
+
+TEST(SimulateTest, SomeMaximalOpeningsSwerve) {
+  // A swerve departs well beyond where the widest opening stays; without one the two are alike.
+  TempDir dir;
+  int swerving = 0, straight = 0;
+  for (int seed = 1; seed <= 8; ++seed) {
+    ASSERT_EQ(simulate({"--seed", std::to_string(seed), "--rate", "100", "--samples", "4000",
+                        "--out", "r.txt", "--truth", "r.truth"},
+                       dir.path())
+                  .status,
+              0);
+    for (const auto& [experiment, w] : keyed_lines(read_file(dir.file("r.truth")), "movement")) {
+      swerving +=
+          w[0] == "max_opening" && std::fabs(std::stod(w[4])) > std::fabs(std::stod(w[5])) + 1;
+      straight += w[0] == "max_opening" && w[4] == w[5];
+    }
+  }
+  EXPECT_GE(swerving, 2);
+  EXPECT_GE(straight, 2);
+}
+
+TEST(SimulateTest, ClenchLevelsAreTheWrittenEmgRms) {
+  // A long recording: over a clench's 8 s middle the EMG's RMS scatters about its level by 1.3 %.
+  TempDir dir;
+  ASSERT_EQ(simulate({"--seed", "1", "--form", "three-point-4ch", "--rate", "1000", "--samples",
+                      "500000", "--out", "r.txt", "--truth", "r.truth"},
+                     dir.path())
+                .status,
+            0);
+  const WrittenFile f = parse_written(read_file(dir.file("r.txt")));
+  for (const auto& [experiment, levels] : keyed_lines(read_file(dir.file("r.truth")), "clench")) {
+    std::vector<const WrittenSample*> task;  // Aux1: the clench, its ramps in the outer tenths
+    for (const WrittenSample& s : f.experiments[experiment - 1])
+      if (s.task) task.push_back(&s);
+    ASSERT_GT(task.size(), 9000u);
+    const std::size_t margin = task.size() / 10, n = task.size() - 2 * margin;
+    for (int c = 0; c < 4; ++c) {
+      double sum = 0;
+      for (std::size_t i = margin; i < margin + n; ++i) sum += std::pow(task[i]->emg[c] / 10.0, 2);
+      EXPECT_NEAR(std::sqrt(sum / n) / std::stod(levels[c]), 1, 0.03)
+          << "clench " << experiment << " channel " << c + 1;
+    }
+  }
+}
 
 // The shipped examples, with the commands that made them.
 struct Example {

@@ -480,8 +480,8 @@ def main(argv):
             if os.path.exists(truth_path):
                 with open(truth_path) as f:
                     for line in f:
-                        if line.startswith("stroke "):
-                            continue  # one chewing stroke; the counts are the other lines
+                        if line.startswith(("stroke ", "movement ", "clench ")):
+                            continue  # a stroke, a border movement, a clench; not a count
                         k, n = (int(w) for w in line.split())
                         checked["truth counts"] += 1
                         if counted.get(k) != n:

@@ -42,6 +42,10 @@ constexpr double kLongestSingle = kLongestOpening + kLongestTop + kLongestClosin
 
 constexpr int kMR = 0, kML = 1, kTR = 2, kTL = 3;
 
+// Maximal opening, mm: how far an opening's swerve stays beyond its deflection, and how far
+// apart the widest distances of its two repetitions are at least.
+constexpr double kSwerveClearance = 0.5, kWidestApart = 0.5;
+
 enum class Side { right, left };
 enum class Chewing { free, right, left };
 
@@ -100,13 +104,14 @@ Script clenching(double duration, const Subject& subject, double strength, Rng& 
   s.distance.to(off + 0.4 * (duration - off), rest);
   s.lateral.to(0, 0);
   for (int c = 0; c < kChannels; ++c) {
+    // Held flat between the ramps, so that any window inside knows its level: the truth's.
     const double level = subject.mvc[c] * strength * rng.uniform(0.97, 1.03);
     Curve& e = s.envelope[c];
     e.to(on, 0);
     e.to(on + ramp, level);
-    e.to((on + off) / 2, level * rng.uniform(0.96, 1.04));
-    e.to(off - ramp, level * rng.uniform(0.93, 1.0));
+    e.to(off - ramp, level);
     e.to(off, 0);
+    s.plateau[c] = level;
   }
   s.task_start = on;
   s.task_end = off;
@@ -119,16 +124,41 @@ Script maximal_opening(double duration, const Subject& subject, Rng& rng) {
   const double rest = subject.rest_opening;
   const int repetitions = duration >= 3000 ? 2 : 1;
   const double slot = duration / repetitions;
+  const double deflection = subject.opening_deviation;
+  const double sagittal = std::sqrt(s.vertical * s.vertical + s.sagittal * s.sagittal);
+  // The swerve, if any, reaches 0.5 mm or more beyond the deflection at the widest opening, so
+  // which of the two is the larger sideways excursion is never in doubt.
+  const double deflected = subject.max_opening * magnitude(deflection) /
+                           std::sqrt(deflection * deflection + sagittal * sagittal);
+  const double swerve = subject.opening_swerve == 0 ? 0
+                        : subject.opening_swerve > 0
+                            ? larger(subject.opening_swerve, deflected + kSwerveClearance)
+                            : smaller(subject.opening_swerve, -deflected - kSwerveClearance);
   s.distance.to(0, rest);
-  s.lateral.to(0, subject.opening_deviation);
+  s.lateral.to(0, deflection);
+  double first_widest = 0;
   for (int j = 0; j < repetitions; ++j) {
     const double base = j * slot;
-    const double widest = subject.max_opening * rng.uniform(0.93, 1.0);
+    double widest = subject.max_opening * rng.uniform(0.93, 1.0);
+    // The widest of the experiment, where its deflection is read, is never a near tie.
+    if (j > 0 && magnitude(widest - first_widest) < kWidestApart) {
+      widest = first_widest - kWidestApart;
+    }
+    first_widest = j == 0 ? widest : first_widest;
     s.distance.to(base + 0.15 * slot, rest);
     s.distance.to(base + 0.45 * slot, widest);
     s.distance.to(base + 0.55 * slot, widest * 0.99);
     s.distance.to(base + 0.85 * slot, 0.3);
     s.distance.to(base + 0.95 * slot, rest);
+    if (swerve != 0) {
+      // An S-shaped path: out to the side `swerve` mm early in the opening, back to the
+      // deflection well before the widest opening.
+      const double out = base + 0.27 * slot;
+      const double share = swerve / s.distance.at(out);
+      s.lateral.to(base + 0.15 * slot, deflection);
+      s.lateral.to(out, share * sagittal / std::sqrt(1 - share * share));
+      s.lateral.to(base + 0.4 * slot, deflection);
+    }
     for (int c = 0; c < kChannels; ++c) {
       burst(s.envelope[c], base + 0.6 * slot, base + 0.9 * slot, 0.04 * subject.mvc[c], 40, 40);
     }
@@ -397,15 +427,28 @@ Script chewing(double duration, Chewing mode, const Subject& subject, bool idle_
   return s;
 }
 
+// A right-left imbalance of 2 to 25 % to either side.
+double imbalance(Rng& rng) {
+  const double share = rng.uniform(0.02, 0.25);
+  return rng.chance(0.5) ? share : -share;
+}
+
 }  // namespace
 
 Subject make_subject(Rng& rng) {
   Subject s{};
   s.female = rng.chance(0.5);
-  s.mvc[kMR] = rng.uniform(300, 600);
-  s.mvc[kML] = rng.uniform(300, 600);
-  s.mvc[kTR] = rng.uniform(220, 450);
-  s.mvc[kTL] = rng.uniform(220, 450);
+  // Each muscle pair's mean MVC and the subject's own right-left imbalance of 2 to 25 % of it
+  // (a symmetry, POC, of 75 to 98 % at a clench): masseters of 270 to 600 uV, temporales of
+  // 200 to 450 uV.
+  const double masseter = rng.uniform(360, 480);
+  const double masseter_tilt = imbalance(rng);
+  const double temporalis = rng.uniform(270, 360);
+  const double temporalis_tilt = imbalance(rng);
+  s.mvc[kMR] = masseter * (1 + masseter_tilt);
+  s.mvc[kML] = masseter * (1 - masseter_tilt);
+  s.mvc[kTR] = temporalis * (1 + temporalis_tilt);
+  s.mvc[kTL] = temporalis * (1 - temporalis_tilt);
   for (double& b : s.baseline) b = rng.uniform(1.5, 4.0);
   s.rest_opening = rng.uniform(1.0, 1.6);
   s.max_opening = rng.uniform(42, 55) - (s.female ? 3 : 0);
@@ -415,6 +458,12 @@ Subject make_subject(Rng& rng) {
   s.first_peak = rng.uniform(16, 22);
   s.late_peak = rng.uniform(11, 15);
   s.opening_deviation = rng.uniform(-0.04, 0.04);
+  // Two subjects in five swerve to one side early in a maximal opening: the path reaches this
+  // at a third of the opening and peaks a fifth or so beyond it just after, 1.5 to 4 mm out.
+  if (rng.chance(0.4)) {
+    const double swerve = rng.uniform(1.25, 3.3);
+    s.opening_swerve = rng.chance(0.5) ? swerve : -swerve;
+  }
   s.reversed_share = rng.uniform(0, 0.25);
   // Right condyle, left condyle, incisal point, right and left lower first molar (mm): x toward
   // the subject's left, y up, z forward.
@@ -443,6 +492,12 @@ long long nominal_duration(int k) {
       5000,  5000,  5000,  5000,                  // swallowing twice, rest twice
       14000, 14000, 14000, 14000, 14000, 14000};  // chewing
   return kDurations[k];
+}
+
+const char* border_role(int k) {
+  static const char* const kRoles[] = {"max_opening",        "max_opening", "laterotrusion_right",
+                                       "laterotrusion_left", "protrusion",  "protrusion"};
+  return k >= 2 && k < 8 ? kRoles[k - 2] : nullptr;
 }
 
 bool clench_long_enough(double first, double second) { return first >= 3000 && second >= 3000; }

@@ -33,6 +33,7 @@ struct Subject {
   double first_peak;                // mm, opening of the first chewing cycles (large bolus)
   double late_peak;                 // mm, opening the cycles settle to as the bolus softens
   double opening_deviation;         // lateral part of the incisal direction on wide opening
+  double opening_swerve;            // mm, early sideways departure of a maximal opening (+ left)
   double reversed_share;            // chance that a chewing stroke runs its loop the other way
   long long reference[kPoints][3];  // calibrated positions, 1/100 mm
   bool female;
@@ -61,10 +62,11 @@ struct Script {
   double vertical = -0.92;    // vertical part of the incisal direction (+ up)
   double sagittal = -0.38;    // sagittal part (+ forward)
   Curve envelope[kChannels];  // EMG activation, uV RMS
-  double task_start = 0;      // ms; Aux1 is 1 from here ...
-  double task_end = 0;        // ... to here
-  int cycles = 0;             // chewing cycles chew_eval must count (chewing experiments only)
-  std::vector<Stroke> strokes;  // chewing experiments only, in time order
+  double plateau[kChannels] = {};  // clenching only: each envelope's level between its ramps
+  double task_start = 0;           // ms; Aux1 is 1 from here ...
+  double task_end = 0;             // ... to here
+  int cycles = 0;                  // chewing cycles chew_eval must count (chewing experiments only)
+  std::vector<Stroke> strokes;     // chewing experiments only, in time order
 };
 
 Subject make_subject(Rng& rng);
@@ -77,6 +79,10 @@ constexpr long long kProtocolDuration = 152000;
 // masseter activity (not part of the ground truth); they are only unambiguous when the clenching
 // experiments are long enough for a proper MVC.
 Script plan_experiment(int k, double duration, const Subject& subject, bool idle_cycles, Rng& rng);
+
+// The border movement experiment `k` makes, as the truth and examples/protocol.csv name it:
+// "max_opening", "laterotrusion_right", "laterotrusion_left" or "protrusion"; else nullptr.
+const char* border_role(int k);
 
 // Whether clenching experiments of these durations (ms) hold the clench long enough.
 bool clench_long_enough(double first, double second);

@@ -221,6 +221,17 @@ class JawMotion {
   Vec hinge_to_incisal_;
 };
 
+// The incisal displacement the plan gives at `ms`: `distance` along the script's direction, in
+// the jaw frame, mm.
+Vec planned_incisal(const Script& script, double ms) {
+  const double distance = script.distance.at(ms);
+  const double lateral = script.lateral.at(ms);
+  const double length = std::sqrt((lateral * lateral + script.vertical * script.vertical) +
+                                  script.sagittal * script.sagittal);
+  return {distance * (lateral / length), distance * (script.vertical / length),
+          distance * (script.sagittal / length)};
+}
+
 int points_of(Form form) { return form == Form::five_point ? 5 : 3; }
 int channels_of(Form form) {
   return form == Form::three_point_4ch || form == Form::jaw_only ? 4 : 2;
@@ -269,6 +280,7 @@ Recording plan_recording(const SimOptions& options, const std::vector<long long>
   Recording r;
   r.rate = options.rate;
   r.emg = options.form != Form::jaw_only;
+  r.channels = channels_of(options.form);
   r.samples = samples;
   for (long long n : samples) r.duration.push_back((n - 1) * 1000 / options.rate);
   Rng plan(options.seed, kPlanStream);
@@ -328,13 +340,7 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
       const long long time = i * 1000 / options.rate;
       const double ms = static_cast<double>(time);
 
-      // Incisal displacement: `distance` along the script's direction, in the jaw frame.
-      const double distance = script.distance.at(ms);
-      const double lateral = script.lateral.at(ms);
-      const double length = std::sqrt((lateral * lateral + script.vertical * script.vertical) +
-                                      script.sagittal * script.sagittal);
-      const Vec d{distance * (lateral / length), distance * (script.vertical / length),
-                  distance * (script.sagittal / length)};
+      const Vec d = planned_incisal(script, ms);
       double drawn[kDraws];
       for (double& value : drawn) value = noise.noise();
       double turn[3], shift[3];
@@ -430,6 +436,70 @@ std::size_t sample_at(double ms, int rate, std::size_t count) {
   return static_cast<std::size_t>(i) < count ? static_cast<std::size_t>(i) : count - 1;
 }
 
+// One line per border movement experiment: its extent in the evaluator's frame (x along
+// `lateral`, y along `opening`, z along their cross product, from the calibrated incisal point),
+// from the plan at the written samples' time stamps. The written incisal point is the plan's
+// plus the tracker's shift (about 0.012 mm per axis; it moves the whole body about the incisal
+// point, so only the shift reaches it) and the rounding to 0.01 mm, so at every sample each
+// written coordinate differs from the plan's by a few hundredths of a mm at most; so does
+// every extreme below, and the values at the widest opening, where x and y hardly change from
+// sample to sample.
+bool write_border_movements(std::FILE* out, const Recording& recording, Vec lateral, Vec opening) {
+  const JawFrame frame(recording.subject);
+  const Vec forward = cross(lateral, opening);
+  Line line;
+  for (int k = 0; k < kExperiments; ++k) {
+    const char* role = border_role(k);
+    if (role == nullptr) continue;
+    const std::string name = role;
+    std::vector<Vec> track;  // x, y, z per sample
+    for (long long i = 0; i < recording.samples[k]; ++i) {
+      const double ms = static_cast<double>(i * 1000 / recording.rate);
+      const Vec p = frame.in_room(planned_incisal(recording.scripts[k], ms));
+      track.push_back({dot(p, lateral), dot(p, opening), dot(p, forward)});
+    }
+    // The x of largest magnitude among the samples before `end` (the first of equal ones).
+    const auto widest_x = [&](std::size_t end) {
+      std::size_t best = 0;
+      for (std::size_t i = 1; i < end; ++i) {
+        if (std::fabs(track[i].x) > std::fabs(track[best].x)) best = i;
+      }
+      return track[best].x;
+    };
+    std::size_t top = 0;  // the first sample of the largest y
+    double right = track[0].x, left = track[0].x, ahead = track[0].z;
+    for (std::size_t i = 1; i < track.size(); ++i) {
+      if (track[i].y > track[top].y) top = i;
+      right = std::fmax(right, track[i].x);
+      left = std::fmin(left, track[i].x);
+      ahead = std::fmax(ahead, track[i].z);
+    }
+    const double side = name == "laterotrusion_right"  ? right
+                        : name == "laterotrusion_left" ? left
+                                                       : widest_x(track.size());
+    line.clear();
+    line.text("movement ");
+    line.integer(k + 1);
+    line.text(" ");
+    line.text(role);
+    for (double mm : {track[top].y, side, ahead}) {
+      line.text(" ");
+      line.fixed(rounded(mm, 100), 2);
+    }
+    if (name == "max_opening") {
+      for (double mm : {widest_x(top + 1), track[top].x}) {
+        line.text(" ");
+        line.fixed(rounded(mm, 100), 2);
+      }
+    } else {
+      line.text(" - -");
+    }
+    line.text("\n");
+    if (!line.write(out)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisal& incisal) {
@@ -486,6 +556,23 @@ bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisa
       line.text(kShapes[static_cast<int>(stroke.shape)]);
       if (!line.write(out)) return false;
     }
+  }
+  if (!write_border_movements(out, recording, lateral, opening)) return false;
+  // The clenches' plateau levels, for the channels written.
+  for (int k = 0; k < 2; ++k) {
+    line.clear();
+    line.text("clench ");
+    line.integer(k + 1);
+    for (int c = 0; c < kChannels; ++c) {
+      if (!recording.emg || c >= recording.channels) {
+        line.text(" -");
+        continue;
+      }
+      line.text(" ");
+      line.fixed(rounded(recording.scripts[k].plateau[c], 100), 2);
+    }
+    line.text("\n");
+    if (!line.write(out)) return false;
   }
   return std::ferror(out) == 0;
 }

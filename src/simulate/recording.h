@@ -4,7 +4,8 @@
 // opened by a sample of time 0. Sample lines carry the time stamp (integer ms), the positions
 // of 5 or 3 points (mm, 2 decimals), three aux values and 2 or 4 raw EMG values (uV,
 // 1 decimal; "0" each in the jaw-only form). The ground truth lists the chewing cycles chew_eval
-// must confirm in experiments 13 to 18 and every stroke of them as written.
+// must confirm in experiments 13 to 18, every stroke of them as written, the extent of the border
+// movements of experiments 3 to 8 and the EMG levels of the clenches of experiments 1 and 2.
 #pragma once
 
 #include <array>
@@ -21,8 +22,9 @@ struct Recording {
   std::vector<long long> duration;  // ms, per experiment: the time stamp of its last sample
   Subject subject;
   std::vector<Script> scripts;
-  int rate = 0;     // Hz
-  bool emg = true;  // the EMG is written (else every value is 0 and no cycle is confirmed)
+  int rate = 0;              // Hz
+  int channels = kChannels;  // EMG channels on a sample line
+  bool emg = true;           // the EMG is written (else every value is 0 and no cycle is confirmed)
 };
 
 // The incisal point's coordinates as written (1/100 mm) in the experiments the ground truth
