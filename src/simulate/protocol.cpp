@@ -113,6 +113,8 @@ Script clenching(double duration, const Subject& subject, double strength, Rng& 
     e.to(off, 0);
     s.plateau[c] = level;
   }
+  s.plateau_start = on + ramp;
+  s.plateau_end = off - ramp;
   s.task_start = on;
   s.task_end = off;
   finish(s, duration);

@@ -63,10 +63,11 @@ struct Script {
   double sagittal = -0.38;    // sagittal part (+ forward)
   Curve envelope[kChannels];  // EMG activation, uV RMS
   double plateau[kChannels] = {};  // clenching only: each envelope's level between its ramps
-  double task_start = 0;           // ms; Aux1 is 1 from here ...
-  double task_end = 0;             // ... to here
-  int cycles = 0;                  // chewing cycles chew_eval must count (chewing experiments only)
-  std::vector<Stroke> strokes;     // chewing experiments only, in time order
+  double plateau_start = 0, plateau_end = 0;  // ms, clenching only: between the ramps
+  double task_start = 0;                      // ms; Aux1 is 1 from here ...
+  double task_end = 0;                        // ... to here
+  int cycles = 0;               // chewing cycles chew_eval must count (chewing experiments only)
+  std::vector<Stroke> strokes;  // chewing experiments only, in time order
 };
 
 Subject make_subject(Rng& rng);

@@ -371,6 +371,10 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
       }
       const bool task = ms >= script.task_start && ms < script.task_end;
       line.text(task ? " 1 0 0" : " 0 0 0");
+      const bool plateau = incisal != nullptr && k < 2 &&
+                           script.plateau_end > script.plateau_start &&
+                           ms >= script.plateau_start && ms <= script.plateau_end;
+      if (plateau) ++incisal->clench_samples[k];
       for (int c = 0; c < kChannels; ++c) {
         const double activity = script.envelope[c].at(ms) * emg[c].next(noise.noise());
         const double raw = activity + s.baseline[c] * noise.noise();
@@ -379,8 +383,10 @@ bool write_recording(std::FILE* out, const SimOptions& options, const Recording&
           line.text(" 0");  // drawn all the same, so the positions match the other forms
           continue;
         }
+        const long long written = rounded(raw, 10);
+        if (plateau) incisal->clench_squares[k][c] += (written / 10.0) * (written / 10.0);
         line.text(" ");
-        line.fixed(rounded(raw, 10), 1);
+        line.fixed(written, 1);
       }
       line.text("\n");
       if (!line.write(out)) return false;
@@ -558,7 +564,9 @@ bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisa
     }
   }
   if (!write_border_movements(out, recording, lateral, opening)) return false;
-  // The clenches' plateau levels, for the channels written.
+  // The clenches' levels as written: the RMS of each channel's raw values over the plateau (the
+  // planned level, give or take the band-limited noise of a few seconds: about 1.5 % over 8 s);
+  // the planned level where the plateau holds no sample.
   for (int k = 0; k < 2; ++k) {
     line.clear();
     line.text("clench ");
@@ -569,7 +577,10 @@ bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisa
         continue;
       }
       line.text(" ");
-      line.fixed(rounded(recording.scripts[k].plateau[c], 100), 2);
+      const long long n = incisal.clench_samples[k];  // none in a recording too short
+      const double rms =
+          n > 0 ? std::sqrt(incisal.clench_squares[k][c] / n) : recording.scripts[k].plateau[c];
+      line.fixed(rounded(rms, 100), 2);
     }
     line.text("\n");
     if (!line.write(out)) return false;

@@ -31,6 +31,10 @@ struct Recording {
 // reads: the maximal openings and the chewing trials; the other experiments stay empty.
 struct WrittenIncisal {
   std::vector<std::vector<std::array<std::int32_t, 3>>> experiments;
+  // And of the clenches (experiments 1 and 2), each channel's written raw EMG over the plateau:
+  // the sum of its squares (uV^2) and the samples, whose RMS the truth gives.
+  double clench_squares[2][kChannels] = {};
+  long long clench_samples[2] = {};
 };
 
 // Samples per experiment for the options: proportional to the protocol's durations, exactly
