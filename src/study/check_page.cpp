@@ -26,6 +26,8 @@ const char* const kChannelNames[kChannels] = {"M. masseter right", "M. masseter 
 constexpr long double kLeft = 70, kRight = 12, kTop = 12, kBottom = 34;
 constexpr int kPlotWidth = 1000;
 constexpr long double kDistanceHeight = 220, kEmgHeight = kTop + 140 + kBottom;
+// A clench's chart compares right with left rather than showing detail: lower, and so lighter.
+constexpr long double kClenchHeight = kTop + 100 + kBottom;
 
 // A value as the report prints it.
 std::string number_text(long double value) { return fixed(value, 2); }
@@ -49,6 +51,9 @@ std::string key(const std::string& css_class, const std::string& text,
 // columns, which the page shows 0.9 to 1.5 pixels wide, in units of the same size, and a point
 // within half a unit of the line drawn without it is left out.
 constexpr double kCurveTolerance = 0.5;
+// A clench's traces run through every sample of noisy smoothed EMG, where the points a unit off
+// the line are most of the page's bytes and the eye tells no difference: they go too.
+constexpr double kTraceTolerance = 1;
 
 // One chart of samples first..last: time (ms from the first one's time stamp) across, a value up.
 class Chart {
@@ -181,7 +186,7 @@ class Chart {
         points.push_back({static_cast<double>(x_of(i)), static_cast<double>(y(v))});
     }
     return "<path class=\"" + css_class + "\" d=\"" +
-           path_data(simplified(points, kCurveTolerance)) + "\"/>\n";
+           path_data(simplified(points, kTraceTolerance)) + "\"/>\n";
   }
 
   // A marker at every sample of the cycles carrying the status bit: a triangle pointing up above
@@ -689,7 +694,7 @@ std::string clench_section(int position, const Evaluation& evaluation,
     for (int pair = c; pair <= c + 1; ++pair)
       for (const long double v : w.value[pair])
         if (std::isfinite(v)) top = std::max(top, v);
-    const Chart chart(window, 0, n - 1, kEmgHeight, top);
+    const Chart chart(window, 0, n - 1, kClenchHeight, top);
     const std::string muscle = c == 0 ? "M. masseter" : "M. temporalis";
     s += "<p class=\"legend\"><b>" + muscle + "</b> " + key("clench-R", "right (solid)") +
          key("clench-L", "left (dashed)") + "smoothed EMG over the clench window, samples " +
