@@ -166,6 +166,36 @@ std::pair<double, double> reach(const std::string& svg) {
   return {left, right};
 }
 
+// Without a jaw frame a border movement is said, not drawn; a clench without a window likewise;
+// a two-channel clench draws the masseters alone, right and left on one chart.
+TEST(CheckPageViewTest, MovementsWithoutAFrameAndClenchesWithoutAWindowAreSaid) {
+  reset_store();
+  Evaluation e;
+  e.no_entries = 3, e.no_tracks = e.no_experiments = 3;
+  e.form.emg_channels = 2;
+  for (ExperimentEvaluation& x : e.experiments) x.first_sample = 0, x.last_sample = 2;
+  const long long time[] = {0, 10, 20};
+  const long double zero[] = {0, 0, 0};
+  const std::uint8_t status[3] = {};
+  SampleView view;
+  view.count = 3, view.time = time, view.incisal_dist = zero, view.cycle_status = status;
+  view.incisal_x = view.incisal_y = view.incisal_z = zero;
+  e.clench_windows.resize(3);
+  ClenchWindow& w = e.clench_windows[0];
+  w.found = true, w.first = 0, w.last = 2, w.time = {0, 10, 20};
+  for (int c = 0; c < kChannels; ++c) w.value[c] = {1, 2, 1};
+  LabProtocol protocol = builtin_protocol();  // 1, 2 clench, 3 max_opening
+  const std::map<int, std::string> panel =
+      panels(check_page("a.txt", Settings{}, e, view, protocol), "other");
+  EXPECT_EQ(count(panel.at(1), "<svg class=\"chart emg clench-chart\""), 1u);
+  EXPECT_NE(panel.at(2).find("No clench window"), std::string::npos);
+  EXPECT_NE(panel.at(3).find("No jaw frame"), std::string::npos);
+  EXPECT_EQ(count(panel.at(3), "<svg class=\"plane"), 0u);
+  e.frame.valid = true, e.frame.lateral = {1, 0, 0}, e.frame.vertical = {0, 1, 0},
+  e.frame.ap = {0, 0, 1};
+  EXPECT_EQ(count(check_page("a.txt", Settings{}, e, view, protocol), "<svg class=\"plane"), 2u);
+}
+
 class CheckPageTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
