@@ -26,8 +26,6 @@ const char* const kChannelNames[kChannels] = {"M. masseter right", "M. masseter 
 constexpr long double kLeft = 70, kRight = 12, kTop = 12, kBottom = 34;
 constexpr int kPlotWidth = 1000;
 constexpr long double kDistanceHeight = 220, kEmgHeight = kTop + 140 + kBottom;
-// A clench's chart compares right with left rather than showing detail: lower, and so lighter.
-constexpr long double kClenchHeight = kTop + 100 + kBottom;
 
 // A value as the report prints it.
 std::string number_text(long double value) { return fixed(value, 2); }
@@ -694,7 +692,7 @@ std::string clench_section(int position, const Evaluation& evaluation,
     for (int pair = c; pair <= c + 1; ++pair)
       for (const long double v : w.value[pair])
         if (std::isfinite(v)) top = std::max(top, v);
-    const Chart chart(window, 0, n - 1, kClenchHeight, top);
+    const Chart chart(window, 0, n - 1, kEmgHeight, top);
     const std::string muscle = c == 0 ? "M. masseter" : "M. temporalis";
     s += "<p class=\"legend\"><b>" + muscle + "</b> " + key("clench-R", "right (solid)") +
          key("clench-L", "left (dashed)") + "smoothed EMG over the clench window, samples " +
