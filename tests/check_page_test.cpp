@@ -108,9 +108,11 @@ std::map<int, std::string> panels(const std::string& page, const std::string& ki
   return found;
 }
 
-// The points of the first signal path of a panel text: "M" to the first, then "l" steps.
-std::vector<std::pair<double, double>> path_points(const std::string& svg) {
-  const std::string open = "<path class=\"signal\" d=\"M";
+// The points of the first path of a kind (signal) in a panel text: "M" to the first, then "l"
+// steps.
+std::vector<std::pair<double, double>> path_points(const std::string& svg,
+                                                   const std::string& kind = "signal") {
+  const std::string open = "<path class=\"" + kind + "\" d=\"M";
   const std::size_t at = svg.find(open) + open.size();
   std::istringstream d(svg.substr(at, svg.find('"', at) - at));
   double x = 0, y = 0, dx = 0, dy = 0;
@@ -150,19 +152,11 @@ std::string plane(const std::string& panel, const std::string& kind) {
 
 // How far the path of a plane plot reaches left and right of the rest position's ring (px).
 std::pair<double, double> reach(const std::string& svg) {
-  const std::smatch ring = [&] {
-    std::smatch m;
-    std::regex_search(svg, m, std::regex(R"re(<circle class="rest" cx="([-0-9.]+)")re"));
-    return m;
-  }();
-  const double rest = std::stod(ring[1]);
-  std::istringstream d(svg.substr(svg.find("<path class=\"path\" d=\"M") + 23));
-  double x = 0, y = 0, dx = 0, dy = 0, left = 0, right = 0;
-  d >> x >> y;
-  d.ignore(1);
-  do {
+  const std::string ring = "<circle class=\"rest\" cx=\"";
+  const double rest = std::stod(svg.substr(svg.find(ring) + ring.size()));
+  double left = 0, right = 0;
+  for (const auto& [x, y] : path_points(svg, "path"))
     left = std::max(left, rest - x), right = std::max(right, x - rest);
-  } while (d >> dx >> dy && (x += dx, true));
   return {left, right};
 }
 
