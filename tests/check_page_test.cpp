@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "recording/store.h"
+#include "study/html.h"
+#include "study/overview.h"
 #include "support/test_support.h"
 
 namespace {
@@ -105,9 +108,11 @@ std::map<int, std::string> panels(const std::string& page, const std::string& ki
   return found;
 }
 
-// The points of the first signal path of a panel text: "M" to the first, then "l" steps.
-std::vector<std::pair<double, double>> path_points(const std::string& svg) {
-  const std::string open = "<path class=\"signal\" d=\"M";
+// The points of the first path of a kind (signal) in a panel text: "M" to the first, then "l"
+// steps.
+std::vector<std::pair<double, double>> path_points(const std::string& svg,
+                                                   const std::string& kind = "signal") {
+  const std::string open = "<path class=\"" + kind + "\" d=\"M";
   const std::size_t at = svg.find(open) + open.size();
   std::istringstream d(svg.substr(at, svg.find('"', at) - at));
   double x = 0, y = 0, dx = 0, dy = 0;
@@ -116,6 +121,73 @@ std::vector<std::pair<double, double>> path_points(const std::string& svg) {
   d.ignore(1);  // the "l"
   while (d >> dx >> dy) points.push_back({x += dx, y += dy});
   return points;
+}
+
+// A plane plot's px per mm across and down, one value per pair of adjacent ticks: their
+// distance over their labels' (across the frontal plane the labels count from the middle
+// outward, so adjacent ones still differ by one step).
+std::vector<double> tick_scales(const std::string& svg, const char* axis) {
+  const std::string open = std::string("<g class=\"ticks ") + axis + "\">";
+  const std::size_t at = svg.find(open);
+  if (at == std::string::npos) return {};
+  const std::string ticks = svg.substr(at, svg.find("</g>", at) - at);
+  const std::regex tick(
+      R"re(<line x1="([-0-9.]+)" y1="([-0-9.]+)"[^>]*/><text[^>]*>([-0-9.]+)<)re");
+  std::vector<std::pair<double, double>> found;  // position, label
+  for (auto it = std::sregex_iterator(ticks.begin(), ticks.end(), tick);
+       it != std::sregex_iterator(); ++it)
+    found.push_back({std::stod((*it)[*axis == 'x' ? 1 : 2]), std::stod((*it)[3])});
+  std::vector<double> scales;
+  for (std::size_t k = 1; k < found.size(); ++k)
+    scales.push_back(std::fabs(found[k].first - found[k - 1].first) /
+                     std::fabs(found[k].second - found[k - 1].second));
+  return scales;
+}
+
+// The svg of a plane plot in a panel (class "frontal-path" or "sagittal-path").
+std::string plane(const std::string& panel, const std::string& kind) {
+  const std::size_t at = panel.find("<svg class=\"plane " + kind + "\"");
+  return at == std::string::npos ? "" : panel.substr(at, panel.find("</svg>", at) - at);
+}
+
+// How far the path of a plane plot reaches left and right of the rest position's ring (px).
+std::pair<double, double> reach(const std::string& svg) {
+  const std::string ring = "<circle class=\"rest\" cx=\"";
+  const double rest = std::stod(svg.substr(svg.find(ring) + ring.size()));
+  double left = 0, right = 0;
+  for (const auto& [x, y] : path_points(svg, "path"))
+    left = std::max(left, rest - x), right = std::max(right, x - rest);
+  return {left, right};
+}
+
+// Without a jaw frame a border movement is said, not drawn; a clench without a window likewise;
+// a two-channel clench draws the masseters alone, right and left on one chart.
+TEST(CheckPageViewTest, MovementsWithoutAFrameAndClenchesWithoutAWindowAreSaid) {
+  reset_store();
+  Evaluation e;
+  e.no_entries = 3, e.no_tracks = e.no_experiments = 3;
+  e.form.emg_channels = 2;
+  for (ExperimentEvaluation& x : e.experiments) x.first_sample = 0, x.last_sample = 2;
+  const long long time[] = {0, 10, 20};
+  const long double zero[] = {0, 0, 0};
+  const std::uint8_t status[3] = {};
+  SampleView view;
+  view.count = 3, view.time = time, view.incisal_dist = zero, view.cycle_status = status;
+  view.incisal_x = view.incisal_y = view.incisal_z = zero;
+  e.clench_windows.resize(3);
+  ClenchWindow& w = e.clench_windows[0];
+  w.found = true, w.first = 0, w.last = 2, w.time = {0, 10, 20};
+  for (int c = 0; c < kChannels; ++c) w.value[c] = {1, 2, 1};
+  LabProtocol protocol = builtin_protocol();  // 1, 2 clench, 3 max_opening
+  const std::map<int, std::string> panel =
+      panels(check_page("a.txt", Settings{}, e, view, protocol), "other");
+  EXPECT_EQ(count(panel.at(1), "<svg class=\"chart emg clench-chart\""), 1u);
+  EXPECT_NE(panel.at(2).find("No clench window"), std::string::npos);
+  EXPECT_NE(panel.at(3).find("No jaw frame"), std::string::npos);
+  EXPECT_EQ(count(panel.at(3), "<svg class=\"plane"), 0u);
+  e.frame.valid = true, e.frame.lateral = {1, 0, 0}, e.frame.vertical = {0, 1, 0},
+  e.frame.ap = {0, 0, 1};
+  EXPECT_EQ(count(check_page("a.txt", Settings{}, e, view, protocol), "<svg class=\"plane"), 2u);
 }
 
 class CheckPageTest : public ::testing::Test {
@@ -381,6 +453,106 @@ TEST_F(CheckPageTest, MergePagesWritesTheOneRunsOverviewLinkingIntoTheParts) {
   }
 }
 
+// With a protocol giving experiments 5 to 8 their border movements, every border movement's
+// panel draws its path in both planes, one px/mm across and down, toward the movement's side,
+// with the figures movements.csv has; the clenches draw right and left of each muscle over their
+// window. The overview takes its figures from the same tables; what a recording lacks is a dash.
+TEST_F(CheckPageTest, BorderMovementsAndClenchesAreDrawnWithTheirFigures) {
+  ASSERT_EQ(run_->status, 0) << describe(*run_);
+  const std::map<int, std::string> roles = {
+      {1, "clench"},      {2, "clench_reference"},    {3, "max_opening"},
+      {4, "max_opening"}, {5, "laterotrusion_right"}, {6, "laterotrusion_left"},
+      {7, "protrusion"},  {8, "protrusion"}};
+  std::string protocol = "experiment,task,role\n";
+  for (int k = 1; k <= 18; ++k)
+    protocol += std::to_string(k) + ",task " + std::to_string(k) + "," +
+                (roles.count(k) ? roles.at(k)
+                 : k >= 13      ? "chewing_free"
+                                : "other") +
+                "\n";
+  write_file(path("protocol.csv"), protocol);
+  const CommandResult r = run_program(
+      kStudy, {"--pages", "--quiet", "--protocol", "protocol.csv", "--out", "roles", "c.txt"},
+      dir_->path());
+  ASSERT_EQ(r.status, 0) << describe(r);
+  const std::string page = read_file(path("roles/c_check.html"));
+  const std::map<int, std::string> others = panels(page, "other");
+  double widest = 0;
+  for (const auto& m : table(read_file(path("roles/movements.csv")))) {
+    const int experiment = std::stoi(m.at("experiment"));
+    const std::string& panel = others.at(experiment);
+    EXPECT_EQ(m.at("role"), roles.at(experiment));
+    EXPECT_NE(panel.find("<td>" + fixed(std::stold(m.at("opening_mm")), 2) + "</td>"),
+              std::string::npos)
+        << experiment;
+    double scale = 0;
+    for (const char* kind : {"frontal-path", "sagittal-path"}) {
+      const std::string svg = plane(panel, kind);
+      ASSERT_FALSE(svg.empty()) << experiment << kind;
+      std::vector<double> scales = tick_scales(svg, "x");
+      const std::vector<double> down = tick_scales(svg, "y");
+      EXPECT_GE(down.size(), 1u) << experiment << kind;
+      scales.insert(scales.end(), down.begin(), down.end());
+      if (scale == 0) scale = scales.at(0);
+      for (const double s : scales) EXPECT_NEAR(s, scale, 0.15) << experiment << kind;
+    }
+    // The glides reach a few mm toward their side: the subject's right on the viewer's left
+    // facing the subject, forward on the viewer's right seen from the subject's right.
+    const auto [left, right] = reach(plane(panel, "frontal-path"));
+    const auto [back, forward] = reach(plane(panel, "sagittal-path"));
+    const double mm = 3 * scale;
+    if (experiment == 5) {
+      EXPECT_TRUE(left > mm && right < 1) << left << " " << right;
+    }
+    if (experiment == 6) {
+      EXPECT_TRUE(right > mm && left < 1) << left << " " << right;
+    }
+    if (experiment >= 7) {
+      EXPECT_TRUE(forward > mm && back < 1) << back << " " << forward;
+    }
+    if (roles.at(experiment) == "max_opening")
+      widest = std::max(widest, std::stod(m.at("opening_mm")));
+  }
+  const auto clenches = table(read_file(path("roles/clenches.csv")));
+  ASSERT_EQ(clenches.size(), 2u);
+  for (const auto& c : clenches) {
+    const std::string& panel = others.at(std::stoi(c.at("experiment")));
+    EXPECT_EQ(count(panel, "<svg class=\"chart emg clench-chart\""), 2u);  // masseters, temporales
+    EXPECT_EQ(count(panel, "<path class=\"trace clench-R\""), 2u);
+    EXPECT_EQ(count(panel, "<path class=\"trace clench-L\""), 2u);
+    EXPECT_NE(panel.find("samples " + c.at("window_first_sample") + " to " +
+                         c.at("window_last_sample") + "</p>"),
+              std::string::npos);
+    EXPECT_NE(panel.find(c.at("standardized") == "1" ? "<td>yes" : "<td>no"), std::string::npos);
+  }
+  for (int experiment = 9; experiment <= 12; ++experiment)
+    EXPECT_EQ(count(others.at(experiment), "class=\"plane") +
+                  count(others.at(experiment), "clench-chart"),
+              0u);
+  // The overview's MO is the widest opening; the built-in protocol's overview has no glides, and
+  // the two-channel b.v2.txt no temporalis clench figures.
+  EXPECT_NE(read_file(path("roles/index.html")).find("<td>" + fixed(widest, 1) + "</td>"),
+            std::string::npos);
+  const std::string overview = read_file(path("out/index.html"));
+  const std::string dash = "<td class=\"none\">&#8211;</td>";
+  for (const char* label : {"MO", "LR", "LL", "PR", "POC M", "POC T", "TC", "AC"})
+    EXPECT_NE(overview.find("<th>" + std::string(label) + "</th>"), std::string::npos) << label;
+  const std::size_t b = overview.find(">b.v2.txt<");
+  ASSERT_NE(b, std::string::npos);
+  const std::string row = overview.substr(b, overview.find("</tr>", b) - b);
+  std::vector<std::string> cells;  // status, errors, warnings, then the figures
+  const std::regex cell(R"re(<td[^>]*>([^<]*)</td>)re");
+  for (auto it = std::sregex_iterator(row.begin(), row.end(), cell); it != std::sregex_iterator();
+       ++it)
+    cells.push_back((*it)[1]);
+  const std::vector<KeyFigure>& figures = key_figures();
+  ASSERT_EQ(cells.size(), 3 + figures.size());
+  for (std::size_t k = figures.size() - 8; k < figures.size(); ++k) {
+    const bool shown = figures[k].label == "MO" || figures[k].label == "POC M";
+    EXPECT_EQ(cells[3 + k] == "&#8211;", !shown) << figures[k].label << " " << cells[3 + k];
+  }
+}
+
 TEST_F(CheckPageTest, AnUnwritablePageFailsItsRecordingOnly) {
   // A folder where the page of a.txt would go.
   std::filesystem::create_directories(path("blocked/a_check.html"));
@@ -437,8 +609,9 @@ TEST_F(CheckPageTest, APageThatDoesNotFitLeavesTheOlderPageAndNoTemporaryFile) {
 }
 
 // The largest recording the evaluator holds: 500000 samples at 1000 Hz. Its charts are reduced
-// to their pixel columns and its frontal loops to their pixels, so the page stays under 600 KB.
-TEST(CheckPageSizeTest, TheCapacityRecordingsPageStaysUnder600Kilobytes) {
+// to their pixel columns and its frontal loops and movement paths to their pixels, so the page
+// stays under 620 KB (its two clench windows and two maximal openings take some 17 KB of it).
+TEST(CheckPageSizeTest, TheCapacityRecordingsPageStaysUnder620Kilobytes) {
   TempDir dir;
   const CommandResult made =
       run_program(CHEW_SIMULATE_PATH, {"--samples", "500000", "--rate", "1000", "--out", "cap.txt"},
@@ -449,7 +622,7 @@ TEST(CheckPageSizeTest, TheCapacityRecordingsPageStaysUnder600Kilobytes) {
   ASSERT_EQ(r.status, 0) << describe(r);
   const std::string page = read_file(dir.file("out/cap_check.html"));
   EXPECT_GT(page.size(), 100u * 1000);  // a page with its charts
-  EXPECT_LT(page.size(), 600u * 1000);
+  EXPECT_LT(page.size(), 620u * 1000);
 }
 
 }  // namespace

@@ -139,4 +139,34 @@ TEST(OverviewTest, ValuesWithoutAWindowOrNotFiniteAreDashesThatCountForNothing) 
             std::string::npos);  // the MVC of mr, ml, tr, tl, the noise level of mr, ml, tr
 }
 
+// The clinical figures from movements.csv and clenches.csv rows: per role the widest opening
+// and protrusion, the glide of largest magnitude (signed), the mean of the clench rows (not the
+// reference clench's) that have a value; a role without rows or values is absent.
+TEST(OverviewTest, ClinicalFiguresFollowTheirRolesRules) {
+  RecordingRows rows;
+  rows.movements =
+      "file,experiment,role,opening_mm,lateral_mm,protrusion_mm\n"
+      "a,3,max_opening,40,1,0\na,4,max_opening,45.5,-2,0\n"
+      "a,5,laterotrusion_right,1,9,0\na,6,laterotrusion_right,1,-10,0\n"
+      "a,7,protrusion,-0.5,0.2,\na,8,other,60,20,30\n";
+  rows.clenches =
+      "file,experiment,role,poc_masseter_pct,poc_temporalis_pct,torque_pct,activity_pct\n"
+      "a,1,clench,80,,10,-5\na,2,clench,90,,20,\na,9,clench_reference,10,10,10,10\n";
+  const KeyValues values = key_values(rows);
+  const struct {
+    const char* label;
+    std::optional<long double> value;
+  } kCases[] = {{"MO", 45.5L},        {"LR", -10.0L},   {"LL", std::nullopt},
+                {"PR", std::nullopt}, {"POC M", 85.0L}, {"POC T", std::nullopt},
+                {"TC", 15.0L},        {"AC", -5.0L}};
+  const std::vector<KeyFigure>& figures = key_figures();
+  ASSERT_EQ(values.size(), figures.size());
+  for (const auto& c : kCases) {
+    std::size_t k = 0;
+    while (k < figures.size() && figures[k].label != c.label) ++k;
+    ASSERT_LT(k, figures.size()) << c.label;
+    EXPECT_EQ(values[k], c.value) << c.label;
+  }
+}
+
 }  // namespace

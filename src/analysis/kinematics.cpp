@@ -117,6 +117,10 @@ Vector3 incisal_in_frame(const JawFrame& frame, const SampleView& view, int orig
   return in_frame(frame, at - from);
 }
 
+Vector3 incisal_from_rest(const JawFrame& frame, const SampleView& view, int i) {
+  return in_frame(frame, {view.incisal_x[i], view.incisal_y[i], view.incisal_z[i]});
+}
+
 namespace {
 
 // The frontal-plane angle of the closing's last kClosingAngleSpan_mm: from the point of the

@@ -37,8 +37,9 @@ JawFrame jaw_frame();
 Vector3 incisal_in_frame(const JawFrame& frame, int origin, int i);
 // The incisal point of sample i relative to its calibrated rest position, in the frame (mm).
 Vector3 incisal_from_rest(const JawFrame& frame, int i);
-// The same through a view of the samples that kept the positions.
+// The same two through a view of the samples that kept the positions.
 Vector3 incisal_in_frame(const JawFrame& frame, const SampleView& view, int origin, int i);
+Vector3 incisal_from_rest(const JawFrame& frame, const SampleView& view, int i);
 
 // A maximal opening whose part across the lateral axis is shorter than this gives no opening
 // axis; the calibrated plane gives it instead.

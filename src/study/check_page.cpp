@@ -49,6 +49,9 @@ std::string key(const std::string& css_class, const std::string& text,
 // columns, which the page shows 0.9 to 1.5 pixels wide, in units of the same size, and a point
 // within half a unit of the line drawn without it is left out.
 constexpr double kCurveTolerance = 0.5;
+// A clench's traces run through every sample of noisy smoothed EMG, where the points a unit off
+// the line are most of the page's bytes and the eye tells no difference: they go too.
+constexpr double kTraceTolerance = 1;
 
 // One chart of samples first..last: time (ms from the first one's time stamp) across, a value up.
 class Chart {
@@ -169,6 +172,19 @@ class Chart {
     lower = simplified(lower, kCurveTolerance);
     upper.insert(upper.end(), lower.rbegin(), lower.rend());
     return "<path class=\"signal\" d=\"" + path_data(upper) + "z\"/>\n";
+  }
+
+  // The values as a line through every sample, for curves told apart by their dashes.
+  template <typename Value>
+  std::string line(const std::string& css_class, Value&& value_at) const {
+    std::vector<PathPoint> points;
+    for (int i = f_; i <= l_; ++i) {
+      const long double v = value_at(i);
+      if (std::isfinite(v))
+        points.push_back({static_cast<double>(x_of(i)), static_cast<double>(y(v))});
+    }
+    return "<path class=\"" + css_class + "\" d=\"" +
+           path_data(simplified(points, kTraceTolerance)) + "\"/>\n";
   }
 
   // A marker at every sample of the cycles carrying the status bit: a triangle pointing up above
@@ -495,6 +511,212 @@ std::string FrontalPlane::plot(const TrialEvaluation& trial) const {
          rows + "</table>\n</details>\n";
 }
 
+// An optional figure as a table cell; a dash where there is none.
+std::string figure_cell(const std::optional<long double>& value) {
+  return "<td>" + (value ? number_text(*value) : std::string("&#8211;")) + "</td>";
+}
+
+// A border movement's incisal path from the calibrated rest position, in the frontal plane
+// (lateral across, as seen facing the subject: the subject's right on the viewer's left) and the
+// sagittal plane (antero-posterior across, as seen from the subject's right: forward on the
+// viewer's right), opening down in both. Both plots share one px/mm scale across and down, so
+// the two views of the path compare in size.
+class MovementPlanes {
+ public:
+  MovementPlanes(const Evaluation& evaluation, const SampleView& view, int first, int last) {
+    for (int i = first; i <= last; ++i) {
+      const Vector3 p = incisal_from_rest(evaluation.frame, view, i);
+      if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) points_.push_back(p);
+    }
+    // The extents hold the rest position and a little room around the path.
+    for (const Vector3& p : points_) {
+      lateral_[0] = std::min(lateral_[0], p.x), lateral_[1] = std::max(lateral_[1], p.x);
+      ap_[0] = std::min(ap_[0], p.z), ap_[1] = std::max(ap_[1], p.z);
+      down_[0] = std::min(down_[0], p.y), down_[1] = std::max(down_[1], p.y);
+    }
+    for (long double* range : {lateral_, ap_, down_}) {
+      const long double middle = (range[0] + range[1]) / 2;
+      const long double half = std::max((range[1] - range[0]) / 2 * 1.1L, kMinHalf_mm);
+      range[0] = middle - half, range[1] = middle + half;
+    }
+    const long double widest =
+        std::max({lateral_[1] - lateral_[0], ap_[1] - ap_[0], down_[1] - down_[0]});
+    px_per_mm_ = static_cast<double>(kBox / widest);
+    // Across, both plots are a box wide; down, as high as the path needs, centred on it. One
+    // tick step across and down, fine enough for a few ticks down a low box.
+    box_height_ = std::max(kMinHeight, static_cast<double>(down_[1] - down_[0]) * px_per_mm_);
+    top_mm_ = static_cast<double>(down_[0] + down_[1]) / 2 - box_height_ / 2 / px_per_mm_;
+    step_mm_ = static_cast<double>(tick_step(box_height_ / px_per_mm_));
+  }
+
+  // Both plots, side by side.
+  std::string plots() const {
+    return "<div class=\"planes\" data-px-per-mm=\"" + px(px_per_mm_) + "\">" +
+           plot(
+               "frontal-path", lateral_, true,
+               [](const Vector3& p) { return static_cast<double>(p.x); }, "subject's right (mm)",
+               "subject's left (mm)", "as seen facing the subject") +
+           plot(
+               "sagittal-path", ap_, false,
+               [](const Vector3& p) { return static_cast<double>(p.z); }, "backward (mm)",
+               "forward (mm)", "as seen from the subject's right") +
+           "</div>\n";
+  }
+
+ private:
+  // The plot's box: kBox px across for the widest extent, at least kMinHeight px down.
+  static constexpr double kBox = 240, kMinHeight = 120;
+  static constexpr double kLeftMargin = 44, kTop = 40, kBottom = 26, kRight = 14;
+  static constexpr long double kMinHalf_mm = 1;  // a path of no extent still gets a plot
+
+  // One plane: `range` the mm across, `mirrored` where + lies on the viewer's left.
+  template <typename Across>
+  std::string plot(const std::string& css_class, const long double* range, bool mirrored,
+                   Across&& across, const std::string& left_label, const std::string& right_label,
+                   const std::string& caption) const {
+    const double low = static_cast<double>(range[0]), high = static_cast<double>(range[1]);
+    const double middle = (low + high) / 2, top_mm = top_mm_;
+    auto x = [&](double mm) {
+      return kLeftMargin + kBox / 2 + (mirrored ? -1 : 1) * (mm - middle) * px_per_mm_;
+    };
+    auto y = [&](double mm) { return kTop + (mm - top_mm) * px_per_mm_; };
+    auto line = [](double x1, double y1, double x2, double y2) {
+      return "<line x1=\"" + px(x1) + "\" y1=\"" + px(y1) + "\" x2=\"" + px(x2) + "\" y2=\"" +
+             px(y2) + "\"/>";
+    };
+    const double width = kLeftMargin + kBox + kRight, height = kTop + box_height_ + kBottom;
+    std::string s = "<svg class=\"plane " + css_class + "\" width=\"" + px(width) + "\" height=\"" +
+                    px(height) + "\" viewBox=\"0 0 " + px(width) + " " + px(height) +
+                    "\">\n<g class=\"axis\"><rect class=\"frame\" x=\"" + px(kLeftMargin) +
+                    "\" y=\"" + px(kTop) + "\" width=\"" + px(kBox) + "\" height=\"" +
+                    px(box_height_) + "\"/><g class=\"zero\">" +
+                    line(x(0), kTop, x(0), kTop + box_height_) +
+                    line(kLeftMargin, y(0), kLeftMargin + kBox, y(0)) + "</g>";
+    // The box shows half a box to either side of the middle, and a box down from the top.
+    const double half = kBox / 2 / px_per_mm_, bottom_mm = top_mm + box_height_ / px_per_mm_;
+    s += "<g class=\"ticks x\">";
+    for (double k = std::ceil((middle - half) / step_mm_ - 1e-6);
+         k <= std::floor((middle + half) / step_mm_ + 1e-6); ++k) {
+      // Across the frontal plane the side is the label's, so the ticks count from the middle.
+      const double v = k * step_mm_;
+      s += line(x(v), kTop - 4, x(v), kTop) + "<text x=\"" + px(x(v)) + "\" y=\"" + px(kTop - 6) +
+           "\" text-anchor=\"middle\">" + short_number(mirrored || v == 0 ? std::fabs(v) : v) +
+           "</text>";
+    }
+    s += "</g><g class=\"ticks y\">";
+    for (double k = std::ceil(top_mm / step_mm_ - 1e-6);
+         k <= std::floor(bottom_mm / step_mm_ + 1e-6); ++k) {
+      const double v = k * step_mm_;
+      s += line(kLeftMargin - 4, y(v), kLeftMargin, y(v)) + "<text x=\"" + px(kLeftMargin - 6) +
+           "\" y=\"" + px(y(v) + 4) + "\" text-anchor=\"end\">" + short_number(v == 0 ? 0 : v) +
+           "</text>";
+    }
+    // The sides' names above the ticks across, the view's below the box.
+    s += "</g><text class=\"label\" x=\"" + px(kLeftMargin) + "\" y=\"12\">" + left_label +
+         "</text><text class=\"label\" x=\"" + px(kLeftMargin + kBox) +
+         "\" y=\"12\" text-anchor=\"end\">" + right_label +
+         "</text><text class=\"label\" transform=\"translate(12 " + px(kTop + box_height_ / 2) +
+         ") rotate(-90)\" text-anchor=\"middle\">opening (mm)</text><text class=\"label\" x=\"" +
+         px(kLeftMargin + kBox / 2) + "\" y=\"" + px(height - 8) + "\" text-anchor=\"middle\">" +
+         caption + "</text></g>\n";
+    "\" text-anchor=\"middle\">" + caption + "</text></g>\n";
+    // Points within a pixel of the last one kept add nothing to a 1 px line.
+    std::vector<PathPoint> points;
+    for (const Vector3& mm : points_) {
+      const PathPoint p{x(across(mm)), y(static_cast<double>(mm.y))};
+      if (points.empty() || &mm == &points_.back() || std::fabs(p.x - points.back().x) >= 1 ||
+          std::fabs(p.y - points.back().y) >= 1)
+        points.push_back(p);
+    }
+    s += "<path class=\"path\" d=\"" + path_data(simplified(points, kCurveTolerance)) + "\"/>\n";
+    s += "<circle class=\"rest\" cx=\"" + px(x(0)) + "\" cy=\"" + px(y(0)) +
+         "\" r=\"4\"><title>calibrated rest position</title></circle>\n</svg>\n";
+    return s;
+  }
+
+  std::vector<Vector3> points_;
+  long double lateral_[2] = {}, ap_[2] = {}, down_[2] = {};  // mm shown: lowest, highest
+  double px_per_mm_ = 1, step_mm_ = 1, box_height_ = kMinHeight, top_mm_ = 0;
+};
+
+// A border-movement experiment's figures and its incisal path in two planes.
+std::string movement_section(int position, const Evaluation& evaluation, const SampleView& view,
+                             const LabProtocol& protocol) {
+  const ExperimentEvaluation& x = evaluation.experiments[position];
+  std::string s = "<div class=\"movement\">\n<p class=\"legend\"><b>Border movement (" +
+                  std::string(role_name(protocol.role[position])) + ")</b> ";
+  if (!evaluation.frame.valid || view.incisal_x == nullptr)
+    return s +
+           "</p>\n<p class=\"absent\">No jaw frame (the calibration gives no lateral axis, or "
+           "the positions were not kept): the movement is neither measured nor drawn.</p>\n"
+           "</div>\n";
+  s += key("path", "incisal path from the calibrated rest position (solid)") +
+       key("rest", "rest position (ring)", "\xE2\x97\x8B") +
+       "in the jaw frame, one scale across and down in both planes</p>\n" +
+       MovementPlanes(evaluation, view, x.first_sample, x.last_sample).plots();
+  const MovementResult* m = nullptr;
+  for (const MovementResult& result : evaluation.movements)
+    if (result.position == position) m = &result;
+  const MovementResult none;
+  if (m == nullptr) m = &none;
+  return s +
+         "<table class=\"figures\">\n<tr><th>opening mm</th><th>lateral mm (+ right)</th>"
+         "<th>protrusion mm</th><th>deviation mm</th><th>deflection mm</th></tr>\n<tr>" +
+         figure_cell(m->opening_mm) + figure_cell(m->lateral_mm) + figure_cell(m->protrusion_mm) +
+         figure_cell(m->deviation_mm) + figure_cell(m->deflection_mm) + "</tr>\n</table>\n</div>\n";
+}
+
+// A clench experiment's smoothed channels over its clench window, the right and left of a
+// muscle in one chart on one scale, and its indices.
+std::string clench_section(int position, const Evaluation& evaluation,
+                           const LabProtocol& protocol) {
+  std::string s = "<div class=\"clench\">\n<p class=\"legend\"><b>Clench (" +
+                  std::string(role_name(protocol.role[position])) + ")</b></p>\n";
+  static const ClenchWindow kNone;
+  const bool kept = position < static_cast<int>(evaluation.clench_windows.size());
+  const ClenchWindow& w = kept ? evaluation.clench_windows[position] : kNone;
+  const int n = static_cast<int>(w.time.size());
+  if (!w.found || n == 0)
+    return s +
+           "<p class=\"absent\">No clench window: no channel's MVC window qualified in this "
+           "experiment, so no index is taken.</p>\n</div>\n";
+  // The window's own samples, as the charts read a recording's.
+  SampleView window;
+  window.count = n;
+  window.time = w.time.data();
+  for (int c = 0; c < kChannels; ++c)
+    if (w.value[c].size() == w.time.size()) window.channel[c] = w.value[c].data();
+  const std::string uv = std::string(" ") + kMicrovolt;
+  for (int c = 0; c + 1 < evaluation.form.emg_channels; c += 2) {
+    long double top = 0;
+    for (int pair = c; pair <= c + 1; ++pair)
+      for (const long double v : w.value[pair])
+        if (std::isfinite(v)) top = std::max(top, v);
+    const Chart chart(window, 0, n - 1, kEmgHeight, top);
+    const std::string muscle = c == 0 ? "M. masseter" : "M. temporalis";
+    s += "<p class=\"legend\"><b>" + muscle + "</b> " + key("clench-R", "right (solid)") +
+         key("clench-L", "left (dashed)") + "smoothed EMG over the clench window, samples " +
+         std::to_string(w.first) + " to " + std::to_string(w.last) + "</p>\n" +
+         chart.open("emg clench-chart", "EMG (" + std::string(kMicrovolt) + ")") +
+         chart.line("trace clench-R", [&](int i) { return window.channel_value(c, i); }) +
+         chart.line("trace clench-L", [&](int i) { return window.channel_value(c + 1, i); }) +
+         "</svg>\n";
+  }
+  const ClenchResult* r = nullptr;
+  for (const ClenchResult& result : evaluation.clenches)
+    if (result.position == position) r = &result;
+  if (r == nullptr) return s + "</div>\n";
+  return s +
+         "<table class=\"figures\">\n<tr><th>standardized</th><th>POC masseter %</th>"
+         "<th>POC temporalis %</th><th>torque %</th><th>activity %</th><th>asymmetry "
+         "masseter %</th><th>asymmetry temporalis %</th><th>impact % s</th></tr>\n<tr><td>" +
+         (r->standardized ? "yes (% of the reference clench)" : "no (" + uv.substr(1) + ")") +
+         "</td>" + figure_cell(r->poc_masseter) + figure_cell(r->poc_temporalis) +
+         figure_cell(r->torque) + figure_cell(r->activity) + figure_cell(r->asymmetry_masseter) +
+         figure_cell(r->asymmetry_temporalis) + figure_cell(r->impact) +
+         "</tr>\n</table>\n</div>\n";
+}
+
 std::string panel(int position, const Settings& settings, const Evaluation& evaluation,
                   const TrialEvaluation* chewing, const SampleView& view,
                   const FrontalPlane* frontal, const LabProtocol& protocol) {
@@ -522,6 +744,10 @@ std::string panel(int position, const Settings& settings, const Evaluation& eval
   } else {
     s += distance_chart(view, x, chewing, settings.dist_threshold);
     if (chewing != nullptr && frontal != nullptr) s += frontal->plot(*chewing);
+    if (!trial && is_border_movement(protocol.role[position]))
+      s += movement_section(position, evaluation, view, protocol);
+    if (!trial && is_clench(protocol.role[position]))
+      s += clench_section(position, evaluation, protocol);
     const bool mvc_experiment = position == kMvcExperiments[0] || position == kMvcExperiments[1];
     s += emg_charts(view, x, evaluation.form, mvc_experiment);
   }
@@ -603,7 +829,18 @@ constexpr char kStyle[] =
     ".key.side-R,.key.side-L,.key.side-C{height:0;width:18px}"
     ".key.side-R{border-top:2px solid rgb(var(--blue))}"
     ".key.side-L{border-top:2px dashed rgb(var(--orange))}"
-    ".key.side-C{border-top:2px dotted rgb(var(--black))}";
+    ".key.side-C{border-top:2px dotted rgb(var(--black))}"
+    ".planes{display:flex;flex-wrap:wrap;gap:16px}svg.plane{display:block;background:#fff}"
+    "svg.plane .frame{fill:none;stroke:#999}svg.plane .zero line{stroke:#bbb;"
+    "stroke-dasharray:2 2}svg.plane .path{fill:none;stroke:rgb(var(--blue));stroke-width:1.2}"
+    "svg.plane .rest{fill:none;stroke:rgb(var(--black));stroke-width:1.5}"
+    ".key.path{height:0;width:18px;border-top:2px solid rgb(var(--blue))}"
+    ".key.rest{color:rgb(var(--black))}"
+    ".trace{fill:none;stroke-width:1.2}.trace.clench-R{stroke:rgb(var(--blue))}"
+    ".trace.clench-L{stroke:rgb(var(--vermillion));stroke-dasharray:6 3}"
+    ".key.clench-R,.key.clench-L{height:0;width:18px}"
+    ".key.clench-R{border-top:2px solid rgb(var(--blue))}"
+    ".key.clench-L{border-top:2px dashed rgb(var(--vermillion))}";
 
 // What the page's abbreviations stand for.
 constexpr char kTerms[] =
@@ -611,7 +848,8 @@ constexpr char kTerms[] =
     "chewing on the right side; LK1, LK2 chewing on the left side. MVC maximum voluntary "
     "contraction; NL noise level; EMG electromyogram; RMS root mean square (the EMG's "
     "smoothing); M. musculus (muscle); C. the report's column of confirmed chewing cycles; "
-    "chewing sides R right, L left, C central, B both; mm millimetre, ms millisecond, s second, "
+    "chewing sides R right, L left, C central, B both; POC percentage overlapping coefficient; "
+    "mm millimetre, ms millisecond, s second, "
     "\xC2\xB5V microvolt, Hz hertz (per second).</p>\n";
 
 }  // namespace

@@ -90,7 +90,7 @@ RecordingTables evaluate_and_write(const Recording& recording, const Settings& s
   tables.runs = run_row(facts, s, given);
   tables.findings = finding_rows(recording.path, evaluation.findings);
   tables.trials = trial_rows(recording.path, evaluation);
-  tables.key_figures = key_values_text(key_values(evaluation));
+  tables.key_figures = key_values_text(key_values(evaluation, protocol));
   return tables;
 }
 

@@ -242,8 +242,9 @@ std::string write_merged_overview(const std::vector<Part>& parts, const std::str
     if (failed || prefix.empty())
       prefix = std::filesystem::absolute(part.folder, failed).generic_string();
     prefix = prefix == "." ? "" : prefix + "/";
-    const StudyTables tables{table_text(part, kRunsTable), table_text(part, kExperimentsTable),
-                             table_text(part, kIndicesTable), table_text(part, kTrialsTable)};
+    const StudyTables tables{table_text(part, kRunsTable),      table_text(part, kExperimentsTable),
+                             table_text(part, kIndicesTable),   table_text(part, kTrialsTable),
+                             table_text(part, kMovementsTable), table_text(part, kClenchesTable)};
     for (OverviewRow& row : overview_rows(tables, part.folder, prefix, &missing))
       rows.push_back(std::move(row));
   }

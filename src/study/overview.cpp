@@ -19,7 +19,34 @@
 
 namespace {
 
-enum Group { kMvc, kNoise, kCycles, kFrequency, kDuration, kMasseterAi, kTemporalisAi, kSide };
+enum Group {
+  kMvc,
+  kNoise,
+  kCycles,
+  kFrequency,
+  kDuration,
+  kMasseterAi,
+  kTemporalisAi,
+  kSide,
+  kBorder,
+  kClench
+};
+
+// The border-movement figures: the label, the role of the rows and their column, in order.
+struct BorderFigure {
+  const char* label;
+  Role role;
+  const char* column;
+};
+constexpr BorderFigure kBorderFigures[] = {{"MO", Role::max_opening, "opening_mm"},
+                                           {"LR", Role::laterotrusion_right, "lateral_mm"},
+                                           {"LL", Role::laterotrusion_left, "lateral_mm"},
+                                           {"PR", Role::protrusion, "protrusion_mm"}};
+// The clench figures: the label and the column, in order.
+constexpr std::pair<const char*, const char*> kClenchFigures[] = {{"POC M", "poc_masseter_pct"},
+                                                                  {"POC T", "poc_temporalis_pct"},
+                                                                  {"TC", "torque_pct"},
+                                                                  {"AC", "activity_pct"}};
 
 long double median_of(std::vector<long double> values) {
   std::sort(values.begin(), values.end());
@@ -111,7 +138,12 @@ constexpr char kTerms[] =
     "<p class=\"terms\"><b>Abbreviations.</b> # the recording's place in the input order; mr, "
     "ml, tr, tl M. (musculus) masseter right and left, M. temporalis right and left; FK1, FK2 "
     "free chewing, RK1, RK2 chewing on the right side, LK1, LK2 chewing on the left side (the "
-    "chewing trials), FK, RK, LK both trials of each; MVC maximum voluntary contraction; EMG "
+    "chewing trials), FK, RK, LK both trials of each; border movements from the calibrated rest "
+    "position, in the jaw frame: MO maximal opening, LR, LL laterotrusion to the subject's right "
+    "(+) and left (&#8722;), PR protrusion; clench indices, the mean over the clenches (not the "
+    "reference clench): POC M, POC T percentage overlapping coefficient of the masseters and of "
+    "the temporales, TC torque coefficient, AC activity index; MVC maximum voluntary "
+    "contraction; EMG "
     "electromyogram; RMS root mean square (the EMG's smoothing); MAD median absolute deviation; "
     "\xC2\xB5V microvolt, Hz hertz (per second), ms millisecond, s second, mm millimetre; UTC "
     "coordinated universal time.</p>\n";
@@ -164,6 +196,8 @@ const std::vector<KeyFigureGroup> kKeyFigureGroups = {
     {"asymmetry index, masseters", "%", 1},
     {"asymmetry index, temporales", "%", 1},
     {"side preference", "%", 1},
+    {"border movements", "mm", 1},
+    {"clench indices", "%", 1},
 };
 
 const std::vector<KeyFigure>& key_figures() {
@@ -174,6 +208,8 @@ const std::vector<KeyFigure>& key_figures() {
     for (const char* trial : kTrialLabels) f.push_back({kCycles, trial});
     for (const int group : {kFrequency, kDuration, kMasseterAi, kTemporalisAi, kSide})
       for (const char* condition : kConditionLabels) f.push_back({group, condition});
+    for (const BorderFigure& border : kBorderFigures) f.push_back({kBorder, border.label});
+    for (const auto& [label, column] : kClenchFigures) f.push_back({kClench, label});
     return f;
   }();
   return figures;
@@ -244,7 +280,7 @@ int whole(const Fields& row, const std::string& column) {
 
 // One recording's rows of the tables.
 struct Rows {
-  std::vector<Fields> experiments, indices, trials;
+  std::vector<Fields> experiments, indices, trials, movements, clenches;
   Fields run;
 };
 
@@ -307,6 +343,30 @@ KeyValues key_values_of(const Rows& r) {
       v.push_back(condition[c] ? index(kAsymmetryRow, muscle, c) : std::nullopt);
   for (const Condition c : kAllConditions)
     v.push_back(condition[c] ? number(*condition[c], "side_preference_pct") : std::nullopt);
+  auto role_is = [](Role role) {
+    return [role](const Fields& row) { return field(row, "role") == role_name(role); };
+  };
+  for (const BorderFigure& border : kBorderFigures) {
+    // Lateral: the glide furthest to either side; opening and protrusion: the widest.
+    const bool lateral = border.role != Role::max_opening && border.role != Role::protrusion;
+    std::optional<long double> found;
+    for (const Fields& row : r.movements)
+      if (const std::optional<long double> value = number(row, border.column);
+          value && role_is(border.role)(row) &&
+          (!found || (lateral ? std::fabs(*value) > std::fabs(*found) : *value > *found)))
+        found = value;
+    v.push_back(found);
+  }
+  // The clench figures: the mean over the clenches, which the reference clench only scales.
+  for (const auto& [label, column] : kClenchFigures) {
+    long double sum = 0;
+    int n = 0;
+    for (const Fields& row : r.clenches)
+      if (const std::optional<long double> value = number(row, column);
+          value && std::isfinite(*value) && role_is(Role::clench)(row))
+        sum += *value, ++n;
+    v.push_back(n > 0 ? std::optional<long double>(sum / n) : std::nullopt);
+  }
   for (auto& value : v)
     if (value && !std::isfinite(*value)) value.reset();
   return v;
@@ -324,12 +384,14 @@ KeyValues key_values(const RecordingRows& rows) {
   r.experiments = records_of(rows.experiments);
   r.indices = records_of(rows.indices);
   r.trials = records_of(rows.trials);
+  r.movements = records_of(rows.movements);
+  r.clenches = records_of(rows.clenches);
   const std::vector<Fields> runs = records_of(rows.runs);
   if (!runs.empty()) r.run = runs[0];
   return key_values_of(r);
 }
 
-KeyValues key_values(const Evaluation& e) {
+KeyValues key_values(const Evaluation& e, const LabProtocol& protocol) {
   RunFacts facts;
   facts.read = true;
   facts.sampling_rate = e.sampling_rate;
@@ -337,7 +399,9 @@ KeyValues key_values(const Evaluation& e) {
   return key_values(RecordingRows{experiments_header() + experiment_rows("", e),
                                   indices_header() + index_rows("", e.indices, e.form),
                                   trials_header() + trial_rows("", e),
-                                  runs_header() + run_row(facts, Settings{}, GivenSettings{})});
+                                  runs_header() + run_row(facts, Settings{}, GivenSettings{}),
+                                  movements_header() + movement_rows("", e, protocol),
+                                  clenches_header() + clench_rows("", e, protocol)});
 }
 
 std::vector<OverviewRow> overview_rows(const StudyTables& tables, const std::string& folder,
@@ -349,6 +413,10 @@ std::vector<OverviewRow> overview_rows(const StudyTables& tables, const std::str
     by_file[field(row, "file")].indices.push_back(std::move(row));
   for (Fields& row : records_of(tables.trials))
     by_file[field(row, "file")].trials.push_back(std::move(row));
+  for (Fields& row : records_of(tables.movements))
+    by_file[field(row, "file")].movements.push_back(std::move(row));
+  for (Fields& row : records_of(tables.clenches))
+    by_file[field(row, "file")].clenches.push_back(std::move(row));
   std::vector<OverviewRow> rows;
   for (const Fields& run : records_of(tables.runs)) {
     OverviewRow row;

@@ -17,6 +17,7 @@
 #include "protocol/protocol.h"
 #include "study/evaluate.h"
 #include "study/inputs.h"
+#include "study/protocol_file.h"
 
 // Robust z-scores over the study: z = (x - median) / scale with
 //   scale = 1.4826 x MAD, MAD = median of |x_i - median|        (1.4826 MAD estimates the SD of
@@ -55,10 +56,10 @@ const std::vector<KeyFigure>& key_figures();
 // value without digits). The page shows an absent value, or one that is not finite, as a dash.
 using KeyValues = std::vector<std::optional<long double>>;
 
-// A recording's rows of four of the study's tables, each as the table's header followed by the
+// A recording's rows of six of the study's tables, each as the table's header followed by the
 // recording's records.
 struct RecordingRows {
-  std::string experiments, indices, trials, runs;
+  std::string experiments, indices, trials, runs, movements, clenches;
 };
 
 // The figures from the rows (the columns README's "The study overview" names):
@@ -70,11 +71,18 @@ struct RecordingRows {
 //   chewing frequency, duration, asymmetry index  indices 11, 10 and 1 (M, T) of a condition
 //                that has its trials.csv row (both its trials), the frequency only where runs.csv
 //                has a sampling rate above 0;
-//   side preference  side_preference_pct of the condition's trials.csv row over all strokes.
+//   side preference  side_preference_pct of the condition's trials.csv row over all strokes;
+//   border movements  from movements.csv by role: the largest opening_mm of the max_opening
+//                rows, the lateral_mm of largest magnitude of the laterotrusion_right rows and of
+//                the laterotrusion_left rows, the largest protrusion_mm of the protrusion rows;
+//   clench indices  the mean of poc_masseter_pct, poc_temporalis_pct, torque_pct and
+//                activity_pct over the clenches.csv rows of role clench that have the value.
 KeyValues key_values(const RecordingRows& rows);
 
-// The same through the rows the tables get of the recording's evaluation.
-KeyValues key_values(const Evaluation& evaluation);
+// The same through the rows the tables get of the recording's evaluation; the protocol gives
+// the movements' and clenches' roles.
+KeyValues key_values(const Evaluation& evaluation,
+                     const LabProtocol& protocol = builtin_protocol());
 
 // The values as one line of text and back, exactly (hexadecimal floating point).
 std::string key_values_text(const KeyValues& values);
@@ -99,7 +107,7 @@ OverviewRow overview_row(const Recording& recording, const RecordingTables& tabl
 // in '/', or empty for its own folder). A report or page missing from `folder` is not linked;
 // `missing` counts them.
 struct StudyTables {
-  std::string runs, experiments, indices, trials;
+  std::string runs, experiments, indices, trials, movements, clenches;
 };
 std::vector<OverviewRow> overview_rows(const StudyTables& tables, const std::string& folder,
                                        const std::string& link_prefix, int* missing);

@@ -1,8 +1,8 @@
 // The check page in a real browser: simulates a recording, runs chew_study --pages on it, opens
 // the page in headless Chromium (driven by playwright-core) from file:// and checks that every
 // chewing trial's panel draws its charts, that it shades as many confirmed cycles as the
-// report's "C." column says and one loop per stroke of strokes.csv, that each frontal plane has as many pixels per mm across as down
-// (read off its tick labels) with the subject's right on the left, and that the page logs no
+// report's "C." column says and one loop per stroke of strokes.csv, that each frontal plane and
+// each maximal opening's plane has as many pixels per mm across as down (read off its tick labels) with the subject's right on the left, and that the page logs no
 // error. Writes a screenshot.
 //
 //   node check_page.mjs --study PATH --simulate PATH --work DIR [--screenshot FILE]
@@ -116,6 +116,22 @@ try {
   if (args.screenshot) {
     // The first chewing trial: its distance chart and the four EMG channels.
     await page.locator('section.panel.trial').first().screenshot({ path: args.screenshot });
+  }
+  // The maximal openings' planes, their panels unfolded: as many pixels per mm across as down.
+  await page.$$eval('details', (ds) => ds.forEach((d) => { d.open = true; }));
+  const movements = await page.$$eval('svg.plane', (svgs) => svgs.map((svg) => {
+    const ticks = (axis) => [...svg.querySelectorAll(`.ticks.${axis} text`)].map((t) => {
+      const b = t.getBoundingClientRect();
+      return { mm: Number(t.textContent), px: axis === 'x' ? b.left + b.width / 2 : b.top + b.height / 2 };
+    });
+    return { x: ticks('x'), y: ticks('y') };
+  }));
+  const step = (t) => t.length < 2 ? NaN : Math.abs(t[1].px - t[0].px) / Math.abs(t[1].mm - t[0].mm);
+  if (movements.length !== 4) problems.push(`${movements.length} movement planes, not 4 (experiments 3 and 4)`);
+  for (const m of movements) {
+    const [across, down] = [step(m.x), step(m.y)];
+    if (!(Math.abs(across - down) <= 0.01 * down))
+      problems.push(`a movement plane has ${across.toFixed(2)} px per mm across and ${down.toFixed(2)} down`);
   }
   console.log(`check_page: ${trials.length} trial panels, ${total} confirmed cycles ` +
     `(report C.: ${[13, 14, 15, 16, 17, 18].map((e) => expected[e]).join(' ')}), ` +
