@@ -16,6 +16,8 @@ namespace {
 constexpr double kHighestRate = 1000;
 // Times closer than this (s) are one instant: rows on the same grid are taken, not interpolated.
 constexpr double kSameInstant = 1e-9;
+// Rates this close (relative) are one rate.
+constexpr double kSameRate = 1e-9;
 // Points on one jaw lie this far apart (mm); calibrated points outside suggest another unit.
 constexpr double kNearestPoints_mm = 10;
 constexpr double kFarthestPoints_mm = 400;
@@ -108,6 +110,8 @@ Segment read_segment(const Mapping& m, const std::string& positions, const std::
     if (rate <= 0) {
       if (n < 2) throw ImportError(positions + ": one row gives no rate: set 'rate'");
       rate = static_cast<double>(n - 1) / (times[n - 1] - times[0]);
+      // Steps of 0.01 s that sum to 0.0299999 still mean 100 Hz.
+      if (std::fabs(rate - std::round(rate)) < kSameRate * rate) rate = std::round(rate);
     }
   } else {
     for (std::size_t j = 0; j < n; ++j) times[j] = static_cast<double>(j) / rate + m.offset;
@@ -121,7 +125,7 @@ Segment read_segment(const Mapping& m, const std::string& positions, const std::
       roles.push_back(kMappingChannelKeys[c]);
     }
     edf = read_edf(emg, labels, roles);
-    if (rate > edf.rate * (1 + kSameInstant))
+    if (rate > edf.rate * (1 + kSameRate))
       throw ImportError(positions + ": rates cannot be aligned: positions at " + hertz(rate) +
                         ", EMG in " + emg + " at " + hertz(edf.rate) +
                         ": the EMG's rate is the time base and must be the highest");

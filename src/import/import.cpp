@@ -89,8 +89,9 @@ int chew_import_main(int argc, char** argv) {
     if (file.stream() != nullptr) write_imported(file.stream(), mapping, recording);
     if (const int error = file.commit())
       throw ImportError(output + ": cannot write: " + std::strerror(error));
-    std::printf("chew_import: %s: %zu samples in %zu experiments at %s Hz\n", output.c_str(),
-                recording.rows - recording.starts[0], recording.starts.size(),
+    const std::size_t experiments = recording.starts.size();
+    std::printf("chew_import: %s: %zu samples in %zu experiment%s at %s Hz\n", output.c_str(),
+                recording.rows - recording.starts[0], experiments, experiments == 1 ? "" : "s",
                 shortest(recording.rate).c_str());
   } catch (const ImportError& e) {
     std::fprintf(stderr, "chew_import: %s; nothing written\n", e.what());
