@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -275,6 +276,91 @@ TEST(ImportTest, SimulatedRecordingThroughEdfAndCsvEvaluatesAlike) {
       }
     }
   }
+}
+
+// EMG at `rate` Hz for `seconds` s in the channels `labels` (unit `unit`).
+std::vector<Signal> emg_of(const std::vector<std::string>& labels, int rate, int seconds,
+                           const std::string& unit = "uV") {
+  std::vector<Signal> out;
+  for (const std::string& label : labels)
+    out.push_back({label, unit, rate, std::vector<double>(std::size_t(rate * seconds), 1.5)});
+  return out;
+}
+
+TEST(ImportTest, BadInputIsNamedAndNothingIsWritten) {
+  const std::string columns = kColumns, csv = kCsv;
+  const std::string edf = "emg = emg.edf\n" + columns;
+  const auto emg = [](std::vector<Signal> signals) {
+    return [signals](const TempDir& d) { write_edf(d.file("emg.edf"), signals); };
+  };
+  std::string many_rows = "x,e\n", long_positions = "rx,ry,rz,lx,ly,lz,ix,iy,iz,mr,ml\n";
+  for (int k = 0; k < 19; ++k) many_rows += "0," + std::to_string(k) + "\n";
+  for (int k = 0; k <= 501; ++k) long_positions += "-50,0,-90,50,0,-90,0,0,0,0,0\n";
+  const std::string points = "right = x x x\nleft = 1 x 1\nincisal = x x x\n";
+  struct Case {
+    const char* name;
+    std::string data, map, message;
+    std::function<void(const TempDir&)> setup;
+  } cases[] = {
+      {"missing column", csv, "rate = 100\n" + replaced(columns, "iz", "nope"),
+       "data.csv:1: no column 'nope' (incisal z) in 12 columns"},
+      {"no number", replaced(csv, "-1.25", "abc"), "rate = 100\n" + columns,
+       "data.csv:3: column 'iy' (incisal y): 'abc' is not a finite number"},
+      {"short row", csv + "0.03,1,2\n", "rate = 100\n" + columns,
+       "data.csv:5: column 'rz' (right z): the row has only 3 fields"},
+      {"unknown position unit", csv, "rate = 100\nposition_unit = furlong\n" + columns,
+       "map.map:3: position_unit: unknown unit 'furlong'"},
+      {"unknown key", csv, "rat = 100\n" + columns, "map.map:2: rat: unknown key"},
+      {"missing label", csv, "rate = 100\n" + replaced(edf, "= mr", "= MX"),
+       "emg.edf: channel 'MX' (masseter_right): no such label; the file has 'mr', 'ml'",
+       emg(emg_of({"mr", "ml"}, 100, 1))},
+      {"unknown unit in EDF", csv, "rate = 100\n" + edf,
+       "emg.edf: channel 'mr' (masseter_right): unknown physical dimension 'mmHg'",
+       emg(emg_of({"mr", "ml"}, 100, 1, "mmHg"))},
+      {"truncated EDF", csv, "rate = 100\n" + edf, "emg.edf: not a valid EDF or BDF file",
+       [](const TempDir& d) {
+         write_edf(d.file("emg.edf"), emg_of({"mr", "ml"}, 100, 2));
+         const std::string whole = read_file(d.file("emg.edf"));
+         write_file(d.file("emg.edf"), whole.substr(0, whole.size() - 100));
+       }},
+      {"text as EDF", csv, "rate = 100\n" + edf, "emg.edf: not a",
+       [](const TempDir& d) { write_file(d.file("emg.edf"), std::string(300, 'x')); }},
+      {"missing EDF", csv, "rate = 100\n" + edf, "emg.edf: cannot open: No such file"},
+      {"experiments past the end", csv, "rate = 100\nexperiments = times 0 5\n" + columns,
+       "the experiment list does not fit: 5 s lies outside the recording's 0.03 s"},
+      {"experiments not rising", csv, "rate = 100\nexperiments = times 0.02 0.01\n" + columns,
+       "experiment 2 starts at 0.01 s, not after experiment 1 at 0.02 s"},
+      {"positions faster than EMG", csv, "rate = 200\n" + edf,
+       "rates cannot be aligned: positions at 200 Hz, EMG in", emg(emg_of({"mr", "ml"}, 100, 1))},
+      {"EMG channels at two rates", csv, "rate = 100\n" + edf,
+       "channel 'ml' (masseter_left): rates cannot be aligned",
+       emg({{"mr", "uV", 100, {1}}, {"ml", "uV", 50, {1}}})},
+      {"above 1000 Hz", csv, "rate = 2000\n" + columns, "2000 Hz is above 1000 Hz"},
+      {"19 experiments", many_rows, "rate = 100\nexperiments = column e\n" + points,
+       "too many experiments: 19, the evaluator reads at most 18"},
+      {"500001 samples", long_positions, "rate = 1\n" + edf,
+       "too many samples: 501001, the evaluator reads at most 500000",
+       emg(emg_of({"mr", "ml"}, 1000, 502))},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_file(dir.file("data.csv"), c.data);
+    if (c.setup) c.setup(dir);
+    const Import i = import(dir, "positions = data.csv\n" + c.map);
+    EXPECT_EQ(i.run.status, 1) << c.name << describe(i.run);
+    EXPECT_NE(i.run.err.find(c.message), std::string::npos) << c.name << ": " << i.run.err;
+    EXPECT_EQ(lines_of(i.run.err).size(), 1u) << c.name << ": " << i.run.err;
+    EXPECT_FALSE(i.exists) << c.name;
+    EXPECT_TRUE(hidden_names(dir.path()).empty()) << c.name;
+  }
+  TempDir dir;  // an output that cannot be written
+  write_file(dir.file("data.csv"), csv);
+  write_file(dir.file("map.map"), "positions = data.csv\nrate = 100\n" + columns);
+  const CommandResult r = run_program(CHEW_IMPORT_PATH, {"map.map", "no/out.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("no/out.txt: cannot write: No such file or directory; nothing written"),
+            std::string::npos)
+      << r.err;
 }
 
 }  // namespace
