@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The installed programs as a new user gets them: `cmake --install` into a fresh prefix, the
 # four programs run from its bin/ (--version, --help, -h, a real study, an import), the manual
-# pages there and rendering without a warning, and the column reference that chew_study's manual page and
-# overview name, defining every column the study's tables have.
+# pages there and rendering without a warning, and the column reference that chew_study's manual
+# page and overview name, defining every column the study's tables have.
 # Usage: install_check.sh CMAKE BUILD_DIR VERSION
 set -euo pipefail
 cmake=$1 build=$2 version=$3
