@@ -69,7 +69,8 @@ TEST(ImportTest, EveryLayoutAndUnitGivesTheSameRecording) {
        "rate = 100\ndecimal = comma\n" + columns},
       {"blank, no header, skipped lines", "exported by X\n\n" + replaced(csv, ",", "  "),
        "rate = 100\nskip = 3\nheader = no\ndelimiter = blank\n" + numbered},
-      {"quoted names, CRLF", replaced(replaced(csv, "rx", "\"rx\""), "\n", "\r\n"),
+      {"quoted names, CRLF, byte order mark",
+       "\xEF\xBB\xBF" + replaced(replaced(csv, "rx", "\"rx\""), "\n", "\r\n"),
        "rate = 100\n" + columns},
       {"time column in ms", replaced(replaced(csv, "0.01,", "10,"), "0.02,", "20,"),
        "time = t\ntime_unit = ms\n" + columns},
@@ -149,10 +150,18 @@ struct Signal {
   std::vector<double> values;
 };
 void write_edf(const std::string& path, const std::vector<Signal>& signals,
-               const std::vector<std::pair<double, std::string>>& annotations = {}) {
-  const int h = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS,
+               const std::vector<std::pair<double, std::string>>& annotations = {},
+               int type = EDFLIB_FILETYPE_EDFPLUS) {
+  // EDFlib writes EDF+ and BDF+: a plain EDF or BDF is the same file without the "EDF+C" mark.
+  const bool plain = type == EDFLIB_FILETYPE_EDF || type == EDFLIB_FILETYPE_BDF;
+  const int h = edfopen_file_writeonly(path.c_str(),
+                                       type == EDFLIB_FILETYPE_EDF ? EDFLIB_FILETYPE_EDFPLUS
+                                       : plain                     ? EDFLIB_FILETYPE_BDFPLUS
+                                                                   : type,
                                        static_cast<int>(signals.size()));
   ASSERT_GE(h, 0);
+  // A data record holds one annotation for each annotation signal.
+  edf_set_number_of_annotation_signals(h, std::max(1, static_cast<int>(annotations.size())));
   std::size_t records = 0;
   for (std::size_t s = 0; s < signals.size(); ++s) {
     const int k = static_cast<int>(s);
@@ -180,6 +189,11 @@ void write_edf(const std::string& path, const std::vector<Signal>& signals,
   for (const auto& a : annotations)
     edfwrite_annotation_utf8(h, std::llround(a.first * 10000), -1, a.second.c_str());
   ASSERT_EQ(edfclose_file(h), 0);
+  if (plain) {
+    std::string file = read_file(path);
+    file.replace(192, 5, "     ");
+    write_file(path, file);
+  }
 }
 
 TEST(ImportTest, JmaExampleIsOneOpeningOf56Mm) {
@@ -195,6 +209,37 @@ TEST(ImportTest, JmaExampleIsOneOpeningOf56Mm) {
   EXPECT_NEAR(std::stold(experiments[0].at("incisal_max_mm")), 55.9L, 0.1L);
   EXPECT_EQ(read_file(dir.file("st/findings.csv")).find(",tracking,"), std::string::npos);
   EXPECT_NE(read_file(dir.file("jma.txt")).find("Frequency:   50\n"), std::string::npos);
+}
+
+TEST(ImportTest, EdfAndBdfChannelsInTheirUnitsAndAnnotations) {
+  struct Case {
+    int type;
+    const char* unit;
+    const char* experiments;
+    const char* written;  // the EMG of the first sample, the time stamps
+  } cases[] = {
+      {EDFLIB_FILETYPE_EDF, "uV", "one", " 1.5 -2|0 10 20 "},
+      {EDFLIB_FILETYPE_EDFPLUS, "mV", "annotations exp", " 1500 -2000|0 10 0 "},
+      {EDFLIB_FILETYPE_BDF, "nV", "one", " 0.0015 -0.002|0 10 20 "},
+      {EDFLIB_FILETYPE_BDFPLUS, "V", "annotations", " 1500000 -2e+06|0 0 0 "},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_file(dir.file("data.csv"), kCsv);
+    write_edf(dir.file("emg.edf"),
+              {{"MR", c.unit, 100, {1.5, 3}}, {"left masseter", c.unit, 100, {-2, 4}}},
+              {{0, "exp 1"}, {0.01, "noise"}, {0.02, "exp 2"}}, c.type);
+    const Import i = import(dir, "positions = data.csv\nrate = 100\n" + std::string(kColumns) +
+                                     "emg = emg.edf\nmasseter_right = MR\n"
+                                     "masseter_left = left masseter\nexperiments = " +
+                                     c.experiments + "\n");
+    ASSERT_EQ(i.run.status, 0) << c.unit << describe(i.run);
+    const std::vector<std::string> lines = lines_of(i.written);
+    ASSERT_GE(lines.size(), 7u);
+    const std::string got = stamps(i.written);
+    EXPECT_EQ(lines[6].substr(lines[6].rfind(" 0 0 0 ") + 6) + got.substr(got.find('|')), c.written)
+        << c.unit;
+  }
 }
 
 // A simulated recording split into positions (CSV, every `step`-th sample) and EMG (EDF+, with
@@ -303,14 +348,14 @@ TEST(ImportTest, BadInputIsNamedAndNothingIsWritten) {
     std::function<void(const TempDir&)> setup;
   } cases[] = {
       {"missing column", csv, "rate = 100\n" + replaced(columns, "iz", "nope"),
-       "data.csv:1: no column 'nope' (incisal z) in 12 columns"},
+       "data.csv:1: no column 'nope' (incisal z) in 12 columns", nullptr},
       {"no number", replaced(csv, "-1.25", "abc"), "rate = 100\n" + columns,
-       "data.csv:3: column 'iy' (incisal y): 'abc' is not a finite number"},
+       "data.csv:3: column 'iy' (incisal y): 'abc' is not a finite number", nullptr},
       {"short row", csv + "0.03,1,2\n", "rate = 100\n" + columns,
-       "data.csv:5: column 'rz' (right z): the row has only 3 fields"},
+       "data.csv:5: column 'rz' (right z): the row has only 3 fields", nullptr},
       {"unknown position unit", csv, "rate = 100\nposition_unit = furlong\n" + columns,
-       "map.map:3: position_unit: unknown unit 'furlong'"},
-      {"unknown key", csv, "rat = 100\n" + columns, "map.map:2: rat: unknown key"},
+       "map.map:3: position_unit: unknown unit 'furlong'", nullptr},
+      {"unknown key", csv, "rat = 100\n" + columns, "map.map:2: rat: unknown key", nullptr},
       {"missing label", csv, "rate = 100\n" + replaced(edf, "= mr", "= MX"),
        "emg.edf: channel 'MX' (masseter_right): no such label; the file has 'mr', 'ml'",
        emg(emg_of({"mr", "ml"}, 100, 1))},
@@ -325,19 +370,19 @@ TEST(ImportTest, BadInputIsNamedAndNothingIsWritten) {
        }},
       {"text as EDF", csv, "rate = 100\n" + edf, "emg.edf: not a",
        [](const TempDir& d) { write_file(d.file("emg.edf"), std::string(300, 'x')); }},
-      {"missing EDF", csv, "rate = 100\n" + edf, "emg.edf: cannot open: No such file"},
+      {"missing EDF", csv, "rate = 100\n" + edf, "emg.edf: cannot open: No such file", nullptr},
       {"experiments past the end", csv, "rate = 100\nexperiments = times 0 5\n" + columns,
-       "the experiment list does not fit: 5 s lies outside the recording's 0.03 s"},
+       "the experiment list does not fit: 5 s lies outside the recording's 0.03 s", nullptr},
       {"experiments not rising", csv, "rate = 100\nexperiments = times 0.02 0.01\n" + columns,
-       "experiment 2 starts at 0.01 s, not after experiment 1 at 0.02 s"},
+       "experiment 2 starts at 0.01 s, not after experiment 1 at 0.02 s", nullptr},
       {"positions faster than EMG", csv, "rate = 200\n" + edf,
        "rates cannot be aligned: positions at 200 Hz, EMG in", emg(emg_of({"mr", "ml"}, 100, 1))},
       {"EMG channels at two rates", csv, "rate = 100\n" + edf,
        "channel 'ml' (masseter_left): rates cannot be aligned",
        emg({{"mr", "uV", 100, {1}}, {"ml", "uV", 50, {1}}})},
-      {"above 1000 Hz", csv, "rate = 2000\n" + columns, "2000 Hz is above 1000 Hz"},
+      {"above 1000 Hz", csv, "rate = 2000\n" + columns, "2000 Hz is above 1000 Hz", nullptr},
       {"19 experiments", many_rows, "rate = 100\nexperiments = column e\n" + points,
-       "too many experiments: 19, the evaluator reads at most 18"},
+       "too many experiments: 19, the evaluator reads at most 18", nullptr},
       {"500001 samples", long_positions, "rate = 1\n" + edf,
        "too many samples: 501001, the evaluator reads at most 500000",
        emg(emg_of({"mr", "ml"}, 1000, 502))},

@@ -99,6 +99,8 @@ Table read_delimited(const std::string& path, const Mapping& mapping,
 
   while (std::getline(in, line)) {
     ++number;
+    // Spreadsheets start UTF-8 text with a byte order mark, which is no part of the first name.
+    if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     if (number <= mapping.skip) continue;
     if (trim(line).empty()) continue;
     if (!started) {
