@@ -406,6 +406,13 @@ TEST(ImportTest, BadInputIsNamedAndNothingIsWritten) {
   EXPECT_NE(r.err.find("no/out.txt: cannot write: No such file or directory; nothing written"),
             std::string::npos)
       << r.err;
+  const CommandResult same = run_program(CHEW_IMPORT_PATH, {"map.map", "./data.csv"}, dir.path());
+  EXPECT_EQ(same.status, 1);
+  EXPECT_NE(same.err.find("./data.csv: the output would replace the input 'data.csv'"),
+            std::string::npos)
+      << same.err;
+  EXPECT_EQ(read_file(dir.file("data.csv")), csv);
+  EXPECT_EQ(run_program(CHEW_IMPORT_PATH, {"map.map"}, dir.path()).status, 2);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "import/import.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "io/safe_file.h"
 #include "protocol/protocol.h"
@@ -25,6 +28,13 @@ long long time_stamp(std::size_t n, double rate) {
   if (static_cast<double>(whole) == rate)
     return static_cast<long long>(n) * 1000 / whole;  // as the simulator stamps
   return static_cast<long long>(std::floor(static_cast<double>(n) * 1000 / rate));
+}
+
+// Whether `a` and `b` name one existing file (a link, or another spelling of the path).
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 void put(std::string& line, double value) {
@@ -82,6 +92,13 @@ int chew_import_main(int argc, char** argv) {
   const std::string output = argv[2];
   try {
     const Mapping mapping = read_mapping(argv[1]);
+    // The output never takes the place of what it was made from.
+    std::vector<std::string> inputs = {mapping.path};
+    for (const std::string& f : mapping.positions) inputs.push_back(input_path(mapping, f));
+    for (const std::string& f : mapping.emg) inputs.push_back(input_path(mapping, f));
+    for (const std::string& input : inputs)
+      if (same_file(input, output))
+        throw ImportError(output + ": the output would replace the input '" + input + "'");
     const Imported recording = assemble(mapping);
     for (const std::string& warning : recording.warnings)
       std::fprintf(stderr, "chew_import: warning: %s\n", warning.c_str());
