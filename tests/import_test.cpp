@@ -380,6 +380,8 @@ TEST(ImportTest, BadInputIsNamedAndNothingIsWritten) {
       {"EMG channels at two rates", csv, "rate = 100\n" + edf,
        "channel 'ml' (masseter_left): rates cannot be aligned",
        emg({{"mr", "uV", 100, {1}}, {"ml", "uV", 50, {1}}})},
+      {"time not rising", replaced(csv, "0.02,", "0.005,"), "time = t\n" + columns,
+       "data.csv:4: time 't' does not rise", nullptr},
       {"above 1000 Hz", csv, "rate = 2000\n" + columns, "2000 Hz is above 1000 Hz", nullptr},
       {"19 experiments", many_rows, "rate = 100\nexperiments = column e\n" + points,
        "too many experiments: 19, the evaluator reads at most 18", nullptr},
