@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "import/edf.h"
 #include "support/test_support.h"
 
 namespace {
@@ -240,6 +241,24 @@ TEST(ImportTest, EdfAndBdfChannelsInTheirUnitsAndAnnotations) {
     EXPECT_EQ(lines[6].substr(lines[6].rfind(" 0 0 0 ") + 6) + got.substr(got.find('|')), c.written)
         << c.unit;
   }
+}
+
+TEST(ImportTest, PhysicalValuesAreTheDecimalsTheHeaderMeans) {
+  struct Case {
+    EdfScaling scaling;
+    int digital;
+    double uV;
+  } cases[] = {
+      {{-3276, 3276, -32760, 32760, 1, false}, 123, 12.3},
+      {{-3276.8, 3276.7, -32768, 32767, 1, false}, -7, -0.7},
+      {{-3276.69, 3276.699, -32767, 32767, 1, false}, 4, 0.40449932859279153},  // EDFlib's cut
+      {{-8388608, 8388607, -8388608, 8388607, 1000, true}, 123400, 123.4},      // nV
+      {{-3.2768, 3.2767, -32768, 32767, 1000, false}, 3, 0.3},                  // mV
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PhysicalValue(c.scaling)(c.digital), c.uV) << c.scaling.phys_max << " " << c.digital;
+  // Limits beyond exact integers: the straightforward map.
+  EXPECT_NEAR(PhysicalValue({-1e300, 1e300, -32768, 32767, 1, false})(0), 1e300 / 65535, 1e290);
 }
 
 // A simulated recording split into positions (CSV, every `step`-th sample) and EMG (EDF+, with

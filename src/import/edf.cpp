@@ -2,11 +2,10 @@
 
 #include <edflib.h>
 
+#include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <memory>
-#include <numeric>
 
 #include "import/mapping.h"
 
@@ -87,30 +86,37 @@ const char* open_error(int code) {
 
 }  // namespace
 
-double edf_physical(const EdfScaling& s, int digital) {
-  long long max_integer = 0, min_integer = 0;
-  int max_decimals = 0, min_decimals = 0;
+PhysicalValue::PhysicalValue(const EdfScaling& s) : s_(s) {
+  long long max_integer = 0, min_integer = 0, unit = 0;
+  int max_decimals = 0, min_decimals = 0, unit_decimals = 0;
   const Wide span = Wide{s.dig_max} - s.dig_min;
-  const bool decimal = as_decimal(s.phys_max, max_integer, max_decimals) &&
-                       as_decimal(s.phys_min, min_integer, min_decimals);
-  long long unit = 0;
-  int unit_decimals = 0;
-  if (span > 0 && decimal && as_decimal(s.unit_scale, unit, unit_decimals) && unit > 0) {
-    // physical = (min * span + (digital - dig_min) * (max - min)) / span, all over 10^decimals.
-    const int decimals = std::max(max_decimals, min_decimals);
-    const Wide high = Wide{max_integer} * power_of_ten(decimals - max_decimals);
-    const Wide low = Wide{min_integer} * power_of_ten(decimals - min_decimals);
-    Wide numerator = low * span + (Wide{digital} - s.dig_min) * (high - low);
-    Wide denominator = span * power_of_ten(decimals);
-    if (s.unit_divide) {
-      denominator *= unit;
-      numerator *= power_of_ten(unit_decimals);
-    } else {
-      numerator *= unit;
-      denominator *= power_of_ten(unit_decimals);
-    }
-    const Wide common = gcd(numerator, denominator);
-    if (common > 1) {
+  exact_ = span > 0 && as_decimal(s.phys_max, max_integer, max_decimals) &&
+           as_decimal(s.phys_min, min_integer, min_decimals) &&
+           as_decimal(s.unit_scale, unit, unit_decimals) && unit > 0;
+  if (!exact_) return;
+  // value = (min * span + (digital - dig_min) * (max - min)) / span, all over 10^decimals.
+  const int decimals = std::max(max_decimals, min_decimals);
+  const Wide high = Wide{max_integer} * power_of_ten(decimals - max_decimals);
+  const Wide low = Wide{min_integer} * power_of_ten(decimals - min_decimals);
+  offset_ = low * span - Wide{s.dig_min} * (high - low);
+  gain_ = high - low;
+  denominator_ = span * power_of_ten(decimals);
+  if (s.unit_divide) {
+    denominator_ *= unit;
+    offset_ *= power_of_ten(unit_decimals);
+    gain_ *= power_of_ten(unit_decimals);
+  } else {
+    offset_ *= unit;
+    gain_ *= unit;
+    denominator_ *= power_of_ten(unit_decimals);
+  }
+}
+
+double PhysicalValue::operator()(int digital) const {
+  if (exact_) {
+    Wide numerator = offset_ + Wide{digital} * gain_, denominator = denominator_;
+    if (magnitude(numerator) > kExactInDouble || denominator > kExactInDouble) {
+      const Wide common = gcd(numerator, denominator);
       numerator /= common;
       denominator /= common;
     }
@@ -118,10 +124,10 @@ double edf_physical(const EdfScaling& s, int digital) {
       return static_cast<double>(numerator) / static_cast<double>(denominator);
   }
   // Limits beyond exact integers: the straightforward map, rounded more than once.
-  const long double gain = (static_cast<long double>(s.phys_max) - s.phys_min) /
-                           (static_cast<long double>(s.dig_max) - s.dig_min);
-  const long double v = s.phys_min + (static_cast<long double>(digital) - s.dig_min) * gain;
-  return static_cast<double>(s.unit_divide ? v / s.unit_scale : v * s.unit_scale);
+  const long double gain = (static_cast<long double>(s_.phys_max) - s_.phys_min) /
+                           (static_cast<long double>(s_.dig_max) - s_.dig_min);
+  const long double v = s_.phys_min + (static_cast<long double>(digital) - s_.dig_min) * gain;
+  return static_cast<double>(s_.unit_divide ? v / s_.unit_scale : v * s_.unit_scale);
 }
 
 EdfChannels read_edf(const std::string& path, const std::vector<std::string>& labels,
@@ -178,10 +184,11 @@ EdfChannels read_edf(const std::string& path, const std::vector<std::string>& la
         edfread_digital_samples(handle, signal, static_cast<int>(p.smp_in_file), digital.data()) !=
             p.smp_in_file)
       fail(roles[k], labels[k], "cannot read its samples");
-    const EdfScaling scaling{p.phys_min, p.phys_max, p.dig_min, p.dig_max, unit.scale, unit.divide};
+    const PhysicalValue physical(
+        {p.phys_min, p.phys_max, p.dig_min, p.dig_max, unit.scale, unit.divide});
     std::vector<double> values;
     values.reserve(digital.size());
-    for (int d : digital) values.push_back(edf_physical(scaling, d));
+    for (int d : digital) values.push_back(physical(d));
     out.values.push_back(std::move(values));
   }
   for (long long a = 0; a < header->annotations_in_file; ++a) {

@@ -22,13 +22,23 @@ struct EdfChannels {
 EdfChannels read_edf(const std::string& path, const std::vector<std::string>& labels,
                      const std::vector<std::string>& roles);
 
-// The physical value of digital sample `digital` in uV: the linear map of [dig_min, dig_max]
-// onto [phys_min, phys_max] times `unit_scale` (or divided by it), computed exactly from the
-// decimal limits the header holds and rounded once.
+// The physical value of a digital sample in uV: the linear map of [dig_min, dig_max] onto
+// [phys_min, phys_max] times the unit's factor, computed exactly from the decimal limits the
+// header holds and rounded once.
 struct EdfScaling {
   double phys_min, phys_max;
   int dig_min, dig_max;
   double unit_scale;
   bool unit_divide;
 };
-double edf_physical(const EdfScaling& s, int digital);
+class PhysicalValue {
+ public:
+  explicit PhysicalValue(const EdfScaling& s);
+  double operator()(int digital) const;
+
+ private:
+  EdfScaling s_;
+  bool exact_ = false;  // the limits are decimals of at most 17 digits
+  // value = (offset + digital * gain) / denominator, in integers.
+  __int128 offset_ = 0, gain_ = 0, denominator_ = 1;
+};
