@@ -131,6 +131,26 @@ TEST(ImportTest, ExperimentsAndCalibrations) {
   }
 }
 
+TEST(ImportTest, FivePointsWithAuxiliaryValuesReadAsFivePoints) {
+  TempDir dir;
+  write_file(dir.file("data.csv"), "a;b;c;e\n1;2;3;7,5\n1;2;4;-7,5\n");
+  const Import i = import(dir,
+                          "positions = data.csv\ndecimal = comma\nrate = 200\n"
+                          "right = a b c\nleft = b a c\nincisal = c c c\nmolar1 = a a a\n"
+                          "molar2 = b b b\naux = c b a\nmasseter_right = e\nmasseter_left = a\n");
+  ASSERT_EQ(i.run.status, 0) << describe(i.run);
+  EXPECT_NE(i.written.find("Frequency:   200\nCalibr 1 2 3 2 1 3 3 3 3 1 1 1 2 2 2\n"
+                           "0 1 2 3 2 1 3 3 3 3 1 1 1 2 2 2 3 2 1 7.5 1\n"
+                           "5 1 2 4 2 1 4 4 4 4 1 1 1 2 2 2 4 2 1 -7.5 1\n"),
+            std::string::npos)
+      << i.written;
+  const CommandResult eval = run_program(CHEW_EVAL_PATH, {"out.txt"}, dir.path());
+  ASSERT_EQ(eval.status, 0) << describe(eval);
+  EXPECT_NE(
+      read_file(dir.file("out_output.txt")).find("Number of entries / type              : 2/0"),
+      std::string::npos);
+}
+
 TEST(ImportTest, TemplateImportsAndPositionsNotInMmAreNamed) {
   TempDir dir;
   const CommandResult t = run_program(CHEW_IMPORT_PATH, {"--template"}, dir.path());
