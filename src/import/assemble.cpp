@@ -11,9 +11,9 @@
 
 namespace {
 
-// Time stamps are whole ms: above 1000 Hz two samples would share one, and a second 0 would open
-// an experiment.
-constexpr double kHighestRate = 1000;
+// Above one sample a ms two samples would share a time stamp, and a second 0 would open an
+// experiment.
+constexpr double kHighestRate = kMsPerSecond;
 // Times closer than this (s) are one instant: rows on the same grid are taken, not interpolated.
 constexpr double kSameInstant = 1e-9;
 // Rates this close (relative) are one rate.
@@ -135,8 +135,9 @@ Segment read_segment(const Mapping& m, const std::string& positions, const std::
     rate = edf.rate;
   }
   if (rate > kHighestRate)
-    throw ImportError((emg.empty() ? positions : emg) + ": rates cannot be aligned: " +
-                      hertz(rate) + " is above 1000 Hz, and time stamps are whole ms");
+    throw ImportError((emg.empty() ? positions : emg) +
+                      ": rates cannot be aligned: " + hertz(rate) + " is above " +
+                      hertz(kHighestRate) + ", and time stamps are whole ms");
   seg.rate = rate;
 
   // Every instant of the time base that the positions (and the EMG) cover.

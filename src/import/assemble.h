@@ -9,6 +9,9 @@
 
 #include "import/mapping.h"
 
+// Time stamps are whole ms.
+constexpr long long kMsPerSecond = 1000;
+
 struct Imported {
   double rate = 0;   // Hz
   int points = 3;    // 3 or 5

@@ -26,8 +26,8 @@ const char kUsage[] =
 long long time_stamp(std::size_t n, double rate) {
   const long long whole = static_cast<long long>(rate);
   if (static_cast<double>(whole) == rate)
-    return static_cast<long long>(n) * 1000 / whole;  // as the simulator stamps
-  return static_cast<long long>(std::floor(static_cast<double>(n) * 1000 / rate));
+    return static_cast<long long>(n) * kMsPerSecond / whole;  // as the simulator stamps
+  return static_cast<long long>(std::floor(static_cast<double>(n) * kMsPerSecond / rate));
 }
 
 // Whether `a` and `b` name one existing file (a link, or another spelling of the path).
