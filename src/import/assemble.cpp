@@ -16,6 +16,8 @@ namespace {
 constexpr double kHighestRate = kMsPerSecond;
 // Times closer than this (s) are one instant: rows on the same grid are taken, not interpolated.
 constexpr double kSameInstant = 1e-9;
+// A sample's fraction an instant may miss the time base by and still fall on its sample.
+constexpr double kGridSlack = 1e-6;
 // Rates this close (relative) are one rate.
 constexpr double kSameRate = 1e-9;
 // Points on one jaw lie this far apart (mm); calibrated points outside suggest another unit.
@@ -46,7 +48,7 @@ struct Segment {
   std::vector<std::size_t> starts;  // experiment starts the inputs mark, in rows
 };
 
-// Linear interpolation of the columns `from` (sampled at `times`, rising) at t = i / rate.
+// Linear interpolation of columns sampled at `times` (rising), instant by instant.
 class Interpolator {
  public:
   explicit Interpolator(const std::vector<double>& times) : times_(times) {}
@@ -141,9 +143,9 @@ Segment read_segment(const Mapping& m, const std::string& positions, const std::
   seg.rate = rate;
 
   // Every instant of the time base that the positions (and the EMG) cover.
-  std::size_t rows = static_cast<std::size_t>(std::floor(times[n - 1] * rate + 1e-6)) + 1;
+  std::size_t rows = static_cast<std::size_t>(std::floor(times[n - 1] * rate + kGridSlack)) + 1;
   if (emg.empty()) {
-    rows = static_cast<std::size_t>(std::floor((times[n - 1] - times[0]) * rate + 1e-6)) + 1;
+    rows = static_cast<std::size_t>(std::floor((times[n - 1] - times[0]) * rate + kGridSlack)) + 1;
     for (double& t : times) t -= m.offset;
   } else if (!edf.values.empty()) {
     rows = std::min(rows, edf.values[0].size());
@@ -191,7 +193,7 @@ Segment read_segment(const Mapping& m, const std::string& positions, const std::
     const std::vector<std::string>& marks = table.texts[experiment_at];
     for (std::size_t j = 0; j < n; ++j) {
       if (j > 0 && marks[j] == marks[j - 1]) continue;
-      const double at = std::ceil(times[j] * rate - 1e-6);
+      const double at = std::ceil(times[j] * rate - kGridSlack);
       if (at < static_cast<double>(rows)) seg.starts.push_back(static_cast<std::size_t>(at));
     }
   } else {
