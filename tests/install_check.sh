@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The installed programs as a new user gets them: `cmake --install` into a fresh prefix, the
-# three programs run from its bin/ (--version, --help, -h, a real study), the manual pages there
-# and rendering without a warning, and the column reference that chew_study's manual page and
-# overview name, defining every column the study's tables have.
+# four programs run from its bin/ (--version, --help, -h, a real study, an import), the manual
+# pages there and rendering without a warning, and the column reference that chew_study's manual
+# page and overview name, defining every column the study's tables have.
 # Usage: install_check.sh CMAKE BUILD_DIR VERSION
 set -euo pipefail
 cmake=$1 build=$2 version=$3
@@ -13,7 +13,7 @@ fail() { echo "install_check: $*" >&2; exit 1; }
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 bin=$prefix/bin
 export PATH="$bin:$PATH"
-for program in chew_eval chew_study chew_simulate; do
+for program in chew_eval chew_study chew_simulate chew_import; do
   [ "$(command -v "$program")" = "$bin/$program" ] || fail "$program is not in $bin"
   [ "$("$program" --version)" = "$program $version" ] || fail "$program --version"
   [ "$("$program" --help)" = "$("$program" -h)" ] || fail "$program: --help and -h differ"
@@ -52,4 +52,10 @@ for table in study/*.csv; do
 done
 chew_study --quiet --pages --out pages s05.txt
 grep -qF "$reference" pages/index.html || fail "index.html does not cite $reference"
-echo "installed and ran chew_eval, chew_study, chew_simulate $version from $prefix"
+# A mapping from the installed chew_import's template imports, and chew_eval reads the result.
+chew_import --template >template.map
+printf 'rx,ry,rz,lx,ly,lz,ix,iy,iz,MR,ML\n-50,0,-90,50,0,-90,0,0,0,1,2\n' >positions.csv
+chew_import template.map imported.txt >/dev/null || fail "chew_import of its template"
+chew_eval imported.txt
+grep -q "^Frequency  *: 100$" imported_output.txt || fail "the imported recording's report"
+echo "installed and ran chew_eval, chew_study, chew_simulate, chew_import $version from $prefix"
