@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "study/csv.h"
 #include "study/sha256.h"
 
 namespace {
@@ -15,45 +16,21 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// The fields of one line: comma-separated, a field in double quotes may hold commas and doubled
-// quotes. False when a quote is left open.
+// The fields of one line, trimmed; false when a quote is left open (an odd number of quotes: a
+// quote inside a quoted field is doubled).
 bool split_fields(const std::string& line, std::vector<std::string>& fields) {
-  fields.assign(1, "");
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted) {
-      if (c != '"') {
-        fields.back() += c;
-      } else if (i + 1 < line.size() && line[i + 1] == '"') {
-        fields.back() += '"';
-        ++i;
-      } else {
-        quoted = false;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
+  std::size_t quotes = 0;
+  for (char c : line) quotes += c == '"';
+  if (quotes % 2 != 0) return false;
+  fields = fields_of(line);
   for (std::string& field : fields) field = trimmed(field);
-  return !quoted;
+  return true;
 }
 
 std::string role_list() {
   std::string list;
   for (const char* name : kRoleNames) list += (list.empty() ? "" : ", ") + std::string(name);
   return list;
-}
-
-std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
 }
 
 }  // namespace
@@ -76,10 +53,9 @@ LabProtocol builtin_protocol() {
 }
 
 std::string protocol_text(const LabProtocol& protocol) {
-  std::string text = "experiment,task,role\n";
+  std::string text = csv_header({"experiment", "task", "role"});
   for (int k = 0; k < kMaxTracks; ++k)
-    text += std::to_string(k + 1) + "," + csv_field(protocol.task[k]) + "," +
-            role_name(protocol.role[k]) + "\n";
+    text += CsvRow().add(k + 1).add(protocol.task[k]).add(role_name(protocol.role[k])).str();
   return text;
 }
 
