@@ -11,7 +11,7 @@
 // deuteranopia or protanopia, no two keys of a legend differ by colour alone, and every
 // abbreviation is explained. The study is joined from two parts by merge --pages, whose
 // overview's links all lead to files in the parts. Last, an overview of 1000 recordings: its
-// size and the time it takes to open.
+// size in bytes and in elements.
 //
 //   node study_pages.mjs --study PATH --simulate PATH --examples DIR --work DIR [--shots DIR]
 //
@@ -27,8 +27,9 @@ import { colourProblems, kChromium, legendKeys, start } from './harness.mjs';
 // the closest pair of the Okabe-Ito palette, orange and yellow, is 17.0 apart with deuteranopia.
 const kLeastColourDistance = 15;
 
-// Generous: on an idle machine the thousand-recording overview opens in well under a second.
-const kOpenLimitMs = 2000;
+// Elements the overview may take per recording: its row's cells and marks and its points in the
+// strip plots. The open time is printed, never judged: timings on a shared machine are noise.
+const kElementsPerRecording = 120;
 
 const { args, chromium, work, fail } = await start('study_pages', ['study', 'simulate', 'examples', 'work']);
 mkdirSync(join(work, 'examples'));
@@ -219,16 +220,14 @@ try {
     const index = join(big, 'out', 'index.html');
     const bytes = statSync(index).size;
     if (bytes >= 5e6) problems.push(`the overview of 1000 recordings has ${bytes} bytes`);
-    let best = Infinity;
-    for (let k = 0; k < 3; ++k) {
-      const { page, watch } = await open(index, 1400);
-      best = Math.min(best, watch.ms);
-      const rows = await page.$$eval('table.recordings tbody tr', (trs) => trs.length);
-      if (rows !== 1000) problems.push(`the overview of 1000 recordings has ${rows} rows`);
-      await page.close();
-    }
-    if (best > kOpenLimitMs) problems.push(`the overview of 1000 recordings takes ${best} ms to open`);
-    console.log(`study_pages: the overview of 1000 recordings: ${bytes} bytes, opened in ${best} ms (best of 3)`);
+    const { page, watch } = await open(index, 1400);
+    const rows = await page.$$eval('table.recordings tbody tr', (trs) => trs.length);
+    if (rows !== 1000) problems.push(`the overview of 1000 recordings has ${rows} rows`);
+    const elements = await page.evaluate(() => document.getElementsByTagName('*').length);
+    if (elements > 1000 * kElementsPerRecording)
+      problems.push(`the overview of 1000 recordings has ${elements} elements`);
+    await page.close();
+    console.log(`study_pages: the overview of 1000 recordings: ${bytes} bytes, ${elements} elements, opened in ${watch.ms} ms`);
     rmSync(big, { recursive: true, force: true });
   }
 } finally {
