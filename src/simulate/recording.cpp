@@ -520,22 +520,11 @@ bool write_truth(std::FILE* out, const Recording& recording, const WrittenIncisa
   Line line;
   for (int k = kFirstChewing; k < kExperiments; ++k) {
     const Written& track = incisal.experiments[k];
-    std::vector<bool> rising(track.size(), false);  // the distance rose into the sample
-    for (std::size_t i = 1; i < track.size(); ++i) {
-      const long long before = squared_distance(track[i - 1], s.reference[2]);
-      const long long here = squared_distance(track[i], s.reference[2]);
-      rising[i] = here > before || (here == before && rising[i - 1]);
-    }
-    std::size_t previous = 0;  // the previous stroke's occlusion
     for (const Stroke& stroke : recording.scripts[k].strokes) {
-      std::size_t start = sample_at(stroke.open_start, recording.rate, track.size());
+      // Where the plan's rise begins: a small movement or the tracker's noise before it, however
+      // it drifts, is no part of the stroke's opening.
+      const std::size_t start = sample_at(stroke.open_start, recording.rate, track.size());
       const std::size_t occlusion = sample_at(stroke.occlusion, recording.rate, track.size());
-      // Where the written distance was already rising before the plan's opening (the tracker's
-      // noise in a pause), the rise and so the stroke begin earlier: back while the distance
-      // rose, an unchanged distance keeping the direction before it, but not past the previous
-      // stroke's occlusion, where the pause may start with noise too.
-      while (start > previous && rising[start]) --start;
-      previous = occlusion;
       std::size_t peak = start;
       for (std::size_t i = start; i <= occlusion; ++i) {
         if (squared_distance(track[i], s.reference[2]) >=
