@@ -199,13 +199,17 @@ class Parser {
 
 int Mapping::channels() const { return channel[2].empty() && channel[3].empty() ? 2 : 4; }
 
-bool position_unit(const std::string& name, UnitFactor& factor) {
-  const struct {
-    const char* name;
-    UnitFactor factor;
-  } units[] = {{"mm", {1, false}},   {"cm", {10, false}},  {"m", {1000, false}},
-               {"um", {1000, true}}, {"µm", {1000, true}}, {"in", {25.4, false}}};
-  for (const auto& u : units) {
+namespace {
+
+struct NamedUnit {
+  const char* name;
+  UnitFactor factor;
+};
+
+// The factor of the unit called `name` in the table; false when it has none.
+template <std::size_t N>
+bool unit_of(const NamedUnit (&units)[N], const std::string& name, UnitFactor& factor) {
+  for (const NamedUnit& u : units) {
     if (name != u.name) continue;
     factor = u.factor;
     return true;
@@ -213,18 +217,20 @@ bool position_unit(const std::string& name, UnitFactor& factor) {
   return false;
 }
 
+}  // namespace
+
+bool position_unit(const std::string& name, UnitFactor& factor) {
+  static const NamedUnit units[] = {{"mm", {1, false}},   {"cm", {10, false}},
+                                    {"m", {1000, false}}, {"um", {1000, true}},
+                                    {"µm", {1000, true}}, {"in", {25.4, false}}};
+  return unit_of(units, name, factor);
+}
+
 bool emg_unit(const std::string& name, UnitFactor& factor) {
-  const struct {
-    const char* name;
-    UnitFactor factor;
-  } units[] = {{"uV", {1, false}},    {"µV", {1, false}},  {"\xb5V", {1, false}},
-               {"mV", {1000, false}}, {"V", {1e6, false}}, {"nV", {1000, true}}};
-  for (const auto& u : units) {
-    if (name != u.name) continue;
-    factor = u.factor;
-    return true;
-  }
-  return false;
+  static const NamedUnit units[] = {{"uV", {1, false}},    {"µV", {1, false}},
+                                    {"\xb5V", {1, false}}, {"mV", {1000, false}},
+                                    {"V", {1e6, false}},   {"nV", {1000, true}}};
+  return unit_of(units, name, factor);
 }
 
 Mapping read_mapping(const std::string& path) {
